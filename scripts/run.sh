@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds GlanceRefresher.exe and runs it under Wine inside a Windows-like
+# virtual desktop (with a taskbar and notification area). Without a display it
+# starts Xvfb; watch it with a VNC server on that display or take screenshots
+# with `import -window root shot.png`. Stop it with Ctrl+C or `wineserver -k`.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw --target GlanceRefresher -j "$(nproc 2>/dev/null || echo 2)"
+
+source scripts/wine-env.sh
+echo "Display $DISPLAY, Wine prefix $WINEPREFIX"
+echo "Running build/mingw/dist/GlanceRefresher.exe; stop with Ctrl+C or 'WINEPREFIX=$WINEPREFIX wineserver -k'"
+trap 'wineserver -k >/dev/null 2>&1 || true' INT TERM EXIT
+wine explorer /desktop=Glance,1024x768 build/mingw/dist/GlanceRefresher.exe

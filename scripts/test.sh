@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test tier: unit (native, fake platform),
+# win32 (the real platform layer under Wine) and e2e (the real exe on a
+# virtual display). Ends with one line "N passed, N failed".
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh || { echo "dependency installation failed"; exit 1; }
+
+jobs=$(nproc 2>/dev/null || echo 2)
+export GLANCE_WINE_ROOT=${GLANCE_WINE_ROOT:-$PWD/build/wine-tests}
+export GLANCE_ARTIFACTS=$PWD/build/mingw/artifacts
+# A fresh, isolated Wine home and prefix for every run.
+rm -rf "$GLANCE_WINE_ROOT"
+
+passed=0
+failed=0
+tally() {  # reads ctest's summary line from its log
+  local line
+  line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$1" | tail -1)
+  if [ -z "$line" ]; then failed=$((failed + 1)); return; fi
+  local f t
+  f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  t=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
+  passed=$((passed + t - f))
+  failed=$((failed + f))
+}
+
+set -e
+cmake --preset host >/dev/null
+cmake --build --preset host -j "$jobs"
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw -j "$jobs"
+set +e
+
+ctest --preset host -j "$jobs" 2>&1 | tee build/host-ctest.log
+tally build/host-ctest.log
+
+source scripts/wine-env.sh
+ctest --preset mingw 2>&1 | tee build/mingw-ctest.log
+tally build/mingw-ctest.log
+wineserver -k >/dev/null 2>&1 || true
+
+echo "Artifacts (screenshots): $GLANCE_ARTIFACTS"
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]

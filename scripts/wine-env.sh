@@ -1,0 +1,57 @@
+# Sourced, not run: prepares a Wine environment for the Windows build.
+#   GLANCE_WINE_ROOT  folder that holds HOME and WINEPREFIX (isolated tests);
+#                     unset: the caller's own HOME and WINEPREFIX are kept.
+# Starts Xvfb when there is no usable display, creates the 32-bit prefix on
+# first use, and keeps one wineserver running for the session.
+
+export WINEARCH=win32
+export WINEDEBUG=${WINEDEBUG:--all}
+# Each shell change notification would otherwise start a menu builder, and a
+# fresh prefix would offer to install Mono and Gecko.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winemenubuilder.exe=d"}
+
+if [ -n "${GLANCE_WINE_ROOT:-}" ]; then
+  mkdir -p "$GLANCE_WINE_ROOT"
+  export HOME=$GLANCE_WINE_ROOT/home
+  export WINEPREFIX=$GLANCE_WINE_ROOT/prefix
+  export XDG_RUNTIME_DIR=$GLANCE_WINE_ROOT/run
+  mkdir -p "$HOME/Desktop" "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  glance_lock=$GLANCE_WINE_ROOT/.lock
+else
+  export WINEPREFIX=${WINEPREFIX:-$HOME/.wine-glance}
+  glance_lock=${TMPDIR:-/tmp}/glance-wine-$(id -u).lock
+fi
+
+glance_display_ok() { [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; }
+
+(
+  flock 9
+  if ! glance_display_ok; then
+    # Reuse the display a previous call started, or start one.
+    saved=${glance_lock}.display
+    if [ -f "$saved" ] && DISPLAY=$(cat "$saved") xdpyinfo >/dev/null 2>&1; then
+      :
+    else
+      for n in $(seq 90 140); do
+        [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+        setsid Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 < /dev/null &
+        for _ in $(seq 50); do DISPLAY=:$n xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+        echo ":$n" > "$saved"
+        break
+      done
+    fi
+  fi
+) 9>"$glance_lock"
+glance_display_ok || export DISPLAY=$(cat "${glance_lock}.display")
+
+(
+  flock 9
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating Wine prefix $WINEPREFIX ..." >&2
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+) 9>"$glance_lock"
+# A persistent wineserver saves a start-up per test program.
+wineserver -p >/dev/null 2>&1 || true

@@ -1,0 +1,75 @@
+// Runs the labelled steps of a handler. A step that fails is reported (or, for
+// the silent variant, only noted) and the handler goes on with the next step;
+// what the step did before it failed stays done.
+//
+//   StepTrap trap = StepTrap::reporting(system, tag::kTimerTick);
+//   trap.step(104, [&] { timer.setEnabled(false); });
+//   if (trap.test(100, [&] { return caption() == "Turn On"; })) { ...branch... }
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "app/HandlerErrors.h"
+#include "platform/Error.h"
+
+namespace glance {
+
+class StepTrap {
+public:
+    using OnFailure = std::function<void(std::int32_t label, const std::string& description)>;
+
+    explicit StepTrap(OnFailure onFailure) : onFailure_(std::move(onFailure)) {}
+
+    // Shows each failure in the "Application Error" box with the handler's tag.
+    static StepTrap reporting(System& system, std::string_view handlerTag) {
+        return StepTrap([&system, handlerTag](std::int32_t label, const std::string& description) {
+            ReportHandlerError(system, handlerTag, label, description);
+        });
+    }
+    // Notes failures without showing anything.
+    static StepTrap silent() { return StepTrap(nullptr); }
+
+    // Runs one step. Returns false when it failed.
+    template <class Action>
+    bool step(std::int32_t label, Action&& action) {
+        try {
+            action();
+            return true;
+        } catch (const PlatformError& e) {
+            fail(label, e.description());
+        } catch (const std::bad_alloc&) {
+            fail(label, errtext::kOutOfMemory);
+        } catch (const std::exception& e) {
+            fail(label, e.what());
+        }
+        return false;
+    }
+
+    // Runs a condition test. Returns its result, or true when the test itself
+    // failed: a failed test goes on with the step written right after it.
+    template <class Predicate>
+    bool test(std::int32_t label, Predicate&& predicate) {
+        bool result = true;
+        step(label, [&] { result = predicate(); });
+        return result;
+    }
+
+    bool anyFailed() const { return failures_ > 0; }
+    int failures() const { return failures_; }
+
+private:
+    void fail(std::int32_t label, const std::string& description) {
+        ++failures_;
+        if (onFailure_) onFailure_(label, description);
+    }
+
+    OnFailure onFailure_;
+    int failures_ = 0;
+};
+
+}  // namespace glance

@@ -1,0 +1,26 @@
+// Everything the logic reaches of the operating system, in one bundle of
+// references that the real and the fake platform both provide.
+#pragma once
+
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+#include "platform/SettingsStore.h"
+#include "platform/Shell.h"
+#include "platform/System.h"
+#include "platform/Types.h"
+#include "platform/Ui.h"
+#include "platform/Windowing.h"
+
+namespace glance {
+
+struct Platform {
+    Shell& shell;
+    FileSystem& files;
+    SettingsStore& settings;
+    System& system;
+    MessageLoop& loop;
+    Windowing& windowing;
+    Ui& ui;
+};
+
+}  // namespace glance

@@ -1,0 +1,32 @@
+// The Windows shell as the logic needs it: folder paths, the change
+// notification, the notification-area icon and starting a program.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/NotifyIconRecord.h"
+
+namespace glance {
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+
+    // The raw path text of a shell folder: empty when the shell cannot give the
+    // folder's item-ID list, otherwise all 512 characters of a buffer that was
+    // filled with spaces before the shell wrote the path and its NUL into it.
+    virtual std::wstring specialFolderRawPath(std::int32_t folderId) = 0;
+
+    // SHChangeNotify(eventId, flags, null, null). Throws when the shell's entry
+    // point cannot be reached.
+    virtual void changeNotify(std::int32_t eventId, std::uint32_t flags) = 0;
+
+    // Shell_NotifyIconA(message, record); the result is deliberately not returned.
+    virtual void notifyIcon(std::uint32_t message, const NotifyIconRecord& record) = 0;
+
+    // Starts a process from a command line with a show-window state; not waited for.
+    virtual void startProcess(const std::string& commandLine, int showState) = 0;
+};
+
+}  // namespace glance

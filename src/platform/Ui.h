@@ -1,0 +1,152 @@
+// The main window and its controls as the handlers see them. The layout comes
+// from the logic as a table in twips; the platform turns it into windows and
+// raises the window's events, synchronously, to a FormEvents sink.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Types.h"
+
+namespace glance {
+
+enum class ControlKind { PushButton, Frame, CheckBox, OptionButton, Label, Timer, TrayControl, SkinEngine };
+
+struct FontSpec {
+    std::string face;
+    double points = 0;
+    bool bold = false;
+    int charset = 0;
+};
+
+struct ControlSpec {
+    std::string name;
+    ControlKind kind;
+    std::string caption;
+    std::string container;  // empty: the window itself
+    int left = 0, top = 0, width = 0, height = 0;  // twips, relative to the container's client area
+    int tabIndex = -1;                             // -1: not a tab stop
+};
+
+struct FormSpec {
+    std::string name;
+    std::string caption;
+    int clientWidth = 0, clientHeight = 0;  // twips
+    Colour backColor = kWhite;
+    FontSpec font;          // window, frame and check boxes
+    FontSpec buttonFont;    // push buttons
+    Colour buttonForeColor = kSystemButtonText;
+    Colour buttonBackColor = kWhite;
+    std::vector<ControlSpec> controls;  // in creation order
+};
+
+// Colours a skin gives the window when it is applied.
+struct SkinColours {
+    Colour windowBack = kSystemFace;
+    Colour text = 0x000000;
+    Colour buttonFace = kSystemFace;
+    Colour buttonText = kSystemButtonText;
+    Colour buttonBorder = 0x808080;
+    Colour accent = 0xD77800;  // focus cue and hot border
+};
+
+// Mouse-pointer values of the window.
+inline constexpr int kPointerDefault = 0;
+inline constexpr int kPointerHourglass = 11;
+inline constexpr int kPointerCustom = 99;
+
+// Window states.
+inline constexpr int kStateNormal = 0;
+inline constexpr int kStateMinimized = 1;
+
+class ButtonControl {
+public:
+    virtual ~ButtonControl() = default;
+    virtual std::string caption() = 0;
+    virtual void setCaption(const std::string& caption) = 0;
+    virtual bool enabled() = 0;
+    virtual void setEnabled(bool enabled) = 0;
+};
+
+class CheckBoxControl {
+public:
+    virtual ~CheckBoxControl() = default;
+    virtual int value() = 0;  // 0 clear, 1 ticked
+    virtual void setValue(int value) = 0;
+};
+
+class TimerControl {
+public:
+    virtual ~TimerControl() = default;
+    virtual std::int32_t interval() = 0;  // milliseconds; 0 never ticks
+    virtual void setInterval(std::int32_t milliseconds) = 0;
+    virtual bool enabled() = 0;
+    // Enabling starts a fresh interval; the next tick comes one interval later.
+    virtual void setEnabled(bool enabled) = 0;
+};
+
+// Events of the window and its controls, raised on the GUI thread. Control
+// names are those of the FormSpec; "Form1" names the window's own background.
+class FormEvents {
+public:
+    virtual ~FormEvents() = default;
+    virtual void onQueryUnload() = 0;
+    virtual void onResize() = 0;
+    virtual void onMouseMove(std::string_view control) = 0;
+    virtual void onClick(std::string_view control) = 0;
+    virtual void onTimer(std::string_view timer) = 0;
+};
+
+class MainWindow {
+public:
+    virtual ~MainWindow() = default;
+    virtual WindowHandle handle() = 0;
+
+    virtual std::string caption() = 0;
+    virtual void setCaption(const std::string& caption) = 0;
+    virtual void setIcon(const Picture& icon) = 0;
+    virtual Colour backColor() = 0;
+    virtual void setBackColor(Colour colour) = 0;
+    virtual int mousePointer() = 0;
+    virtual void setMousePointer(int pointer) = 0;
+    virtual Picture mouseIcon() = 0;
+    virtual void setMouseIcon(const Picture& picture) = 0;
+    virtual int windowState() = 0;
+    virtual void setWindowState(int state) = 0;
+    virtual bool visible() = 0;
+    virtual void setVisible(bool visible) = 0;
+    virtual void setFocus() = 0;
+
+    virtual ButtonControl& button(std::string_view name) = 0;
+    virtual CheckBoxControl& checkBox(std::string_view name) = 0;
+    virtual TimerControl& timer(std::string_view name) = 0;
+
+    // Every control with its kind, in creation order.
+    virtual std::vector<std::pair<std::string, ControlKind>> controls() = 0;
+    // Sets a control's "BackColor" by name; throws for a control without one.
+    virtual void setControlBackColor(std::string_view name, Colour colour) = 0;
+    virtual Colour controlBackColor(std::string_view name) = 0;
+    // Paints the window and its controls with a skin's colours.
+    virtual void applySkin(const SkinColours& colours) = 0;
+
+    // Shows the window for the first time, in its current window state.
+    virtual void show() = 0;
+};
+
+class Ui {
+public:
+    virtual ~Ui() = default;
+    virtual std::unique_ptr<MainWindow> createMainWindow(const FormSpec& spec, FormEvents& events) = 0;
+    // The icon the program file carries (32, 48, 128, 256 px).
+    virtual Picture programIcon() = 0;
+    // The 16x16 notification-area picture.
+    virtual Picture trayIcon() = 0;
+    // Loads a picture (icon or cursor) from a file; throws "Invalid picture"
+    // or "File not found".
+    virtual Picture loadPicture(const std::wstring& path) = 0;
+};
+
+}  // namespace glance

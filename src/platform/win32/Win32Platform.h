@@ -1,0 +1,28 @@
+// The real platform: one of each Win32 implementation, and the Platform bundle
+// the logic takes. Only main.cpp and the win32 tests include this.
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32Loop.h"
+#include "platform/win32/Win32Settings.h"
+#include "platform/win32/Win32Shell.h"
+#include "platform/win32/Win32System.h"
+#include "platform/win32/Win32Ui.h"
+#include "platform/win32/Win32Windowing.h"
+
+namespace glance::win32 {
+
+struct Win32Platform {
+    Win32Shell shell;
+    Win32FileSystem files;
+    Win32Settings settings;
+    Win32System system;
+    Win32Loop loop;
+    Win32Windowing windowing;
+    Win32Ui ui;
+
+    Platform platform() { return Platform{shell, files, settings, system, loop, windowing, ui}; }
+};
+
+}  // namespace glance::win32

@@ -1,0 +1,118 @@
+// A simulated message queue and clock. Posted events run when the program
+// processes messages (doEvents, a nested wait, or the test pumping the loop);
+// timers post their ticks as simulated time passes.
+#pragma once
+
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "Failures.h"
+#include "platform/Error.h"
+#include "platform/System.h"
+#include "platform/Ui.h"
+
+namespace glance::fake {
+
+class FakeLoop : public MessageLoop {
+public:
+    explicit FakeLoop(Failures& failures) : failures_(failures) {}
+
+    // Queues an event, as a click or a shell message would arrive.
+    void post(std::function<void()> event) { queue_.push_back(std::move(event)); }
+    // Queues an event that arrives at a later simulated time.
+    void postAt(double time, std::function<void()> event) { scheduled_.push_back({time, std::move(event)}); }
+
+    double now() const { return now_; }
+
+    // Lets time pass as the real message loop would: every event and tick due
+    // within `seconds` is dispatched at its time.
+    void advance(double seconds) {
+        const double end = now_ + seconds;
+        for (;;) {
+            runPending();
+            const double next = nextDue();
+            if (next > end) break;
+            now_ = std::max(now_, next);
+            collectDue();
+        }
+        now_ = end;
+        collectDue();
+        runPending();
+    }
+
+    // MessageLoop
+    void doEvents() override {
+        failures_.check("doEvents");
+        ++doEventsCalls;
+        collectDue();
+        runPending();
+    }
+    void waitForMessage(double maxSeconds) override {
+        ++waitCalls;
+        if (!queue_.empty()) return;
+        const double next = nextDue();
+        now_ = std::min(now_ + maxSeconds, std::max(now_, next));
+        collectDue();
+    }
+    double monotonicSeconds() override { return now_; }
+    void endProcess() override {
+        ended = true;
+        throw ProgramEnded{};
+    }
+
+    // Timers register here so that their ticks follow simulated time.
+    struct TimerSlot {
+        std::function<bool()> live;   // enabled and interval > 0
+        std::function<double()> due;  // time of the next tick
+        std::function<void()> fire;   // posts the tick
+    };
+    void addTimer(TimerSlot* slot) { timers_.push_back(slot); }
+    void removeTimer(TimerSlot* slot) { std::erase(timers_, slot); }
+
+    int doEventsCalls = 0;
+    int waitCalls = 0;
+    bool ended = false;
+
+private:
+    struct Scheduled {
+        double time;
+        std::function<void()> event;
+    };
+
+    double nextDue() const {
+        double next = 1e300;
+        for (auto& s : scheduled_) next = std::min(next, s.time);
+        for (auto* t : timers_)
+            if (t->live()) next = std::min(next, t->due());
+        return next;
+    }
+    void collectDue() {
+        for (auto it = scheduled_.begin(); it != scheduled_.end();) {
+            if (it->time <= now_) {
+                queue_.push_back(std::move(it->event));
+                it = scheduled_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        for (auto* t : std::vector<TimerSlot*>(timers_))
+            if (t->live() && t->due() <= now_) t->fire();
+    }
+    void runPending() {
+        while (!queue_.empty()) {
+            auto event = std::move(queue_.front());
+            queue_.pop_front();
+            event();
+        }
+    }
+
+    Failures& failures_;
+    double now_ = 0;
+    std::deque<std::function<void()>> queue_;
+    std::vector<Scheduled> scheduled_;
+    std::vector<TimerSlot*> timers_;
+};
+
+}  // namespace glance::fake

@@ -1,0 +1,30 @@
+// The whole fake platform: one of each fake, sharing one failure plan, and
+// the Platform bundle the logic takes.
+#pragma once
+
+#include "FakeFileSystem.h"
+#include "FakeLoop.h"
+#include "FakeSettings.h"
+#include "FakeShell.h"
+#include "FakeSystem.h"
+#include "FakeUi.h"
+#include "FakeWindowing.h"
+#include "Failures.h"
+#include "platform/Platform.h"
+
+namespace glance::fake {
+
+struct FakePlatform {
+    Failures failures;
+    FakeShell shell{failures};
+    FakeFileSystem files{failures};
+    FakeSettings settings{failures};
+    FakeSystem system{failures};
+    FakeLoop loop{failures};
+    FakeWindowing windowing{failures};
+    FakeUi ui{failures, loop};
+
+    Platform platform() { return Platform{shell, files, settings, system, loop, windowing, ui}; }
+};
+
+}  // namespace glance::fake

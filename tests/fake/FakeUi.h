@@ -1,0 +1,292 @@
+// The main window and its controls, simulated: every property is stored,
+// timers tick on the fake loop's clock, and a test raises clicks and pointer
+// moves as a user would. Failures are injected per "Control.property" or
+// "Control.setProperty".
+#pragma once
+
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "FakeLoop.h"
+#include "Failures.h"
+#include "platform/Error.h"
+#include "platform/Ui.h"
+
+namespace glance::fake {
+
+class FakeMainWindow;
+
+class FakeButton : public ButtonControl {
+public:
+    FakeButton(Failures& f, std::string name, std::string caption)
+        : failures_(f), name_(std::move(name)), caption_(std::move(caption)) {}
+    std::string caption() override {
+        failures_.check(name_ + ".caption");
+        return caption_;
+    }
+    void setCaption(const std::string& c) override {
+        failures_.check(name_ + ".setCaption");
+        caption_ = c;
+    }
+    bool enabled() override { return enabled_; }
+    void setEnabled(bool e) override { enabled_ = e; }
+
+private:
+    Failures& failures_;
+    std::string name_, caption_;
+    bool enabled_ = true;
+};
+
+class FakeCheckBox : public CheckBoxControl {
+public:
+    FakeCheckBox(Failures& f, std::string name) : failures_(f), name_(std::move(name)) {}
+    int value() override {
+        failures_.check(name_ + ".value");
+        return value_;
+    }
+    void setValue(int v) override {
+        failures_.check(name_ + ".setValue");
+        value_ = v;
+    }
+    Colour backColor = kWhite;
+
+private:
+    Failures& failures_;
+    std::string name_;
+    int value_ = 0;
+};
+
+class FakeTimer : public TimerControl {
+public:
+    FakeTimer(Failures& f, FakeLoop& loop, std::string name, std::function<void()> tick)
+        : failures_(f), loop_(loop), name_(std::move(name)), tick_(std::move(tick)) {
+        slot_.live = [this] { return enabled_ && interval_ > 0 && !tickQueued_; };
+        slot_.due = [this] { return start_ + interval_ / 1000.0; };
+        slot_.fire = [this] {
+            // One tick message at a time, as WM_TIMER is coalesced; the next
+            // interval counts from this one.
+            tickQueued_ = true;
+            start_ = loop_.now();
+            loop_.post([this] {
+                tickQueued_ = false;
+                if (enabled_ && interval_ > 0) {
+                    ++ticks;
+                    tick_();
+                }
+            });
+        };
+        loop_.addTimer(&slot_);
+    }
+    ~FakeTimer() override { loop_.removeTimer(&slot_); }
+
+    std::int32_t interval() override {
+        failures_.check(name_ + ".interval");
+        return interval_;
+    }
+    void setInterval(std::int32_t ms) override {
+        failures_.check(name_ + ".setInterval");
+        if (ms < 0) throw PlatformError(errtext::kInvalidCall);
+        interval_ = ms;
+        start_ = loop_.now();
+    }
+    bool enabled() override {
+        failures_.check(name_ + ".enabled");
+        return enabled_;
+    }
+    void setEnabled(bool e) override {
+        failures_.check(name_ + ".setEnabled");
+        enabled_ = e;
+        if (e) start_ = loop_.now();
+    }
+    int ticks = 0;
+
+private:
+    Failures& failures_;
+    FakeLoop& loop_;
+    std::string name_;
+    std::function<void()> tick_;
+    FakeLoop::TimerSlot slot_;
+    std::int32_t interval_ = 0;
+    bool enabled_ = true;
+    bool tickQueued_ = false;
+    double start_ = 0;
+};
+
+class FakeMainWindow : public MainWindow {
+public:
+    FakeMainWindow(Failures& f, FakeLoop& loop, const FormSpec& spec, FormEvents& events)
+        : failures_(f), loop_(loop), spec_(spec), events_(events), caption_(spec.caption),
+          backColor_(spec.backColor) {
+        for (auto& c : spec.controls) {
+            kinds_.emplace_back(c.name, c.kind);
+            switch (c.kind) {
+            case ControlKind::PushButton:
+                buttons_[c.name] = std::make_unique<FakeButton>(f, c.name, c.caption);
+                break;
+            case ControlKind::CheckBox:
+                checks_[c.name] = std::make_unique<FakeCheckBox>(f, c.name);
+                break;
+            case ControlKind::Timer:
+                timers_[c.name] = std::make_unique<FakeTimer>(f, loop, c.name, [this, n = c.name] {
+                    events_.onTimer(n);
+                });
+                break;
+            default:
+                break;
+            }
+            if (c.kind == ControlKind::Frame || c.kind == ControlKind::CheckBox || c.kind == ControlKind::Label ||
+                c.kind == ControlKind::OptionButton)
+                backColors_[c.name] = kWhite;
+        }
+    }
+
+    // What a user does, delivered as the platform would: posted to the queue.
+    void postClick(const std::string& control) {
+        loop_.post([this, control] { click(control); });
+    }
+    // A click handled right now, as when the test stands in for the dispatcher.
+    void click(const std::string& control) {
+        if (auto it = checks_.find(control); it != checks_.end()) {
+            // A check box toggles itself before its click event.
+            auto& box = *it->second;
+            box.setValue(box.value() == 1 ? 0 : 1);
+        }
+        events_.onClick(control);
+    }
+    void mouseMove(const std::string& control) { events_.onMouseMove(control); }
+    void requestClose() { events_.onQueryUnload(); }
+    // The user minimizes the window with its minimize box.
+    void minimize() {
+        windowState_ = kStateMinimized;
+        events_.onResize();
+    }
+
+    FakeButton& fakeButton(const std::string& n) { return *buttons_.at(n); }
+    FakeCheckBox& fakeCheck(const std::string& n) { return *checks_.at(n); }
+    FakeTimer& fakeTimer(const std::string& n) { return *timers_.at(n); }
+    const FormSpec& spec() const { return spec_; }
+    Picture icon;
+    int focusCalls = 0;
+    int showCalls = 0;
+    std::vector<SkinColours> skins;
+
+    // MainWindow
+    WindowHandle handle() override { return 0x0BADF00D; }
+    std::string caption() override { return caption_; }
+    void setCaption(const std::string& c) override {
+        failures_.check("Form1.setCaption");
+        caption_ = c;
+    }
+    void setIcon(const Picture& p) override {
+        failures_.check("Form1.setIcon");
+        icon = p;
+    }
+    Colour backColor() override { return backColor_; }
+    void setBackColor(Colour c) override {
+        failures_.check("Form1.setBackColor");
+        backColor_ = c;
+    }
+    int mousePointer() override {
+        failures_.check("Form1.mousePointer");
+        return pointer_;
+    }
+    void setMousePointer(int p) override {
+        failures_.check("Form1.setMousePointer");
+        ++pointerWrites;
+        pointer_ = p;
+    }
+    Picture mouseIcon() override { return mouseIcon_; }
+    void setMouseIcon(const Picture& p) override {
+        failures_.check("Form1.setMouseIcon");
+        mouseIcon_ = p;
+    }
+    int windowState() override {
+        failures_.check("Form1.windowState");
+        return windowState_;
+    }
+    void setWindowState(int s) override {
+        failures_.check("Form1.setWindowState");
+        const bool changed = s != windowState_;
+        windowState_ = s;
+        if (changed && shown_) events_.onResize();  // a state change raises a resize event
+    }
+    bool visible() override { return visible_; }
+    void setVisible(bool v) override {
+        failures_.check("Form1.setVisible");
+        visible_ = v;
+    }
+    void setFocus() override {
+        failures_.check("Form1.setFocus");
+        ++focusCalls;
+    }
+    ButtonControl& button(std::string_view n) override { return *buttons_.at(std::string(n)); }
+    CheckBoxControl& checkBox(std::string_view n) override { return *checks_.at(std::string(n)); }
+    TimerControl& timer(std::string_view n) override { return *timers_.at(std::string(n)); }
+    std::vector<std::pair<std::string, ControlKind>> controls() override { return kinds_; }
+    void setControlBackColor(std::string_view n, Colour c) override {
+        auto it = backColors_.find(std::string(n));
+        if (it == backColors_.end()) throw PlatformError("Object doesn't support this property or method");
+        it->second = c;
+    }
+    Colour controlBackColor(std::string_view n) override { return backColors_.at(std::string(n)); }
+    void applySkin(const SkinColours& c) override { skins.push_back(c); }
+    void show() override {
+        ++showCalls;
+        shown_ = true;
+        visible_ = true;
+        if (windowState_ == kStateMinimized) events_.onResize();
+    }
+
+    int pointerWrites = 0;
+
+private:
+    Failures& failures_;
+    FakeLoop& loop_;
+    FormSpec spec_;
+    FormEvents& events_;
+    std::string caption_;
+    Colour backColor_;
+    int pointer_ = kPointerDefault;
+    Picture mouseIcon_;
+    int windowState_ = kStateNormal;
+    bool visible_ = false;
+    bool shown_ = false;
+    std::vector<std::pair<std::string, ControlKind>> kinds_;
+    std::map<std::string, std::unique_ptr<FakeButton>> buttons_;
+    std::map<std::string, std::unique_ptr<FakeCheckBox>> checks_;
+    std::map<std::string, std::unique_ptr<FakeTimer>> timers_;
+    std::map<std::string, Colour> backColors_;
+};
+
+class FakeUi : public Ui {
+public:
+    FakeUi(Failures& f, FakeLoop& loop) : failures_(f), loop_(loop) {}
+    std::unique_ptr<MainWindow> createMainWindow(const FormSpec& spec, FormEvents& events) override {
+        auto w = std::make_unique<FakeMainWindow>(failures_, loop_, spec, events);
+        window = w.get();
+        return w;
+    }
+    Picture programIcon() override {
+        failures_.check("programIcon");
+        return {Picture::Icon, 0x1C0};
+    }
+    Picture trayIcon() override { return {Picture::Icon, 0x16}; }
+    Picture loadPicture(const std::wstring& path) override {
+        failures_.check("loadPicture");
+        auto it = pictures.find(path);
+        if (it == pictures.end()) throw PlatformError(errtext::kFileNotFound);
+        if (it->second.empty()) throw PlatformError(errtext::kInvalidPicture);
+        return it->second;
+    }
+    std::map<std::wstring, Picture> pictures;  // loadable picture files; an empty one is damaged
+    FakeMainWindow* window = nullptr;
+
+private:
+    Failures& failures_;
+    FakeLoop& loop_;
+};
+
+}  // namespace glance::fake
