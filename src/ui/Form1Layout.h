@@ -1,0 +1,11 @@
+// The main window as designed: its properties and every control with its
+// caption, place and size in twips, in creation order.
+#pragma once
+
+#include "platform/Ui.h"
+
+namespace glance {
+
+const FormSpec& Form1Layout();
+
+}  // namespace glance
