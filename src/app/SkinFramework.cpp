@@ -1,0 +1,156 @@
+#include "app/SkinFramework.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+#include "platform/Error.h"
+#include "platform/Types.h"
+
+namespace glance {
+namespace {
+
+constexpr std::size_t kMaxSkinFile = 64 * 1024;
+constexpr const char* kNotSupported = "Object doesn't support this property or method";
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    return s;
+}
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
+    return out;
+}
+
+[[noreturn]] void bad(int line, const std::string& why) {
+    throw PlatformError("Invalid skin file: " + why + " (line " + std::to_string(line) + ")");
+}
+
+// "#RRGGBB" to a colour value 0x00BBGGRR.
+Colour parseColour(std::string_view v, int line) {
+    if (v.size() != 7 || v[0] != '#') bad(line, "colour must be #RRGGBB");
+    Colour rgb = 0;
+    for (char c : v.substr(1)) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) bad(line, "colour must be #RRGGBB");
+        rgb = rgb * 16 + static_cast<Colour>(std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                                                                                      : std::tolower(c) - 'a' + 10);
+    }
+    return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+}
+
+}  // namespace
+
+SkinColours ParseSkin(const std::string& text) {
+    if (text.size() > kMaxSkinFile) throw PlatformError("Invalid skin file: larger than 64 KiB");
+    SkinColours colours;
+    bool inSection = false;
+    int coloursSeen = 0;
+    int lineNo = 0;
+    std::string_view rest(text);
+    while (!rest.empty()) {
+        const auto end = rest.find('\n');
+        std::string_view line = trim(rest.substr(0, end));
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        ++lineNo;
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line.front() == '[') {
+            if (lower(line) != "[skin]") bad(lineNo, "unknown section " + std::string(line));
+            inSection = true;
+            continue;
+        }
+        if (!inSection) bad(lineNo, "[Skin] section expected");
+        const auto eq = line.find('=');
+        if (eq == std::string_view::npos) bad(lineNo, "expected Key=Value");
+        const std::string key = lower(trim(line.substr(0, eq)));
+        const std::string_view value = trim(line.substr(eq + 1));
+        if (key == "name") continue;
+        Colour* target = key == "windowback"     ? &colours.windowBack
+                         : key == "text"         ? &colours.text
+                         : key == "buttonface"   ? &colours.buttonFace
+                         : key == "buttontext"   ? &colours.buttonText
+                         : key == "buttonborder" ? &colours.buttonBorder
+                         : key == "accent"       ? &colours.accent
+                                                 : nullptr;
+        if (!target) bad(lineNo, "unknown key " + key);
+        *target = parseColour(value, lineNo);
+        ++coloursSeen;
+    }
+    if (coloursSeen == 0) throw PlatformError("Invalid skin file: no colours");
+    return colours;
+}
+
+void SkinFramework::call(int member, const std::vector<Argument>& arguments) {
+    switch (member) {
+    case kLoadSkin: {
+        if (arguments.empty() || !std::holds_alternative<std::wstring>(arguments[0]))
+            throw PlatformError(errtext::kInvalidCall);
+        // The second argument names a section of a multi-skin file; our files hold one skin.
+        colours_ = ParseSkin(files_.readFile(std::get<std::wstring>(arguments[0])));
+        loaded_ = true;
+        return;
+    }
+    case kApplyWindow: {
+        if (arguments.size() != 1 || !std::holds_alternative<std::int32_t>(arguments[0]))
+            throw PlatformError(errtext::kInvalidCall);
+        const auto handle = static_cast<std::uint32_t>(std::get<std::int32_t>(arguments[0]));
+        if (handle != static_cast<std::uint32_t>(window_.handle())) throw PlatformError(errtext::kInvalidCall);
+        if (!loaded_ || !(flags_ & kFlagEnabled)) return;
+        SkinColours applied = colours_;
+        const SkinColours plain;
+        if (!skinButtons_) {
+            applied.buttonFace = kWhite;
+            applied.buttonText = plain.buttonText;
+            applied.buttonBorder = plain.buttonBorder;
+            applied.accent = plain.accent;
+        }
+        if (!skinFrame_) {
+            applied.windowBack = plain.windowBack;
+            applied.text = plain.text;
+        }
+        window_.applySkin(applied);
+        return;
+    }
+    default:
+        throw PlatformError(kNotSupported);
+    }
+}
+
+std::int32_t SkinFramework::get(int member) {
+    switch (member) {
+    case kFlags: return flags_;
+    case kSkinButtons: return skinButtons_ ? kTrue : kFalse;
+    case kSkinFrame: return skinFrame_ ? kTrue : kFalse;
+    default: throw PlatformError(kNotSupported);
+    }
+}
+
+void SkinFramework::put(int member, std::int32_t value) {
+    switch (member) {
+    case kFlags: flags_ = value; return;
+    case kSkinButtons: skinButtons_ = value != kFalse; return;
+    case kSkinFrame: skinFrame_ = value != kFalse; return;
+    default: throw PlatformError(kNotSupported);
+    }
+}
+
+void ApplySkin(FileSystem& files, MainWindow& window, SkinEngine& skin) {
+    const std::wstring path = files.programFolder() + L"\\x\\o.cjs";
+    if (!files.plainFileExists(path)) return;
+
+    window.setBackColor(kSystemFace);
+    for (const auto& [name, kind] : window.controls()) {
+        if (kind == ControlKind::OptionButton || kind == ControlKind::CheckBox || kind == ControlKind::Frame ||
+            kind == ControlKind::Label)
+            window.setControlBackColor(name, kSystemFace);
+    }
+    skin.call(SkinFramework::kLoadSkin, {path, std::wstring()});
+    skin.put(SkinFramework::kFlags, skin.get(SkinFramework::kFlags) | SkinFramework::kFlagEnabled);
+    skin.put(SkinFramework::kSkinButtons, kTrue);
+    skin.put(SkinFramework::kSkinFrame, kTrue);
+    skin.call(SkinFramework::kApplyWindow, {static_cast<std::int32_t>(window.handle())});
+}
+
+}  // namespace glance
