@@ -16,6 +16,8 @@ std::string ShortenTitle(std::string_view name) {
     return title;
 }
 
-void SetAppTitle(System& system) { system.setAppTitle(ShortenTitle(kProductName)); }
+void SetAppTitle(System& system) {
+    system.setAppTitle(ShortenTitle(kProductName));
+}
 
 }  // namespace glance

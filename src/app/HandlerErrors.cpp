@@ -18,8 +18,10 @@ std::string HandlerErrorMessage(std::string_view tag, std::int32_t label, std::s
     return text;
 }
 
-void ReportHandlerError(System& system, std::string_view tag, std::int32_t label, std::string_view description) {
-    system.messageBox(HandlerErrorMessage(tag, label, description), std::string(kErrorBoxTitle), kErrorBoxStyle);
+void ReportHandlerError(System& system, std::string_view tag, std::int32_t label,
+                        std::string_view description) {
+    system.messageBox(HandlerErrorMessage(tag, label, description), std::string(kErrorBoxTitle),
+                      kErrorBoxStyle);
 }
 
 }  // namespace glance

@@ -35,8 +35,9 @@ Colour parseColour(std::string_view v, int line) {
     Colour rgb = 0;
     for (char c : v.substr(1)) {
         if (!std::isxdigit(static_cast<unsigned char>(c))) bad(line, "colour must be #RRGGBB");
-        rgb = rgb * 16 + static_cast<Colour>(std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                                                                                      : std::tolower(c) - 'a' + 10);
+        rgb = rgb * 16 + static_cast<Colour>(std::isdigit(static_cast<unsigned char>(c))
+                                                 ? c - '0'
+                                                 : std::tolower(c) - 'a' + 10);
     }
     return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
 }
@@ -96,7 +97,8 @@ void SkinFramework::call(int member, const std::vector<Argument>& arguments) {
         if (arguments.size() != 1 || !std::holds_alternative<std::int32_t>(arguments[0]))
             throw PlatformError(errtext::kInvalidCall);
         const auto handle = static_cast<std::uint32_t>(std::get<std::int32_t>(arguments[0]));
-        if (handle != static_cast<std::uint32_t>(window_.handle())) throw PlatformError(errtext::kInvalidCall);
+        if (handle != static_cast<std::uint32_t>(window_.handle()))
+            throw PlatformError(errtext::kInvalidCall);
         if (!loaded_ || !(flags_ & kFlagEnabled)) return;
         SkinColours applied = colours_;
         const SkinColours plain;
@@ -120,19 +122,30 @@ void SkinFramework::call(int member, const std::vector<Argument>& arguments) {
 
 std::int32_t SkinFramework::get(int member) {
     switch (member) {
-    case kFlags: return flags_;
-    case kSkinButtons: return skinButtons_ ? kTrue : kFalse;
-    case kSkinFrame: return skinFrame_ ? kTrue : kFalse;
-    default: throw PlatformError(kNotSupported);
+    case kFlags:
+        return flags_;
+    case kSkinButtons:
+        return skinButtons_ ? kTrue : kFalse;
+    case kSkinFrame:
+        return skinFrame_ ? kTrue : kFalse;
+    default:
+        throw PlatformError(kNotSupported);
     }
 }
 
 void SkinFramework::put(int member, std::int32_t value) {
     switch (member) {
-    case kFlags: flags_ = value; return;
-    case kSkinButtons: skinButtons_ = value != kFalse; return;
-    case kSkinFrame: skinFrame_ = value != kFalse; return;
-    default: throw PlatformError(kNotSupported);
+    case kFlags:
+        flags_ = value;
+        return;
+    case kSkinButtons:
+        skinButtons_ = value != kFalse;
+        return;
+    case kSkinFrame:
+        skinFrame_ = value != kFalse;
+        return;
+    default:
+        throw PlatformError(kNotSupported);
     }
 }
 
@@ -142,8 +155,8 @@ void ApplySkin(FileSystem& files, MainWindow& window, SkinEngine& skin) {
 
     window.setBackColor(kSystemFace);
     for (const auto& [name, kind] : window.controls()) {
-        if (kind == ControlKind::OptionButton || kind == ControlKind::CheckBox || kind == ControlKind::Frame ||
-            kind == ControlKind::Label)
+        if (kind == ControlKind::OptionButton || kind == ControlKind::CheckBox ||
+            kind == ControlKind::Frame || kind == ControlKind::Label)
             window.setControlBackColor(name, kSystemFace);
     }
     skin.call(SkinFramework::kLoadSkin, {path, std::wstring()});

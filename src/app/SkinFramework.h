@@ -40,7 +40,6 @@ public:
 
 class SkinFramework : public SkinEngine {
 public:
-
     // Member ids.
     static constexpr int kFlags = 1;
     static constexpr int kLoadSkin = 2;
