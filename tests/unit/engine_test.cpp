@@ -1,0 +1,234 @@
+// The desktop item counter and the refresh engine, on the fake platform.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "FakePlatform.h"
+#include "engine/DesktopCounter.h"
+#include "engine/RefreshEngine.h"
+#include "platform/Types.h"
+
+namespace glance {
+namespace {
+
+using fake::FakePlatform;
+
+constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+const std::wstring kUser = L"C:\\Users\\ann\\Desktop";
+const std::wstring kCommon = L"C:\\Users\\Public\\Desktop";
+
+// A raw path text as the shell leaves it: path, NUL, spaces up to 512.
+std::wstring Raw(const std::wstring& path) {
+    std::wstring raw(512, L' ');
+    raw.replace(0, path.size(), path);
+    raw[path.size()] = L'\0';
+    return raw;
+}
+
+struct Desktops : FakePlatform {
+    Desktops() {
+        shell.setFolder(kFolderUserDesktop, kUser);
+        shell.setFolder(kFolderCommonDesktop, kCommon);
+        setUser(3, 2);
+        setCommon(1, 0);
+    }
+    void setUser(std::int64_t fileCount, std::int64_t subfolderCount) {
+        files.folders[kUser + L"\\"] = {fileCount, subfolderCount};
+    }
+    void setCommon(std::int64_t fileCount, std::int64_t subfolderCount) {
+        files.folders[kCommon + L"\\"] = {fileCount, subfolderCount};
+    }
+    std::int32_t count() { return CountDesktopItems(shell, files); }
+};
+
+TEST(DesktopPath, CutsTheRawTextAtItsLastNulAndAppendsABackslash) {
+    struct Case {
+        const char* name;
+        std::wstring raw;
+        std::wstring expected;
+    };
+    const std::vector<Case> cases = {
+        {"path, NUL, spaces", Raw(L"C:\\D"), L"C:\\D\\"},
+        {"second NUL later in the text", Raw(L"C:\\D") + L"x" + std::wstring(1, L'\0') + L"  ",
+         L"C:\\D" + std::wstring(1, L'\0') + std::wstring(507, L' ') + L"x\\"},
+        {"NUL right at the end", std::wstring(L"C:\\E") + L'\0', L"C:\\E\\"},
+        {"only a NUL", std::wstring(1, L'\0'), L"\\"},
+        {"Greek and CJK letters", Raw(L"C:\\Users\\Χρήστης\\デスクトップ"),
+         L"C:\\Users\\Χρήστης\\デスクトップ\\"},
+    };
+    for (const auto& c : cases) {
+        FakePlatform p;
+        p.shell.setRawFolder(kFolderUserDesktop, c.raw);
+        p.shell.setRawFolder(kFolderCommonDesktop, c.raw);
+        EXPECT_EQ(GetUserDesktopPath(p.shell), c.expected) << c.name;
+        EXPECT_EQ(GetCommonDesktopPath(p.shell), c.expected) << c.name;
+    }
+}
+
+TEST(DesktopPath, RawTextWithoutNulIsAnInvalidCall) {
+    for (const std::wstring& raw : {std::wstring(), std::wstring(512, L' '), std::wstring(L"C:\\D")}) {
+        FakePlatform p;
+        p.shell.setRawFolder(kFolderUserDesktop, raw);
+        p.shell.setRawFolder(kFolderCommonDesktop, raw);
+        try {
+            GetUserDesktopPath(p.shell);
+            ADD_FAILURE() << "no error for a raw text of " << raw.size() << " characters";
+        } catch (const PlatformError& e) {
+            EXPECT_EQ(e.description(), errtext::kInvalidCall);
+        }
+        EXPECT_THROW(GetCommonDesktopPath(p.shell), PlatformError);
+    }
+}
+
+TEST(DesktopPath, UserAndCommonUseTheirOwnFolderIds) {
+    FakePlatform p;
+    p.shell.setFolder(0, L"C:\\A");
+    p.shell.setFolder(25, L"C:\\B");
+    p.shell.setFolder(16, L"C:\\WrongOne");  // CSIDL_DESKTOPDIRECTORY is not the one asked for
+    EXPECT_EQ(GetUserDesktopPath(p.shell), L"C:\\A\\");
+    EXPECT_EQ(GetCommonDesktopPath(p.shell), L"C:\\B\\");
+}
+
+TEST(DesktopCounter, AddsFilesAndSubfoldersOfBothDesktops) {
+    Desktops d;
+    EXPECT_EQ(d.count(), 6);
+    d.setUser(0, 0);
+    d.setCommon(0, 0);
+    EXPECT_EQ(d.count(), 0);
+}
+
+TEST(DesktopCounter, BothIdsResolvingToOneFolderCountItTwice) {
+    Desktops d;
+    d.shell.setFolder(kFolderCommonDesktop, kUser);
+    EXPECT_EQ(d.count(), 10);
+}
+
+// Each of the four terms fails on its own and the others still count.
+TEST(DesktopCounter, AFailingTermContributesNothingAndTheOthersStillCount) {
+    struct Case {
+        const char* name;
+        void (*arrange)(Desktops&);
+        std::int32_t expected;
+    };
+    const std::vector<Case> cases = {
+        {"user folder id unknown to the shell", [](Desktops& d) { d.shell.removeFolder(kFolderUserDesktop); },
+         1},
+        {"all-users folder id unknown to the shell",
+         [](Desktops& d) { d.shell.removeFolder(kFolderCommonDesktop); }, 5},
+        {"user raw text without NUL", [](Desktops& d) { d.shell.setRawFolder(kFolderUserDesktop, kUser); },
+         1},
+        {"all-users folder missing on disk", [](Desktops& d) { d.files.folders.erase(kCommon + L"\\"); }, 5},
+        {"user subfolder count fails", [](Desktops& d) { d.failures.inject("subfolderCount", "x", 1); }, 4},
+        {"user file count fails", [](Desktops& d) { d.failures.inject("fileCount", "x", 1); }, 3},
+        {"every file count fails", [](Desktops& d) { d.failures.inject("fileCount"); }, 2},
+        {"all-users file count beyond 32 bits", [](Desktops& d) { d.setCommon(kMax + 1, 4); }, 9},
+        {"the counting component is missing", [](Desktops& d) { d.failures.inject("createCounter"); }, 0},
+        {"the shell fails every path lookup", [](Desktops& d) { d.failures.inject("specialFolderRawPath"); },
+         0},
+    };
+    for (const auto& c : cases) {
+        Desktops d;
+        c.arrange(d);
+        EXPECT_EQ(d.count(), c.expected) << c.name;
+    }
+}
+
+TEST(DesktopCounter, ASumBeyondTheSignedRangeFailsOnlyThatTerm) {
+    Desktops d;
+    d.setUser(10, kMax - 5);  // the user's files would overflow: that term adds nothing
+    d.setCommon(2, 3);
+    EXPECT_EQ(d.count(), kMax);
+}
+
+TEST(DesktopCounter, OpensOneCounterPerCountAndReleasesIt) {
+    Desktops d;
+    d.count();
+    d.count();
+    EXPECT_EQ(d.files.countersCreated, 2);
+    EXPECT_EQ(d.files.countersAlive, 0);
+}
+
+struct Engine : Desktops {
+    RefreshEngine engine{shell, files};
+    std::size_t notified() const { return shell.notifications.size(); }
+    void setTotal(std::int64_t total) {
+        setUser(total, 0);
+        setCommon(0, 0);
+    }
+};
+
+TEST(RefreshEngine, NotifiesOnlyAtChecksWhoseCountDiffersFromThePrevious) {
+    Engine e;
+    e.setTotal(5);
+    e.engine.LastDesktopCount = CountDesktopItems(e.shell, e.files);
+    const std::vector<std::pair<std::int64_t, std::size_t>> checks = {{5, 0}, {6, 1}, {6, 1}, {4, 2}};
+    for (const auto& [count, notifiedSoFar] : checks) {
+        e.setTotal(count);
+        e.engine.RefreshDesktop(kFalse);
+        EXPECT_EQ(e.notified(), notifiedSoFar) << "after a check that counted " << count;
+        EXPECT_EQ(e.engine.LastDesktopCount, count);
+    }
+}
+
+TEST(RefreshEngine, SendsAssocChangedWithIdListFlagsAndNoItems) {
+    Engine e;
+    e.engine.RefreshDesktop(kTrue);
+    e.engine.RefreshDesktop(kFalse);
+    ASSERT_EQ(e.notified(), 2u);
+    for (const auto& n : e.shell.notifications) {
+        EXPECT_EQ(n.eventId, 0x08000000);
+        EXPECT_EQ(n.flags, 0u);
+    }
+}
+
+TEST(RefreshEngine, ForcedRefreshNotifiesWithoutCountingAndKeepsTheLastCount) {
+    Engine e;
+    e.setTotal(9);
+    e.engine.LastDesktopCount = 9;
+    e.setTotal(12);
+    e.engine.RefreshDesktop(kTrue);
+    EXPECT_EQ(e.notified(), 1u);
+    EXPECT_EQ(e.engine.LastDesktopCount, 9);
+    EXPECT_EQ(e.files.countersCreated, 0);
+    // The change since the last check is still noticed by the next one.
+    e.engine.RefreshDesktop(kFalse);
+    EXPECT_EQ(e.notified(), 2u);
+    EXPECT_EQ(e.engine.LastDesktopCount, 12);
+}
+
+TEST(RefreshEngine, OnlyExactlyMinusOneForces) {
+    for (int force : {1, 0, 2, -2, std::numeric_limits<int>::min()}) {
+        Engine e;
+        e.setTotal(6);
+        e.engine.LastDesktopCount = 6;
+        e.engine.RefreshDesktop(force);
+        EXPECT_EQ(e.notified(), 0u) << "force " << force;
+        EXPECT_EQ(e.files.countersCreated, 1) << "force " << force;
+    }
+}
+
+TEST(RefreshEngine, CountingFailingToZeroNotifiesOnceThenStaysQuiet) {
+    Engine e;
+    e.engine.LastDesktopCount = 7;
+    e.failures.inject("createCounter", errtext::kCannotCreateObject);
+    e.engine.RefreshDesktop(kFalse);
+    e.engine.RefreshDesktop(kFalse);
+    e.engine.RefreshDesktop(kFalse);
+    EXPECT_EQ(e.notified(), 1u);
+    EXPECT_EQ(e.engine.LastDesktopCount, 0);
+}
+
+TEST(RefreshEngine, AShellThatCannotBeReachedPropagatesAndKeepsTheLastCount) {
+    Engine e;
+    e.engine.LastDesktopCount = 2;
+    e.failures.inject("changeNotify", errtext::kFileNotFoundInDll);
+    EXPECT_THROW(e.engine.RefreshDesktop(kFalse), PlatformError);
+    EXPECT_EQ(e.engine.LastDesktopCount, 2);
+    EXPECT_THROW(e.engine.RefreshDesktop(kTrue), PlatformError);
+}
+
+}  // namespace
+}  // namespace glance
