@@ -18,7 +18,8 @@ const FormSpec& Form1Layout() {
         f.controls = {
             {"PushButton1", K::PushButton, "Help", "", 120, 120, 7800, 405, 4},
             {"Frame3", K::Frame, "Startup Options", "", 120, 630, 7800, 735, 5},
-            {"Check3", K::CheckBox, "Load this software on Windows startup", "Frame3", 240, 300, 3810, 285, 0},
+            {"Check3", K::CheckBox, "Load this software on Windows startup", "Frame3", 240, 300, 3810, 285,
+             0},
             {"Check8", K::CheckBox, "Start in system tray", "Frame3", 4200, 300, 2100, 285, 1},
             {"cSysTray1", K::TrayControl, "", "", 1800, 0, 510, 510, -1},
             {"Timer1", K::Timer, "", "", 2640, 0, 0, 0, -1},
