@@ -1,0 +1,68 @@
+// A main window on the fake platform, with two desktops whose item counts a
+// test can change, and shortcuts to what the window shows and stores.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "FakePlatform.h"
+#include "app/Product.h"
+#include "ui/Form1.h"
+
+namespace glance {
+
+class Form1Fixture : public ::testing::Test {
+protected:
+    static constexpr std::int32_t kUserDesktop = 0;
+    static constexpr std::int32_t kCommonDesktop = 25;
+
+    Form1Fixture() {
+        fp.shell.setFolder(kUserDesktop, L"C:\\Users\\ada\\Desktop");
+        fp.shell.setFolder(kCommonDesktop, L"C:\\Users\\Public\\Desktop");
+        setDesktop(3, 2);
+    }
+
+    // Files on the user's desktop and on the all-users desktop.
+    void setDesktop(int userFiles, int commonFiles) {
+        fp.files.folders[L"C:\\Users\\ada\\Desktop\\"] = {userFiles, 0};
+        fp.files.folders[L"C:\\Users\\Public\\Desktop\\"] = {commonFiles, 0};
+    }
+    void store(const char* key, const std::string& value) {
+        fp.settings.values[{kSettingsApplication, kProductName, key}] = value;
+    }
+    std::string stored(const char* key) {
+        auto it = fp.settings.values.find({kSettingsApplication, kProductName, key});
+        return it == fp.settings.values.end() ? "<none>" : it->second;
+    }
+    // Creates the window and runs its start-up; false when the program ended.
+    bool start() {
+        form = std::make_unique<Form1>(platform);
+        try {
+            form->Load();
+            form->Show();
+        } catch (ProgramEnded&) {
+            return false;
+        }
+        return true;
+    }
+    fake::FakeMainWindow& window() { return *fp.ui.window; }
+    std::string switchCaption() { return window().fakeButton("PushButton4").caption(); }
+    fake::FakeTimer& timer() { return window().fakeTimer("Timer1"); }
+    std::size_t notifications() const { return fp.shell.notifications.size(); }
+    std::vector<std::int32_t> boxLabels() const {
+        std::vector<std::int32_t> labels;
+        for (auto& b : fp.system.boxes) {
+            const auto at = b.text.find("at line ");
+            if (at != std::string::npos) labels.push_back(std::stoi(b.text.substr(at + 8)));
+        }
+        return labels;
+    }
+
+    fake::FakePlatform fp;
+    Platform platform = fp.platform();
+    std::unique_ptr<Form1> form;
+};
+
+}  // namespace glance

@@ -1,0 +1,147 @@
+// The main window living in the tray, closing, help, pointer feedback and the
+// two start-up options.
+#include "Form1Fixture.h"
+
+namespace glance {
+namespace {
+
+class Window : public Form1Fixture {
+protected:
+    void SetUp() override { ASSERT_TRUE(start()); }
+    std::vector<const fake::FakeShell::IconRequest*> balloons() {
+        std::vector<const fake::FakeShell::IconRequest*> out;
+        for (auto& r : fp.shell.iconRequests)
+            if (r.record.uFlags == kNifInfo && r.record.szInfo[0] != '\0') out.push_back(&r);
+        return out;
+    }
+    WindowHandle trayWindow() { return form->tray().OwnerHwnd(); }
+    // The shell reports a mouse message on the icon.
+    void trayMessage(std::intptr_t mouseMessage) { fp.windowing.send(trayWindow(), 1125, 0, mouseMessage); }
+};
+
+TEST_F(Window, FirstMinimizeHidesWithTheBalloonLaterOnesSilently) {
+    window().minimize();
+    EXPECT_FALSE(window().visible());
+    EXPECT_EQ(window().windowState(), kStateNormal);
+    ASSERT_EQ(balloons().size(), 1u);
+    EXPECT_STREQ(balloons()[0]->record.szInfoTitle, kProductName);
+    EXPECT_STREQ(balloons()[0]->record.szInfo,
+                 "has been minimized to the system tray.\r\nClick on the blue 'Q' icon (Q for Quillhaven) to "
+                 "bring the software back.");
+    EXPECT_EQ(balloons()[0]->record.uTimeout, 5000u);
+
+    trayMessage(514);  // left button released
+    EXPECT_TRUE(window().visible());
+    EXPECT_FALSE(form->minimizedToTray());
+    window().minimize();
+    EXPECT_FALSE(window().visible());
+    EXPECT_EQ(balloons().size(), 1u);
+}
+
+TEST_F(Window, RestoreDuringTheBalloonWaitClearsTheFlag) {
+    fp.loop.postAt(1.0, [this] { trayMessage(517); });  // right button released
+    window().minimize();
+    EXPECT_TRUE(window().visible());
+    EXPECT_GE(window().focusCalls, 1);
+    EXPECT_FALSE(form->minimizedToTray());
+}
+
+TEST_F(Window, OnlyButtonReleasesOnTheIconBringTheWindowBack) {
+    window().minimize();
+    for (std::intptr_t m : {512, 513, 515, 516, 518, 519, 520}) trayMessage(m);
+    EXPECT_FALSE(window().visible());
+    trayMessage(514);
+    EXPECT_TRUE(window().visible());
+    const int focus = window().focusCalls;
+    trayMessage(517);  // already visible: only takes the focus
+    EXPECT_EQ(window().focusCalls, focus + 1);
+}
+
+TEST_F(Window, CloseStopsTheTimerRemovesTheIconAndEndsEvenWhenAStepFails) {
+    window().click("PushButton4");
+    fp.failures.inject("Timer1.setEnabled");
+    EXPECT_THROW(window().requestClose(), ProgramEnded);
+    EXPECT_EQ(boxLabels(), std::vector<std::int32_t>{100});
+    EXPECT_NE(fp.system.boxes[0].text.find("Form_QueryUnload at line 100"), std::string::npos);
+    EXPECT_EQ(fp.shell.iconRequests.back().message, kNimDelete);
+    EXPECT_FALSE(form->tray().InTray());
+    EXPECT_EQ(fp.loop.doEventsCalls, 2);
+    EXPECT_TRUE(fp.loop.ended);
+}
+
+TEST_F(Window, HelpShowsTheFixedTextUnderTheProgramTitle) {
+    window().click("PushButton1");
+    ASSERT_EQ(fp.system.boxes.size(), 1u);
+    const auto& box = fp.system.boxes[0];
+    EXPECT_EQ(box.text,
+              "This software will update so you see the latest files on the desktop.\r\n"
+              "This will fix problems where files are not showing after downloading to the desktop from the "
+              "web.\r\n\r\n"
+              "Questions? Please contact Team Quillhaven at " +
+                  std::string(kContactPageUrl));
+    EXPECT_FALSE(box.titleGiven);
+    EXPECT_EQ(box.title, "Lumenfold Live Shell Glance Refresher");
+    EXPECT_EQ(box.style, 0u);
+
+    fp.failures.inject("messageBox", errtext::kOutOfMemory, 1);
+    window().click("PushButton1");
+    EXPECT_EQ(fp.system.boxes.size(), 2u);
+    EXPECT_EQ(boxLabels(), std::vector<std::int32_t>{100});
+}
+
+TEST_F(Window, PointerIsAHandOverButtonsAndTheArrowElsewhereButNeverReplacesTheHourglass) {
+    struct Move {
+        const char* over;
+        int expected;
+    };
+    for (const Move& m : {Move{"PushButton1", 99}, Move{"PushButton2", 99}, Move{"Check3", 99},
+                          Move{"Frame3", 0}, Move{"PushButton4", 99}, Move{"Form1", 0}, Move{"Check8", 0}}) {
+        window().mouseMove(m.over);
+        EXPECT_EQ(window().mousePointer(), m.expected) << m.over;
+    }
+    window().setMousePointer(kPointerHourglass);
+    for (const char* over : {"PushButton1", "Frame3", "Form1"}) {
+        window().mouseMove(over);
+        EXPECT_EQ(window().mousePointer(), kPointerHourglass) << over;
+    }
+}
+
+TEST_F(Window, StartupOptionTicksAreStoredAndRegisterTheProgram) {
+    window().click("Check3");
+    EXPECT_EQ(stored(kKeyWindowsStartup), "On");
+    ASSERT_TRUE(fp.system.startupEntries.count(kProductName));
+    EXPECT_EQ(fp.system.startupEntries[kProductName], L"\"" + fp.system.path + L"\"");
+    window().click("Check3");
+    EXPECT_EQ(stored(kKeyWindowsStartup), "Off");
+    EXPECT_FALSE(fp.system.startupEntries.count(kProductName));
+
+    window().click("Check8");
+    EXPECT_EQ(stored(kKeyMinimized), "On");
+    window().click("Check8");
+    EXPECT_EQ(stored(kKeyMinimized), "Off");
+    EXPECT_TRUE(fp.system.boxes.empty());
+}
+
+TEST_F(Window, FailedOptionWritesAreReportedAndTheBoxShowsWhatIsStored) {
+    fp.failures.inject("setStartupEntry", errtext::kPermissionDenied, 1);
+    window().click("Check3");
+    EXPECT_EQ(window().fakeCheck("Check3").value(), 0);
+    EXPECT_EQ(stored(kKeyWindowsStartup), "<none>");
+    EXPECT_NE(fp.system.boxes.at(0).text.find("Form1.Check3_Click at line 102"), std::string::npos);
+
+    // Registered, but the choice cannot be stored: the registration is undone.
+    fp.failures.inject("settings.save:Windows Startup", errtext::kPermissionDenied, 1);
+    window().click("Check3");
+    EXPECT_EQ(window().fakeCheck("Check3").value(), 0);
+    EXPECT_FALSE(fp.system.startupEntries.count(kProductName));
+
+    store(kKeyMinimized, "On");
+    window().fakeCheck("Check8").setValue(1);
+    fp.failures.inject("settings.save:Minimized", errtext::kPermissionDenied, 1);
+    window().click("Check8");
+    EXPECT_EQ(window().fakeCheck("Check8").value(), 1);
+    EXPECT_EQ(boxLabels(), (std::vector<std::int32_t>{102, 104, 102}));
+}
+
+}  // namespace
+}  // namespace glance

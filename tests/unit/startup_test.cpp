@@ -1,0 +1,161 @@
+// Start-up: which steps run for each stored state, where a failing step goes
+// on, and what the user sees when the program starts.
+#include "app/Startup.h"
+
+#include "Form1Fixture.h"
+
+namespace glance {
+namespace {
+
+using Startup = Form1Fixture;
+
+TEST_F(Startup, StoredSwitchStateSetsCaptionAndIntervalAndIsNeverWrittenBack) {
+    struct Case {
+        const char* stored;  // nullptr: never stored
+        const char* caption;
+        std::int32_t interval;
+    };
+    for (const Case& c :
+         {Case{nullptr, "Turn On", 0}, Case{"Off", "Turn On", 0}, Case{"On", "Turn Off", 1000},
+          Case{"on", "Turn On", 0}, Case{"ON", "Turn On", 0}, Case{"", "Turn On", 0}}) {
+        Form1Fixture::fp.settings.values.clear();
+        if (c.stored) store(kKeyStartStopState, c.stored);
+        ASSERT_TRUE(start());
+        EXPECT_EQ(switchCaption(), c.caption) << (c.stored ? c.stored : "none");
+        EXPECT_EQ(timer().interval(), c.interval) << (c.stored ? c.stored : "none");
+        EXPECT_TRUE(timer().enabled());
+        EXPECT_EQ(stored(kKeyStartStopState), c.stored ? c.stored : "<none>");
+        EXPECT_EQ(fp.settings.saves, 0);
+        EXPECT_TRUE(fp.system.boxes.empty());
+    }
+}
+
+TEST_F(Startup, EmptyStoreShowsANormalWindowInTheTrayWithTheFullProductName) {
+    ASSERT_TRUE(start());
+    EXPECT_EQ(window().caption(), kProductName);
+    EXPECT_EQ(fp.system.appTitle(), "Lumenfold Live Shell Glance Refresher");
+    EXPECT_EQ(window().icon, fp.ui.programIcon());
+    EXPECT_EQ(window().fakeCheck("Check3").value(), 0);
+    EXPECT_EQ(window().fakeCheck("Check8").value(), 0);
+    EXPECT_TRUE(window().visible());
+    EXPECT_EQ(window().windowState(), kStateNormal);
+    // The icon enters the tray once, already carrying the product name as its tip.
+    ASSERT_EQ(fp.shell.iconRequests.size(), 1u);
+    EXPECT_EQ(fp.shell.iconRequests[0].message, kNimAdd);
+    EXPECT_EQ(fp.shell.iconRequests[0].record.uFlags, kNifMessage | kNifIcon | kNifTip);
+    EXPECT_STREQ(fp.shell.iconRequests[0].record.szTip, kProductName);
+    EXPECT_TRUE(form->tray().InTray());
+    EXPECT_TRUE(fp.system.boxes.empty());
+}
+
+TEST_F(Startup, StartUpOptionsReadExactlyOn) {
+    for (auto [value, ticked] : {std::pair{"On", 1}, {"ON", 0}, {"Off", 0}, {"yes", 0}}) {
+        store(kKeyWindowsStartup, value);
+        store(kKeyMinimized, value);
+        ASSERT_TRUE(start());
+        EXPECT_EQ(window().fakeCheck("Check3").value(), ticked) << value;
+        EXPECT_EQ(window().fakeCheck("Check8").value(), ticked) << value;
+        EXPECT_EQ(window().visible(), ticked == 0) << value;
+    }
+}
+
+TEST_F(Startup, MinimizedStartHidesBehindTheIconWithTheBalloon) {
+    store(kKeyMinimized, "On");
+    ASSERT_TRUE(start());
+    EXPECT_FALSE(window().visible());
+    EXPECT_EQ(window().windowState(), kStateNormal);
+    EXPECT_TRUE(form->minimizedToTray());
+    ASSERT_GE(fp.shell.iconRequests.size(), 2u);
+    EXPECT_EQ(fp.shell.iconRequests[1].record.uFlags, kNifInfo);
+    EXPECT_STREQ(fp.shell.iconRequests[1].record.szInfoTitle, kProductName);
+}
+
+TEST_F(Startup, SecondInstanceEndsAtOnceWithoutWindowIconOrMessage) {
+    fp.system.otherInstance = true;
+    EXPECT_FALSE(start());
+    EXPECT_TRUE(fp.loop.ended);
+    EXPECT_TRUE(fp.shell.iconRequests.empty());
+    EXPECT_TRUE(fp.system.boxes.empty());
+    EXPECT_EQ(window().caption(), "Form1");
+    EXPECT_EQ(window().showCalls, 0);
+}
+
+TEST_F(Startup, FailingInstanceTestIsReportedAndEndsTheProgram) {
+    fp.failures.inject("anotherInstanceRunning");
+    EXPECT_FALSE(start());
+    EXPECT_EQ(boxLabels(), std::vector<std::int32_t>{100});
+    EXPECT_TRUE(fp.loop.ended);
+}
+
+TEST_F(Startup, FailingMinimizedTestMinimizesAndOtherStepsGoOn) {
+    fp.failures.inject("Check8.value");
+    fp.failures.inject("Form1.setCaption");
+    ASSERT_TRUE(start());
+    EXPECT_EQ(boxLabels(), (std::vector<std::int32_t>{132, 158}));
+    EXPECT_FALSE(window().visible());  // minimized into the tray
+    EXPECT_EQ(fp.system.appTitle(), "Lumenfold Live Shell Glance Refresher");
+    EXPECT_EQ(window().icon, fp.ui.programIcon());
+}
+
+TEST_F(Startup, FailingReadOfTheSwitchStateLeavesTheDesignedOffState) {
+    fp.failures.inject("settings.read:StartStopState");
+    store(kKeyStartStopState, "On");
+    ASSERT_TRUE(start());
+    EXPECT_EQ(boxLabels(), std::vector<std::int32_t>{136});
+    EXPECT_EQ(switchCaption(), "Turn On");
+    EXPECT_EQ(timer().interval(), 0);
+}
+
+TEST_F(Startup, HandPointerIsLoadedWhenPresentAndADamagedOneIsReportedOnce) {
+    const std::wstring cursor = fp.files.folder + L"\\HAND-M.CUR";
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(window().mouseIcon().empty());
+    EXPECT_TRUE(fp.system.boxes.empty());
+
+    fp.files.fileMap[cursor] = {"cursor", true};
+    fp.ui.pictures[cursor] = Picture{Picture::Icon, 0xC0};
+    ASSERT_TRUE(start());
+    EXPECT_EQ(window().mouseIcon().handle, 0xC0u);
+
+    fp.ui.pictures[cursor] = Picture{};  // damaged
+    ASSERT_TRUE(start());
+    EXPECT_EQ(boxLabels(), std::vector<std::int32_t>{110});
+    EXPECT_TRUE(window().caption() == kProductName);
+}
+
+TEST_F(Startup, FirstCountIsTheBaselineSoAQuietFirstTickBroadcastsNothing) {
+    setDesktop(7, 5);
+    store(kKeyStartStopState, "On");
+    ASSERT_TRUE(start());
+    EXPECT_EQ(form->engine().LastDesktopCount, 12);
+    fp.loop.advance(1.5);
+    EXPECT_EQ(timer().ticks, 1);
+    EXPECT_EQ(notifications(), 0u);
+}
+
+TEST(HomePage, OpensOnAboutOneStartInAHundredMinimized) {
+    fake::FakePlatform fp;
+    int opened = 0;
+    for (int i = 0; i < 5000; ++i) {
+        fp.system.timeOfDay = 30000 + i * 0.37;
+        OpenHomePageByChance(fp.system, fp.shell);
+    }
+    opened = static_cast<int>(fp.shell.processes.size());
+    EXPECT_GT(opened, 20);
+    EXPECT_LT(opened, 90);
+    ASSERT_FALSE(fp.shell.processes.empty());
+    EXPECT_EQ(fp.shell.processes[0].commandLine, std::string("explorer \"") + kHomePageUrl + "\"");
+    EXPECT_EQ(fp.shell.processes[0].showState, 2);
+}
+
+TEST(HomePage, FileExistsNeverThrows) {
+    fake::FakePlatform fp;
+    fp.files.fileMap[L"C:\\a.cur"] = {"", true};
+    EXPECT_TRUE(FileExists(fp.files, L"C:\\a.cur"));
+    EXPECT_FALSE(FileExists(fp.files, L"C:\\b.cur"));
+    fp.failures.inject("lastModified");
+    EXPECT_FALSE(FileExists(fp.files, L"C:\\a.cur"));
+}
+
+}  // namespace
+}  // namespace glance
