@@ -1,0 +1,53 @@
+// Folder paths, the change notification and starting a process. The notify
+// icon lives in Win32NotifyIcon.cpp.
+#include "platform/win32/Win32Shell.h"
+
+#include <shlobj.h>
+#include <windows.h>
+
+#include "platform/Error.h"
+#include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32System.h"
+
+namespace glance::win32 {
+
+namespace {
+constexpr std::size_t kPathBufferChars = 512;
+}
+
+std::wstring Win32Shell::specialFolderRawPath(std::int32_t folderId) {
+    UniqueCoTaskMem<ITEMIDLIST> idList;
+    if (SHGetSpecialFolderLocation(nullptr, folderId, idList.put()) != S_OK || !idList) return {};
+    // Spaces, not NULs, fill the buffer: the path ends at the last NUL that
+    // the shell wrote, and everything after it stays padding. The path stays
+    // UTF-16, so a desktop named outside the ANSI code page is still found.
+    std::wstring raw(kPathBufferChars, L' ');
+    // A folder without a file-system path (the shell has its item-ID list but
+    // cannot convert it) gives no path at all rather than whatever the shell
+    // left in the buffer, which could be a bare NUL and so the drive's root.
+    if (!SHGetPathFromIDListW(idList.get(), raw.data())) return {};
+    return raw;
+}
+
+void Win32Shell::changeNotify(std::int32_t eventId, std::uint32_t flags) {
+    SHChangeNotify(static_cast<LONG>(eventId), flags, nullptr, nullptr);
+}
+
+void Win32Shell::startProcess(const std::string& commandLine, int showState) {
+    // CreateProcessW may write into the command line, so it gets its own copy.
+    std::wstring command = widenUtf8(commandLine);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(showState);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+        throw PlatformError(errtext::kFileNotFound);
+    }
+    // Not waited for: both handles are closed at once.
+    UniqueKernelHandle process(started.hProcess);
+    UniqueKernelHandle thread(started.hThread);
+}
+
+}  // namespace glance::win32

@@ -1,0 +1,112 @@
+#include "platform/win32/Win32System.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/Error.h"
+#include "platform/win32/Win32Settings.h"
+
+namespace glance::win32 {
+
+std::wstring widenUtf8(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    const int size = static_cast<int>(utf8.size());
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), n);
+    return wide;
+}
+
+std::string narrowToUtf8(std::wstring_view wide) {
+    if (wide.empty()) return {};
+    const int size = static_cast<int>(wide.size());
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
+
+std::string errorDescription(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+        return errtext::kFileNotFound;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DIRECTORY:
+        return errtext::kPathNotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return errtext::kPermissionDenied;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return errtext::kOutOfMemory;
+    case ERROR_ARITHMETIC_OVERFLOW:
+        return errtext::kOverflow;
+    default:
+        return errtext::kInvalidCall;
+    }
+}
+
+std::wstring modulePath(HMODULE module) {
+    // GetModuleFileNameW truncates silently when the buffer is short, so grow
+    // it until the path fits (up to the longest path the system allows).
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) throw PlatformError(errorDescription(GetLastError()));
+        if (n < buffer.size()) return std::wstring(buffer.data(), n);
+        if (buffer.size() >= 32768) throw PlatformError(errtext::kPathNotFound);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool Win32System::anotherInstanceRunning() {
+    if (!anotherInstance_) {
+        instanceMutex_.reset(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
+        const DWORD error = GetLastError();
+        // A null handle means the name is taken by an object of another kind
+        // (or access is denied): something else holds our name, so refusing
+        // to run is the safe answer.
+        anotherInstance_ = !instanceMutex_ || error == ERROR_ALREADY_EXISTS;
+    }
+    return *anotherInstance_;
+}
+
+int Win32System::messageBox(const std::string& text, const std::optional<std::string>& title,
+                            std::uint32_t style) {
+    const std::string caption = title ? *title : appTitle();
+    const int result = MessageBoxA(GetActiveWindow(), text.c_str(), caption.c_str(), style);
+    if (result == 0) throw PlatformError(errorDescription(GetLastError()));
+    return result;
+}
+
+std::string Win32System::appTitle() {
+    if (!appTitle_) {
+        const std::wstring path = modulePath();
+        std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+        if (const auto dot = name.rfind(L'.'); dot != std::wstring::npos) name.resize(dot);
+        appTitle_ = narrowToUtf8(name);
+    }
+    return *appTitle_;
+}
+
+double Win32System::secondsSinceMidnight() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return now.wHour * 3600.0 + now.wMinute * 60.0 + now.wSecond + now.wMilliseconds / 1000.0;
+}
+
+void Win32System::setStartupEntry(const std::string& name, const std::wstring& commandLine) {
+    writeRegistryString(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(name), commandLine);
+}
+
+void Win32System::removeStartupEntry(const std::string& name) {
+    deleteRegistryValue(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(name));
+}
+
+std::optional<std::wstring> Win32System::startupEntry(const std::string& name) {
+    return readRegistryString(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(name));
+}
+
+}  // namespace glance::win32
