@@ -1,0 +1,190 @@
+#include "platform/win32/Win32PushButton.h"
+
+#include <commctrl.h>
+
+#include "platform/Error.h"
+#include "platform/win32/Win32UiGraphics.h"
+
+namespace glance::win32 {
+
+namespace {
+constexpr UINT_PTR kSubclassId = 0x9B;
+}
+
+Win32PushButton::Win32PushButton(HWND parent, int id, const std::string& caption, const FontSpec& font,
+                                 const RECT& rect, int dpi)
+    : id_(id), caption_(caption), fontSpec_(font), font_(createFont(font, dpi)), dpi_(dpi) {
+    window_.reset(CreateWindowExW(0, L"BUTTON", toWide(caption).c_str(),
+                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | BS_OWNERDRAW,
+                                  rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                  GetModuleHandleW(nullptr), nullptr));
+    if (!window_) throw PlatformError(errtext::kOutOfMemory);
+    SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SetWindowSubclass(window_.get(), &Win32PushButton::subclassProc, kSubclassId,
+                      reinterpret_cast<DWORD_PTR>(this));
+}
+
+Win32PushButton::~Win32PushButton() {
+    // Unsubclass while the window is valid, then let the owner destroy it.
+    if (window_) RemoveWindowSubclass(window_.get(), &Win32PushButton::subclassProc, kSubclassId);
+}
+
+void Win32PushButton::setCaption(const std::string& caption) {
+    // The caption is kept as written, so that a read returns it exactly; the
+    // window text is its wide form, which is what screen readers announce.
+    if (!SetWindowTextW(window_.get(), toWide(caption).c_str())) throw PlatformError(errtext::kInvalidCall);
+    caption_ = caption;
+    InvalidateRect(window_.get(), nullptr, FALSE);
+}
+
+bool Win32PushButton::enabled() {
+    return IsWindowEnabled(window_.get()) != FALSE;
+}
+
+void Win32PushButton::setEnabled(bool enabled) {
+    EnableWindow(window_.get(), enabled ? TRUE : FALSE);
+}
+
+void Win32PushButton::setLook(const PushButtonLook& look) {
+    look_ = look;
+    InvalidateRect(window_.get(), nullptr, FALSE);
+}
+
+void Win32PushButton::relayout(const RECT& rect, int dpi) {
+    if (dpi != dpi_) {
+        dpi_ = dpi;
+        font_ = createFont(fontSpec_, dpi);
+        SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    }
+    SetWindowPos(window_.get(), nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window_.get(), nullptr, FALSE);
+}
+
+void Win32PushButton::draw(const DRAWITEMSTRUCT& item, COLORREF parentBack) const {
+    const RECT& bounds = item.rcItem;
+    const int width = bounds.right - bounds.left;
+    const int height = bounds.bottom - bounds.top;
+    if (width <= 0 || height <= 0) return;
+
+    // Drawn off screen and copied in one go, so hover changes never flicker.
+    UniqueMemoryDc dc(CreateCompatibleDC(item.hDC));
+    UniqueHbitmap bitmap(CreateCompatibleBitmap(item.hDC, width, height));
+    if (!dc || !bitmap) return;
+    const HGDIOBJ oldBitmap = SelectObject(dc.get(), bitmap.get());
+
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
+    const bool focused = (item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0;
+    const COLORREF accent = resolveColour(look_.accent);
+    COLORREF face = resolveColour(look_.face);
+    if (pressed)
+        face = mixColours(face, RGB(0, 0, 0), 24);
+    else if (hot_ && !disabled)
+        face = mixColours(face, accent, 16);
+    const COLORREF border = disabled                       ? resolveColour(look_.border)
+                            : (hot_ || focused || pressed) ? accent
+                                                           : resolveColour(look_.border);
+    const int line = scaleFrom96(focused ? 2 : 1, dpi_);
+    const int radius = scaleFrom96(6, dpi_);
+
+    RECT all{0, 0, width, height};
+    UniqueHbrush back(CreateSolidBrush(parentBack));
+    FillRect(dc.get(), &all, back.get());
+
+    // The border is a filled rounded rectangle with the face inset over it:
+    // an even line at any thickness, which a pen of that width would not give.
+    UniqueHbrush borderBrush(CreateSolidBrush(border));
+    UniqueHbrush faceBrush(CreateSolidBrush(face));
+    const HGDIOBJ oldPen = SelectObject(dc.get(), GetStockObject(NULL_PEN));
+    HGDIOBJ oldBrush = SelectObject(dc.get(), borderBrush.get());
+    RoundRect(dc.get(), 0, 0, width + 1, height + 1, radius, radius);
+    SelectObject(dc.get(), faceBrush.get());
+    const int inner = radius > line ? radius - line : 1;
+    RoundRect(dc.get(), line, line, width - line + 1, height - line + 1, inner, inner);
+    SelectObject(dc.get(), oldBrush);
+    SelectObject(dc.get(), oldPen);
+
+    const std::wstring text = toWide(caption_);
+    const HGDIOBJ oldFont = SelectObject(dc.get(), font_.get());
+    SetBkMode(dc.get(), TRANSPARENT);
+    SetTextColor(dc.get(), disabled ? GetSysColor(COLOR_GRAYTEXT) : resolveColour(look_.text));
+    RECT textRect{line * 3, 0, width - line * 3, height};
+    if (pressed) OffsetRect(&textRect, 0, scaleFrom96(1, dpi_));
+    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &textRect,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+    SelectObject(dc.get(), oldFont);
+
+    BitBlt(item.hDC, bounds.left, bounds.top, width, height, dc.get(), 0, 0, SRCCOPY);
+    SelectObject(dc.get(), oldBitmap);
+}
+
+void Win32PushButton::notifyClick() const {
+    SendMessageW(GetParent(window_.get()), WM_COMMAND, MAKEWPARAM(id_, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(window_.get()));
+}
+
+LRESULT CALLBACK Win32PushButton::subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                               UINT_PTR, DWORD_PTR self) noexcept {
+    try {
+        return reinterpret_cast<Win32PushButton*>(self)->handle(message, wParam, lParam);
+    } catch (...) {
+        noteCallbackFailure("push button");
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+}
+
+LRESULT Win32PushButton::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = window_.get();
+    switch (message) {
+    case WM_MOUSEMOVE:
+        if (!hot_) {
+            hot_ = true;
+            TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, window, 0};
+            TrackMouseEvent(&track);
+            InvalidateRect(window, nullptr, FALSE);
+        }
+        // Every move, not only the first: the pointer handlers expect a stream.
+        SendMessageW(GetParent(window), kControlMouseMoveMessage, static_cast<WPARAM>(id_),
+                     reinterpret_cast<LPARAM>(window));
+        break;
+    case WM_MOUSELEAVE:
+        hot_ = false;
+        InvalidateRect(window, nullptr, FALSE);
+        break;
+    case WM_LBUTTONDBLCLK:
+        // An owner-drawn BUTTON reports a double click as BN_DOUBLECLICKED and
+        // drops the second click; a quick second press is a click here.
+        return DefSubclassProc(window, WM_LBUTTONDOWN, wParam, lParam);
+    case WM_GETDLGCODE:
+        // Enter belongs to the focused button, also under a dialog manager.
+        if (lParam != 0) {
+            const auto* pending = reinterpret_cast<const MSG*>(lParam);
+            if (pending->message == WM_KEYDOWN && pending->wParam == VK_RETURN)
+                return DLGC_WANTMESSAGE | DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+        }
+        return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN) {
+            if ((lParam & (1 << 30)) == 0) notifyClick();  // not on auto-repeat
+            return 0;
+        }
+        if (wParam == VK_TAB) {
+            moveFocusOnTab(window);
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        if (wParam == L'\r' || wParam == L'\t') return 0;  // handled at WM_KEYDOWN; no beep
+        break;
+    case WM_ENABLE:
+        if (!wParam) hot_ = false;
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+}  // namespace glance::win32

@@ -1,0 +1,119 @@
+#include "platform/win32/Win32UiGraphics.h"
+
+#include <cmath>
+#include <exception>
+#include <string>
+
+namespace glance::win32 {
+
+namespace {
+
+// Entry points newer than the Windows 7 baseline, looked up once.
+template <class Function>
+Function user32Function(const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+
+}  // namespace
+
+int dpiForWindow(HWND window) {
+    static const auto getDpiForWindow = user32Function<GetDpiForWindowFn>("GetDpiForWindow");
+    if (getDpiForWindow != nullptr && window != nullptr) {
+        if (const UINT dpi = getDpiForWindow(window); dpi != 0) return static_cast<int>(dpi);
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : kDefaultDpi;
+    if (screen != nullptr) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : kDefaultDpi;
+}
+
+RECT windowRectForClient(int width, int height, DWORD style, DWORD exStyle, int dpi) {
+    static const auto adjustForDpi = user32Function<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
+    RECT rect{0, 0, width, height};
+    if (adjustForDpi == nullptr || !adjustForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi)))
+        AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    return rect;
+}
+
+COLORREF resolveColour(Colour colour) {
+    if (colour & 0x80000000u) return GetSysColor(static_cast<int>(colour & 0xFFu));
+    return static_cast<COLORREF>(colour & 0x00FFFFFFu);
+}
+
+COLORREF mixColours(COLORREF from, COLORREF to, int amount) {
+    const auto mix = [amount](int a, int b) { return a + (b - a) * amount / 255; };
+    return RGB(mix(GetRValue(from), GetRValue(to)), mix(GetGValue(from), GetGValue(to)),
+               mix(GetBValue(from), GetBValue(to)));
+}
+
+UniqueHfont createFont(const FontSpec& spec, int dpi) {
+    LOGFONTW font{};
+    // Hundredths of a point keep fractional sizes such as 11.25 exact.
+    const int centipoints = static_cast<int>(std::lround(spec.points * 100));
+    font.lfHeight = -MulDiv(centipoints, dpi, 72 * 100);
+    font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    font.lfCharSet = static_cast<BYTE>(spec.charset);
+    font.lfOutPrecision = OUT_TT_PRECIS;
+    font.lfQuality = CLEARTYPE_QUALITY;
+    font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
+    const std::wstring face = toWide(spec.face);
+    lstrcpynW(font.lfFaceName, face.c_str(), LF_FACESIZE);
+    return UniqueHfont(CreateFontIndirectW(&font));
+}
+
+std::wstring toWide(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+    return wide;
+}
+
+std::string toUtf8(std::wstring_view wide) {
+    if (wide.empty()) return {};
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length, nullptr,
+                        nullptr);
+    return utf8;
+}
+
+void ColourBrush::set(Colour colour) {
+    colour_ = colour;
+    if (colour & 0x80000000u) {
+        owned_.reset();
+        shared_ = GetSysColorBrush(static_cast<int>(colour & 0xFFu));
+    } else {
+        owned_.reset(CreateSolidBrush(resolveColour(colour)));
+        shared_ = nullptr;
+    }
+}
+
+void moveFocusOnTab(HWND control) {
+    const bool back = GetKeyState(VK_SHIFT) < 0;
+    if (HWND next = GetNextDlgTabItem(GetParent(control), control, back ? TRUE : FALSE)) SetFocus(next);
+    // The keyboard is in use: focus cues show from now on.
+    SendMessageW(GetAncestor(control, GA_ROOT), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+}
+
+void noteCallbackFailure(const char* where) noexcept {
+    std::string text = "GlanceRefresher: failure in ";
+    text += where;
+    try {
+        throw;
+    } catch (const std::exception& failure) {
+        text += ": ";
+        text += failure.what();
+    } catch (...) {
+    }
+    text += "\n";
+    OutputDebugStringA(text.c_str());
+}
+
+}  // namespace glance::win32
