@@ -35,7 +35,8 @@ glance_display_ok() { [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; }
     else
       for n in $(seq 90 140); do
         [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-        setsid Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 < /dev/null &
+        # fd 9 is closed for Xvfb, or it would hold the lock for its whole life.
+        setsid Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 </dev/null 9>&- &
         for _ in $(seq 50); do DISPLAY=:$n xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
         echo ":$n" > "$saved"
         break
@@ -49,9 +50,9 @@ glance_display_ok || export DISPLAY=$(cat "${glance_lock}.display")
   flock 9
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating Wine prefix $WINEPREFIX ..." >&2
-    wineboot -i >/dev/null 2>&1 || true
-    wineserver -w
+    wineboot -i >/dev/null 2>&1 9>&- || true
+    wineserver -w 9>&-
   fi
 ) 9>"$glance_lock"
 # A persistent wineserver saves a start-up per test program.
-wineserver -p >/dev/null 2>&1 || true
+wineserver -p >/dev/null 2>&1 </dev/null || true
