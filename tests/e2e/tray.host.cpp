@@ -44,7 +44,7 @@ public:
 
 class Log {
 public:
-    explicit Log(const std::string& path) : file_(std::fopen(path.c_str(), "a")) {}
+    explicit Log(const std::string& path) : file_(std::fopen(path.c_str(), "ab")) {}
     ~Log() {
         if (file_) std::fclose(file_);
     }
