@@ -1,0 +1,291 @@
+// The desktop counter on real folders and the real shell, under Wine.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/DesktopCounter.h"
+#include "engine/RefreshEngine.h"
+#include "platform/Error.h"
+#include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32Shell.h"
+#include "platform/win32/Win32System.h"
+
+namespace glance::win32 {
+namespace {
+
+// A fresh folder under the temporary folder, removed with all it holds.
+class TempFolder {
+public:
+    explicit TempFolder(const std::wstring& name) {
+        wchar_t temp[MAX_PATH + 1];
+        GetTempPathW(MAX_PATH + 1, temp);
+        path_ = std::wstring(temp) + L"glance-eng-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name;
+        removeTree(path_);
+        EXPECT_TRUE(CreateDirectoryW(path_.c_str(), nullptr)) << GetLastError();
+    }
+    ~TempFolder() { removeTree(path_); }
+    const std::wstring& path() const { return path_; }
+
+    void file(const std::wstring& relative, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+        const std::wstring full = path_ + L"\\" + relative;
+        UniqueFileHandle f(
+            CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
+        EXPECT_TRUE(f.valid()) << GetLastError();
+        if (attributes != FILE_ATTRIBUTE_NORMAL)
+            EXPECT_EQ(GetFileAttributesW(full.c_str()) & attributes, attributes);
+    }
+    void folder(const std::wstring& relative, DWORD attributes = 0) {
+        const std::wstring full = path_ + L"\\" + relative;
+        EXPECT_TRUE(CreateDirectoryW(full.c_str(), nullptr)) << GetLastError();
+        if (attributes) SetFileAttributesW(full.c_str(), attributes | FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+private:
+    static void removeTree(const std::wstring& path) {
+        WIN32_FIND_DATAW entry;
+        UniqueFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &entry));
+        if (search) {
+            do {
+                const std::wstring name = entry.cFileName;
+                if (name == L"." || name == L"..") continue;
+                const std::wstring full = path + L"\\" + name;
+                SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    removeTree(full);
+                } else {
+                    DeleteFileW(full.c_str());
+                }
+            } while (FindNextFileW(search.get(), &entry));
+        }
+        RemoveDirectoryW(path.c_str());
+    }
+    std::wstring path_;
+};
+
+constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN;
+constexpr DWORD kSystem = FILE_ATTRIBUTE_SYSTEM;
+
+TEST(FolderCounts, CountImmediateFilesAndSubfoldersWithHiddenAndSystemEntries) {
+    struct Case {
+        const char* name;
+        void (*arrange)(TempFolder&);
+        std::int64_t files;
+        std::int64_t subfolders;
+    };
+    const std::vector<Case> cases = {
+        {"empty folder", [](TempFolder&) {}, 0, 0},
+        {"plain files and folders",
+         [](TempFolder& t) {
+             t.file(L"a.txt");
+             t.file(L"b.lnk");
+             t.file(L"c");
+             t.folder(L"one");
+             t.folder(L"two");
+         },
+         3, 2},
+        {"hidden and system entries",
+         [](TempFolder& t) {
+             t.file(L"desktop.ini", kHidden | kSystem);
+             t.file(L"hidden.txt", kHidden);
+             t.file(L"system.dat", kSystem);
+             t.file(L"readonly.txt", FILE_ATTRIBUTE_READONLY);
+             t.folder(L"hidden-folder", kHidden);
+         },
+         4, 1},
+        {"contents of subfolders are not counted",
+         [](TempFolder& t) {
+             t.folder(L"sub");
+             t.file(L"sub\\inner.txt");
+             t.folder(L"sub\\deeper");
+             t.folder(L"empty");
+         },
+         0, 2},
+        {"Greek and CJK names",
+         [](TempFolder& t) {
+             t.file(L"Αρχείο.txt");
+             t.file(L"ファイル.txt");
+             t.folder(L"文件夹");
+         },
+         2, 1},
+    };
+    Win32FileSystem files;
+    for (const auto& c : cases) {
+        TempFolder t(L"case");
+        c.arrange(t);
+        auto counter = files.createCounter();
+        for (const std::wstring& path : {t.path() + L"\\", t.path()}) {
+            EXPECT_EQ(counter->fileCount(path), c.files) << c.name;
+            EXPECT_EQ(counter->subfolderCount(path), c.subfolders) << c.name;
+        }
+    }
+}
+
+TEST(FolderCounts, MissingFolderOrAFileInsteadOfAFolderThrows) {
+    TempFolder t(L"missing");
+    t.file(L"plain.txt");
+    Win32FileSystem files;
+    auto counter = files.createCounter();
+    for (const std::wstring& path :
+         {t.path() + L"\\nothing-here\\", t.path() + L"\\plain.txt\\", std::wstring()}) {
+        EXPECT_THROW(counter->fileCount(path), PlatformError);
+        EXPECT_THROW(counter->subfolderCount(path), PlatformError);
+    }
+}
+
+// A shell whose two desktop folders are folders of the test, given in the
+// raw form the real shell gives them (path, NUL, spaces up to 512).
+class TestDesktops : public Win32Shell {
+public:
+    std::wstring user;
+    std::wstring common;
+    std::wstring specialFolderRawPath(std::int32_t folderId) override {
+        const std::wstring& path = folderId == kFolderUserDesktop ? user : common;
+        std::wstring raw(512, L' ');
+        raw.replace(0, path.size(), path);
+        raw[path.size()] = L'\0';
+        return raw;
+    }
+};
+
+TEST(DesktopCounter, CountsBothRealFoldersAndSurvivesAMissingAllUsersDesktop) {
+    TempFolder user(L"Χρήστης-デスクトップ");
+    TempFolder common(L"Public-Desktop");
+    user.file(L"one.txt");
+    user.file(L"desktop.ini", kHidden | kSystem);
+    user.file(L"download.part");
+    user.folder(L"photos");
+    user.folder(L"新しいフォルダー");
+    user.file(L"photos\\inside.jpg");
+    common.file(L"shared.lnk");
+
+    TestDesktops shell;
+    shell.user = user.path();
+    shell.common = common.path();
+    Win32FileSystem files;
+    EXPECT_EQ(CountDesktopItems(shell, files), 6);
+
+    shell.common = common.path() + L"-gone";
+    EXPECT_EQ(CountDesktopItems(shell, files), 5);
+
+    shell.user = user.path() + L"-gone";
+    EXPECT_EQ(CountDesktopItems(shell, files), 0);
+}
+
+// What the shell itself gives for a folder id, through the wide API.
+std::wstring ShellPath(int csidl) {
+    UniqueCoTaskMem<ITEMIDLIST> idList;
+    if (SHGetSpecialFolderLocation(nullptr, csidl, idList.put()) != S_OK) return {};
+    wchar_t path[MAX_PATH] = {};
+    return SHGetPathFromIDListW(idList.get(), path) ? std::wstring(path) : std::wstring();
+}
+
+TEST(Win32Shell, RawPathIsThePathANulAndSpacesTo512Characters) {
+    for (int id : {kFolderUserDesktop, kFolderCommonDesktop}) {
+        const std::wstring expected = ShellPath(id);
+        ASSERT_FALSE(expected.empty()) << "folder id " << id;
+        Win32Shell shell;
+        const std::wstring raw = shell.specialFolderRawPath(id);
+        ASSERT_EQ(raw.size(), 512u);
+        EXPECT_EQ(raw.substr(0, expected.size()), expected);
+        EXPECT_EQ(raw[expected.size()], L'\0');
+        EXPECT_EQ(raw.find_first_not_of(L' ', expected.size() + 1), std::wstring::npos);
+    }
+    Win32Shell shell;
+    EXPECT_EQ(GetUserDesktopPath(shell), ShellPath(kFolderUserDesktop) + L"\\");
+    EXPECT_EQ(GetCommonDesktopPath(shell), ShellPath(kFolderCommonDesktop) + L"\\");
+}
+
+TEST(Win32Shell, FolderIdTheShellCannotGiveIsTheEmptyText) {
+    Win32Shell shell;
+    EXPECT_EQ(shell.specialFolderRawPath(0x7fff), L"");
+}
+
+// Points the user's desktop at another folder the way a user who moves it
+// does, through the per-user shell folder list, and puts it back afterwards.
+class MovedUserDesktop {
+public:
+    explicit MovedUserDesktop(const std::wstring& folder) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(), nullptr);
+        wchar_t old[1024] = {};
+        DWORD bytes = sizeof(old) - sizeof(wchar_t);
+        DWORD type = 0;
+        if (RegQueryValueExW(key_.get(), L"Desktop", nullptr, &type, reinterpret_cast<BYTE*>(old), &bytes) ==
+            ERROR_SUCCESS) {
+            old_ = std::wstring(old);
+            oldType_ = type;
+        }
+        set(REG_EXPAND_SZ, folder);
+    }
+    ~MovedUserDesktop() {
+        if (old_) {
+            set(oldType_, *old_);
+        } else {
+            RegDeleteValueW(key_.get(), L"Desktop");
+        }
+    }
+
+private:
+    static constexpr const wchar_t* kKey =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    void set(DWORD type, const std::wstring& value) {
+        RegSetValueExW(key_.get(), L"Desktop", 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+    UniqueHkey key_;
+    std::optional<std::wstring> old_;
+    DWORD oldType_ = REG_EXPAND_SZ;
+};
+
+// Runs one test of this program in a fresh process: the shell keeps the
+// desktop's path for the life of a process once it has been asked for it.
+DWORD RunInFreshProcess(const std::wstring& testName) {
+    std::wstring command = L"\"" + modulePath() + L"\" --gtest_filter=" + testName;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+        return GetLastError();
+    }
+    UniqueKernelHandle process(started.hProcess);
+    UniqueKernelHandle thread(started.hThread);
+    if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) return WAIT_TIMEOUT;
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
+constexpr const wchar_t* kMovedDesktopVariable = L"GLANCE_TEST_MOVED_DESKTOP";
+
+// The ANSI code page cannot spell these names; the wide path still finds them.
+TEST(Win32Shell, UserDesktopNamedOutsideTheAnsiCodePageIsFoundAndCounted) {
+    TempFolder desktop(L"Επιφάνεια-桌面");
+    desktop.file(L"one.txt");
+    desktop.file(L"two.txt", kHidden);
+    desktop.folder(L"Φάκελος");
+    MovedUserDesktop moved(desktop.path());
+    SetEnvironmentVariableW(kMovedDesktopVariable, desktop.path().c_str());
+    EXPECT_EQ(RunInFreshProcess(L"MovedDesktop.IsFoundAndCountedByAFreshProcess"), 0u);
+    SetEnvironmentVariableW(kMovedDesktopVariable, nullptr);
+}
+
+TEST(MovedDesktop, IsFoundAndCountedByAFreshProcess) {
+    wchar_t expected[1024] = {};
+    if (!GetEnvironmentVariableW(kMovedDesktopVariable, expected, 1024))
+        GTEST_SKIP() << "run by the test above";
+    Win32Shell shell;
+    ASSERT_EQ(GetUserDesktopPath(shell), std::wstring(expected) + L"\\");
+    Win32FileSystem files;
+    auto counter = files.createCounter();
+    const std::wstring common = GetCommonDesktopPath(shell);
+    EXPECT_EQ(CountDesktopItems(shell, files),
+              3 + counter->fileCount(common) + counter->subfolderCount(common));
+}
+
+}  // namespace
+}  // namespace glance::win32
