@@ -26,8 +26,10 @@ public:
     explicit StepTrap(OnFailure onFailure) : onFailure_(std::move(onFailure)) {}
 
     // Shows each failure in the "Application Error" box with the handler's tag.
+    // The tag is copied, so the trap never refers to a caller's temporary text.
     static StepTrap reporting(System& system, std::string_view handlerTag) {
-        return StepTrap([&system, handlerTag](std::int32_t label, const std::string& description) {
+        return StepTrap([&system, handlerTag = std::string(handlerTag)](std::int32_t label,
+                                                                        const std::string& description) {
             ReportHandlerError(system, handlerTag, label, description);
         });
     }

@@ -1,0 +1,179 @@
+// The "Application Error" message and the step rules of a reporting handler.
+#include <gtest/gtest.h>
+
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "FakePlatform.h"
+#include "app/HandlerErrors.h"
+#include "app/StepTrap.h"
+
+namespace glance {
+namespace {
+
+TEST(HandlerErrorMessage, TimerTickAtStep106ReadsExactly) {
+    EXPECT_EQ(HandlerErrorMessage(tag::kTimerTick, 106, "Invalid procedure call or argument"),
+              "Invalid procedure call or argument\r\n"
+              "in Pindrift2021/08/31.Form1.Timer1_Timer at line 106\r\r"
+              "Please email screenshot of this message to support@quillhaven.com");
+}
+
+TEST(HandlerErrorMessage, LabelIsPlainDecimalWithoutSignOrPadding) {
+    const std::vector<std::pair<std::int32_t, std::string>> labels = {
+        {102, "at line 102\r\r"}, {1000, "at line 1000\r\r"}, {-108, "at line 108\r\r"}};
+    for (const auto& [label, expected] : labels) {
+        EXPECT_NE(
+            HandlerErrorMessage(tag::kForceClick, label, "x").find(tag::kForceClick + std::string(expected)),
+            std::string::npos)
+            << label;
+    }
+}
+
+TEST(ReportHandlerError, ShowsOneModalExclamationBoxTitledApplicationError) {
+    fake::FakePlatform p;
+    ReportHandlerError(p.system, tag::kForceClick, 102, errtext::kFileNotFound);
+    ASSERT_EQ(p.system.boxes.size(), 1u);
+    EXPECT_EQ(p.system.boxes[0].text, HandlerErrorMessage(tag::kForceClick, 102, errtext::kFileNotFound));
+    EXPECT_EQ(p.system.boxes[0].title, "Application Error");
+    EXPECT_TRUE(p.system.boxes[0].titleGiven);
+    EXPECT_EQ(p.system.boxes[0].style, 48u);
+}
+
+// A handler written only for these tests, in the shape of the real ones:
+//   100 plain step
+//   102 if <first> then 104, 106   else if (108) <second> then 110   end if
+//   112 calls an operation that does some work and may then fail
+//   114 plain step
+struct TestHandler {
+    std::set<std::int32_t> failing;  // labels whose action (or test) throws
+    bool first = false;
+    bool second = false;
+    std::vector<std::int32_t> ran;  // labels whose action finished
+    bool operationStarted = false;
+
+    void action(std::int32_t label) {
+        if (failing.count(label)) throw PlatformError("failure at " + std::to_string(label));
+        ran.push_back(label);
+    }
+    bool condition(std::int32_t label, bool value) {
+        action(label);
+        return value;
+    }
+    void operation() {
+        operationStarted = true;
+        if (failing.count(112)) throw PlatformError(errtext::kOverflow);
+        ran.push_back(112);
+    }
+    void run(System& system) {
+        StepTrap trap = StepTrap::reporting(system, tag::kSwitchClick);
+        trap.step(100, [&] { action(100); });
+        if (trap.test(102, [&] { return condition(102, first); })) {
+            trap.step(104, [&] { action(104); });
+            trap.step(106, [&] { action(106); });
+        } else if (trap.test(108, [&] { return condition(108, second); })) {
+            trap.step(110, [&] { action(110); });
+        }
+        trap.step(112, [&] { operation(); });
+        trap.step(114, [&] { action(114); });
+    }
+};
+
+TEST(StepTrap, FailingStepsContinueByTheFiveRules) {
+    struct Case {
+        const char* rule;
+        std::set<std::int32_t> failing;
+        bool first, second;
+        std::vector<std::int32_t> ran;
+        std::vector<std::int32_t> reported;
+    };
+    const std::vector<Case> cases = {
+        {"no failure, first branch", {}, true, false, {100, 102, 104, 106, 112, 114}, {}},
+        {"1: a failing plain step goes on with the next", {100}, false, false, {102, 108, 112, 114}, {100}},
+        {"2: a failing test enters its branch", {102}, false, true, {100, 104, 106, 112, 114}, {102}},
+        {"2: a failing else-if test enters its own branch",
+         {108},
+         false,
+         false,
+         {100, 102, 110, 112, 114},
+         {108}},
+        {"3: a failing last step of a branch skips the other branches",
+         {106},
+         true,
+         true,
+         {100, 102, 104, 112, 114},
+         {106}},
+        {"4: a failing called operation is the calling step",
+         {112},
+         false,
+         false,
+         {100, 102, 108, 114},
+         {112}},
+        {"5: every failing step shows its own box, in order",
+         {114, 100, 104},
+         true,
+         false,
+         {102, 106, 112},
+         {100, 104, 114}},
+    };
+    for (const auto& c : cases) {
+        fake::FakePlatform p;
+        TestHandler h{c.failing, c.first, c.second, {}, false};
+        h.run(p.system);
+        EXPECT_EQ(h.ran, c.ran) << c.rule;
+        std::vector<std::int32_t> reported;
+        for (const auto& box : p.system.boxes) {
+            for (std::int32_t label : {100, 102, 104, 106, 108, 110, 112, 114}) {
+                if (box.text.find("at line " + std::to_string(label) + "\r") != std::string::npos) {
+                    reported.push_back(label);
+                }
+            }
+        }
+        EXPECT_EQ(reported, c.reported) << c.rule;
+    }
+}
+
+TEST(StepTrap, CalledOperationReportsItsOwnDescriptionAndKeepsWhatItDid) {
+    fake::FakePlatform p;
+    TestHandler h{{112}, false, false, {}, false};
+    h.run(p.system);
+    ASSERT_EQ(p.system.boxes.size(), 1u);
+    EXPECT_EQ(p.system.boxes[0].text, HandlerErrorMessage(tag::kSwitchClick, 112, errtext::kOverflow));
+    EXPECT_TRUE(h.operationStarted);
+}
+
+TEST(StepTrap, ReportsEveryKindOfFailureWithItsDescription) {
+    fake::FakePlatform p;
+    StepTrap trap = StepTrap::reporting(p.system, tag::kTimerTick);
+    EXPECT_FALSE(trap.step(100, [] { throw PlatformError(errtext::kPermissionDenied); }));
+    EXPECT_FALSE(trap.step(102, [] { throw std::bad_alloc(); }));
+    EXPECT_FALSE(trap.step(104, [] { throw std::out_of_range("index"); }));
+    EXPECT_TRUE(trap.step(106, [] {}));
+    const std::vector<std::string> expected = {HandlerErrorMessage(tag::kTimerTick, 100, "Permission denied"),
+                                               HandlerErrorMessage(tag::kTimerTick, 102, "Out of memory"),
+                                               HandlerErrorMessage(tag::kTimerTick, 104, "index")};
+    ASSERT_EQ(p.system.boxes.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(p.system.boxes[i].text, expected[i]);
+    EXPECT_EQ(trap.failures(), 3);
+}
+
+TEST(StepTrap, SilentTrapShowsNothingButNotesTheFailure) {
+    fake::FakePlatform p;
+    StepTrap trap = StepTrap::silent();
+    EXPECT_TRUE(trap.test(100, [] { return false; }) == false);
+    EXPECT_FALSE(trap.anyFailed());
+    EXPECT_TRUE(trap.test(102, []() -> bool { throw PlatformError(errtext::kFileNotFound); }));
+    EXPECT_TRUE(trap.anyFailed());
+    EXPECT_TRUE(p.system.boxes.empty());
+}
+
+TEST(StepTrap, EndingTheProgramIsNotAFailureOfTheStep) {
+    fake::FakePlatform p;
+    StepTrap trap = StepTrap::reporting(p.system, tag::kFormLoad);
+    EXPECT_THROW(trap.step(102, [] { throw ProgramEnded{}; }), ProgramEnded);
+    EXPECT_TRUE(p.system.boxes.empty());
+}
+
+}  // namespace
+}  // namespace glance
