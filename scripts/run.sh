@@ -13,5 +13,7 @@ cmake --build --preset mingw --target GlanceRefresher -j "$(nproc 2>/dev/null ||
 source scripts/wine-env.sh
 echo "Display $DISPLAY, Wine prefix $WINEPREFIX"
 echo "Running build/mingw/dist/GlanceRefresher.exe; stop with Ctrl+C or 'WINEPREFIX=$WINEPREFIX wineserver -k'"
+# A virtual desktop with the shell (taskbar, notification area) switched on.
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops\Glance' /v EnableShell /t REG_DWORD /d 1 /f >/dev/null 2>&1
 trap 'wineserver -k >/dev/null 2>&1 || true' INT TERM EXIT
 wine explorer /desktop=Glance,1024x768 build/mingw/dist/GlanceRefresher.exe
