@@ -1,7 +1,15 @@
 #!/usr/bin/env bash
 # The emulator ctest uses for the Windows test programs: runs one under Wine
 # in the shared, isolated test environment.
-set -eu
+set -u
 export GLANCE_WINE_ROOT=${GLANCE_WINE_ROOT:-${TMPDIR:-/tmp}/glance-wine-tests}
 source "$(dirname "$0")/../scripts/wine-env.sh"
-exec wine "$@"
+# Wine's own long-lived processes (services, the desktop) inherit the output
+# of the program that first needs them. Through a file, they cannot hold
+# ctest's pipe open after the test program has ended.
+out=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
+wine "$@" >"$out" 2>&1 </dev/null
+rc=$?
+cat "$out"
+rm -f "$out"
+exit $rc
