@@ -15,6 +15,7 @@ rm -rf "$GLANCE_WINE_ROOT"
 
 passed=0
 failed=0
+skipped=0
 tally() {  # reads ctest's summary line from its log
   local line
   line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$1" | tail -1)
@@ -22,8 +23,11 @@ tally() {  # reads ctest's summary line from its log
   local f t
   f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
   t=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
-  passed=$((passed + t - f))
+  local s
+  s=$(grep -c "(Skipped)" "$1" || true)
+  passed=$((passed + t - f - s))
   failed=$((failed + f))
+  skipped=$((skipped + s))
 }
 
 set -e
@@ -42,5 +46,5 @@ tally build/mingw-ctest.log
 wineserver -k >/dev/null 2>&1 || true
 
 echo "Artifacts (screenshots): $GLANCE_ARTIFACTS"
-echo "$passed passed, $failed failed"
+echo "$passed passed, $failed failed, $skipped skipped"
 [ "$failed" = 0 ]
