@@ -1,0 +1,601 @@
+// The real main window under Wine: layout in pixels, captions, tab order,
+// the routes of clicks, pointer moves, ticks and close requests to the
+// event sink, the pointer shapes, and pictures loaded from files.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Error.h"
+#include "platform/win32/Win32PushButton.h"
+#include "platform/win32/Win32Ui.h"
+#include "platform/win32/Win32UiMainWindow.h"
+#include "ui/Form1Layout.h"
+
+namespace glance::win32 {
+namespace {
+
+struct Recorder : FormEvents {
+    std::vector<std::string> events;
+    std::function<void(std::string_view)> clicked;
+    std::function<void()> resized;
+    void onQueryUnload() override { events.push_back("QueryUnload"); }
+    void onResize() override {
+        events.push_back("Resize");
+        if (resized) resized();
+    }
+    void onMouseMove(std::string_view control) override {
+        events.push_back("MouseMove " + std::string(control));
+    }
+    void onClick(std::string_view control) override {
+        events.push_back("Click " + std::string(control));
+        if (clicked) clicked(control);
+    }
+    void onTimer(std::string_view timer) override { events.push_back("Timer " + std::string(timer)); }
+    int count(const std::string& event) const {
+        return static_cast<int>(std::count(events.begin(), events.end(), event));
+    }
+};
+
+// Runs the thread's messages for a while, as the program's loop would.
+void pump(int milliseconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left.count()), QS_ALLINPUT);
+    }
+}
+
+// Runs messages until the condition holds or the time is up.
+template <class Condition>
+bool pumpUntil(Condition condition, int milliseconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        pump(10);
+    }
+    return true;
+}
+
+std::wstring windowText(HWND window) {
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+// A child window's place in its parent's client area.
+RECT placeInParent(HWND child) {
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window = std::make_unique<Win32MainWindow>(Form1Layout(), events);
+        hwnd = window->window();
+    }
+    HWND control(const char* name) const { return window->controlWindow(name); }
+    HCURSOR cursorOver(HWND target) {
+        SetCursor(nullptr);
+        SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        return GetCursor();
+    }
+
+    Recorder events;
+    std::unique_ptr<Win32MainWindow> window;
+    HWND hwnd = nullptr;
+};
+
+TEST_F(MainWindowTest, CreationRaisesNoEventBeforeTheWindowIsHandedOver) {
+    // The handlers read the window through the pointer that creation returns;
+    // an event raised while creating would reach them before it exists.
+    pump(50);
+    EXPECT_TRUE(events.events.empty());
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+}
+
+TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThemAt96Dpi) {
+    if (window->dpi() != 96) GTEST_SKIP() << "display is not at 96 DPI";
+    RECT client;
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, 536);
+    EXPECT_EQ(client.bottom, 168);
+
+    struct Case {
+        const char* name;
+        RECT expected;
+    };
+    const Case cases[] = {
+        {"PushButton1", {8, 8, 528, 35}},   {"Frame3", {8, 42, 528, 91}},
+        {"Check3", {24, 62, 278, 81}},      {"Check8", {288, 62, 428, 81}},
+        {"PushButton4", {8, 99, 528, 126}}, {"PushButton2", {8, 133, 528, 160}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NE(control(c.name), nullptr);
+        const RECT actual = placeInParent(control(c.name));
+        EXPECT_EQ(actual.left, c.expected.left);
+        EXPECT_EQ(actual.top, c.expected.top);
+        EXPECT_EQ(actual.right, c.expected.right);
+        EXPECT_EQ(actual.bottom, c.expected.bottom);
+    }
+}
+
+TEST(MainWindowLayout, ScalesEveryLengthWithTheDpi) {
+    const FormSpec& form = Form1Layout();
+    struct Case {
+        int dpi;
+        SIZE client;
+        RECT button1;
+        RECT check8;
+    };
+    const Case cases[] = {
+        {96, {536, 168}, {8, 8, 528, 35}, {288, 62, 428, 81}},
+        {120, {670, 210}, {10, 10, 660, 44}, {360, 78, 535, 102}},
+        {144, {804, 252}, {12, 12, 792, 53}, {432, 93, 642, 122}},
+        {192, {1072, 336}, {16, 16, 1056, 70}, {576, 124, 856, 162}},
+    };
+    auto find = [&](const char* name) {
+        return *std::find_if(form.controls.begin(), form.controls.end(),
+                             [&](const ControlSpec& c) { return c.name == name; });
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dpi);
+        const SIZE client = clientPixelSize(form, c.dpi);
+        EXPECT_EQ(client.cx, c.client.cx);
+        EXPECT_EQ(client.cy, c.client.cy);
+        const RECT button = controlPixelRect(form, find("PushButton1"), c.dpi);
+        const RECT check = controlPixelRect(form, find("Check8"), c.dpi);
+        EXPECT_EQ((std::vector<LONG>{button.left, button.top, button.right, button.bottom}),
+                  (std::vector<LONG>{c.button1.left, c.button1.top, c.button1.right, c.button1.bottom}));
+        EXPECT_EQ((std::vector<LONG>{check.left, check.top, check.right, check.bottom}),
+                  (std::vector<LONG>{c.check8.left, c.check8.top, c.check8.right, c.check8.bottom}));
+    }
+}
+
+TEST_F(MainWindowTest, FontsAreSizedInPointsAtTheWindowDpi) {
+    struct Case {
+        const char* name;
+        int centipoints;  // 9 pt for the frame and check boxes, 11.25 pt for the buttons
+    };
+    const Case cases[] = {{"Check3", 900}, {"Frame3", 900}, {"PushButton1", 1125}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto font = reinterpret_cast<HFONT>(SendMessageW(control(c.name), WM_GETFONT, 0, 0));
+        ASSERT_NE(font, nullptr);
+        LOGFONTW log{};
+        GetObjectW(font, sizeof(log), &log);
+        EXPECT_EQ(log.lfHeight, -MulDiv(c.centipoints, window->dpi(), 7200));
+        EXPECT_EQ(log.lfWeight, FW_BOLD);
+        EXPECT_EQ(log.lfCharSet, 204);
+        EXPECT_STREQ(log.lfFaceName, L"Arial");
+    }
+}
+
+TEST_F(MainWindowTest, CaptionsReadBackExactlyAndAreTheWindowText) {
+    struct Case {
+        const char* name;
+        std::string caption;
+    };
+    const Case cases[] = {
+        {"PushButton4", "Turn Off"},
+        {"PushButton4", "Turn On"},
+        {"PushButton2", "Update Icons On Desktop Now (Test)"},
+        {"PushButton1",
+         "Gr\xC3\xB6\xC3\x9F"
+         "e \xD0\x9F\xD1\x83\xD1\x81\xD0\xBA"},  // UTF-8 beyond ASCII
+        {"PushButton1", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caption);
+        window->button(c.name).setCaption(c.caption);
+        EXPECT_EQ(window->button(c.name).caption(), c.caption);
+        // What a screen reader announces.
+        EXPECT_EQ(windowText(control(c.name)), toWide(c.caption));
+    }
+    EXPECT_EQ(windowText(control("Frame3")), L"Startup Options");
+    EXPECT_EQ(windowText(control("Check3")), L"Load this software on Windows startup");
+    window->setCaption("Lumenfold Live Shell Glance Refresher Utility");
+    EXPECT_EQ(window->caption(), "Lumenfold Live Shell Glance Refresher Utility");
+    EXPECT_EQ(windowText(hwnd), L"Lumenfold Live Shell Glance Refresher Utility");
+}
+
+TEST_F(MainWindowTest, TabMovesThroughTheControlsInTheDesignedOrder) {
+    window->show();
+    const char* order[] = {"Check3", "Check8", "PushButton4", "PushButton2", "PushButton1", "Check3"};
+    SetFocus(control(order[0]));
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        SCOPED_TRACE(order[i]);
+        // The key as it arrives at the focused control, with no dialog
+        // manager in the loop.
+        SendMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+        EXPECT_EQ(GetFocus(), control(order[i]));
+    }
+    // The frame takes no focus and lies below the controls it holds.
+    EXPECT_EQ(GetWindowLongPtrW(control("Frame3"), GWL_STYLE) & WS_TABSTOP, 0);
+    EXPECT_EQ(GetWindow(control("Frame3"), GW_HWNDNEXT), nullptr);
+}
+
+TEST_F(MainWindowTest, WindowCanBeMinimizedButNotMaximizedOrResized) {
+    const auto style = GetWindowLongPtrW(hwnd, GWL_STYLE);
+    EXPECT_NE(style & WS_MINIMIZEBOX, 0);
+    EXPECT_NE(style & WS_SYSMENU, 0);
+    EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
+    EXPECT_EQ(style & WS_THICKFRAME, 0);
+}
+
+TEST_F(MainWindowTest, CheckBoxTogglesBeforeItsClickEvent) {
+    std::vector<int> seen;
+    events.clicked = [&](std::string_view) { seen.push_back(window->checkBox("Check3").value()); };
+    SendMessageW(control("Check3"), BM_CLICK, 0, 0);
+    SendMessageW(control("Check3"), BM_CLICK, 0, 0);
+    EXPECT_EQ(seen, (std::vector<int>{1, 0}));
+    EXPECT_EQ(events.count("Click Check3"), 2);
+    // Setting the value in code is not a click.
+    window->checkBox("Check8").setValue(1);
+    EXPECT_EQ(window->checkBox("Check8").value(), 1);
+    EXPECT_EQ(events.count("Click Check8"), 0);
+    EXPECT_THROW(window->checkBox("Check8").setValue(3), PlatformError);
+}
+
+TEST_F(MainWindowTest, PushButtonClicksOnceForEachWayOfPressingIt) {
+    window->show();
+    struct Case {
+        const char* how;
+        std::vector<std::pair<UINT, WPARAM>> keys;  // empty: a mouse press and release
+    };
+    const Case cases[] = {
+        {"mouse", {}},
+        {"space", {{WM_KEYDOWN, VK_SPACE}, {WM_KEYUP, VK_SPACE}}},
+        {"enter", {{WM_KEYDOWN, VK_RETURN}, {WM_KEYUP, VK_RETURN}}},
+    };
+    HWND button = control("PushButton1");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        events.events.clear();
+        SetFocus(button);
+        if (c.keys.empty()) {
+            SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+            SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        }
+        for (auto [message, key] : c.keys) SendMessageW(button, message, key, 0);
+        pump(20);
+        EXPECT_EQ(events.events, (std::vector<std::string>{"Click PushButton1"}));
+    }
+}
+
+TEST_F(MainWindowTest, SecondQuickPressOnAButtonIsAClickToo) {
+    window->show();
+    HWND button = control("PushButton2");
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    SendMessageW(button, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(events.count("Click PushButton2"), 2);
+}
+
+TEST_F(MainWindowTest, ReleaseAwayFromTheButtonIsNoClick) {
+    window->show();
+    HWND button = control("PushButton4");
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(button, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(5, 200));
+    SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 200));
+    EXPECT_EQ(events.count("Click PushButton4"), 0);
+}
+
+TEST_F(MainWindowTest, EveryPointerMoveIsRaisedForTheControlUnderIt) {
+    struct Case {
+        const char* target;  // null: the window's background
+        std::string event;
+    };
+    const Case cases[] = {
+        {"PushButton1", "MouseMove PushButton1"},
+        {"PushButton4", "MouseMove PushButton4"},
+        {"PushButton2", "MouseMove PushButton2"},
+        {"Frame3", "MouseMove Frame3"},
+        {nullptr, "MouseMove Form1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.event);
+        events.events.clear();
+        HWND target = c.target != nullptr ? control(c.target) : hwnd;
+        for (int x = 1; x <= 3; ++x) SendMessageW(target, WM_MOUSEMOVE, 0, MAKELPARAM(x * 4, 4));
+        EXPECT_EQ(events.events, (std::vector<std::string>(3, c.event)));
+    }
+}
+
+TEST_F(MainWindowTest, PointerOverTheFrameReachesTheFrameButNotUnderTheCheckBoxes) {
+    window->show();
+    pump(50);
+    auto windowAt = [&](const char* inside, int dx, int dy) {
+        RECT rect;
+        GetWindowRect(control(inside), &rect);
+        return WindowFromPoint(POINT{rect.left + dx, rect.top + dy});
+    };
+    // A plain group box lets the pointer through to the window behind it.
+    EXPECT_EQ(windowAt("Frame3", 4, 30), control("Frame3"));
+    EXPECT_EQ(windowAt("Check3", 5, 5), control("Check3"));
+    EXPECT_EQ(windowAt("Check8", 30, 5), control("Check8"));
+}
+
+TEST_F(MainWindowTest, PointerValueDecidesTheCursorOverTheWindowAndEveryControl) {
+    HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+    HCURSOR hand = CreateCursor(GetModuleHandleW(nullptr), 3, 0, 32, 32, std::vector<BYTE>(128, 0xFF).data(),
+                                std::vector<BYTE>(128, 0).data());
+    ASSERT_NE(hand, nullptr);
+    struct Case {
+        int pointer;
+        bool withPicture;
+        HCURSOR expected;
+    };
+    const Case cases[] = {
+        {kPointerDefault, true, arrow},
+        {kPointerHourglass, true, wait},
+        {kPointerCustom, true, hand},
+        {kPointerCustom, false, arrow},  // no picture loaded: the standard arrow
+    };
+    const char* targets[] = {nullptr, "PushButton1", "PushButton4", "Frame3", "Check3", "Check8"};
+    for (const Case& c : cases) {
+        window->setMouseIcon(c.withPicture ? Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(hand)}
+                                           : Picture{});
+        window->setMousePointer(c.pointer);
+        EXPECT_EQ(window->mousePointer(), c.pointer);
+        for (const char* target : targets) {
+            SCOPED_TRACE(std::to_string(c.pointer) + " over " + (target ? target : "Form1"));
+            EXPECT_EQ(cursorOver(target != nullptr ? control(target) : hwnd), c.expected);
+        }
+    }
+    window->setMouseIcon({});
+    DestroyCursor(hand);
+}
+
+TEST_F(MainWindowTest, TimerTicksOnlyWhileEnabledWithAnInterval) {
+    TimerControl& timer = window->timer("Timer1");
+    EXPECT_EQ(timer.interval(), 0);
+    EXPECT_TRUE(timer.enabled());
+    pump(300);
+    EXPECT_EQ(events.count("Timer Timer1"), 0) << "interval 0 never ticks";
+
+    timer.setInterval(1000);
+    EXPECT_TRUE(pumpUntil([&] { return events.count("Timer Timer1") >= 1; }, 2500));
+
+    timer.setInterval(50);
+    timer.setEnabled(false);
+    pump(250);
+    const int whileDisabled = events.count("Timer Timer1");
+    pump(250);
+    EXPECT_EQ(events.count("Timer Timer1"), whileDisabled) << "a disabled timer stays silent";
+
+    EXPECT_THROW(timer.setInterval(-1), PlatformError);
+}
+
+TEST_F(MainWindowTest, EnablingOrSettingTheIntervalStartsAFreshInterval) {
+    TimerControl& timer = window->timer("Timer1");
+    struct Case {
+        const char* what;
+        std::function<void()> restart;
+    };
+    const Case cases[] = {
+        {"setEnabled",
+         [&] {
+             timer.setEnabled(false);
+             timer.setEnabled(true);
+         }},
+        {"setInterval", [&] { timer.setInterval(400); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        timer.setEnabled(false);
+        timer.setInterval(400);
+        timer.setEnabled(true);
+        events.events.clear();
+        pump(250);
+        c.restart();
+        const auto restarted = std::chrono::steady_clock::now();
+        ASSERT_TRUE(pumpUntil([&] { return events.count("Timer Timer1") >= 1; }, 2000));
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - restarted);
+        // Without the restart the tick would come about 150 ms later.
+        EXPECT_GE(waited.count(), 300);
+    }
+    timer.setEnabled(false);
+}
+
+TEST_F(MainWindowTest, EveryWayOfClosingRaisesTheCloseRequest) {
+    struct Case {
+        const char* how;
+        UINT message;
+        WPARAM wParam;
+    };
+    const Case cases[] = {
+        {"close box and Alt+F4", WM_CLOSE, 0},
+        {"system menu", WM_SYSCOMMAND, SC_CLOSE},
+        {"end of session", WM_QUERYENDSESSION, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        events.events.clear();
+        SendMessageW(hwnd, c.message, c.wParam, 0);
+        EXPECT_EQ(events.events, (std::vector<std::string>{"QueryUnload"}));
+        // The handler ends the program; the window never closes by itself.
+        EXPECT_TRUE(IsWindow(hwnd));
+    }
+    events.events.clear();
+    SendMessageW(hwnd, WM_ENDSESSION, TRUE, 0);
+    EXPECT_TRUE(events.events.empty()) << "the session's end is one close request, not two";
+}
+
+TEST_F(MainWindowTest, MinimizingRaisesResizeWithTheWindowMinimized) {
+    window->show();
+    pump(50);
+    events.events.clear();
+    std::vector<int> statesSeen;
+    events.resized = [&] { statesSeen.push_back(window->windowState()); };
+    window->setWindowState(kStateMinimized);
+    EXPECT_TRUE(IsIconic(hwnd));
+    EXPECT_EQ(statesSeen, (std::vector<int>{kStateMinimized}));
+
+    // Hidden behind the tray: back to normal without appearing.
+    statesSeen.clear();
+    window->setVisible(false);
+    window->setWindowState(kStateNormal);
+    EXPECT_EQ(statesSeen, (std::vector<int>{kStateNormal}));
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+
+    window->setVisible(true);
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    EXPECT_FALSE(IsIconic(hwnd));
+    EXPECT_EQ(window->windowState(), kStateNormal);
+}
+
+TEST_F(MainWindowTest, ShowingAMinimizedWindowLetsTheResizeHandlerSeeIt) {
+    std::vector<int> statesSeen;
+    events.resized = [&] { statesSeen.push_back(window->windowState()); };
+    window->setWindowState(kStateMinimized);
+    EXPECT_TRUE(statesSeen.empty()) << "no resize before the first show";
+    window->show();
+    ASSERT_FALSE(statesSeen.empty());
+    EXPECT_EQ(statesSeen.front(), kStateMinimized);
+    EXPECT_TRUE(IsIconic(hwnd));
+}
+
+TEST_F(MainWindowTest, BackColourBelongsToFramesAndCheckBoxesOnly) {
+    struct Case {
+        const char* name;
+        bool hasBackColor;
+    };
+    const Case cases[] = {{"Frame3", true},          {"Check3", true},        {"Check8", true},
+                          {"PushButton1", false},    {"Timer1", false},       {"cSysTray1", false},
+                          {"SkinFramework1", false}, {"NoSuchControl", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.hasBackColor) {
+            EXPECT_EQ(window->controlBackColor(c.name), kWhite);
+            window->setControlBackColor(c.name, kSystemFace);
+            EXPECT_EQ(window->controlBackColor(c.name), kSystemFace);
+        } else {
+            try {
+                window->setControlBackColor(c.name, kSystemFace);
+                ADD_FAILURE() << "no error";
+            } catch (const PlatformError& error) {
+                EXPECT_EQ(error.description(), "Object doesn't support this property or method");
+            }
+        }
+    }
+}
+
+TEST_F(MainWindowTest, CheckBoxesArePaintedWithTheirBackColour) {
+    auto brushColour = [&](const char* name) {
+        HDC dc = GetDC(control(name));
+        auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
+            hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control(name))));
+        ReleaseDC(control(name), dc);
+        LOGBRUSH log{};
+        GetObjectW(brush, sizeof(log), &log);
+        return log.lbColor;
+    };
+    EXPECT_EQ(brushColour("Check3"), RGB(255, 255, 255));
+    window->applySkin(SkinColours{});
+    EXPECT_EQ(brushColour("Check3"), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(brushColour("Check8"), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(window->backColor(), kSystemFace);
+}
+
+TEST_F(MainWindowTest, ControlsAreListedWithTheirKindsInCreationOrder) {
+    const auto list = window->controls();
+    ASSERT_EQ(list.size(), Form1Layout().controls.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        EXPECT_EQ(list[i].first, Form1Layout().controls[i].name);
+        EXPECT_EQ(list[i].second, Form1Layout().controls[i].kind);
+    }
+}
+
+// --- pictures from files
+
+std::wstring testFolder() {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    std::wstring path = std::wstring(folder) + L"glance-ui-test\\";
+    CreateDirectoryW(path.c_str(), nullptr);
+    return path;
+}
+
+std::wstring writeFile(const std::wstring& name, const std::string& bytes) {
+    const std::wstring path = testFolder() + name;
+    std::ofstream(path.c_str(), std::ios::binary) << bytes;
+    return path;
+}
+
+// The committed hand pointer, found from this source file's place (under
+// Wine a Unix path is reached through drive Z:).
+std::wstring committedCursor() {
+    std::string file = __FILE__;
+    file = file.substr(0, file.rfind("tests")) + "res/HAND-M.CUR";
+    if (!file.empty() && file[0] == '/') file = "Z:" + file;
+    for (char& c : file)
+        if (c == '/') c = '\\';
+    return toWide(file);
+}
+
+TEST(LoadPicture, FailsWithTheClassicTextsForMissingAndDamagedFiles) {
+    Win32Ui ui;
+    const std::string cursorHeader("\0\0\2\0\1\0", 6);
+    struct Case {
+        const char* what;
+        std::wstring path;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"missing file", testFolder() + L"no-such-file.cur", errtext::kFileNotFound},
+        {"a folder", testFolder(), errtext::kFileNotFound},
+        {"empty file", writeFile(L"empty.cur", ""), errtext::kInvalidPicture},
+        {"text", writeFile(L"text.cur", "not a picture at all"), errtext::kInvalidPicture},
+        {"cursor header only", writeFile(L"header.cur", cursorHeader), errtext::kInvalidPicture},
+        {"cut-off image", writeFile(L"cut.cur", cursorHeader + std::string(16, '\x20')),
+         errtext::kInvalidPicture},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        try {
+            ui.loadPicture(c.path);
+            ADD_FAILURE() << "no error";
+        } catch (const PlatformError& error) {
+            EXPECT_EQ(error.description(), c.error);
+        }
+    }
+}
+
+TEST(LoadPicture, HandPointerLoadsAsAnIconPictureWithItsHotspotAtTheFingertip) {
+    Win32Ui ui;
+    const Picture hand = ui.loadPicture(committedCursor());
+    EXPECT_EQ(hand.type, Picture::Icon);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(hand.handle), &info));
+    EXPECT_FALSE(info.fIcon);
+    EXPECT_EQ(info.xHotspot, 14u);
+    EXPECT_EQ(info.yHotspot, 5u);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+}
+
+}  // namespace
+}  // namespace glance::win32
