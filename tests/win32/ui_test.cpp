@@ -187,6 +187,14 @@ TEST_F(MainWindowTest, FontsAreSizedInPointsAtTheWindowDpi) {
         EXPECT_EQ(log.lfWeight, FW_BOLD);
         EXPECT_EQ(log.lfCharSet, 204);
         EXPECT_STREQ(log.lfFaceName, L"Arial");
+        // What the font mapper made of it: a bold face.
+        HDC dc = GetDC(control(c.name));
+        const HGDIOBJ old = SelectObject(dc, font);
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc, &metrics);
+        SelectObject(dc, old);
+        ReleaseDC(control(c.name), dc);
+        EXPECT_GE(metrics.tmWeight, FW_BOLD);
     }
 }
 

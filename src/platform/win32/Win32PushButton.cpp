@@ -93,16 +93,12 @@ void Win32PushButton::draw(const DRAWITEMSTRUCT& item, COLORREF parentBack) cons
     UniqueHbrush back(CreateSolidBrush(parentBack));
     FillRect(dc.get(), &all, back.get());
 
-    // The border is a filled rounded rectangle with the face inset over it:
-    // an even line at any thickness, which a pen of that width would not give.
-    UniqueHbrush borderBrush(CreateSolidBrush(border));
+    // An inside-frame pen keeps a thick focus line within the button.
+    UniqueGdiObject<HPEN> pen(CreatePen(PS_INSIDEFRAME, line, border));
     UniqueHbrush faceBrush(CreateSolidBrush(face));
-    const HGDIOBJ oldPen = SelectObject(dc.get(), GetStockObject(NULL_PEN));
-    HGDIOBJ oldBrush = SelectObject(dc.get(), borderBrush.get());
-    RoundRect(dc.get(), 0, 0, width + 1, height + 1, radius, radius);
-    SelectObject(dc.get(), faceBrush.get());
-    const int inner = radius > line ? radius - line : 1;
-    RoundRect(dc.get(), line, line, width - line + 1, height - line + 1, inner, inner);
+    const HGDIOBJ oldPen = SelectObject(dc.get(), pen.get());
+    const HGDIOBJ oldBrush = SelectObject(dc.get(), faceBrush.get());
+    RoundRect(dc.get(), 0, 0, width, height, radius, radius);
     SelectObject(dc.get(), oldBrush);
     SelectObject(dc.get(), oldPen);
 

@@ -175,13 +175,10 @@ void Win32Frame::paint(HDC dc) const {
     const int line = scaleFrom96(1, dpi_);
     const int radius = scaleFrom96(6, dpi_);
     const int top = metrics.tmHeight / 2;
-    UniqueHbrush lineBrush(CreateSolidBrush(line_));
-    const HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-    const HGDIOBJ oldBrush = SelectObject(dc, lineBrush.get());
-    RoundRect(dc, area.left, area.top + top, area.right + 1, area.bottom + 1, radius, radius);
-    SelectObject(dc, back.get());
-    RoundRect(dc, area.left + line, area.top + top + line, area.right - line + 1, area.bottom - line + 1,
-              radius > line ? radius - line : 1, radius > line ? radius - line : 1);
+    UniqueGdiObject<HPEN> pen(CreatePen(PS_INSIDEFRAME, line, line_));
+    const HGDIOBJ oldPen = SelectObject(dc, pen.get());
+    const HGDIOBJ oldBrush = SelectObject(dc, back.get());
+    RoundRect(dc, area.left, area.top + top, area.right, area.bottom, radius, radius);
     SelectObject(dc, oldBrush);
     SelectObject(dc, oldPen);
 

@@ -1,0 +1,48 @@
+// Shows the main window as the program builds it, with the program icon and
+// the product caption, so that a screenshot can be taken of it. Arguments:
+// "skin" paints it with the skin colours; "hover" puts the pointer on the
+// second button; "focus" gives the first button the keyboard focus.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/win32/Win32Ui.h"
+#include "platform/win32/Win32UiMainWindow.h"
+#include "ui/Form1Layout.h"
+
+namespace {
+
+struct NoEvents : glance::FormEvents {
+    void onQueryUnload() override { PostQuitMessage(0); }
+    void onResize() override {}
+    void onMouseMove(std::string_view) override {}
+    void onClick(std::string_view) override {}
+    void onTimer(std::string_view) override {}
+};
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    const std::wstring arguments = GetCommandLineW();
+    glance::win32::Win32Ui ui;
+    NoEvents events;
+    auto window = ui.createMainWindow(glance::Form1Layout(), events);
+    auto& main = static_cast<glance::win32::Win32MainWindow&>(*window);
+    window->setCaption("Lumenfold Live Shell Glance Refresher Utility");
+    window->setIcon(ui.programIcon());
+    if (arguments.find(L"skin") != std::wstring::npos) window->applySkin(glance::SkinColours{});
+    window->checkBox("Check8").setValue(1);
+    window->show();
+    if (arguments.find(L"focus") != std::wstring::npos) SetFocus(main.controlWindow("PushButton1"));
+    if (arguments.find(L"hover") != std::wstring::npos) {
+        RECT rect;
+        GetWindowRect(main.controlWindow("PushButton2"), &rect);
+        SetCursorPos(rect.left + 40, rect.top + 10);
+    }
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
