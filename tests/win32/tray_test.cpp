@@ -127,5 +127,20 @@ TEST_F(RealTray, ShellKeepsTheIconFromAddUntilDelete) {
     EXPECT_FALSE(shellHasIcon(window));
 }
 
+TEST_F(RealTray, IconLostWithTheTaskbarComesBackOnItsRestartBroadcast) {
+    cSysTray tray(shell, windowing, loop, 0, icon);
+    const HWND window = reinterpret_cast<HWND>(tray.OwnerHwnd());
+    tray.setTrayIcon(icon);
+    tray.setInTray(true);
+    NOTIFYICONDATAA lost{};
+    lost.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    lost.hWnd = window;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &lost));
+
+    SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(shellHasIcon(window));
+    tray.setInTray(false);
+}
+
 }  // namespace
 }  // namespace glance
