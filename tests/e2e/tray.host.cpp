@@ -134,7 +134,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                     break;
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);
-                glance::win32::rethrowCallbackFailure();
             }
         }
         tray.setInTray(false);

@@ -24,7 +24,6 @@ void Win32Loop::doEvents() {
         }
         TranslateMessage(&message);
         DispatchMessageW(&message);
-        rethrowCallbackFailure();
     }
 }
 

@@ -6,14 +6,13 @@
 #include <utility>
 
 #include "platform/Error.h"
+#include "platform/win32/Win32UiGraphics.h"
 
 namespace glance::win32 {
 
 namespace {
 
 constexpr wchar_t kControlClass[] = L"GlanceTrayControlWindow";
-
-std::exception_ptr pendingFailure;
 
 // System-callable procedures, each forwarding to one portable procedure. The
 // program hooks one procedure (the tray hook), so one slot would do; a few
@@ -26,7 +25,10 @@ LRESULT CALLBACK thunk(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     try {
         return thunkTargets[Slot](reinterpret_cast<WindowHandle>(window), message, wParam, lParam);
     } catch (...) {
-        if (!pendingFailure) pendingFailure = std::current_exception();
+        // An exception never crosses the system's call: the failure of a
+        // handler without reporting of its own is noted and the message
+        // counts as handled, as in every other window procedure here.
+        noteCallbackFailure("tray window procedure");
         return 0;
     }
 }
@@ -46,10 +48,6 @@ LRESULT CALLBACK controlWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 }
 
 }  // namespace
-
-void rethrowCallbackFailure() {
-    if (pendingFailure) std::rethrow_exception(std::exchange(pendingFailure, nullptr));
-}
 
 Win32Windowing::~Win32Windowing() {
     if (classAtom_ != 0) UnregisterClassW(kControlClass, GetModuleHandleW(nullptr));

@@ -28,9 +28,4 @@ private:
     unsigned short classAtom_ = 0;
 };
 
-// An exception never crosses the system's call into a window procedure: the
-// thunk behind procedureAddress keeps it here, and the message loop rethrows
-// it once the dispatch that raised it has returned.
-void rethrowCallbackFailure();
-
 }  // namespace glance::win32
