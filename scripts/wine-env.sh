@@ -53,6 +53,12 @@ glance_display_ok || export DISPLAY=$(cat "${glance_lock}.display")
     wineboot -i >/dev/null 2>&1 9>&- || true
     wineserver -w 9>&-
   fi
+  # Debian's Wine does not find its own fonts in /usr/share/wine/fonts, and
+  # caption buttons then show Marlett's letters instead of its glyphs.
+  fonts=$WINEPREFIX/drive_c/windows/Fonts
+  if [ -d /usr/share/wine/fonts ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    mkdir -p "$fonts" && cp -n /usr/share/wine/fonts/*.ttf "$fonts/" 2>/dev/null || true
+  fi
 ) 9>"$glance_lock"
 # A persistent wineserver saves a start-up per test program.
 wineserver -p >/dev/null 2>&1 </dev/null || true
