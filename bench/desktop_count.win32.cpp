@@ -2,8 +2,9 @@
 // count as the desktop grows (four folder reads, as each check makes), and the
 // process's memory and handle counts before and after many checks, which must
 // not grow. Runs under Wine or on Windows: bench/run.sh.
-#include <psapi.h>
 #include <windows.h>
+// psapi.h needs the types of windows.h.
+#include <psapi.h>
 
 #include <chrono>
 #include <cstdio>
