@@ -15,8 +15,8 @@ public:
                              const std::string& key, const std::string& fallback) = 0;
     // Stores value, creating application and section as needed. Throws when
     // the store cannot be written.
-    virtual void save(const std::string& application, const std::string& section,
-                      const std::string& key, const std::string& value) = 0;
+    virtual void save(const std::string& application, const std::string& section, const std::string& key,
+                      const std::string& value) = 0;
 };
 
 }  // namespace glance

@@ -26,7 +26,7 @@ struct ControlSpec {
     std::string name;
     ControlKind kind;
     std::string caption;
-    std::string container;  // empty: the window itself
+    std::string container;                         // empty: the window itself
     int left = 0, top = 0, width = 0, height = 0;  // twips, relative to the container's client area
     int tabIndex = -1;                             // -1: not a tab stop
 };
@@ -36,8 +36,8 @@ struct FormSpec {
     std::string caption;
     int clientWidth = 0, clientHeight = 0;  // twips
     Colour backColor = kWhite;
-    FontSpec font;          // window, frame and check boxes
-    FontSpec buttonFont;    // push buttons
+    FontSpec font;        // window, frame and check boxes
+    FontSpec buttonFont;  // push buttons
     Colour buttonForeColor = kSystemButtonText;
     Colour buttonBackColor = kWhite;
     std::vector<ControlSpec> controls;  // in creation order

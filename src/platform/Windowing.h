@@ -25,9 +25,8 @@ public:
     // GetWindowLongA.
     virtual std::intptr_t getWindowLong(WindowHandle window, int index) = 0;
     // CallWindowProcA.
-    virtual std::intptr_t callWindowProc(std::intptr_t procedure, WindowHandle window,
-                                         std::uint32_t message, std::uintptr_t wParam,
-                                         std::intptr_t lParam) = 0;
+    virtual std::intptr_t callWindowProc(std::intptr_t procedure, WindowHandle window, std::uint32_t message,
+                                         std::uintptr_t wParam, std::intptr_t lParam) = 0;
     // The address to install with kGwlWndProc so that the system calls proc.
     virtual std::intptr_t procedureAddress(PortableWindowProc proc) = 0;
     // RegisterWindowMessageA.

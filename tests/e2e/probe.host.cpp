@@ -19,7 +19,8 @@ namespace {
 
 std::string textOf(HWND w) {
     char buf[1024] = {};
-    SendMessageTimeoutA(w, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, nullptr);
+    SendMessageTimeoutA(w, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000,
+                        nullptr);
     for (char* p = buf; *p; ++p)
         if (*p == '\r' || *p == '\n') *p = '|';
     return buf;
@@ -34,8 +35,8 @@ std::string classOf(HWND w) {
 void printRect(const char* kind, HWND w) {
     RECT r;
     GetWindowRect(w, &r);
-    std::printf("%s class=%s x=%ld y=%ld w=%ld h=%ld visible=%d text=%s\n", kind, classOf(w).c_str(), r.left, r.top,
-                r.right - r.left, r.bottom - r.top, IsWindowVisible(w) ? 1 : 0, textOf(w).c_str());
+    std::printf("%s class=%s x=%ld y=%ld w=%ld h=%ld visible=%d text=%s\n", kind, classOf(w).c_str(), r.left,
+                r.top, r.right - r.left, r.bottom - r.top, IsWindowVisible(w) ? 1 : 0, textOf(w).c_str());
 }
 
 BOOL CALLBACK printChild(HWND w, LPARAM) {
@@ -51,10 +52,11 @@ int window(const char* caption) {
     POINT origin{0, 0};
     ClientToScreen(w, &origin);
     const LONG style = GetWindowLongA(w, GWL_STYLE);
-    std::printf("window client_w=%ld client_h=%ld client_x=%ld client_y=%ld maximizebox=%d sizebox=%d "
-                "minimizebox=%d iconic=%d\n",
-                client.right, client.bottom, origin.x, origin.y, (style & WS_MAXIMIZEBOX) ? 1 : 0,
-                (style & WS_THICKFRAME) ? 1 : 0, (style & WS_MINIMIZEBOX) ? 1 : 0, IsIconic(w) ? 1 : 0);
+    std::printf(
+        "window client_w=%ld client_h=%ld client_x=%ld client_y=%ld maximizebox=%d sizebox=%d "
+        "minimizebox=%d iconic=%d\n",
+        client.right, client.bottom, origin.x, origin.y, (style & WS_MAXIMIZEBOX) ? 1 : 0,
+        (style & WS_THICKFRAME) ? 1 : 0, (style & WS_MINIMIZEBOX) ? 1 : 0, IsIconic(w) ? 1 : 0);
     printRect("frame", w);
     EnumChildWindows(w, printChild, 0);
     return 0;
@@ -95,7 +97,8 @@ int press(const char* title, const char* button) {
     Press p{button, nullptr};
     EnumChildWindows(w, findButton, reinterpret_cast<LPARAM>(&p));
     if (!p.found) return 2;
-    PostMessageA(w, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(p.found), BN_CLICKED), reinterpret_cast<LPARAM>(p.found));
+    PostMessageA(w, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(p.found), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(p.found));
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // the Platform bundle the logic takes.
 #pragma once
 
+#include "Failures.h"
 #include "FakeFileSystem.h"
 #include "FakeLoop.h"
 #include "FakeSettings.h"
@@ -9,7 +10,6 @@
 #include "FakeSystem.h"
 #include "FakeUi.h"
 #include "FakeWindowing.h"
-#include "Failures.h"
 #include "platform/Platform.h"
 
 namespace glance::fake {

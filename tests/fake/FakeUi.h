@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "FakeLoop.h"
 #include "Failures.h"
+#include "FakeLoop.h"
 #include "platform/Error.h"
 #include "platform/Ui.h"
 
@@ -118,7 +118,11 @@ private:
 class FakeMainWindow : public MainWindow {
 public:
     FakeMainWindow(Failures& f, FakeLoop& loop, const FormSpec& spec, FormEvents& events)
-        : failures_(f), loop_(loop), spec_(spec), events_(events), caption_(spec.caption),
+        : failures_(f),
+          loop_(loop),
+          spec_(spec),
+          events_(events),
+          caption_(spec.caption),
           backColor_(spec.backColor) {
         for (auto& c : spec.controls) {
             kinds_.emplace_back(c.name, c.kind);
@@ -130,15 +134,14 @@ public:
                 checks_[c.name] = std::make_unique<FakeCheckBox>(f, c.name);
                 break;
             case ControlKind::Timer:
-                timers_[c.name] = std::make_unique<FakeTimer>(f, loop, c.name, [this, n = c.name] {
-                    events_.onTimer(n);
-                });
+                timers_[c.name] =
+                    std::make_unique<FakeTimer>(f, loop, c.name, [this, n = c.name] { events_.onTimer(n); });
                 break;
             default:
                 break;
             }
-            if (c.kind == ControlKind::Frame || c.kind == ControlKind::CheckBox || c.kind == ControlKind::Label ||
-                c.kind == ControlKind::OptionButton)
+            if (c.kind == ControlKind::Frame || c.kind == ControlKind::CheckBox ||
+                c.kind == ControlKind::Label || c.kind == ControlKind::OptionButton)
                 backColors_[c.name] = kWhite;
         }
     }

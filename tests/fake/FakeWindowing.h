@@ -48,7 +48,8 @@ public:
     std::intptr_t callWindowProc(std::intptr_t procedure, WindowHandle w, std::uint32_t message,
                                  std::uintptr_t wParam, std::intptr_t lParam) override {
         for (std::size_t i = 0; i < procs_.size(); ++i)
-            if (procedure == procBase + static_cast<std::intptr_t>(i)) return procs_[i](w, message, wParam, lParam);
+            if (procedure == procBase + static_cast<std::intptr_t>(i))
+                return procs_[i](w, message, wParam, lParam);
         auto& win = windows.at(w);
         if (procedure != ownProcAddress(w)) return -1;  // a stale or wrong procedure
         win.ownProcMessages.push_back(message);
@@ -61,7 +62,8 @@ public:
         return procBase + static_cast<std::intptr_t>(procs_.size() - 1);
     }
     std::uint32_t registerWindowMessage(const std::string& name) override {
-        auto [it, added] = registered_.try_emplace(name, 0xC000 + static_cast<std::uint32_t>(registered_.size()));
+        auto [it, added] =
+            registered_.try_emplace(name, 0xC000 + static_cast<std::uint32_t>(registered_.size()));
         return it->second;
     }
     WindowHandle createControlWindow(WindowHandle owner) override {
