@@ -33,16 +33,40 @@ void Win32Shell::changeNotify(std::int32_t eventId, std::uint32_t flags) {
     SHChangeNotify(static_cast<LONG>(eventId), flags, nullptr, nullptr);
 }
 
+namespace {
+
+// A program named without a folder ("explorer") is taken from the Windows
+// folders only: the default search would look in the program's own folder
+// first, and the exe is often run from a Downloads folder where a planted
+// explorer.exe must never start.
+std::wstring systemProgram(const std::wstring& command) {
+    const std::wstring name = command.substr(0, command.find(L' '));
+    if (name.empty() || name.find_first_of(L"\\/:\"") != std::wstring::npos) return {};
+    const std::wstring file =
+        name.size() > 4 && _wcsicmp(name.c_str() + name.size() - 4, L".exe") == 0 ? name : name + L".exe";
+    wchar_t folder[MAX_PATH];
+    for (auto* get : {&GetWindowsDirectoryW, &GetSystemDirectoryW}) {
+        const UINT n = get(folder, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH) continue;
+        const std::wstring candidate = std::wstring(folder) + L"\\" + file;
+        if (GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES) return candidate;
+    }
+    return {};
+}
+
+}  // namespace
+
 void Win32Shell::startProcess(const std::string& commandLine, int showState) {
     // CreateProcessW may write into the command line, so it gets its own copy.
     std::wstring command = widenUtf8(commandLine);
+    const std::wstring program = systemProgram(command);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showState);
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &started)) {
+    if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), command.data(), nullptr, nullptr, FALSE,
+                        0, nullptr, nullptr, &startup, &started)) {
         throw PlatformError(errtext::kFileNotFound);
     }
     // Not waited for: both handles are closed at once.

@@ -73,10 +73,30 @@ bool Win32System::anotherInstanceRunning() {
     return *anotherInstance_;
 }
 
+namespace {
+
+BOOL CALLBACK findShownTopLevel(HWND window, LPARAM found) {
+    if (!IsWindowVisible(window) || !IsWindowEnabled(window) || GetWindow(window, GW_OWNER)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The box is modal to the program's window: the active one or, while the user
+// works in another program, this thread's shown top-level window, so that a
+// failing tick still disables the window behind its box.
+HWND boxOwner() {
+    if (HWND active = GetActiveWindow()) return active;
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), findShownTopLevel, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+}  // namespace
+
 int Win32System::messageBox(const std::string& text, const std::optional<std::string>& title,
                             std::uint32_t style) {
     const std::string caption = title ? *title : appTitle();
-    const int result = MessageBoxA(GetActiveWindow(), text.c_str(), caption.c_str(), style);
+    const int result = MessageBoxA(boxOwner(), text.c_str(), caption.c_str(), style);
     if (result == 0) throw PlatformError(errorDescription(GetLastError()));
     return result;
 }

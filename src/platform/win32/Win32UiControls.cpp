@@ -130,6 +130,18 @@ LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         SendMessageW(GetParent(window), kControlMouseMoveMessage, static_cast<WPARAM>(id_),
                      reinterpret_cast<LPARAM>(window));
         return 0;
+    // Taking the mouse must not make the frame a focus target: a frame never
+    // takes the keyboard focus.
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK:
+        return 0;
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT: {

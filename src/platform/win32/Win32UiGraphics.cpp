@@ -1,6 +1,7 @@
 #include "platform/win32/Win32UiGraphics.h"
 
 #include <cmath>
+#include <cstdio>
 #include <exception>
 #include <string>
 
@@ -103,17 +104,17 @@ void moveFocusOnTab(HWND control) {
 }
 
 void noteCallbackFailure(const char* where) noexcept {
-    std::string text = "GlanceRefresher: failure in ";
-    text += where;
+    // A fixed buffer: noting a failure must not fail in turn (out of memory).
+    char text[512];
+    const char* what = "";
     try {
         throw;
     } catch (const std::exception& failure) {
-        text += ": ";
-        text += failure.what();
+        what = failure.what();
     } catch (...) {
     }
-    text += "\n";
-    OutputDebugStringA(text.c_str());
+    std::snprintf(text, sizeof text, "GlanceRefresher: failure in %s%s%s\n", where, *what ? ": " : "", what);
+    OutputDebugStringA(text);
 }
 
 }  // namespace glance::win32

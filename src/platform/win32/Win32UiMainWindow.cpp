@@ -159,13 +159,13 @@ void Win32MainWindow::layout(int dpi, const RECT* suggested) {
         x = suggested->left;
         y = suggested->top;
     } else {
-        // Centred on the work area of the screen the window starts on.
+        // Centred on the screen the window starts on.
         MONITORINFO monitor{};
         monitor.cbSize = sizeof(monitor);
         GetMonitorInfoW(MonitorFromWindow(window_.get(), MONITOR_DEFAULTTOPRIMARY), &monitor);
-        const RECT& work = monitor.rcWork;
-        x = work.left + (work.right - work.left - width) / 2;
-        y = work.top + (work.bottom - work.top - height) / 2;
+        const RECT& screen = monitor.rcMonitor;
+        x = screen.left + (screen.right - screen.left - width) / 2;
+        y = screen.top + (screen.bottom - screen.top - height) / 2;
     }
     SetWindowPos(window_.get(), nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -408,6 +408,11 @@ LRESULT CALLBACK Win32MainWindow::windowProc(HWND window, UINT message, WPARAM w
         return self->handle(message, wParam, lParam);
     } catch (...) {
         noteCallbackFailure("main window");
+        // A close that failed leaves the window in place to be closed again:
+        // the default handling would destroy it and leave the process without
+        // a window, still running.
+        if (message == WM_CLOSE || message == WM_ENDSESSION) return 0;
+        if (message == WM_QUERYENDSESSION) return TRUE;
         return DefWindowProcW(window, message, wParam, lParam);
     }
 }
