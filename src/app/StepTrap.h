@@ -67,7 +67,13 @@ public:
 private:
     void fail(std::int32_t label, const std::string& description) {
         ++failures_;
-        if (onFailure_) onFailure_(label, description);
+        if (!onFailure_) return;
+        // A report that cannot be shown must not stop the handler: the steps
+        // after it (ending the program on close, re-enabling the timer) still run.
+        try {
+            onFailure_(label, description);
+        } catch (const std::exception&) {
+        }
     }
 
     OnFailure onFailure_;

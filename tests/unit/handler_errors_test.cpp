@@ -177,3 +177,19 @@ TEST(StepTrap, EndingTheProgramIsNotAFailureOfTheStep) {
 
 }  // namespace
 }  // namespace glance
+
+namespace glance {
+namespace {
+
+// A close whose error box cannot be shown still ends the program.
+TEST(StepTrap, AReportThatCannotBeShownDoesNotStopTheHandler) {
+    fake::FakePlatform p;
+    p.failures.inject("messageBox", errtext::kOutOfMemory);
+    StepTrap trap = StepTrap::reporting(p.system, tag::kFormQueryUnload);
+    EXPECT_FALSE(trap.step(100, [] { throw PlatformError(errtext::kPermissionDenied); }));
+    EXPECT_THROW(trap.step(108, [&] { p.loop.endProcess(); }), ProgramEnded);
+    EXPECT_EQ(trap.failures(), 1);
+}
+
+}  // namespace
+}  // namespace glance

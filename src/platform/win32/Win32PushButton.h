@@ -55,11 +55,11 @@ private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void notifyClick() const;
 
+    UniqueHfont font_;  // first: outlives the window that draws with it
     UniqueHwnd window_;
     int id_;
     std::string caption_;
     FontSpec fontSpec_;
-    UniqueHfont font_;
     int dpi_;
     PushButtonLook look_;
     bool hot_ = false;

@@ -60,6 +60,9 @@ void Win32Shell::startProcess(const std::string& commandLine, int showState) {
     // CreateProcessW may write into the command line, so it gets its own copy.
     std::wstring command = widenUtf8(commandLine);
     const std::wstring program = systemProgram(command);
+    const bool bareName =
+        command.substr(0, command.find(L' ')).find_first_of(L"\\/:\"") == std::wstring::npos;
+    if (bareName && program.empty()) throw PlatformError(errtext::kFileNotFound);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;

@@ -96,7 +96,11 @@ HWND boxOwner() {
 int Win32System::messageBox(const std::string& text, const std::optional<std::string>& title,
                             std::uint32_t style) {
     const std::string caption = title ? *title : appTitle();
-    const int result = MessageBoxA(boxOwner(), text.c_str(), caption.c_str(), style);
+    HWND owner = boxOwner();
+    // With no window to own it (the program hidden in the tray), the box
+    // disables every window of the program and comes to the front.
+    const UINT modality = owner ? 0 : MB_TASKMODAL | MB_SETFOREGROUND;
+    const int result = MessageBoxA(owner, text.c_str(), caption.c_str(), style | modality);
     if (result == 0) throw PlatformError(errorDescription(GetLastError()));
     return result;
 }

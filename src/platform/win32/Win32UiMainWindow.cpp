@@ -1,6 +1,7 @@
 #include "platform/win32/Win32UiMainWindow.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/Error.h"
 
@@ -61,12 +62,19 @@ Win32MainWindow::Win32MainWindow(const FormSpec& spec, FormEvents& events)
     HWND window = CreateWindowExW(0, kWindowClass, toWide(caption_).c_str(), kMainWindowStyle, CW_USEDEFAULT,
                                   CW_USEDEFAULT, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (window == nullptr) throw PlatformError(errtext::kOutOfMemory);
-    dpi_ = dpiForWindow(window);
-    font_ = createFont(spec_.font, dpi_);
-    createControls();
-    orderByTabIndex();
-    layout(dpi_, nullptr);
-    applyColours();
+    try {
+        dpi_ = dpiForWindow(window);
+        font_ = createFont(spec_.font, dpi_);
+        createControls();
+        orderByTabIndex();
+        layout(dpi_, nullptr);
+        applyColours();
+    } catch (...) {
+        // The destructor will not run: the window must stop reaching this
+        // object before its members go.
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        throw;
+    }
     dispatching_ = true;
 }
 
@@ -135,9 +143,11 @@ void Win32MainWindow::orderByTabIndex() {
 }
 
 void Win32MainWindow::layout(int dpi, const RECT* suggested) {
+    // The old font stays alive until every control has been given the new one.
+    UniqueHfont replaced;
     if (dpi != dpi_) {
         dpi_ = dpi;
-        font_ = createFont(spec_.font, dpi);
+        replaced = std::exchange(font_, createFont(spec_.font, dpi));
     }
     for (const Control& control : controls_) {
         const RECT rect = controlPixelRect(spec_, control.spec, dpi);
@@ -527,6 +537,11 @@ LRESULT Win32MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (target != nullptr) SetFocus(target);
         return 0;
     }
+    case WM_DESTROY:
+        // Closing ends the process in the close handler; should the window be
+        // destroyed any other way, the message loop ends with it.
+        PostQuitMessage(0);
+        break;
     case WM_NCDESTROY:
         window_.release();
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);

@@ -105,6 +105,12 @@ WindowHandle Win32Windowing::createControlWindow(WindowHandle owner) {
     const HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kControlClass, L"", WS_POPUP, 0, 0, 0, 0,
                                         asHwnd(owner), nullptr, instance, nullptr);
     if (window == nullptr) throw PlatformError(errtext::kOutOfMemory);
+    // Run elevated, the program would not hear the broadcast of an Explorer
+    // that is not: let it through (Windows 7 and later).
+    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    if (const auto filter = reinterpret_cast<Filter>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx"))))
+        filter(window, RegisterWindowMessageW(L"TaskbarCreated"), 1 /* MSGFLT_ALLOW */, nullptr);
     return reinterpret_cast<WindowHandle>(window);
 }
 
