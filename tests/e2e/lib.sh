@@ -84,7 +84,8 @@ e2e_start() {
 }
 
 # wait_for <seconds> <command> [args...]
-# Runs command every 0.2 s until it succeeds; fails after the given time.
+# Runs command every 0.2 s until it succeeds; fails after the given time
+# (whole seconds: a limit of N waits between N-1 and N seconds).
 wait_for() {
     local limit=$1
     shift
