@@ -15,14 +15,14 @@ namespace glance {
 
 enum class ControlKind { PushButton, Frame, CheckBox, OptionButton, Label, Timer, TrayControl, SkinEngine };
 
-struct FontSpec {
+struct FontStyle {
     std::string face;
     double points = 0;
     bool bold = false;
     int charset = 0;
 };
 
-struct ControlSpec {
+struct ControlLayout {
     std::string name;
     ControlKind kind;
     std::string caption;
@@ -31,16 +31,16 @@ struct ControlSpec {
     int tabIndex = -1;                             // -1: not a tab stop
 };
 
-struct FormSpec {
+struct FormLayout {
     std::string name;
     std::string caption;
     int clientWidth = 0, clientHeight = 0;  // twips
     Colour backColor = kWhite;
-    FontSpec font;        // window, frame and check boxes
-    FontSpec buttonFont;  // push buttons
+    FontStyle font;        // window, frame and check boxes
+    FontStyle buttonFont;  // push buttons
     Colour buttonForeColor = kSystemButtonText;
     Colour buttonBackColor = kWhite;
-    std::vector<ControlSpec> controls;  // in creation order
+    std::vector<ControlLayout> controls;  // in creation order
 };
 
 // Colours a skin gives the window when it is applied.
@@ -89,7 +89,7 @@ public:
 };
 
 // Events of the window and its controls, raised on the GUI thread. Control
-// names are those of the FormSpec; "Form1" names the window's own background.
+// names are those of the FormLayout; "Form1" names the window's own background.
 class FormEvents {
 public:
     virtual ~FormEvents() = default;
@@ -139,7 +139,7 @@ public:
 class Ui {
 public:
     virtual ~Ui() = default;
-    virtual std::unique_ptr<MainWindow> createMainWindow(const FormSpec& spec, FormEvents& events) = 0;
+    virtual std::unique_ptr<MainWindow> createMainWindow(const FormLayout& design, FormEvents& events) = 0;
     // The icon the program file carries (32, 48, 128, 256 px).
     virtual Picture programIcon() = 0;
     // The 16x16 notification-area picture.

@@ -2,9 +2,9 @@
 
 namespace glance {
 
-const FormSpec& Form1Layout() {
-    static const FormSpec spec = [] {
-        FormSpec f;
+const FormLayout& Form1Layout() {
+    static const FormLayout design = [] {
+        FormLayout f;
         f.name = "Form1";
         f.caption = "Form1";
         f.clientWidth = 8040;
@@ -29,7 +29,7 @@ const FormSpec& Form1Layout() {
         };
         return f;
     }();
-    return spec;
+    return design;
 }
 
 }  // namespace glance

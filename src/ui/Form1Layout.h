@@ -6,6 +6,6 @@
 
 namespace glance {
 
-const FormSpec& Form1Layout();
+const FormLayout& Form1Layout();
 
 }  // namespace glance

@@ -117,14 +117,14 @@ private:
 
 class FakeMainWindow : public MainWindow {
 public:
-    FakeMainWindow(Failures& f, FakeLoop& loop, const FormSpec& spec, FormEvents& events)
+    FakeMainWindow(Failures& f, FakeLoop& loop, const FormLayout& design, FormEvents& events)
         : failures_(f),
           loop_(loop),
-          spec_(spec),
+          design_(design),
           events_(events),
-          caption_(spec.caption),
-          backColor_(spec.backColor) {
-        for (auto& c : spec.controls) {
+          caption_(design.caption),
+          backColor_(design.backColor) {
+        for (auto& c : design.controls) {
             kinds_.emplace_back(c.name, c.kind);
             switch (c.kind) {
             case ControlKind::PushButton:
@@ -170,7 +170,7 @@ public:
     FakeButton& fakeButton(const std::string& n) { return *buttons_.at(n); }
     FakeCheckBox& fakeCheck(const std::string& n) { return *checks_.at(n); }
     FakeTimer& fakeTimer(const std::string& n) { return *timers_.at(n); }
-    const FormSpec& spec() const { return spec_; }
+    const FormLayout& design() const { return design_; }
     Picture icon;
     int focusCalls = 0;
     int showCalls = 0;
@@ -248,7 +248,7 @@ public:
 private:
     Failures& failures_;
     FakeLoop& loop_;
-    FormSpec spec_;
+    FormLayout design_;
     FormEvents& events_;
     std::string caption_;
     Colour backColor_;
@@ -267,8 +267,8 @@ private:
 class FakeUi : public Ui {
 public:
     FakeUi(Failures& f, FakeLoop& loop) : failures_(f), loop_(loop) {}
-    std::unique_ptr<MainWindow> createMainWindow(const FormSpec& spec, FormEvents& events) override {
-        auto w = std::make_unique<FakeMainWindow>(failures_, loop_, spec, events);
+    std::unique_ptr<MainWindow> createMainWindow(const FormLayout& design, FormEvents& events) override {
+        auto w = std::make_unique<FakeMainWindow>(failures_, loop_, design, events);
         window = w.get();
         return w;
     }

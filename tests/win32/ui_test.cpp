@@ -140,7 +140,7 @@ TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThemAt96Dpi) {
 }
 
 TEST(MainWindowLayout, ScalesEveryLengthWithTheDpi) {
-    const FormSpec& form = Form1Layout();
+    const FormLayout& form = Form1Layout();
     struct Case {
         int dpi;
         SIZE client;
@@ -155,7 +155,7 @@ TEST(MainWindowLayout, ScalesEveryLengthWithTheDpi) {
     };
     auto find = [&](const char* name) {
         return *std::find_if(form.controls.begin(), form.controls.end(),
-                             [&](const ControlSpec& c) { return c.name == name; });
+                             [&](const ControlLayout& c) { return c.name == name; });
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dpi);

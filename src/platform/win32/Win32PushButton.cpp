@@ -13,9 +13,9 @@ namespace {
 constexpr UINT_PTR kSubclassId = 0x9B;
 }
 
-Win32PushButton::Win32PushButton(HWND parent, int id, const std::string& caption, const FontSpec& font,
+Win32PushButton::Win32PushButton(HWND parent, int id, const std::string& caption, const FontStyle& font,
                                  const RECT& rect, int dpi)
-    : font_(createFont(font, dpi)), id_(id), caption_(caption), fontSpec_(font), dpi_(dpi) {
+    : font_(createFont(font, dpi)), id_(id), caption_(caption), fontStyle_(font), dpi_(dpi) {
     window_.reset(CreateWindowExW(0, L"BUTTON", toWide(caption).c_str(),
                                   WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | BS_OWNERDRAW,
                                   rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
@@ -57,7 +57,7 @@ void Win32PushButton::relayout(const RECT& rect, int dpi) {
     if (dpi != dpi_) {
         dpi_ = dpi;
         // The old font is deleted only after the button has the new one.
-        const UniqueHfont replaced = std::exchange(font_, createFont(fontSpec_, dpi));
+        const UniqueHfont replaced = std::exchange(font_, createFont(fontStyle_, dpi));
         SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     }
     SetWindowPos(window_.get(), nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,

@@ -27,7 +27,7 @@ struct PushButtonLook {
 class Win32PushButton : public ButtonControl {
 public:
     // The button is created in the parent's client area at rect (pixels).
-    Win32PushButton(HWND parent, int id, const std::string& caption, const FontSpec& font, const RECT& rect,
+    Win32PushButton(HWND parent, int id, const std::string& caption, const FontStyle& font, const RECT& rect,
                     int dpi);
     ~Win32PushButton() override;
     Win32PushButton(const Win32PushButton&) = delete;
@@ -59,7 +59,7 @@ private:
     UniqueHwnd window_;
     int id_;
     std::string caption_;
-    FontSpec fontSpec_;
+    FontStyle fontStyle_;
     int dpi_;
     PushButtonLook look_;
     bool hot_ = false;

@@ -54,8 +54,8 @@ FileKind fileKind(const std::wstring& path) {
 Win32Ui::Win32Ui() : loaded_(std::make_unique<LoadedPictures>()) {}
 Win32Ui::~Win32Ui() = default;
 
-std::unique_ptr<MainWindow> Win32Ui::createMainWindow(const FormSpec& spec, FormEvents& events) {
-    return std::make_unique<Win32MainWindow>(spec, events);
+std::unique_ptr<MainWindow> Win32Ui::createMainWindow(const FormLayout& design, FormEvents& events) {
+    return std::make_unique<Win32MainWindow>(design, events);
 }
 
 Picture Win32Ui::programIcon() {

@@ -51,17 +51,17 @@ COLORREF mixColours(COLORREF from, COLORREF to, int amount) {
                mix(GetBValue(from), GetBValue(to)));
 }
 
-UniqueHfont createFont(const FontSpec& spec, int dpi) {
+UniqueHfont createFont(const FontStyle& design, int dpi) {
     LOGFONTW font{};
     // Hundredths of a point keep fractional sizes such as 11.25 exact.
-    const int centipoints = static_cast<int>(std::lround(spec.points * 100));
+    const int centipoints = static_cast<int>(std::lround(design.points * 100));
     font.lfHeight = -MulDiv(centipoints, dpi, 72 * 100);
-    font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-    font.lfCharSet = static_cast<BYTE>(spec.charset);
+    font.lfWeight = design.bold ? FW_BOLD : FW_NORMAL;
+    font.lfCharSet = static_cast<BYTE>(design.charset);
     font.lfOutPrecision = OUT_TT_PRECIS;
     font.lfQuality = CLEARTYPE_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
-    const std::wstring face = toWide(spec.face);
+    const std::wstring face = toWide(design.face);
     lstrcpynW(font.lfFaceName, face.c_str(), LF_FACESIZE);
     return UniqueHfont(CreateFontIndirectW(&font));
 }

@@ -1,5 +1,5 @@
 // Helpers shared by the main window and its controls: DPI queries, twips to
-// pixels, colour values to COLORREF, fonts from a FontSpec, keyboard focus
+// pixels, colour values to COLORREF, fonts from a FontStyle, keyboard focus
 // moves, and the edge of every window procedure that no exception may cross.
 #pragma once
 
@@ -40,7 +40,7 @@ COLORREF resolveColour(Colour colour);
 COLORREF mixColours(COLORREF from, COLORREF to, int amount);
 
 // The font at the window's DPI: lfHeight is the negative em height in pixels.
-UniqueHfont createFont(const FontSpec& spec, int dpi);
+UniqueHfont createFont(const FontStyle& design, int dpi);
 
 std::wstring toWide(std::string_view utf8);
 std::string toUtf8(std::wstring_view wide);

@@ -23,13 +23,13 @@ bool hasBackColor(ControlKind kind) {
 
 }  // namespace
 
-RECT controlPixelRect(const FormSpec& form, const ControlSpec& control, int dpi) {
+RECT controlPixelRect(const FormLayout& form, const ControlLayout& control, int dpi) {
     int left = twipsToPixels(control.left, dpi);
     int top = twipsToPixels(control.top, dpi);
     if (!control.container.empty()) {
         const auto container =
             std::find_if(form.controls.begin(), form.controls.end(),
-                         [&](const ControlSpec& c) { return c.name == control.container; });
+                         [&](const ControlLayout& c) { return c.name == control.container; });
         if (container != form.controls.end()) {
             const RECT outer = controlPixelRect(form, *container, dpi);
             left += outer.left;
@@ -40,12 +40,12 @@ RECT controlPixelRect(const FormSpec& form, const ControlSpec& control, int dpi)
                 top + twipsToPixels(control.height, dpi)};
 }
 
-SIZE clientPixelSize(const FormSpec& form, int dpi) {
+SIZE clientPixelSize(const FormLayout& form, int dpi) {
     return SIZE{twipsToPixels(form.clientWidth, dpi), twipsToPixels(form.clientHeight, dpi)};
 }
 
-Win32MainWindow::Win32MainWindow(const FormSpec& spec, FormEvents& events)
-    : spec_(spec), events_(events), caption_(spec.caption), back_(spec.backColor) {
+Win32MainWindow::Win32MainWindow(const FormLayout& design, FormEvents& events)
+    : design_(design), events_(events), caption_(design.caption), back_(design.backColor) {
     // No class cursor and no class brush: WM_SETCURSOR and WM_ERASEBKGND
     // follow the window's own pointer value and back colour.
     static const ATOM windowClass = [] {
@@ -64,7 +64,7 @@ Win32MainWindow::Win32MainWindow(const FormSpec& spec, FormEvents& events)
     if (window == nullptr) throw PlatformError(errtext::kOutOfMemory);
     try {
         dpi_ = dpiForWindow(window);
-        font_ = createFont(spec_.font, dpi_);
+        font_ = createFont(design_.font, dpi_);
         createControls();
         orderByTabIndex();
         layout(dpi_, nullptr);
@@ -90,38 +90,38 @@ Win32MainWindow::~Win32MainWindow() {
 void Win32MainWindow::createControls() {
     HWND parent = window_.get();
     int id = kFirstControlId;
-    for (const ControlSpec& spec : spec_.controls) {
-        Control control{spec, id++, nullptr, std::nullopt};
-        const RECT rect = controlPixelRect(spec_, spec, dpi_);
-        switch (spec.kind) {
+    for (const ControlLayout& design : design_.controls) {
+        Control control{design, id++, nullptr, std::nullopt};
+        const RECT rect = controlPixelRect(design_, design, dpi_);
+        switch (design.kind) {
         case ControlKind::PushButton: {
-            auto button = std::make_unique<Win32PushButton>(parent, control.id, spec.caption,
-                                                            spec_.buttonFont, rect, dpi_);
+            auto button = std::make_unique<Win32PushButton>(parent, control.id, design.caption,
+                                                            design_.buttonFont, rect, dpi_);
             control.window = button->window();
-            buttons_.emplace(spec.name, std::move(button));
+            buttons_.emplace(design.name, std::move(button));
             break;
         }
         case ControlKind::CheckBox: {
-            auto box = std::make_unique<Win32CheckBox>(parent, control.id, spec.caption, rect, font_.get());
+            auto box = std::make_unique<Win32CheckBox>(parent, control.id, design.caption, rect, font_.get());
             control.window = box->window();
-            checks_.emplace(spec.name, std::move(box));
+            checks_.emplace(design.name, std::move(box));
             break;
         }
         case ControlKind::Frame: {
-            auto frame = std::make_unique<Win32Frame>(parent, control.id, spec.caption, rect, font_.get());
+            auto frame = std::make_unique<Win32Frame>(parent, control.id, design.caption, rect, font_.get());
             control.window = frame->window();
-            frames_.emplace(spec.name, std::move(frame));
+            frames_.emplace(design.name, std::move(frame));
             break;
         }
         case ControlKind::Timer:
-            timers_.emplace(spec.name,
+            timers_.emplace(design.name,
                             std::make_unique<Win32Timer>(parent, static_cast<UINT_PTR>(control.id)));
             break;
         default:
             // The tray control and the skin engine draw nothing in the window.
             break;
         }
-        if (hasBackColor(spec.kind)) control.back.emplace(kWhite);
+        if (hasBackColor(design.kind)) control.back.emplace(kWhite);
         controls_.push_back(std::move(control));
     }
 }
@@ -132,9 +132,10 @@ void Win32MainWindow::orderByTabIndex() {
     // of it for painting and for the pointer.
     std::vector<const Control*> stops;
     for (const Control& control : controls_)
-        if (control.window != nullptr && control.spec.tabIndex >= 0) stops.push_back(&control);
-    std::stable_sort(stops.begin(), stops.end(),
-                     [](const Control* a, const Control* b) { return a->spec.tabIndex < b->spec.tabIndex; });
+        if (control.window != nullptr && control.design.tabIndex >= 0) stops.push_back(&control);
+    std::stable_sort(stops.begin(), stops.end(), [](const Control* a, const Control* b) {
+        return a->design.tabIndex < b->design.tabIndex;
+    });
     HWND after = HWND_TOP;
     for (const Control* control : stops) {
         SetWindowPos(control->window, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -147,18 +148,19 @@ void Win32MainWindow::layout(int dpi, const RECT* suggested) {
     UniqueHfont replaced;
     if (dpi != dpi_) {
         dpi_ = dpi;
-        replaced = std::exchange(font_, createFont(spec_.font, dpi));
+        replaced = std::exchange(font_, createFont(design_.font, dpi));
     }
     for (const Control& control : controls_) {
-        const RECT rect = controlPixelRect(spec_, control.spec, dpi);
-        if (auto it = buttons_.find(control.spec.name); it != buttons_.end()) it->second->relayout(rect, dpi);
-        if (auto it = checks_.find(control.spec.name); it != checks_.end())
+        const RECT rect = controlPixelRect(design_, control.design, dpi);
+        if (auto it = buttons_.find(control.design.name); it != buttons_.end())
+            it->second->relayout(rect, dpi);
+        if (auto it = checks_.find(control.design.name); it != checks_.end())
             it->second->relayout(rect, font_.get());
-        if (auto it = frames_.find(control.spec.name); it != frames_.end())
+        if (auto it = frames_.find(control.design.name); it != frames_.end())
             it->second->relayout(rect, font_.get(), dpi);
     }
 
-    const SIZE client = clientPixelSize(spec_, dpi);
+    const SIZE client = clientPixelSize(design_, dpi);
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(window_.get(), GWL_EXSTYLE));
     const RECT frame = windowRectForClient(client.cx, client.cy, kMainWindowStyle, exStyle, dpi);
     const int width = frame.right - frame.left;
@@ -184,12 +186,12 @@ void Win32MainWindow::applyColours() {
     const COLORREF text = resolveColour(skin_ ? skin_->text : kSystemButtonText);
     const COLORREF line = skin_ ? resolveColour(skin_->buttonBorder) : kFrameLine;
     for (const Control& control : controls_) {
-        if (auto it = frames_.find(control.spec.name); it != frames_.end() && control.back)
+        if (auto it = frames_.find(control.design.name); it != frames_.end() && control.back)
             it->second->setColours(resolveColour(control.back->colour()), text, line);
     }
     const PushButtonLook look =
         skin_ ? PushButtonLook{skin_->buttonFace, skin_->buttonText, skin_->buttonBorder, skin_->accent}
-              : PushButtonLook{spec_.buttonBackColor, spec_.buttonForeColor, PushButtonLook{}.border,
+              : PushButtonLook{design_.buttonBackColor, design_.buttonForeColor, PushButtonLook{}.border,
                                PushButtonLook{}.accent};
     for (auto& [name, button] : buttons_) button->setLook(look);
     RedrawWindow(window_.get(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME);
@@ -200,20 +202,20 @@ HWND Win32MainWindow::firstTabStop() const {
     for (const Control& control : controls_) {
         const auto style = GetWindowLongPtrW(control.window, GWL_STYLE);
         if (control.window == nullptr || (style & WS_TABSTOP) == 0 || (style & WS_DISABLED) != 0) continue;
-        if (first == nullptr || control.spec.tabIndex < first->spec.tabIndex) first = &control;
+        if (first == nullptr || control.design.tabIndex < first->design.tabIndex) first = &control;
     }
     return first != nullptr ? first->window : nullptr;
 }
 
 HWND Win32MainWindow::controlWindow(std::string_view name) const {
     for (const Control& control : controls_)
-        if (control.spec.name == name) return control.window;
+        if (control.design.name == name) return control.window;
     return nullptr;
 }
 
 Win32MainWindow::Control* Win32MainWindow::findControl(std::string_view name) {
     for (Control& control : controls_)
-        if (control.spec.name == name) return &control;
+        if (control.design.name == name) return &control;
     return nullptr;
 }
 
@@ -378,7 +380,7 @@ TimerControl& Win32MainWindow::timer(std::string_view name) {
 
 std::vector<std::pair<std::string, ControlKind>> Win32MainWindow::controls() {
     std::vector<std::pair<std::string, ControlKind>> list;
-    for (const Control& control : controls_) list.emplace_back(control.spec.name, control.spec.kind);
+    for (const Control& control : controls_) list.emplace_back(control.design.name, control.design.kind);
     return list;
 }
 
@@ -434,19 +436,19 @@ LRESULT Win32MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
             const Control* control = findControl(static_cast<int>(LOWORD(wParam)));
             if (dispatching_ && control != nullptr &&
-                (control->spec.kind == ControlKind::PushButton ||
-                 control->spec.kind == ControlKind::CheckBox))
-                events_.onClick(control->spec.name);
+                (control->design.kind == ControlKind::PushButton ||
+                 control->design.kind == ControlKind::CheckBox))
+                events_.onClick(control->design.name);
             return 0;
         }
         break;
     case kControlMouseMoveMessage: {
         const Control* control = findControl(static_cast<int>(wParam));
-        if (dispatching_ && control != nullptr) events_.onMouseMove(control->spec.name);
+        if (dispatching_ && control != nullptr) events_.onMouseMove(control->design.name);
         return 0;
     }
     case WM_MOUSEMOVE:
-        if (dispatching_) events_.onMouseMove(spec_.name);
+        if (dispatching_) events_.onMouseMove(design_.name);
         return 0;
     case WM_TIMER:
         for (auto& [name, timer] : timers_) {
@@ -510,7 +512,7 @@ LRESULT Win32MainWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         const Control* control = findControl(item->hwndItem);
         if (control != nullptr) {
-            if (auto it = buttons_.find(control->spec.name); it != buttons_.end()) {
+            if (auto it = buttons_.find(control->design.name); it != buttons_.end()) {
                 it->second->draw(*item, resolveColour(back_.colour()));
                 return TRUE;
             }

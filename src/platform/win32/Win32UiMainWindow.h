@@ -1,4 +1,4 @@
-// The main window: a plain top-level window with the controls of a FormSpec
+// The main window: a plain top-level window with the controls of a FormLayout
 // as child windows, laid out from twips at the window's DPI, and one window
 // procedure that routes every event to the FormEvents sink.
 #pragma once
@@ -26,12 +26,12 @@ inline constexpr DWORD kMainWindowStyle =
 
 // Where a control lies in the window's client area, in pixels at a DPI. A
 // control inside a container is placed relative to the container's corner.
-RECT controlPixelRect(const FormSpec& form, const ControlSpec& control, int dpi);
-SIZE clientPixelSize(const FormSpec& form, int dpi);
+RECT controlPixelRect(const FormLayout& form, const ControlLayout& control, int dpi);
+SIZE clientPixelSize(const FormLayout& form, int dpi);
 
 class Win32MainWindow : public MainWindow {
 public:
-    Win32MainWindow(const FormSpec& spec, FormEvents& events);
+    Win32MainWindow(const FormLayout& design, FormEvents& events);
     ~Win32MainWindow() override;
     Win32MainWindow(const Win32MainWindow&) = delete;
     Win32MainWindow& operator=(const Win32MainWindow&) = delete;
@@ -70,7 +70,7 @@ public:
 
 private:
     struct Control {
-        ControlSpec spec;
+        ControlLayout design;
         int id = 0;
         HWND window = nullptr;
         std::optional<ColourBrush> back;  // only the kinds that have a BackColor
@@ -93,7 +93,7 @@ private:
     Control* findControl(HWND window);
 
     UniqueHwnd window_;  // first: destroyed after every control it holds
-    FormSpec spec_;
+    FormLayout design_;
     FormEvents& events_;
     bool dispatching_ = false;  // no events until the window is fully built
     std::string caption_;
