@@ -15,7 +15,6 @@ readonly APP_CAPTION="Lumenfold Live Shell Glance Refresher Utility"
 readonly APP_TITLE="Lumenfold Live Shell Glance Refresher"
 readonly SETTINGS_KEY='HKCU\Software\VB and VBA Program Settings\Quillhaven\Lumenfold Live Shell Glance Refresher Utility'
 readonly RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
-readonly TRAY_CYAN='#B1FFFF'  # the field of the blue 'Q' tray icon
 APP_RUNS=0
 
 # app_setup <test name> <exe> <hosts dir> <artifacts dir>
@@ -63,6 +62,7 @@ window_shown() { window_info | grep -q '^frame .* visible=1 '; }
 window_hidden() { window_info | grep -q '^frame .* visible=0 '; }
 app_running() { kill -0 "$APP_PID" 2>/dev/null; }
 app_ended() { ! app_running; }
+process_ended() { ! kill -0 "$1" 2>/dev/null; }
 focused() { probe focus | grep -qF "text=$APP_CAPTION"; }
 
 # control_center <caption>: "x y" of the centre of a visible child window
@@ -105,18 +105,12 @@ reg_value() {
     out=$(wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | grep -E "^\s+$2\s+REG_") || { echo "<none>"; return; }
     sed -E "s/^\s+$2\s+REG_[A-Z_]+\s*//" <<<"$out"
 }
-store_setting() { wine reg add "$SETTINGS_KEY" /v "$1" /d "$2" /f >/dev/null 2>&1; }
+setting_is() { [ "$(setting "$1")" = "$2" ]; }
+# The Run value that starts the program with Windows.
+run_value() { reg_value "$RUN_KEY" "$APP_CAPTION"; }
+run_value_absent() { [ "$(run_value)" = "<none>" ]; }
+run_value_present() { ! run_value_absent; }
+# A message box with this title whose text contains the given words.
+box_shows() { probe box "$1" | grep -qF "$2"; }
+box_gone() { ! probe box "$1" >/dev/null; }
 
-# The tray icon, found on screen by its colour; sets icon_x and icon_y.
-icon_found() {
-    local shot
-    shot=$(screenshot probe) && read -r icon_x icon_y < <(find_colour "$shot" "$TRAY_CYAN")
-}
-icon_gone() { ! icon_found; }
-# A balloon paints a white area above the icon.
-balloon_shown() {
-    local shot
-    shot=$(screenshot probe) || return 1
-    [ "$(colour_count "$shot" '#FFFFFF' "320x110+$((icon_x - 300))+$((icon_y - 120))")" -ge 3000 ]
-}
-balloon_absent() { ! balloon_shown; }

@@ -27,8 +27,7 @@ sleep 2.5
 
 click_control "Turn On"
 wait_for 5 control_shown "Turn Off" || e2e_fail "the switch did not turn on"
-wait_for 5 bash -c '[ "$(wine reg query "$0" /v StartStopState 2>/dev/null | grep -c "REG_SZ\s*On")" = 1 ]' \
-    "$SETTINGS_KEY" || e2e_fail "StartStopState is $(setting StartStopState), not On"
+wait_for 5 setting_is StartStopState On || e2e_fail "StartStopState is $(setting StartStopState), not On"
 
 # The first tick compares with the count taken at start-up, before quiet.txt.
 wait_for 3 broadcasts_at_least 1 || e2e_fail "the first tick did not see the file added while off"
@@ -51,7 +50,7 @@ start=$SECONDS
 wine "$APP_EXE" >"$second_log" 2>&1 </dev/null &
 second=$!
 E2E_PIDS+=("$second")
-wait_for 15 bash -c "! kill -0 $second" || e2e_fail "the second instance is still running"
+wait_for 15 process_ended "$second" || e2e_fail "the second instance is still running"
 e2e_log "second instance ended after $((SECONDS - start)) s"
 [ "$(probe window "$APP_CAPTION" | grep -c '^frame ')" = 1 ] || e2e_fail "more than one window"
 app_running || e2e_fail "the first instance ended too"

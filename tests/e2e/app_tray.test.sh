@@ -17,7 +17,6 @@ click_caption_button min
 wait_for 5 window_hidden || e2e_fail "the minimize box did not hide the window"
 wait_for 5 balloon_shown || { screenshot no-balloon >/dev/null; e2e_fail "no balloon after the first minimize"; }
 e2e_log "balloon: $(screenshot balloon)"
-grep -q "$APP_CAPTION" <<<"$(probe window "$APP_CAPTION")" || true
 
 # The balloon wait is still running (5 s): a click on the icon restores at once.
 click_at "$icon_x" "$icon_y" 1
@@ -34,28 +33,27 @@ wait_for 3 window_shown || e2e_fail "a right click on the icon did not bring the
 
 # Help: the fixed text under the program title.
 click_control "Help"
-wait_for 5 bash -c "wine '$PROBE' box '$APP_TITLE' | grep -q 'This software will update'" ||
+wait_for 5 box_shows "$APP_TITLE" 'This software will update' ||
     e2e_fail "no Help box titled \"$APP_TITLE\""
 help=$(probe box "$APP_TITLE")
 e2e_log "help box: $(screenshot help)"
 grep -qF "Questions? Please contact Team Quillhaven at " <<<"$help" || e2e_fail "help text: $help"
 probe press "$APP_TITLE" OK
-wait_for 5 bash -c "! wine '$PROBE' box '$APP_TITLE' >/dev/null 2>&1" || e2e_fail "the Help box did not close"
+wait_for 5 box_gone "$APP_TITLE" || e2e_fail "the Help box did not close"
 
 # Start-up options: ticking stores them and registers the program; unticking undoes it.
 click_check "Load this software on Windows startup"
-wait_for 5 bash -c '[ "$(wine reg query "$0" /v "$1" 2>/dev/null | grep -c "REG_SZ")" = 1 ]' "$RUN_KEY" "$APP_CAPTION" ||
+wait_for 5 run_value_present ||
     e2e_fail "ticking did not register the program to start with Windows"
-run_value=$(reg_value "$RUN_KEY" "$APP_CAPTION")
-[[ $run_value == \"*GlanceRefresher.exe\" ]] || e2e_fail "Run value is $run_value"
+command_line=$(run_value)
+[[ $command_line == \"*GlanceRefresher.exe\" ]] || e2e_fail "Run value is $command_line"
 [ "$(setting "Windows Startup")" = On ] || e2e_fail "Windows Startup is $(setting "Windows Startup")"
 click_check "Load this software on Windows startup"
-wait_for 5 bash -c '[ "$(wine reg query "$0" /v "$1" 2>/dev/null | grep -c "REG_SZ")" = 0 ]' "$RUN_KEY" "$APP_CAPTION" ||
+wait_for 5 run_value_absent ||
     e2e_fail "unticking did not remove the Run value"
 [ "$(setting "Windows Startup")" = Off ] || e2e_fail "Windows Startup is $(setting "Windows Startup")"
 click_check "Start in system tray"
-wait_for 5 bash -c '[ "$(wine reg query "$0" /v Minimized 2>/dev/null | grep -c "REG_SZ\s*On")" = 1 ]' \
-    "$SETTINGS_KEY" || e2e_fail "Minimized is $(setting Minimized), not On"
+wait_for 5 setting_is Minimized On || e2e_fail "Minimized is $(setting Minimized), not On"
 
 # The close box ends the program and takes the icon away.
 click_caption_button close

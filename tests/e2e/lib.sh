@@ -145,6 +145,23 @@ colour_count() {
         -format '%[fx:round(mean*w*h)]' info:
 }
 
+# The program's blue 'Q' tray icon, found on screen by its light cyan field;
+# sets icon_x and icon_y.
+readonly TRAY_CYAN='#B1FFFF'
+icon_x= icon_y=
+icon_found() {
+    local shot
+    shot=$(screenshot probe) && read -r icon_x icon_y < <(find_colour "$shot" "$TRAY_CYAN")
+}
+icon_gone() { ! icon_found; }
+# A balloon paints a white area above the icon.
+balloon_shown() {
+    local shot
+    shot=$(screenshot probe) || return 1
+    [ "$(colour_count "$shot" '#FFFFFF' "320x110+$((icon_x - 300))+$((icon_y - 120))")" -ge 3000 ]
+}
+balloon_absent() { ! balloon_shown; }
+
 # click_at <x> <y> <button>: a real click (1 left, 2 middle, 3 right).
 click_at() { xdotool mousemove --sync "$1" "$2" click "$3"; }
 

@@ -13,24 +13,12 @@ host=$2/tray.exe
 e2e_setup tray "$3"
 [ -f "$host" ] || e2e_fail "no host program at $host"
 
-readonly kCyan='#B1FFFF'  # the field of the tray icon
 log=$E2E_ARTIFACTS/tray-events.log
 rm -f "$log" "$log.stop"
 
 e2e_start_desktop Tray 1024x768 "$host" "$(wine_path "$log")" --balloon-seconds 8
 wait_for 30 log_has "$log" '^balloon shown$' || e2e_fail "host did not start: $(cat "$log" 2>/dev/null)"
 
-# The icon is found by its colour, the balloon by the white it paints above it.
-icon_found() {
-    local shot
-    shot=$(screenshot probe) && read -r icon_x icon_y < <(find_colour "$shot" "$kCyan")
-}
-balloon_shown() {
-    local shot
-    shot=$(screenshot probe) || return 1
-    [ "$(colour_count "$shot" '#FFFFFF' "320x110+$((icon_x - 300))+$((icon_y - 120))")" -ge 3000 ]
-}
-icon_x= icon_y=
 wait_for 20 icon_found || e2e_fail "tray icon not found on screen"
 icon_found
 e2e_log "tray icon at $icon_x,$icon_y"
@@ -49,7 +37,6 @@ wait_for 5 log_has "$log" '^MouseUp button=2 id=0$' || e2e_fail "right click rai
 
 touch "$log.stop"
 wait_for 10 log_has "$log" '^exit$' || e2e_fail "host did not end"
-icon_gone() { ! icon_found; }
 wait_for 10 icon_gone || e2e_fail "icon still in the tray after the program ended"
 screenshot after-exit >/dev/null
 

@@ -217,7 +217,7 @@ TEST_F(MainWindowTest, CaptionsReadBackExactlyAndAreTheWindowText) {
         window->button(c.name).setCaption(c.caption);
         EXPECT_EQ(window->button(c.name).caption(), c.caption);
         // What a screen reader announces.
-        EXPECT_EQ(windowText(control(c.name)), toWide(c.caption));
+        EXPECT_EQ(windowText(control(c.name)), widenUtf8(c.caption));
     }
     EXPECT_EQ(windowText(control("Frame3")), L"Startup Options");
     EXPECT_EQ(windowText(control("Check3")), L"Load this software on Windows startup");
@@ -561,7 +561,7 @@ std::wstring committedCursor() {
     if (!file.empty() && file[0] == '/') file = "Z:" + file;
     for (char& c : file)
         if (c == '/') c = '\\';
-    return toWide(file);
+    return widenUtf8(file);
 }
 
 TEST(LoadPicture, FailsWithTheClassicTextsForMissingAndDamagedFiles) {

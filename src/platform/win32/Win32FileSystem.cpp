@@ -7,6 +7,7 @@
 #include "platform/Error.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32System.h"
+#include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
 

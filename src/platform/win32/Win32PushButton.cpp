@@ -16,7 +16,7 @@ constexpr UINT_PTR kSubclassId = 0x9B;
 Win32PushButton::Win32PushButton(HWND parent, int id, const std::string& caption, const FontStyle& font,
                                  const RECT& rect, int dpi)
     : font_(createFont(font, dpi)), id_(id), caption_(caption), fontStyle_(font), dpi_(dpi) {
-    window_.reset(CreateWindowExW(0, L"BUTTON", toWide(caption).c_str(),
+    window_.reset(CreateWindowExW(0, L"BUTTON", widenUtf8(caption).c_str(),
                                   WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | BS_OWNERDRAW,
                                   rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
@@ -35,7 +35,8 @@ Win32PushButton::~Win32PushButton() {
 void Win32PushButton::setCaption(const std::string& caption) {
     // The caption is kept as written, so that a read returns it exactly; the
     // window text is its wide form, which is what screen readers announce.
-    if (!SetWindowTextW(window_.get(), toWide(caption).c_str())) throw PlatformError(errtext::kInvalidCall);
+    if (!SetWindowTextW(window_.get(), widenUtf8(caption).c_str()))
+        throw PlatformError(errtext::kInvalidCall);
     caption_ = caption;
     InvalidateRect(window_.get(), nullptr, FALSE);
 }
@@ -105,7 +106,7 @@ void Win32PushButton::draw(const DRAWITEMSTRUCT& item, COLORREF parentBack) cons
     SelectObject(dc.get(), oldBrush);
     SelectObject(dc.get(), oldPen);
 
-    const std::wstring text = toWide(caption_);
+    const std::wstring text = widenUtf8(caption_);
     const HGDIOBJ oldFont = SelectObject(dc.get(), font_.get());
     SetBkMode(dc.get(), TRANSPARENT);
     SetTextColor(dc.get(), disabled ? GetSysColor(COLOR_GRAYTEXT) : resolveColour(look_.text));

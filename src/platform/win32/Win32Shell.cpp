@@ -7,7 +7,7 @@
 
 #include "platform/Error.h"
 #include "platform/win32/UniqueHandle.h"
-#include "platform/win32/Win32System.h"
+#include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
 
@@ -38,10 +38,11 @@ namespace {
 // A program named without a folder ("explorer") is taken from the Windows
 // folders only: the default search would look in the program's own folder
 // first, and the exe is often run from a Downloads folder where a planted
-// explorer.exe must never start.
+// explorer.exe must never start. Empty: the command names its program with
+// a folder, and the system uses it as given.
 std::wstring systemProgram(const std::wstring& command) {
     const std::wstring name = command.substr(0, command.find(L' '));
-    if (name.empty() || name.find_first_of(L"\\/:\"") != std::wstring::npos) return {};
+    if (name.find_first_of(L"\\/:\"") != std::wstring::npos) return {};
     const std::wstring file =
         name.size() > 4 && _wcsicmp(name.c_str() + name.size() - 4, L".exe") == 0 ? name : name + L".exe";
     wchar_t folder[MAX_PATH];
@@ -51,7 +52,7 @@ std::wstring systemProgram(const std::wstring& command) {
         const std::wstring candidate = std::wstring(folder) + L"\\" + file;
         if (GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES) return candidate;
     }
-    return {};
+    throw PlatformError(errtext::kFileNotFound);
 }
 
 }  // namespace
@@ -60,9 +61,6 @@ void Win32Shell::startProcess(const std::string& commandLine, int showState) {
     // CreateProcessW may write into the command line, so it gets its own copy.
     std::wstring command = widenUtf8(commandLine);
     const std::wstring program = systemProgram(command);
-    const bool bareName =
-        command.substr(0, command.find(L' ')).find_first_of(L"\\/:\"") == std::wstring::npos;
-    if (bareName && program.empty()) throw PlatformError(errtext::kFileNotFound);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;

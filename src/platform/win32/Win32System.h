@@ -1,7 +1,6 @@
 // Process services through kernel32, user32 and advapi32: the single-instance
 // mutex, message boxes, the program title, the time of day, the program path
-// and the per-user Run list. Also the text and error conversions that the
-// Win32 layer shares.
+// and the per-user Run list.
 #pragma once
 
 #include <cstdint>
@@ -11,16 +10,9 @@
 
 #include "platform/System.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
-
-// The logic's strings are UTF-8 (its texts are ASCII); Win32 wants UTF-16.
-// Invalid sequences become U+FFFD rather than failing.
-std::wstring widenUtf8(std::string_view utf8);
-std::string narrowToUtf8(std::wstring_view wide);
-
-// The classic runtime text for a Win32 error code ("Permission denied"...).
-std::string errorDescription(DWORD error);
 
 // The full path of a module file, however long; nullptr names the program.
 std::wstring modulePath(HMODULE module = nullptr);
@@ -34,7 +26,8 @@ public:
     // it for the life of this object, which is the life of the process.
     bool anotherInstanceRunning() override;
 
-    // MessageBoxA owned by the active window; no title means the program title.
+    // MessageBoxA owned by the program's shown window (task-modal when there
+    // is none); no title means the program title.
     int messageBox(const std::string& text, const std::optional<std::string>& title,
                    std::uint32_t style) override;
 

@@ -13,7 +13,7 @@ namespace {
 constexpr UINT_PTR kSubclassId = 0x9C;
 
 HWND createChild(HWND parent, int id, const std::string& caption, DWORD style, const RECT& rect) {
-    HWND window = CreateWindowExW(0, L"BUTTON", toWide(caption).c_str(), WS_CHILD | WS_VISIBLE | style,
+    HWND window = CreateWindowExW(0, L"BUTTON", widenUtf8(caption).c_str(), WS_CHILD | WS_VISIBLE | style,
                                   rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                   GetModuleHandleW(nullptr), nullptr);
@@ -82,7 +82,7 @@ LRESULT CALLBACK Win32CheckBox::subclassProc(HWND window, UINT message, WPARAM w
 Win32Frame::Win32Frame(HWND parent, int id, const std::string& caption, const RECT& rect, HFONT font)
     : window_(createChild(parent, id, caption, WS_CLIPSIBLINGS | BS_GROUPBOX, rect)),
       id_(id),
-      caption_(toWide(caption)),
+      caption_(widenUtf8(caption)),
       font_(font) {
     SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SetWindowSubclass(window_.get(), &Win32Frame::subclassProc, kSubclassId,

@@ -61,28 +61,9 @@ UniqueHfont createFont(const FontStyle& design, int dpi) {
     font.lfOutPrecision = OUT_TT_PRECIS;
     font.lfQuality = CLEARTYPE_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
-    const std::wstring face = toWide(design.face);
+    const std::wstring face = widenUtf8(design.face);
     lstrcpynW(font.lfFaceName, face.c_str(), LF_FACESIZE);
     return UniqueHfont(CreateFontIndirectW(&font));
-}
-
-std::wstring toWide(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-    return wide;
-}
-
-std::string toUtf8(std::wstring_view wide) {
-    if (wide.empty()) return {};
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length, nullptr,
-                        nullptr);
-    return utf8;
 }
 
 void ColourBrush::set(Colour colour) {

@@ -11,6 +11,7 @@
 #include "platform/Types.h"
 #include "platform/Ui.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
 
@@ -41,9 +42,6 @@ COLORREF mixColours(COLORREF from, COLORREF to, int amount);
 
 // The font at the window's DPI: lfHeight is the negative em height in pixels.
 UniqueHfont createFont(const FontStyle& design, int dpi);
-
-std::wstring toWide(std::string_view utf8);
-std::string toUtf8(std::wstring_view wide);
 
 // A solid brush for a colour value; system colours use the shared system
 // brush, which follows the user's colour scheme and is never deleted.

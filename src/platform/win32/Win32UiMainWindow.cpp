@@ -59,8 +59,9 @@ Win32MainWindow::Win32MainWindow(const FormLayout& design, FormEvents& events)
     if (windowClass == 0) throw PlatformError(errtext::kOutOfMemory);
     // Created hidden and unsized: the size depends on the DPI of the monitor
     // the window lands on, known only once the window exists.
-    HWND window = CreateWindowExW(0, kWindowClass, toWide(caption_).c_str(), kMainWindowStyle, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    HWND window =
+        CreateWindowExW(0, kWindowClass, widenUtf8(caption_).c_str(), kMainWindowStyle, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (window == nullptr) throw PlatformError(errtext::kOutOfMemory);
     try {
         dpi_ = dpiForWindow(window);
@@ -234,7 +235,8 @@ Win32MainWindow::Control* Win32MainWindow::findControl(HWND window) {
 // --- properties
 
 void Win32MainWindow::setCaption(const std::string& caption) {
-    if (!SetWindowTextW(window_.get(), toWide(caption).c_str())) throw PlatformError(errtext::kInvalidCall);
+    if (!SetWindowTextW(window_.get(), widenUtf8(caption).c_str()))
+        throw PlatformError(errtext::kInvalidCall);
     caption_ = caption;
 }
 
