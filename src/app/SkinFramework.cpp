@@ -31,14 +31,10 @@ std::string lower(std::string_view s) {
 
 // "#RRGGBB" to a colour value 0x00BBGGRR.
 Colour parseColour(std::string_view v, int line) {
-    if (v.size() != 7 || v[0] != '#') bad(line, "colour must be #RRGGBB");
-    Colour rgb = 0;
-    for (char c : v.substr(1)) {
-        if (!std::isxdigit(static_cast<unsigned char>(c))) bad(line, "colour must be #RRGGBB");
-        rgb = rgb * 16 + static_cast<Colour>(std::isdigit(static_cast<unsigned char>(c))
-                                                 ? c - '0'
-                                                 : std::tolower(c) - 'a' + 10);
-    }
+    if (v.size() != 7 || v[0] != '#' ||
+        !std::all_of(v.begin() + 1, v.end(), [](unsigned char c) { return std::isxdigit(c); }))
+        bad(line, "colour must be #RRGGBB");
+    const auto rgb = static_cast<Colour>(std::stoul(std::string(v.substr(1)), nullptr, 16));
     return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
 }
 

@@ -112,16 +112,21 @@ void Form1::cSysTray1_MouseUp() {
     MinimizedToTray = false;
 }
 
+// The pointer handlers write on every move, but never replace the hourglass.
+void Form1::showPointer(int pointer) {
+    if (window_->mousePointer() != kPointerHourglass) window_->setMousePointer(pointer);
+}
+
 void Form1::Form_MouseMove() {
-    if (window_->mousePointer() != kPointerHourglass) window_->setMousePointer(kPointerDefault);
+    showPointer(kPointerDefault);
 }
 
 void Form1::Frame3_MouseMove() {
-    if (window_->mousePointer() != kPointerHourglass) window_->setMousePointer(kPointerDefault);
+    showPointer(kPointerDefault);
 }
 
 void Form1::PushButton_MouseMove() {
-    if (window_->mousePointer() != kPointerHourglass) window_->setMousePointer(kPointerCustom);
+    showPointer(kPointerCustom);
 }
 
 void Form1::PushButton1_Click() {
@@ -135,29 +140,22 @@ void Form1::PushButton1_Click() {
 void Form1::Check3_Click() {
     StepTrap trap = StepTrap::reporting(p_.system, tag::kStartupCheckClick);
     CheckBoxControl& box = window_->checkBox("Check3");
-    bool wanted = false;
-    if (!trap.step(100, [&] { wanted = box.value() == 1; })) return;
-    const bool registered = trap.step(102, [&] {
-        if (wanted) {
+    auto registerProgram = [&](bool on) {
+        if (on) {
             p_.system.setStartupEntry(kProductName, L"\"" + p_.system.programPath() + L"\"");
         } else {
             p_.system.removeStartupEntry(kProductName);
         }
-    });
+    };
+    bool wanted = false;
+    if (!trap.step(100, [&] { wanted = box.value() == 1; })) return;
+    const bool registered = trap.step(102, [&] { registerProgram(wanted); });
     const bool saved = registered && trap.step(104, [&] {
         p_.settings.save(kSettingsApplication, kProductName, kKeyWindowsStartup, wanted ? kOn : kOff);
     });
     if (saved) return;
-    if (registered) {
-        // The choice could not be stored: undo the registration so both agree.
-        trap.step(106, [&] {
-            if (wanted) {
-                p_.system.removeStartupEntry(kProductName);
-            } else {
-                p_.system.setStartupEntry(kProductName, L"\"" + p_.system.programPath() + L"\"");
-            }
-        });
-    }
+    // The choice could not be stored: undo the registration so both agree.
+    if (registered) trap.step(106, [&] { registerProgram(!wanted); });
     trap.step(108, [&] { box.setValue(p_.system.startupEntry(kProductName).has_value() ? 1 : 0); });
 }
 

@@ -44,6 +44,7 @@ private:
     void Form_MouseMove();
     void Frame3_MouseMove();
     void PushButton_MouseMove();
+    void showPointer(int pointer);
     void PushButton1_Click();
     void Check3_Click();
     void Check8_Click();
