@@ -67,7 +67,7 @@ FolderEntryCounts countFolderEntries(const std::wstring& folderPath) {
                 return counts;
             throw PlatformError(errtext::kPathNotFound);
         }
-        throw PlatformError(errorDescription(error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error));
+        throw PlatformError(errorDescription(error));
     }
     do {
         if (isDotEntry(entry.cFileName)) continue;
