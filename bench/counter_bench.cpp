@@ -31,18 +31,18 @@ int main() {
     constexpr int kCalls = 200000;
     std::int64_t sink = 0;
     const double count =
-        nanosecondsPerCall(kCalls, [&](int) { sink += CountDesktopItems(p.shell, p.files); });
+        nanosecondsPerCall(kCalls, [&](int) { sink += countDesktopItems(p.shell, p.files); });
 
     RefreshEngine engine(p.shell, p.files);
-    const double check = nanosecondsPerCall(kCalls, [&](int) { engine.RefreshDesktop(kFalse); });
+    const double check = nanosecondsPerCall(kCalls, [&](int) { engine.refreshDesktop(kFalse); });
 
     p.failures.inject("createCounter");
     const double failing =
-        nanosecondsPerCall(kCalls, [&](int) { sink += CountDesktopItems(p.shell, p.files); });
+        nanosecondsPerCall(kCalls, [&](int) { sink += countDesktopItems(p.shell, p.files); });
 
-    std::printf("CountDesktopItems (4 terms, fake folders): %8.0f ns/count\n", count);
-    std::printf("RefreshDesktop(false), unchanged count:     %8.0f ns/check\n", check);
-    std::printf("CountDesktopItems, counter unavailable:     %8.0f ns/count\n", failing);
+    std::printf("countDesktopItems (4 terms, fake folders): %8.0f ns/count\n", count);
+    std::printf("refreshDesktop(false), unchanged count:     %8.0f ns/check\n", check);
+    std::printf("countDesktopItems, counter unavailable:     %8.0f ns/count\n", failing);
     std::printf("(checksum %lld, %zu notifications)\n", static_cast<long long>(sink),
                 p.shell.notifications.size());
     return 0;

@@ -80,14 +80,14 @@ int main() {
     // The real check of the running program, on this user's desktops.
     glance::win32::Win32Shell shell;
     glance::RefreshEngine engine(shell, files);
-    engine.LastDesktopCount = glance::CountDesktopItems(shell, files);
+    engine.takeFirstCount();
     const Usage before = usage();
     constexpr int kChecks = 3000;  // nearly an hour of ticks
-    const double check = microsecondsPerCall(kChecks, [&] { engine.RefreshDesktop(glance::kFalse); });
+    const double check = microsecondsPerCall(kChecks, [&] { engine.refreshDesktop(glance::kFalse); });
     const Usage after = usage();
     std::printf(
         "on-change check of the real desktops (%d items): %.1f us, %.4f%% of one core at one a second\n",
-        engine.LastDesktopCount, check, check / 1e6 * 100);
+        engine.lastCount(), check, check / 1e6 * 100);
     auto kib = [](SIZE_T a, SIZE_T b) { return static_cast<long>((static_cast<long long>(a) - b) / 1024); };
     std::printf("after %d checks: working set %+ld KiB (now %lu KiB), committed %+ld KiB (now %lu KiB)",
                 kChecks, kib(after.workingSet, before.workingSet),

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "platform/win32/Win32Platform.h"
-#include "ui/Form1.h"
+#include "ui/MainWindow.h"
 
 namespace {
 
@@ -25,11 +25,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
         glance::win32::Win32Platform win32;
         glance::Platform platform = win32.platform();
-        glance::Form1 form(platform);
-        form.Load();
-        form.Show();
+        glance::MainWindow mainWindow(platform);
+        mainWindow.load();
+        mainWindow.show();
 
-        const HWND main = reinterpret_cast<HWND>(form.window().handle());
+        const HWND main = reinterpret_cast<HWND>(mainWindow.window().handle());
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
             // Tab and arrow keys move the focus between the window's controls.

@@ -1,12 +1,12 @@
 #include "app/AppTitle.h"
 
-#include "app/Product.h"
-#include "platform/Error.h"
+#include "core/Product.h"
+#include "core/Error.h"
 #include "platform/System.h"
 
 namespace glance {
 
-std::string ShortenTitle(std::string_view name) {
+std::string shortenTitle(std::string_view name) {
     std::string title(name);
     do {
         const auto space = title.rfind(' ');
@@ -16,8 +16,8 @@ std::string ShortenTitle(std::string_view name) {
     return title;
 }
 
-void SetAppTitle(System& system) {
-    system.setAppTitle(ShortenTitle(kProductName));
+void setAppTitle(System& system) {
+    system.setAppTitle(shortenTitle(kProductName));
 }
 
 }  // namespace glance

@@ -13,9 +13,9 @@ inline constexpr std::size_t kAppTitleLimit = 40;
 
 // Cuts at the last space at least once, then again while longer than the
 // limit. Throws PlatformError when there is no space left to cut at.
-std::string ShortenTitle(std::string_view name);
+std::string shortenTitle(std::string_view name);
 
 // Sets the program title from the product name.
-void SetAppTitle(System& system);
+void setAppTitle(System& system);
 
 }  // namespace glance

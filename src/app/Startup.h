@@ -3,18 +3,19 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
-#include "app/SkinFramework.h"
+#include "app/Preferences.h"
+#include "app/Skin.h"
 #include "engine/RefreshEngine.h"
 #include "platform/Platform.h"
+#include "tray/TrayIcon.h"
 
 namespace glance {
 
 // A small seeded pseudo-random generator (24-bit linear congruential), enough
 // for a one-in-a-hundred draw.
-class Rnd {
+class Random {
 public:
     void seed(double value);
     // A number r with 0 <= r < 1.
@@ -25,21 +26,21 @@ private:
 };
 
 // True when the last-modified time of path can be read; never throws.
-bool FileExists(FileSystem& files, const std::wstring& path);
+bool fileExists(FileSystem& files, const std::wstring& path);
 
 // On one start in a hundred, opens the vendor's home page in a minimized window.
-void OpenHomePageByChance(System& system, Shell& shell);
+void openHomePageByChance(System& system, Shell& shell);
 
-// What the load handler sets up on the main window.
+// What the start-up sets up: the main window and the parts it owns.
 struct StartupTargets {
-    MainWindow& window;
+    Window& window;
     RefreshEngine& engine;
     SkinEngine& skin;
-    std::function<void(const std::string&)> setTrayTip;
-    std::function<void(bool)> setInTray;
+    TrayIcon& trayIcon;
+    Preferences& preferences;
 };
 
 // The main window's load handler: the whole start-up, in labelled steps.
-void Form_Load(Platform& platform, StartupTargets& targets);
+void runStartup(Platform& platform, StartupTargets& targets);
 
 }  // namespace glance

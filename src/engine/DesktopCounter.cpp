@@ -4,8 +4,8 @@
 #include <limits>
 #include <memory>
 
-#include "app/StepTrap.h"
-#include "platform/Error.h"
+#include "core/StepTrap.h"
+#include "core/Error.h"
 
 namespace glance {
 
@@ -13,7 +13,7 @@ namespace {
 
 // The cut uses the LAST NUL: the shell writes the path and its NUL into a
 // buffer pre-filled with spaces, so everything after the last NUL is padding.
-std::wstring DesktopPathFromRaw(const std::wstring& raw) {
+std::wstring desktopPathFromRaw(const std::wstring& raw) {
     const auto nul = raw.rfind(L'\0');
     if (nul == std::wstring::npos) throw PlatformError(errtext::kInvalidCall);
     return raw.substr(0, nul) + L'\\';
@@ -21,7 +21,7 @@ std::wstring DesktopPathFromRaw(const std::wstring& raw) {
 
 // A term's contribution to the total; a negative count or a sum beyond the
 // 32-bit signed range fails the term, leaving the total as it was.
-std::int32_t AddTerm(std::int32_t total, std::int32_t term) {
+std::int32_t addTerm(std::int32_t total, std::int32_t term) {
     if (term < 0) throw PlatformError(errtext::kOverflow);
     const std::int64_t sum = static_cast<std::int64_t>(total) + term;
     if (sum > std::numeric_limits<std::int32_t>::max()) throw PlatformError(errtext::kOverflow);
@@ -30,19 +30,19 @@ std::int32_t AddTerm(std::int32_t total, std::int32_t term) {
 
 }  // namespace
 
-std::wstring GetSpecialFolderPath(Shell& shell, std::int32_t folderId) {
+std::wstring specialFolderPath(Shell& shell, std::int32_t folderId) {
     return shell.specialFolderRawPath(folderId);
 }
 
-std::wstring GetUserDesktopPath(Shell& shell) {
-    return DesktopPathFromRaw(GetSpecialFolderPath(shell, kFolderUserDesktop));
+std::wstring userDesktopPath(Shell& shell) {
+    return desktopPathFromRaw(specialFolderPath(shell, kFolderUserDesktop));
 }
 
-std::wstring GetCommonDesktopPath(Shell& shell) {
-    return DesktopPathFromRaw(GetSpecialFolderPath(shell, kFolderCommonDesktop));
+std::wstring commonDesktopPath(Shell& shell) {
+    return desktopPathFromRaw(specialFolderPath(shell, kFolderCommonDesktop));
 }
 
-std::int32_t CountDesktopItems(Shell& shell, FileSystem& files) {
+std::int32_t countDesktopItems(Shell& shell, FileSystem& files) {
     std::int32_t total = 0;
     StepTrap trap = StepTrap::silent();
 
@@ -52,10 +52,10 @@ std::int32_t CountDesktopItems(Shell& shell, FileSystem& files) {
 
     // Each term resolves its path and opens its folder anew, and writes the
     // total only as its last action, so a failure anywhere adds nothing.
-    trap.step(102, [&] { total = AddTerm(total, counter->subfolderCount(GetUserDesktopPath(shell))); });
-    trap.step(104, [&] { total = AddTerm(total, counter->fileCount(GetUserDesktopPath(shell))); });
-    trap.step(106, [&] { total = AddTerm(total, counter->subfolderCount(GetCommonDesktopPath(shell))); });
-    trap.step(108, [&] { total = AddTerm(total, counter->fileCount(GetCommonDesktopPath(shell))); });
+    trap.step(102, [&] { total = addTerm(total, counter->subfolderCount(userDesktopPath(shell))); });
+    trap.step(104, [&] { total = addTerm(total, counter->fileCount(userDesktopPath(shell))); });
+    trap.step(106, [&] { total = addTerm(total, counter->subfolderCount(commonDesktopPath(shell))); });
+    trap.step(108, [&] { total = addTerm(total, counter->fileCount(commonDesktopPath(shell))); });
     return total;
 }
 

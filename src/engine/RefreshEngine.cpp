@@ -5,23 +5,27 @@
 
 namespace glance {
 
-void RefreshEngine::RefreshDesktop(int force) {
+void RefreshEngine::refreshDesktop(int force) {
     if (force == kTrue) {
-        NotifyShell();
+        notifyShell();
         return;
     }
-    RefreshIfChanged();
+    refreshIfChanged();
 }
 
-void RefreshEngine::RefreshIfChanged() {
-    const std::int32_t count = CountDesktopItems(shell_, files_);
+void RefreshEngine::takeFirstCount() {
+    lastCount_ = countDesktopItems(shell_, files_);
+}
+
+void RefreshEngine::refreshIfChanged() {
+    const std::int32_t count = countDesktopItems(shell_, files_);
     // Plain inequality: a fall notifies like a rise, including a fall to 0
     // when counting failed altogether.
-    if (count != LastDesktopCount) NotifyShell();
-    LastDesktopCount = count;
+    if (count != lastCount_) notifyShell();
+    lastCount_ = count;
 }
 
-void RefreshEngine::NotifyShell() {
+void RefreshEngine::notifyShell() {
     shell_.changeNotify(kShcneAssocChanged, kShcnfIdList);
 }
 

@@ -18,21 +18,25 @@ class RefreshEngine {
 public:
     RefreshEngine(Shell& shell, FileSystem& files) : shell_(shell), files_(files) {}
 
-    // Notifies at once only for exactly kTrue (-1), without touching
-    // LastDesktopCount; any other value checks for a change first. A failure
-    // to reach the shell propagates, and LastDesktopCount then stays as it was.
-    void RefreshDesktop(int force);
+    // Notifies at once only for exactly kTrue (-1), without touching the last
+    // count; any other value checks for a change first. A failure to reach
+    // the shell propagates, and the last count then stays as it was.
+    void refreshDesktop(int force);
 
-    // The count seen at the last on-change check. Start-up seeds it with one
-    // count so that the first check has something to compare with.
-    std::int32_t LastDesktopCount = 0;
+    // Counts the desktops once and keeps the total as the last count, so
+    // that the first check has something to compare with.
+    void takeFirstCount();
+
+    // The count seen at the last on-change check (0 before the first count).
+    std::int32_t lastCount() const { return lastCount_; }
 
 private:
-    void RefreshIfChanged();
-    void NotifyShell();
+    void refreshIfChanged();
+    void notifyShell();
 
     Shell& shell_;
     FileSystem& files_;
+    std::int32_t lastCount_ = 0;
 };
 
 }  // namespace glance

@@ -2,7 +2,7 @@
 // references that the real and the fake platform both provide.
 #pragma once
 
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"

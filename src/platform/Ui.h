@@ -1,12 +1,11 @@
 // The main window and its controls as the handlers see them. The layout comes
 // from the logic as a table in twips; the platform turns it into windows and
-// raises the window's events, synchronously, to a FormEvents sink.
+// raises the window's events, synchronously, to a WindowEvents sink.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "platform/Types.h"
@@ -14,6 +13,21 @@
 namespace glance {
 
 enum class ControlKind { PushButton, Frame, CheckBox, OptionButton, Label, Timer, TrayControl, SkinEngine };
+
+// The main window's controls, by role. Window stands for the window's own
+// background, where pointer moves land when no control is under the pointer.
+enum class ControlId {
+    Window,
+    HelpButton,
+    OptionsFrame,
+    StartWithWindowsBox,
+    StartInTrayBox,
+    TrayIcon,
+    RefreshTimer,
+    SwitchButton,
+    RefreshNowButton,
+    SkinEngine,
+};
 
 struct FontStyle {
     std::string face;
@@ -23,16 +37,15 @@ struct FontStyle {
 };
 
 struct ControlLayout {
-    std::string name;
+    ControlId id;
     ControlKind kind;
     std::string caption;
-    std::string container;                         // empty: the window itself
+    ControlId container = ControlId::Window;      // the control it lies in
     int left = 0, top = 0, width = 0, height = 0;  // twips, relative to the container's client area
     int tabIndex = -1;                             // -1: not a tab stop
 };
 
-struct FormLayout {
-    std::string name;
+struct WindowLayout {
     std::string caption;
     int clientWidth = 0, clientHeight = 0;  // twips
     Colour backColor = kWhite;
@@ -88,21 +101,20 @@ public:
     virtual void setEnabled(bool enabled) = 0;
 };
 
-// Events of the window and its controls, raised on the GUI thread. Control
-// names are those of the FormLayout; "Form1" names the window's own background.
-class FormEvents {
+// Events of the window and its controls, raised on the GUI thread.
+class WindowEvents {
 public:
-    virtual ~FormEvents() = default;
+    virtual ~WindowEvents() = default;
     virtual void onQueryUnload() = 0;
     virtual void onResize() = 0;
-    virtual void onMouseMove(std::string_view control) = 0;
-    virtual void onClick(std::string_view control) = 0;
-    virtual void onTimer(std::string_view timer) = 0;
+    virtual void onMouseMove(ControlId control) = 0;
+    virtual void onClick(ControlId control) = 0;
+    virtual void onTimer(ControlId timer) = 0;
 };
 
-class MainWindow {
+class Window {
 public:
-    virtual ~MainWindow() = default;
+    virtual ~Window() = default;
     virtual WindowHandle handle() = 0;
 
     virtual std::string caption() = 0;
@@ -120,15 +132,16 @@ public:
     virtual void setVisible(bool visible) = 0;
     virtual void setFocus() = 0;
 
-    virtual ButtonControl& button(std::string_view name) = 0;
-    virtual CheckBoxControl& checkBox(std::string_view name) = 0;
-    virtual TimerControl& timer(std::string_view name) = 0;
+    // A control of the given kind; throws for a control of another kind.
+    virtual ButtonControl& button(ControlId id) = 0;
+    virtual CheckBoxControl& checkBox(ControlId id) = 0;
+    virtual TimerControl& timer(ControlId id) = 0;
 
     // Every control with its kind, in creation order.
-    virtual std::vector<std::pair<std::string, ControlKind>> controls() = 0;
-    // Sets a control's "BackColor" by name; throws for a control without one.
-    virtual void setControlBackColor(std::string_view name, Colour colour) = 0;
-    virtual Colour controlBackColor(std::string_view name) = 0;
+    virtual std::vector<std::pair<ControlId, ControlKind>> controls() = 0;
+    // Sets a control's "BackColor"; throws for a control without one.
+    virtual void setControlBackColor(ControlId id, Colour colour) = 0;
+    virtual Colour controlBackColor(ControlId id) = 0;
     // Paints the window and its controls with a skin's colours.
     virtual void applySkin(const SkinColours& colours) = 0;
 
@@ -139,7 +152,7 @@ public:
 class Ui {
 public:
     virtual ~Ui() = default;
-    virtual std::unique_ptr<MainWindow> createMainWindow(const FormLayout& design, FormEvents& events) = 0;
+    virtual std::unique_ptr<Window> createWindow(const WindowLayout& design, WindowEvents& events) = 0;
     // The icon the program file carries (32, 48, 128, 256 px).
     virtual Picture programIcon() = 0;
     // The 16x16 notification-area picture.

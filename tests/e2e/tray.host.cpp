@@ -22,7 +22,7 @@
 #include "platform/win32/Win32Loop.h"
 #include "platform/win32/Win32Shell.h"
 #include "platform/win32/Win32Windowing.h"
-#include "tray/cSysTray.h"
+#include "tray/TrayIcon.h"
 #if __has_include("../../res/resource.h")
 #include "../../res/resource.h"
 #endif
@@ -98,24 +98,24 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         std::unique_ptr<Win32Loop> loop =
             spin ? std::make_unique<SpinningLoop>() : std::make_unique<Win32Loop>();
 
-        glance::cSysTray tray(shell, windowing, *loop, 0, trayPicture());
+        glance::TrayIcon tray(shell, windowing, *loop, 0, trayPicture());
         auto button = [&log](const char* event) {
             return [&log, event](std::int16_t b, std::int32_t id) {
                 log.line(std::string(event) + " button=" + std::to_string(b) + " id=" + std::to_string(id));
             };
         };
-        tray.MouseDown = button("MouseDown");
-        tray.MouseUp = button("MouseUp");
-        tray.MouseDblClick = button("MouseDblClick");
-        tray.InitProperties();
-        tray.setTrayTip("Glance tray host");
+        tray.onMouseDown = button("MouseDown");
+        tray.onMouseUp = button("MouseUp");
+        tray.onMouseDoubleClick = button("MouseDblClick");
+        tray.initProperties();
+        tray.setTip("Glance tray host");
         tray.setInTray(true);
         log.line("ready");
 
         log.line("balloon shown");
         const double wallStart = loop->monotonicSeconds();
         const double cpuStart = processCpuSeconds();
-        tray.ShowBalloon(kBalloonText, kBalloonTitle, balloonSeconds, true);
+        tray.showBalloon(kBalloonText, kBalloonTitle, balloonSeconds, true);
         char figures[160];
         const double cpu = processCpuSeconds() - cpuStart;
         std::snprintf(figures, sizeof figures, "balloon done mode=%s wall=%.2f cpu=%.3f",

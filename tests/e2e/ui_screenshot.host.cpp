@@ -7,17 +7,17 @@
 #include <string>
 
 #include "platform/win32/Win32Ui.h"
-#include "platform/win32/Win32UiMainWindow.h"
-#include "ui/Form1Layout.h"
+#include "platform/win32/Win32Window.h"
+#include "ui/MainWindowLayout.h"
 
 namespace {
 
-struct NoEvents : glance::FormEvents {
+struct NoEvents : glance::WindowEvents {
     void onQueryUnload() override { PostQuitMessage(0); }
     void onResize() override {}
-    void onMouseMove(std::string_view) override {}
-    void onClick(std::string_view) override {}
-    void onTimer(std::string_view) override {}
+    void onMouseMove(glance::ControlId) override {}
+    void onClick(glance::ControlId) override {}
+    void onTimer(glance::ControlId) override {}
 };
 
 }  // namespace
@@ -26,17 +26,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const std::wstring arguments = GetCommandLineW();
     glance::win32::Win32Ui ui;
     NoEvents events;
-    auto window = ui.createMainWindow(glance::Form1Layout(), events);
-    auto& main = static_cast<glance::win32::Win32MainWindow&>(*window);
+    auto window = ui.createWindow(glance::mainWindowLayout(), events);
+    auto& main = static_cast<glance::win32::Win32Window&>(*window);
     window->setCaption("Lumenfold Live Shell Glance Refresher Utility");
     window->setIcon(ui.programIcon());
     if (arguments.find(L"skin") != std::wstring::npos) window->applySkin(glance::SkinColours{});
-    window->checkBox("Check8").setValue(1);
+    window->checkBox(glance::ControlId::StartInTrayBox).setValue(1);
     window->show();
-    if (arguments.find(L"focus") != std::wstring::npos) SetFocus(main.controlWindow("PushButton1"));
+    if (arguments.find(L"focus") != std::wstring::npos) SetFocus(main.controlWindow(glance::ControlId::HelpButton));
     if (arguments.find(L"hover") != std::wstring::npos) {
         RECT rect;
-        GetWindowRect(main.controlWindow("PushButton2"), &rect);
+        GetWindowRect(main.controlWindow(glance::ControlId::RefreshNowButton), &rect);
         SetCursorPos(rect.left + 40, rect.top + 10);
     }
     MSG message;

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 
 namespace glance::fake {
 

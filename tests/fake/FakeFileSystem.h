@@ -7,7 +7,7 @@
 #include <string>
 
 #include "Failures.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/FileSystem.h"
 
 namespace glance::fake {

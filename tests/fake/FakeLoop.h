@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Failures.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/System.h"
 #include "platform/Ui.h"
 

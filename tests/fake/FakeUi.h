@@ -10,14 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "ControlNames.h"
 #include "Failures.h"
 #include "FakeLoop.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/Ui.h"
 
 namespace glance::fake {
 
-class FakeMainWindow;
+class FakeWindow;
 
 class FakeButton : public ButtonControl {
 public:
@@ -115,9 +116,9 @@ private:
     double start_ = 0;
 };
 
-class FakeMainWindow : public MainWindow {
+class FakeWindow : public Window {
 public:
-    FakeMainWindow(Failures& f, FakeLoop& loop, const FormLayout& design, FormEvents& events)
+    FakeWindow(Failures& f, FakeLoop& loop, const WindowLayout& design, WindowEvents& events)
         : failures_(f),
           loop_(loop),
           design_(design),
@@ -125,33 +126,33 @@ public:
           caption_(design.caption),
           backColor_(design.backColor) {
         for (auto& c : design.controls) {
-            kinds_.emplace_back(c.name, c.kind);
+            kinds_.emplace_back(c.id, c.kind);
             switch (c.kind) {
             case ControlKind::PushButton:
-                buttons_[c.name] = std::make_unique<FakeButton>(f, c.name, c.caption);
+                buttons_[c.id] = std::make_unique<FakeButton>(f, controlName(c.id), c.caption);
                 break;
             case ControlKind::CheckBox:
-                checks_[c.name] = std::make_unique<FakeCheckBox>(f, c.name);
+                checks_[c.id] = std::make_unique<FakeCheckBox>(f, controlName(c.id));
                 break;
             case ControlKind::Timer:
-                timers_[c.name] =
-                    std::make_unique<FakeTimer>(f, loop, c.name, [this, n = c.name] { events_.onTimer(n); });
+                timers_[c.id] = std::make_unique<FakeTimer>(f, loop, controlName(c.id),
+                                                            [this, id = c.id] { events_.onTimer(id); });
                 break;
             default:
                 break;
             }
             if (c.kind == ControlKind::Frame || c.kind == ControlKind::CheckBox ||
                 c.kind == ControlKind::Label || c.kind == ControlKind::OptionButton)
-                backColors_[c.name] = kWhite;
+                backColors_[c.id] = kWhite;
         }
     }
 
     // What a user does, delivered as the platform would: posted to the queue.
-    void postClick(const std::string& control) {
+    void postClick(ControlId control) {
         loop_.post([this, control] { click(control); });
     }
     // A click handled right now, as when the test stands in for the dispatcher.
-    void click(const std::string& control) {
+    void click(ControlId control) {
         if (auto it = checks_.find(control); it != checks_.end()) {
             // A check box toggles itself before its click event.
             auto& box = *it->second;
@@ -159,7 +160,7 @@ public:
         }
         events_.onClick(control);
     }
-    void mouseMove(const std::string& control) { events_.onMouseMove(control); }
+    void mouseMove(ControlId control) { events_.onMouseMove(control); }
     void requestClose() { events_.onQueryUnload(); }
     // The user minimizes the window with its minimize box.
     void minimize() {
@@ -167,74 +168,74 @@ public:
         events_.onResize();
     }
 
-    FakeButton& fakeButton(const std::string& n) { return *buttons_.at(n); }
-    FakeCheckBox& fakeCheck(const std::string& n) { return *checks_.at(n); }
-    FakeTimer& fakeTimer(const std::string& n) { return *timers_.at(n); }
-    const FormLayout& design() const { return design_; }
+    FakeButton& fakeButton(ControlId n) { return *buttons_.at(n); }
+    FakeCheckBox& fakeCheck(ControlId n) { return *checks_.at(n); }
+    FakeTimer& fakeTimer(ControlId n) { return *timers_.at(n); }
+    const WindowLayout& design() const { return design_; }
     Picture icon;
     int focusCalls = 0;
     int showCalls = 0;
     std::vector<SkinColours> skins;
 
-    // MainWindow
+    // Window
     WindowHandle handle() override { return 0x0BADF00D; }
     std::string caption() override { return caption_; }
     void setCaption(const std::string& c) override {
-        failures_.check("Form1.setCaption");
+        failures_.check("window.setCaption");
         caption_ = c;
     }
     void setIcon(const Picture& p) override {
-        failures_.check("Form1.setIcon");
+        failures_.check("window.setIcon");
         icon = p;
     }
     Colour backColor() override { return backColor_; }
     void setBackColor(Colour c) override {
-        failures_.check("Form1.setBackColor");
+        failures_.check("window.setBackColor");
         backColor_ = c;
     }
     int mousePointer() override {
-        failures_.check("Form1.mousePointer");
+        failures_.check("window.mousePointer");
         return pointer_;
     }
     void setMousePointer(int p) override {
-        failures_.check("Form1.setMousePointer");
+        failures_.check("window.setMousePointer");
         ++pointerWrites;
         pointer_ = p;
     }
     Picture mouseIcon() override { return mouseIcon_; }
     void setMouseIcon(const Picture& p) override {
-        failures_.check("Form1.setMouseIcon");
+        failures_.check("window.setMouseIcon");
         mouseIcon_ = p;
     }
     int windowState() override {
-        failures_.check("Form1.windowState");
+        failures_.check("window.windowState");
         return windowState_;
     }
     void setWindowState(int s) override {
-        failures_.check("Form1.setWindowState");
+        failures_.check("window.setWindowState");
         const bool changed = s != windowState_;
         windowState_ = s;
         if (changed && shown_) events_.onResize();  // a state change raises a resize event
     }
     bool visible() override { return visible_; }
     void setVisible(bool v) override {
-        failures_.check("Form1.setVisible");
+        failures_.check("window.setVisible");
         visible_ = v;
     }
     void setFocus() override {
-        failures_.check("Form1.setFocus");
+        failures_.check("window.setFocus");
         ++focusCalls;
     }
-    ButtonControl& button(std::string_view n) override { return *buttons_.at(std::string(n)); }
-    CheckBoxControl& checkBox(std::string_view n) override { return *checks_.at(std::string(n)); }
-    TimerControl& timer(std::string_view n) override { return *timers_.at(std::string(n)); }
-    std::vector<std::pair<std::string, ControlKind>> controls() override { return kinds_; }
-    void setControlBackColor(std::string_view n, Colour c) override {
-        auto it = backColors_.find(std::string(n));
+    ButtonControl& button(ControlId n) override { return *buttons_.at(n); }
+    CheckBoxControl& checkBox(ControlId n) override { return *checks_.at(n); }
+    TimerControl& timer(ControlId n) override { return *timers_.at(n); }
+    std::vector<std::pair<ControlId, ControlKind>> controls() override { return kinds_; }
+    void setControlBackColor(ControlId n, Colour c) override {
+        auto it = backColors_.find(n);
         if (it == backColors_.end()) throw PlatformError("Object doesn't support this property or method");
         it->second = c;
     }
-    Colour controlBackColor(std::string_view n) override { return backColors_.at(std::string(n)); }
+    Colour controlBackColor(ControlId n) override { return backColors_.at(n); }
     void applySkin(const SkinColours& c) override { skins.push_back(c); }
     void show() override {
         ++showCalls;
@@ -248,8 +249,8 @@ public:
 private:
     Failures& failures_;
     FakeLoop& loop_;
-    FormLayout design_;
-    FormEvents& events_;
+    WindowLayout design_;
+    WindowEvents& events_;
     std::string caption_;
     Colour backColor_;
     int pointer_ = kPointerDefault;
@@ -257,18 +258,18 @@ private:
     int windowState_ = kStateNormal;
     bool visible_ = false;
     bool shown_ = false;
-    std::vector<std::pair<std::string, ControlKind>> kinds_;
-    std::map<std::string, std::unique_ptr<FakeButton>> buttons_;
-    std::map<std::string, std::unique_ptr<FakeCheckBox>> checks_;
-    std::map<std::string, std::unique_ptr<FakeTimer>> timers_;
-    std::map<std::string, Colour> backColors_;
+    std::vector<std::pair<ControlId, ControlKind>> kinds_;
+    std::map<ControlId, std::unique_ptr<FakeButton>> buttons_;
+    std::map<ControlId, std::unique_ptr<FakeCheckBox>> checks_;
+    std::map<ControlId, std::unique_ptr<FakeTimer>> timers_;
+    std::map<ControlId, Colour> backColors_;
 };
 
 class FakeUi : public Ui {
 public:
     FakeUi(Failures& f, FakeLoop& loop) : failures_(f), loop_(loop) {}
-    std::unique_ptr<MainWindow> createMainWindow(const FormLayout& design, FormEvents& events) override {
-        auto w = std::make_unique<FakeMainWindow>(failures_, loop_, design, events);
+    std::unique_ptr<Window> createWindow(const WindowLayout& design, WindowEvents& events) override {
+        auto w = std::make_unique<FakeWindow>(failures_, loop_, design, events);
         window = w.get();
         return w;
     }
@@ -285,7 +286,7 @@ public:
         return it->second;
     }
     std::map<std::wstring, Picture> pictures;  // loadable picture files; an empty one is damaged
-    FakeMainWindow* window = nullptr;
+    FakeWindow* window = nullptr;
 
 private:
     Failures& failures_;

@@ -41,7 +41,7 @@ struct Desktops : FakePlatform {
     void setCommon(std::int64_t fileCount, std::int64_t subfolderCount) {
         files.folders[kCommon + L"\\"] = {fileCount, subfolderCount};
     }
-    std::int32_t count() { return CountDesktopItems(shell, files); }
+    std::int32_t count() { return countDesktopItems(shell, files); }
 };
 
 TEST(DesktopPath, CutsTheRawTextAtItsLastNulAndAppendsABackslash) {
@@ -63,8 +63,8 @@ TEST(DesktopPath, CutsTheRawTextAtItsLastNulAndAppendsABackslash) {
         FakePlatform p;
         p.shell.setRawFolder(kFolderUserDesktop, c.raw);
         p.shell.setRawFolder(kFolderCommonDesktop, c.raw);
-        EXPECT_EQ(GetUserDesktopPath(p.shell), c.expected) << c.name;
-        EXPECT_EQ(GetCommonDesktopPath(p.shell), c.expected) << c.name;
+        EXPECT_EQ(userDesktopPath(p.shell), c.expected) << c.name;
+        EXPECT_EQ(commonDesktopPath(p.shell), c.expected) << c.name;
     }
 }
 
@@ -74,12 +74,12 @@ TEST(DesktopPath, RawTextWithoutNulIsAnInvalidCall) {
         p.shell.setRawFolder(kFolderUserDesktop, raw);
         p.shell.setRawFolder(kFolderCommonDesktop, raw);
         try {
-            GetUserDesktopPath(p.shell);
+            userDesktopPath(p.shell);
             ADD_FAILURE() << "no error for a raw text of " << raw.size() << " characters";
         } catch (const PlatformError& e) {
             EXPECT_EQ(e.description(), errtext::kInvalidCall);
         }
-        EXPECT_THROW(GetCommonDesktopPath(p.shell), PlatformError);
+        EXPECT_THROW(commonDesktopPath(p.shell), PlatformError);
     }
 }
 
@@ -88,8 +88,8 @@ TEST(DesktopPath, UserAndCommonUseTheirOwnFolderIds) {
     p.shell.setFolder(0, L"C:\\A");
     p.shell.setFolder(25, L"C:\\B");
     p.shell.setFolder(16, L"C:\\WrongOne");  // CSIDL_DESKTOPDIRECTORY is not the one asked for
-    EXPECT_EQ(GetUserDesktopPath(p.shell), L"C:\\A\\");
-    EXPECT_EQ(GetCommonDesktopPath(p.shell), L"C:\\B\\");
+    EXPECT_EQ(userDesktopPath(p.shell), L"C:\\A\\");
+    EXPECT_EQ(commonDesktopPath(p.shell), L"C:\\B\\");
 }
 
 TEST(DesktopCounter, AddsFilesAndSubfoldersOfBothDesktops) {
@@ -163,20 +163,20 @@ struct Engine : Desktops {
 TEST(RefreshEngine, NotifiesOnlyAtChecksWhoseCountDiffersFromThePrevious) {
     Engine e;
     e.setTotal(5);
-    e.engine.LastDesktopCount = CountDesktopItems(e.shell, e.files);
+    e.engine.takeFirstCount();
     const std::vector<std::pair<std::int64_t, std::size_t>> checks = {{5, 0}, {6, 1}, {6, 1}, {4, 2}};
     for (const auto& [count, notifiedSoFar] : checks) {
         e.setTotal(count);
-        e.engine.RefreshDesktop(kFalse);
+        e.engine.refreshDesktop(kFalse);
         EXPECT_EQ(e.notified(), notifiedSoFar) << "after a check that counted " << count;
-        EXPECT_EQ(e.engine.LastDesktopCount, count);
+        EXPECT_EQ(e.engine.lastCount(), count);
     }
 }
 
 TEST(RefreshEngine, SendsAssocChangedWithIdListFlagsAndNoItems) {
     Engine e;
-    e.engine.RefreshDesktop(kTrue);
-    e.engine.RefreshDesktop(kFalse);
+    e.engine.refreshDesktop(kTrue);
+    e.engine.refreshDesktop(kFalse);
     ASSERT_EQ(e.notified(), 2u);
     for (const auto& n : e.shell.notifications) {
         EXPECT_EQ(n.eventId, 0x08000000);
@@ -187,47 +187,51 @@ TEST(RefreshEngine, SendsAssocChangedWithIdListFlagsAndNoItems) {
 TEST(RefreshEngine, ForcedRefreshNotifiesWithoutCountingAndKeepsTheLastCount) {
     Engine e;
     e.setTotal(9);
-    e.engine.LastDesktopCount = 9;
+    e.engine.takeFirstCount();
+    const int countersBefore = e.files.countersCreated;
     e.setTotal(12);
-    e.engine.RefreshDesktop(kTrue);
+    e.engine.refreshDesktop(kTrue);
     EXPECT_EQ(e.notified(), 1u);
-    EXPECT_EQ(e.engine.LastDesktopCount, 9);
-    EXPECT_EQ(e.files.countersCreated, 0);
+    EXPECT_EQ(e.engine.lastCount(), 9);
+    EXPECT_EQ(e.files.countersCreated, countersBefore);
     // The change since the last check is still noticed by the next one.
-    e.engine.RefreshDesktop(kFalse);
+    e.engine.refreshDesktop(kFalse);
     EXPECT_EQ(e.notified(), 2u);
-    EXPECT_EQ(e.engine.LastDesktopCount, 12);
+    EXPECT_EQ(e.engine.lastCount(), 12);
 }
 
 TEST(RefreshEngine, OnlyExactlyMinusOneForces) {
     for (int force : {1, 0, 2, -2, std::numeric_limits<int>::min()}) {
         Engine e;
         e.setTotal(6);
-        e.engine.LastDesktopCount = 6;
-        e.engine.RefreshDesktop(force);
+        e.engine.takeFirstCount();
+        e.engine.refreshDesktop(force);
         EXPECT_EQ(e.notified(), 0u) << "force " << force;
-        EXPECT_EQ(e.files.countersCreated, 1) << "force " << force;
+        EXPECT_EQ(e.files.countersCreated, 2) << "force " << force;
     }
 }
 
 TEST(RefreshEngine, CountingFailingToZeroNotifiesOnceThenStaysQuiet) {
     Engine e;
-    e.engine.LastDesktopCount = 7;
+    e.setTotal(7);
+    e.engine.takeFirstCount();
     e.failures.inject("createCounter", errtext::kCannotCreateObject);
-    e.engine.RefreshDesktop(kFalse);
-    e.engine.RefreshDesktop(kFalse);
-    e.engine.RefreshDesktop(kFalse);
+    e.engine.refreshDesktop(kFalse);
+    e.engine.refreshDesktop(kFalse);
+    e.engine.refreshDesktop(kFalse);
     EXPECT_EQ(e.notified(), 1u);
-    EXPECT_EQ(e.engine.LastDesktopCount, 0);
+    EXPECT_EQ(e.engine.lastCount(), 0);
 }
 
 TEST(RefreshEngine, AShellThatCannotBeReachedPropagatesAndKeepsTheLastCount) {
     Engine e;
-    e.engine.LastDesktopCount = 2;
+    e.setTotal(2);
+    e.engine.takeFirstCount();
+    e.setTotal(3);
     e.failures.inject("changeNotify", errtext::kFileNotFoundInDll);
-    EXPECT_THROW(e.engine.RefreshDesktop(kFalse), PlatformError);
-    EXPECT_EQ(e.engine.LastDesktopCount, 2);
-    EXPECT_THROW(e.engine.RefreshDesktop(kTrue), PlatformError);
+    EXPECT_THROW(e.engine.refreshDesktop(kFalse), PlatformError);
+    EXPECT_EQ(e.engine.lastCount(), 2);
+    EXPECT_THROW(e.engine.refreshDesktop(kTrue), PlatformError);
 }
 
 }  // namespace

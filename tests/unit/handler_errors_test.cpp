@@ -7,35 +7,35 @@
 #include <vector>
 
 #include "FakePlatform.h"
-#include "app/HandlerErrors.h"
-#include "app/StepTrap.h"
+#include "core/HandlerErrors.h"
+#include "core/StepTrap.h"
 
 namespace glance {
 namespace {
 
-TEST(HandlerErrorMessage, TimerTickAtStep106ReadsExactly) {
-    EXPECT_EQ(HandlerErrorMessage(tag::kTimerTick, 106, "Invalid procedure call or argument"),
+TEST(handlerErrorMessage, TimerTickAtStep106ReadsExactly) {
+    EXPECT_EQ(handlerErrorMessage(tag::kTick, 106, "Invalid procedure call or argument"),
               "Invalid procedure call or argument\r\n"
               "in Pindrift2021/08/31.Form1.Timer1_Timer at line 106\r\r"
               "Please email screenshot of this message to support@quillhaven.com");
 }
 
-TEST(HandlerErrorMessage, LabelIsPlainDecimalWithoutSignOrPadding) {
+TEST(handlerErrorMessage, LabelIsPlainDecimalWithoutSignOrPadding) {
     const std::vector<std::pair<std::int32_t, std::string>> labels = {
         {102, "at line 102\r\r"}, {1000, "at line 1000\r\r"}, {-108, "at line 108\r\r"}};
     for (const auto& [label, expected] : labels) {
         EXPECT_NE(
-            HandlerErrorMessage(tag::kForceClick, label, "x").find(tag::kForceClick + std::string(expected)),
+            handlerErrorMessage(tag::kRefreshNowClick, label, "x").find(tag::kRefreshNowClick + std::string(expected)),
             std::string::npos)
             << label;
     }
 }
 
-TEST(ReportHandlerError, ShowsOneModalExclamationBoxTitledApplicationError) {
+TEST(reportHandlerError, ShowsOneModalExclamationBoxTitledApplicationError) {
     fake::FakePlatform p;
-    ReportHandlerError(p.system, tag::kForceClick, 102, errtext::kFileNotFound);
+    reportHandlerError(p.system, tag::kRefreshNowClick, 102, errtext::kFileNotFound);
     ASSERT_EQ(p.system.boxes.size(), 1u);
-    EXPECT_EQ(p.system.boxes[0].text, HandlerErrorMessage(tag::kForceClick, 102, errtext::kFileNotFound));
+    EXPECT_EQ(p.system.boxes[0].text, handlerErrorMessage(tag::kRefreshNowClick, 102, errtext::kFileNotFound));
     EXPECT_EQ(p.system.boxes[0].title, "Application Error");
     EXPECT_TRUE(p.system.boxes[0].titleGiven);
     EXPECT_EQ(p.system.boxes[0].style, 48u);
@@ -139,20 +139,20 @@ TEST(StepTrap, CalledOperationReportsItsOwnDescriptionAndKeepsWhatItDid) {
     TestHandler h{{112}, false, false, {}, false};
     h.run(p.system);
     ASSERT_EQ(p.system.boxes.size(), 1u);
-    EXPECT_EQ(p.system.boxes[0].text, HandlerErrorMessage(tag::kSwitchClick, 112, errtext::kOverflow));
+    EXPECT_EQ(p.system.boxes[0].text, handlerErrorMessage(tag::kSwitchClick, 112, errtext::kOverflow));
     EXPECT_TRUE(h.operationStarted);
 }
 
 TEST(StepTrap, ReportsEveryKindOfFailureWithItsDescription) {
     fake::FakePlatform p;
-    StepTrap trap = StepTrap::reporting(p.system, tag::kTimerTick);
+    StepTrap trap = StepTrap::reporting(p.system, tag::kTick);
     EXPECT_FALSE(trap.step(100, [] { throw PlatformError(errtext::kPermissionDenied); }));
     EXPECT_FALSE(trap.step(102, [] { throw std::bad_alloc(); }));
     EXPECT_FALSE(trap.step(104, [] { throw std::out_of_range("index"); }));
     EXPECT_TRUE(trap.step(106, [] {}));
-    const std::vector<std::string> expected = {HandlerErrorMessage(tag::kTimerTick, 100, "Permission denied"),
-                                               HandlerErrorMessage(tag::kTimerTick, 102, "Out of memory"),
-                                               HandlerErrorMessage(tag::kTimerTick, 104, "index")};
+    const std::vector<std::string> expected = {handlerErrorMessage(tag::kTick, 100, "Permission denied"),
+                                               handlerErrorMessage(tag::kTick, 102, "Out of memory"),
+                                               handlerErrorMessage(tag::kTick, 104, "index")};
     ASSERT_EQ(p.system.boxes.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(p.system.boxes[i].text, expected[i]);
     EXPECT_EQ(trap.failures(), 3);
@@ -170,7 +170,7 @@ TEST(StepTrap, SilentTrapShowsNothingButNotesTheFailure) {
 
 TEST(StepTrap, EndingTheProgramIsNotAFailureOfTheStep) {
     fake::FakePlatform p;
-    StepTrap trap = StepTrap::reporting(p.system, tag::kFormLoad);
+    StepTrap trap = StepTrap::reporting(p.system, tag::kStartup);
     EXPECT_THROW(trap.step(102, [] { throw ProgramEnded{}; }), ProgramEnded);
     EXPECT_TRUE(p.system.boxes.empty());
 }
@@ -185,7 +185,7 @@ namespace {
 TEST(StepTrap, AReportThatCannotBeShownDoesNotStopTheHandler) {
     fake::FakePlatform p;
     p.failures.inject("messageBox", errtext::kOutOfMemory);
-    StepTrap trap = StepTrap::reporting(p.system, tag::kFormQueryUnload);
+    StepTrap trap = StepTrap::reporting(p.system, tag::kCloseRequest);
     EXPECT_FALSE(trap.step(100, [] { throw PlatformError(errtext::kPermissionDenied); }));
     EXPECT_THROW(trap.step(108, [&] { p.loop.endProcess(); }), ProgramEnded);
     EXPECT_EQ(trap.failures(), 1);

@@ -7,19 +7,19 @@
 
 #include "FakePlatform.h"
 #include "app/AppTitle.h"
-#include "app/Product.h"
-#include "app/SkinFramework.h"
-#include "ui/Form1Layout.h"
+#include "core/Product.h"
+#include "app/Skin.h"
+#include "ui/MainWindowLayout.h"
 
 namespace glance {
 namespace {
 
-struct NoEvents : FormEvents {
+struct NoEvents : WindowEvents {
     void onQueryUnload() override {}
     void onResize() override {}
-    void onMouseMove(std::string_view) override {}
-    void onClick(std::string_view) override {}
-    void onTimer(std::string_view) override {}
+    void onMouseMove(ControlId) override {}
+    void onClick(ControlId) override {}
+    void onTimer(ControlId) override {}
 };
 
 // Records every call the window's code makes on the engine.
@@ -47,41 +47,41 @@ class SkinTest : public ::testing::Test {
 protected:
     fake::FakePlatform fp;
     NoEvents events;
-    std::unique_ptr<MainWindow> window = fp.ui.createMainWindow(Form1Layout(), events);
+    std::unique_ptr<Window> window = fp.ui.createWindow(mainWindowLayout(), events);
     const std::wstring skinPath = fp.files.folder + L"\\x\\o.cjs";
 };
 
 TEST(AppTitle, ProductNameIsCutOnceToItsLastWord) {
-    EXPECT_EQ(ShortenTitle(kProductName), "Lumenfold Live Shell Glance Refresher");
+    EXPECT_EQ(shortenTitle(kProductName), "Lumenfold Live Shell Glance Refresher");
     fake::FakePlatform fp;
-    SetAppTitle(fp.system);
+    setAppTitle(fp.system);
     EXPECT_EQ(fp.system.appTitle(), "Lumenfold Live Shell Glance Refresher");
 }
 
 TEST(AppTitle, CutsAtLeastOnceAndUntilWithinFortyCharacters) {
-    EXPECT_EQ(ShortenTitle("Short Name"), "Short");
-    EXPECT_EQ(ShortenTitle("aaaaaaaaaa bbbbbbbbbb cccccccccc dddddddddd eeeeeeeeee ffff"),
+    EXPECT_EQ(shortenTitle("Short Name"), "Short");
+    EXPECT_EQ(shortenTitle("aaaaaaaaaa bbbbbbbbbb cccccccccc dddddddddd eeeeeeeeee ffff"),
               "aaaaaaaaaa bbbbbbbbbb cccccccccc");
-    EXPECT_THROW(ShortenTitle("NoSpaceAtAll"), PlatformError);
+    EXPECT_THROW(shortenTitle("NoSpaceAtAll"), PlatformError);
 }
 
 TEST_F(SkinTest, WithoutSkinFileNothingChangesAndTheEngineIsNotCalled) {
     RecordingEngine engine;
     fp.files.fileMap[fp.files.folder + L"\\x\\o.cjs\\inner"] = {"", true};
     fp.files.fileMap[skinPath] = {"[Skin]\nText=#000000\n", false};  // hidden, or a folder: no match
-    ApplySkin(fp.files, *window, engine);
+    applySkinFile(fp.files, *window, engine);
     EXPECT_TRUE(engine.calls.empty());
     EXPECT_EQ(window->backColor(), kWhite);
-    EXPECT_EQ(window->controlBackColor("Frame3"), kWhite);
+    EXPECT_EQ(window->controlBackColor(ControlId::OptionsFrame), kWhite);
 }
 
 TEST_F(SkinTest, ColoursChangeFirstThenTheEngineIsCalledInOrder) {
     RecordingEngine engine;
     fp.files.fileMap[skinPath] = {"[Skin]\nText=#000000\n", true};
-    ApplySkin(fp.files, *window, engine);
+    applySkinFile(fp.files, *window, engine);
     EXPECT_EQ(window->backColor(), kSystemFace);
-    for (const char* name : {"Frame3", "Check3", "Check8"})
-        EXPECT_EQ(window->controlBackColor(name), kSystemFace);
+    for (ControlId id : {ControlId::OptionsFrame, ControlId::StartWithWindowsBox, ControlId::StartInTrayBox})
+        EXPECT_EQ(window->controlBackColor(id), kSystemFace) << controlName(id);
     const std::string path(skinPath.begin(), skinPath.end());
     const std::vector<std::string> expected = {
         "call 2 '" + path + "' ''",
@@ -98,43 +98,43 @@ TEST_F(SkinTest, FlagBitZeroIsSetAndTheOtherBitsKept) {
         RecordingEngine engine;
         engine.flags = read;
         fp.files.fileMap[skinPath] = {"[Skin]\nText=#000000\n", true};
-        ApplySkin(fp.files, *window, engine);
+        applySkinFile(fp.files, *window, engine);
         EXPECT_EQ(engine.calls.at(2), "put 1 " + std::to_string(written));
     }
 }
 
 TEST_F(SkinTest, OurEngineAppliesTheFileColoursToTheWindow) {
-    fake::FakeMainWindow& w = *fp.ui.window;
-    SkinFramework engine(fp.files, w);
+    fake::FakeWindow& w = *fp.ui.window;
+    ColourSkinEngine engine(fp.files, w);
     fp.files.fileMap[skinPath] = {
         "; slate\r\n[Skin]\r\nName=Slate\r\nwindowback=#203040\r\nButtonFace=#FF8000\r\n", true};
-    ApplySkin(fp.files, w, engine);
+    applySkinFile(fp.files, w, engine);
     ASSERT_EQ(w.skins.size(), 1u);
     EXPECT_EQ(w.skins[0].windowBack, 0x403020u);
     EXPECT_EQ(w.skins[0].buttonFace, 0x0080FFu);
 }
 
 TEST_F(SkinTest, AnUnusableSkinFileFailsAfterTheColourChanges) {
-    fake::FakeMainWindow& w = *fp.ui.window;
+    fake::FakeWindow& w = *fp.ui.window;
     for (const char* text : {"", "Text=#000000", "[Skin]\nText=red", "[Skin]\nGlow=#000000",
                              "[Other]\nText=#000000", "[Skin]\n; nothing\n"}) {
-        SkinFramework engine(fp.files, w);
+        ColourSkinEngine engine(fp.files, w);
         fp.files.fileMap[skinPath] = {text, true};
         w.setBackColor(kWhite);
-        EXPECT_THROW(ApplySkin(fp.files, w, engine), PlatformError) << text;
+        EXPECT_THROW(applySkinFile(fp.files, w, engine), PlatformError) << text;
         EXPECT_EQ(w.backColor(), kSystemFace) << text;
         EXPECT_TRUE(w.skins.empty());
     }
     fp.files.fileMap[skinPath] = {std::string(70000, ';'), true};
-    SkinFramework engine(fp.files, w);
-    EXPECT_THROW(ApplySkin(fp.files, w, engine), PlatformError);
+    ColourSkinEngine engine(fp.files, w);
+    EXPECT_THROW(applySkinFile(fp.files, w, engine), PlatformError);
 }
 
 TEST_F(SkinTest, EngineRefusesAWindowThatIsNotItsOwn) {
-    SkinFramework engine(fp.files, *window);
+    ColourSkinEngine engine(fp.files, *window);
     fp.files.fileMap[skinPath] = {"[Skin]\nText=#000000\n", true};
-    engine.call(SkinFramework::kLoadSkin, {skinPath, std::wstring()});
-    EXPECT_THROW(engine.call(SkinFramework::kApplyWindow, {std::int32_t{1234}}), PlatformError);
+    engine.call(ColourSkinEngine::kLoadSkin, {skinPath, std::wstring()});
+    EXPECT_THROW(engine.call(ColourSkinEngine::kApplyWindow, {std::int32_t{1234}}), PlatformError);
     EXPECT_THROW(engine.put(99, 1), PlatformError);
 }
 

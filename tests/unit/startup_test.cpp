@@ -2,12 +2,12 @@
 // on, and what the user sees when the program starts.
 #include "app/Startup.h"
 
-#include "Form1Fixture.h"
+#include "MainWindowFixture.h"
 
 namespace glance {
 namespace {
 
-using Startup = Form1Fixture;
+using Startup = MainWindowFixture;
 
 TEST_F(Startup, StoredSwitchStateSetsCaptionAndIntervalAndIsNeverWrittenBack) {
     struct Case {
@@ -18,13 +18,13 @@ TEST_F(Startup, StoredSwitchStateSetsCaptionAndIntervalAndIsNeverWrittenBack) {
     for (const Case& c :
          {Case{nullptr, "Turn On", 0}, Case{"Off", "Turn On", 0}, Case{"On", "Turn Off", 1000},
           Case{"on", "Turn On", 0}, Case{"ON", "Turn On", 0}, Case{"", "Turn On", 0}}) {
-        Form1Fixture::fp.settings.values.clear();
-        if (c.stored) store(kKeyStartStopState, c.stored);
+        MainWindowFixture::fp.settings.values.clear();
+        if (c.stored) store(Preferences::kKeySwitchState, c.stored);
         ASSERT_TRUE(start());
         EXPECT_EQ(switchCaption(), c.caption) << (c.stored ? c.stored : "none");
         EXPECT_EQ(timer().interval(), c.interval) << (c.stored ? c.stored : "none");
         EXPECT_TRUE(timer().enabled());
-        EXPECT_EQ(stored(kKeyStartStopState), c.stored ? c.stored : "<none>");
+        EXPECT_EQ(stored(Preferences::kKeySwitchState), c.stored ? c.stored : "<none>");
         EXPECT_EQ(fp.settings.saves, 0);
         EXPECT_TRUE(fp.system.boxes.empty());
     }
@@ -35,8 +35,8 @@ TEST_F(Startup, EmptyStoreShowsANormalWindowInTheTrayWithTheFullProductName) {
     EXPECT_EQ(window().caption(), kProductName);
     EXPECT_EQ(fp.system.appTitle(), "Lumenfold Live Shell Glance Refresher");
     EXPECT_EQ(window().icon, fp.ui.programIcon());
-    EXPECT_EQ(window().fakeCheck("Check3").value(), 0);
-    EXPECT_EQ(window().fakeCheck("Check8").value(), 0);
+    EXPECT_EQ(window().fakeCheck(ControlId::StartWithWindowsBox).value(), 0);
+    EXPECT_EQ(window().fakeCheck(ControlId::StartInTrayBox).value(), 0);
     EXPECT_TRUE(window().visible());
     EXPECT_EQ(window().windowState(), kStateNormal);
     // The icon enters the tray once, already carrying the product name as its tip.
@@ -44,23 +44,23 @@ TEST_F(Startup, EmptyStoreShowsANormalWindowInTheTrayWithTheFullProductName) {
     EXPECT_EQ(fp.shell.iconRequests[0].message, kNimAdd);
     EXPECT_EQ(fp.shell.iconRequests[0].record.uFlags, kNifMessage | kNifIcon | kNifTip);
     EXPECT_STREQ(fp.shell.iconRequests[0].record.szTip, kProductName);
-    EXPECT_TRUE(form->tray().InTray());
+    EXPECT_TRUE(form->trayIcon().inTray());
     EXPECT_TRUE(fp.system.boxes.empty());
 }
 
 TEST_F(Startup, StartUpOptionsReadExactlyOn) {
     for (auto [value, ticked] : {std::pair{"On", 1}, {"ON", 0}, {"Off", 0}, {"yes", 0}}) {
-        store(kKeyWindowsStartup, value);
-        store(kKeyMinimized, value);
+        store(Preferences::kKeyStartWithWindows, value);
+        store(Preferences::kKeyStartInTray, value);
         ASSERT_TRUE(start());
-        EXPECT_EQ(window().fakeCheck("Check3").value(), ticked) << value;
-        EXPECT_EQ(window().fakeCheck("Check8").value(), ticked) << value;
+        EXPECT_EQ(window().fakeCheck(ControlId::StartWithWindowsBox).value(), ticked) << value;
+        EXPECT_EQ(window().fakeCheck(ControlId::StartInTrayBox).value(), ticked) << value;
         EXPECT_EQ(window().visible(), ticked == 0) << value;
     }
 }
 
 TEST_F(Startup, MinimizedStartHidesBehindTheIconWithTheBalloon) {
-    store(kKeyMinimized, "On");
+    store(Preferences::kKeyStartInTray, "On");
     ASSERT_TRUE(start());
     EXPECT_FALSE(window().visible());
     EXPECT_EQ(window().windowState(), kStateNormal);
@@ -88,8 +88,8 @@ TEST_F(Startup, FailingInstanceTestIsReportedAndEndsTheProgram) {
 }
 
 TEST_F(Startup, FailingMinimizedTestMinimizesAndOtherStepsGoOn) {
-    fp.failures.inject("Check8.value");
-    fp.failures.inject("Form1.setCaption");
+    fp.failures.inject("startInTrayBox.value");
+    fp.failures.inject("window.setCaption");
     ASSERT_TRUE(start());
     EXPECT_EQ(boxLabels(), (std::vector<std::int32_t>{132, 158}));
     EXPECT_FALSE(window().visible());  // minimized into the tray
@@ -99,7 +99,7 @@ TEST_F(Startup, FailingMinimizedTestMinimizesAndOtherStepsGoOn) {
 
 TEST_F(Startup, FailingReadOfTheSwitchStateLeavesTheDesignedOffState) {
     fp.failures.inject("settings.read:StartStopState");
-    store(kKeyStartStopState, "On");
+    store(Preferences::kKeySwitchState, "On");
     ASSERT_TRUE(start());
     EXPECT_EQ(boxLabels(), std::vector<std::int32_t>{136});
     EXPECT_EQ(switchCaption(), "Turn On");
@@ -125,9 +125,9 @@ TEST_F(Startup, HandPointerIsLoadedWhenPresentAndADamagedOneIsReportedOnce) {
 
 TEST_F(Startup, FirstCountIsTheBaselineSoAQuietFirstTickBroadcastsNothing) {
     setDesktop(7, 5);
-    store(kKeyStartStopState, "On");
+    store(Preferences::kKeySwitchState, "On");
     ASSERT_TRUE(start());
-    EXPECT_EQ(form->engine().LastDesktopCount, 12);
+    EXPECT_EQ(form->engine().lastCount(), 12);
     fp.loop.advance(1.5);
     EXPECT_EQ(timer().ticks, 1);
     EXPECT_EQ(notifications(), 0u);
@@ -138,7 +138,7 @@ TEST(HomePage, OpensOnAboutOneStartInAHundredMinimized) {
     int opened = 0;
     for (int i = 0; i < 5000; ++i) {
         fp.system.timeOfDay = 30000 + i * 0.37;
-        OpenHomePageByChance(fp.system, fp.shell);
+        openHomePageByChance(fp.system, fp.shell);
     }
     opened = static_cast<int>(fp.shell.processes.size());
     EXPECT_GT(opened, 20);
@@ -151,10 +151,10 @@ TEST(HomePage, OpensOnAboutOneStartInAHundredMinimized) {
 TEST(HomePage, FileExistsNeverThrows) {
     fake::FakePlatform fp;
     fp.files.fileMap[L"C:\\a.cur"] = {"", true};
-    EXPECT_TRUE(FileExists(fp.files, L"C:\\a.cur"));
-    EXPECT_FALSE(FileExists(fp.files, L"C:\\b.cur"));
+    EXPECT_TRUE(fileExists(fp.files, L"C:\\a.cur"));
+    EXPECT_FALSE(fileExists(fp.files, L"C:\\b.cur"));
     fp.failures.inject("lastModified");
-    EXPECT_FALSE(FileExists(fp.files, L"C:\\a.cur"));
+    EXPECT_FALSE(fileExists(fp.files, L"C:\\a.cur"));
 }
 
 }  // namespace

@@ -1,31 +1,31 @@
 // The refresh timer, the on/off switch and the force button: what they store,
 // when ticks run, what is broadcast, and how a failing step goes on.
-#include "Form1Fixture.h"
+#include "MainWindowFixture.h"
 
 namespace glance {
 namespace {
 
-class Switch : public Form1Fixture {
+class Switch : public MainWindowFixture {
 protected:
     void SetUp() override { ASSERT_TRUE(start()); }
-    void click(const char* button) { window().click(button); }
+    void click(ControlId control) { window().click(control); }
 };
 
 TEST_F(Switch, TwoClicksFromOffTickOnlyBetweenThem) {
     fp.loop.advance(3);
     EXPECT_EQ(timer().ticks, 0);
 
-    click("PushButton4");
+    click(ControlId::SwitchButton);
     EXPECT_EQ(switchCaption(), "Turn Off");
-    EXPECT_EQ(stored(kKeyStartStopState), "On");
+    EXPECT_EQ(stored(Preferences::kKeySwitchState), "On");
     fp.loop.advance(0.9);
     EXPECT_EQ(timer().ticks, 0);  // the first tick comes a full second after the click
     fp.loop.advance(2.2);
     EXPECT_EQ(timer().ticks, 3);
 
-    click("PushButton4");
+    click(ControlId::SwitchButton);
     EXPECT_EQ(switchCaption(), "Turn On");
-    EXPECT_EQ(stored(kKeyStartStopState), "Off");
+    EXPECT_EQ(stored(Preferences::kKeySwitchState), "Off");
     EXPECT_TRUE(timer().enabled());
     EXPECT_EQ(timer().interval(), 0);
     fp.loop.advance(5);
@@ -33,7 +33,7 @@ TEST_F(Switch, TwoClicksFromOffTickOnlyBetweenThem) {
 }
 
 TEST_F(Switch, ADesktopChangeIsBroadcastAtTheNextTickAndAQuietDesktopIsNot) {
-    click("PushButton4");
+    click(ControlId::SwitchButton);
     fp.loop.advance(2.5);
     EXPECT_EQ(notifications(), 0u);
     setDesktop(4, 2);
@@ -49,26 +49,26 @@ TEST_F(Switch, ADesktopChangeIsBroadcastAtTheNextTickAndAQuietDesktopIsNot) {
 }
 
 TEST_F(Switch, ForceButtonBroadcastsAtOnceAndKeepsTheRememberedCount) {
-    click("PushButton2");
+    click(ControlId::RefreshNowButton);
     EXPECT_EQ(notifications(), 1u);
     EXPECT_EQ(switchCaption(), "Turn On");
     EXPECT_EQ(fp.settings.saves, 0);
     fp.loop.advance(3);
     EXPECT_EQ(notifications(), 1u);
 
-    click("PushButton4");
+    click(ControlId::SwitchButton);
     setDesktop(9, 9);
-    click("PushButton2");
-    EXPECT_EQ(form->engine().LastDesktopCount, 5);
+    click(ControlId::RefreshNowButton);
+    EXPECT_EQ(form->engine().lastCount(), 5);
     fp.loop.advance(1.1);  // the tick still sees the change since its last check
     EXPECT_EQ(notifications(), 3u);
 }
 
 TEST_F(Switch, TurnedOffDuringATickThatTickStillRefreshesOnceThenTicksStop) {
-    click("PushButton4");
+    click(ControlId::SwitchButton);
     setDesktop(8, 2);
     // The click waits in the queue and runs inside the tick's message processing.
-    fp.loop.postAt(1.0, [this] { window().postClick("PushButton4"); });
+    fp.loop.postAt(1.0, [this] { window().postClick(ControlId::SwitchButton); });
     fp.loop.advance(1.05);
     EXPECT_EQ(switchCaption(), "Turn On");
     EXPECT_EQ(timer().ticks, 1);
@@ -80,48 +80,48 @@ TEST_F(Switch, TurnedOffDuringATickThatTickStillRefreshesOnceThenTicksStop) {
 }
 
 TEST_F(Switch, FailingRefreshIsReportedAndAutomaticUpdatingGoesOn) {
-    click("PushButton4");
+    click(ControlId::SwitchButton);
     setDesktop(1, 1);
     fp.failures.inject("changeNotify", "File not found: shell32", 1);
     fp.loop.advance(1.01);
     EXPECT_EQ(boxLabels(), std::vector<std::int32_t>{106});
     EXPECT_NE(fp.system.boxes[0].text.find("Timer1_Timer at line 106"), std::string::npos);
     EXPECT_TRUE(timer().enabled());
-    EXPECT_EQ(form->engine().LastDesktopCount, 5);  // not updated by the failed call
+    EXPECT_EQ(form->engine().lastCount(), 5);  // not updated by the failed call
     fp.loop.advance(1);
     EXPECT_EQ(notifications(), 1u);
 }
 
 TEST_F(Switch, FailingStepsGoOnAsTheirLabelsSay) {
     // The caption cannot be read: the switch turns on.
-    fp.failures.inject("PushButton4.caption", errtext::kInvalidCall, 1);
-    click("PushButton4");
+    fp.failures.inject("switchButton.caption", errtext::kInvalidCall, 1);
+    click(ControlId::SwitchButton);
     EXPECT_EQ(boxLabels(), std::vector<std::int32_t>{100});
-    EXPECT_EQ(stored(kKeyStartStopState), "On");
+    EXPECT_EQ(stored(Preferences::kKeySwitchState), "On");
     EXPECT_EQ(timer().interval(), 1000);
 
     // The interval cannot be read: the tick runs as if it were not 0.
-    fp.failures.inject("Timer1.interval", errtext::kInvalidCall, 1);
+    fp.failures.inject("refreshTimer.interval", errtext::kInvalidCall, 1);
     fp.loop.advance(1.01);
     EXPECT_EQ(boxLabels(), (std::vector<std::int32_t>{100, 100}));
     EXPECT_NE(fp.system.boxes[1].text.find("Timer1_Timer"), std::string::npos);
 
     // The store cannot be written: the window is Off, the store keeps "On".
     fp.failures.inject("settings.save", errtext::kPermissionDenied, 1);
-    click("PushButton4");
+    click(ControlId::SwitchButton);
     EXPECT_EQ(boxLabels().back(), 116);
     EXPECT_EQ(switchCaption(), "Turn On");
-    EXPECT_EQ(stored(kKeyStartStopState), "On");
+    EXPECT_EQ(stored(Preferences::kKeySwitchState), "On");
 
     fp.failures.inject("changeNotify", errtext::kFileNotFound, 1);
-    click("PushButton2");
+    click(ControlId::RefreshNowButton);
     EXPECT_EQ(boxLabels().back(), 102);
     EXPECT_NE(fp.system.boxes.back().text.find("PushButton2_Click at line 102"), std::string::npos);
 }
 
 TEST_F(Switch, ACaptionThatIsNeitherStateDoesNothing) {
-    window().fakeButton("PushButton4").setCaption("Paused");
-    click("PushButton4");
+    window().fakeButton(ControlId::SwitchButton).setCaption("Paused");
+    click(ControlId::SwitchButton);
     EXPECT_EQ(switchCaption(), "Paused");
     EXPECT_EQ(fp.settings.saves, 0);
     EXPECT_TRUE(fp.system.boxes.empty());

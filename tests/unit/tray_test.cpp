@@ -10,7 +10,7 @@
 #include "FakeLoop.h"
 #include "FakeShell.h"
 #include "FakeWindowing.h"
-#include "tray/cSysTray.h"
+#include "tray/TrayIcon.h"
 
 namespace glance {
 namespace {
@@ -60,30 +60,30 @@ protected:
     FakeWindowing windowing{failures};
     ObservingShell shell{failures, windowing};
     BoundedLoop loop{failures};
-    cSysTray tray{shell, windowing, loop, kForm, kFace};
+    TrayIcon tray{shell, windowing, loop, kForm, kFace};
     std::vector<std::string> events;
     std::vector<std::string> changes;
 
     void SetUp() override {
-        tray.MouseMove = [this](std::int32_t id) { events.push_back("Move " + std::to_string(id)); };
-        tray.MouseDown = [this](std::int16_t b, std::int32_t id) { note("Down", b, id); };
-        tray.MouseUp = [this](std::int16_t b, std::int32_t id) { note("Up", b, id); };
-        tray.MouseDblClick = [this](std::int16_t b, std::int32_t id) { note("Dbl", b, id); };
-        tray.PropertyChanged = [this](std::string_view p) { changes.emplace_back(p); };
+        tray.onMouseMove = [this](std::int32_t id) { events.push_back("Move " + std::to_string(id)); };
+        tray.onMouseDown = [this](std::int16_t b, std::int32_t id) { note("Down", b, id); };
+        tray.onMouseUp = [this](std::int16_t b, std::int32_t id) { note("Up", b, id); };
+        tray.onMouseDoubleClick = [this](std::int16_t b, std::int32_t id) { note("Dbl", b, id); };
+        tray.onPropertyChanged = [this](std::string_view p) { changes.emplace_back(p); };
     }
     void note(const char* what, std::int16_t button, std::int32_t id) {
         events.push_back(std::string(what) + " " + std::to_string(button) + " " + std::to_string(id));
     }
     // The shell sends the icon's callback to the control's window.
     std::intptr_t callback(std::int32_t mouseMessage, std::uintptr_t id = 0) {
-        return windowing.send(tray.OwnerHwnd(), kCallback, id, mouseMessage);
+        return windowing.send(tray.window(), kCallback, id, mouseMessage);
     }
     const std::vector<FakeShell::IconRequest>& requests() { return shell.iconRequests; }
     // A zeroed record with the fields every request of this control carries.
     NotifyIconRecord base() const {
         NotifyIconRecord r{};
         r.cbSize = 488;
-        r.hWnd = static_cast<std::uint32_t>(tray.OwnerHwnd());
+        r.hWnd = static_cast<std::uint32_t>(tray.window());
         return r;
     }
 };
@@ -94,12 +94,12 @@ void expectSameRecord(const NotifyIconRecord& actual, const NotifyIconRecord& ex
 }
 
 TEST_F(Tray, EachOperationSendsExactlyItsMessageFlagsAndFields) {
-    tray.setTrayTip("Tip");
-    tray.setTrayIcon(kFace);
+    tray.setTip("Tip");
+    tray.setIcon(kFace);
     tray.setInTray(true);
-    tray.setTrayIcon(kOtherIcon);
-    tray.setTrayTip("New tip");
-    tray.ShowBalloon("Text", "Title", 0, false);
+    tray.setIcon(kOtherIcon);
+    tray.setTip("New tip");
+    tray.showBalloon("Text", "Title", 0, false);
     tray.setInTray(false);
 
     NotifyIconRecord add = base(), icon = base(), tip = base(), balloon = base(), remove = base();
@@ -134,21 +134,21 @@ TEST_F(Tray, AddCarriesOnlyTheTipAndIconThatAreSet) {
     for (const Case& c :
          {Case{"", {}, kNifMessage}, Case{"T", {}, kNifMessage | kNifTip},
           Case{"", kFace, kNifMessage | kNifIcon}, Case{"T", kFace, kNifMessage | kNifIcon | kNifTip}}) {
-        cSysTray t(shell, windowing, loop, kForm, kFace);
-        t.setTrayTip(c.tip);
-        t.setTrayIcon(c.icon);
+        TrayIcon t(shell, windowing, loop, kForm, kFace);
+        t.setTip(c.tip);
+        t.setIcon(c.icon);
         t.setInTray(true);
         EXPECT_EQ(shell.iconRequests.back().record.uFlags, c.flags) << "tip '" << c.tip << "'";
-        EXPECT_EQ(t.TrayTip(), c.tip);
+        EXPECT_EQ(t.tip(), c.tip);
     }
 }
 
 TEST_F(Tray, TipAndIconSetOutsideTheTrayAreOnlyStoredAndUsedByTheNextAdd) {
-    tray.setTrayTip("Stored");
-    tray.setTrayIcon(kOtherIcon);
+    tray.setTip("Stored");
+    tray.setIcon(kOtherIcon);
     EXPECT_TRUE(requests().empty());
-    EXPECT_EQ(tray.TrayIcon(), kOtherIcon);
-    EXPECT_EQ(tray.FacePicture(), kOtherIcon);
+    EXPECT_EQ(tray.icon(), kOtherIcon);
+    EXPECT_EQ(tray.facePicture(), kOtherIcon);
 
     tray.setInTray(true);
     ASSERT_EQ(requests().size(), 1u);
@@ -165,9 +165,9 @@ TEST_F(Tray, SettingInTrayToItsCurrentValueSendsAndReportsNothing) {
 }
 
 TEST_F(Tray, EmptyTipWhileInTheTrayIsSentAndClearsTheTooltip) {
-    tray.setTrayTip("Tip");
+    tray.setTip("Tip");
     tray.setInTray(true);
-    tray.setTrayTip("");
+    tray.setTip("");
     EXPECT_EQ(requests().back().record.uFlags, kNifTip);
     EXPECT_EQ(requests().back().record.szTip[0], '\0');
 }
@@ -175,7 +175,7 @@ TEST_F(Tray, EmptyTipWhileInTheTrayIsSentAndClearsTheTooltip) {
 TEST_F(Tray, TipIsCutToTheFieldLessOneAndPaddedWithBlanks) {
     for (std::size_t length : {1u, 127u, 128u, 300u}) {
         tray.setInTray(false);
-        tray.setTrayTip(std::string(length, 'x'));
+        tray.setTip(std::string(length, 'x'));
         tray.setInTray(true);
         const auto& tip = requests().back().record.szTip;
         const std::size_t kept = std::min<std::size_t>(length, 127);
@@ -189,19 +189,19 @@ TEST_F(Tray, PicturesThatAreNotIconsAreIgnoredWithoutError) {
     changes.clear();
     for (Picture p : {Picture{}, Picture{Picture::None, 5}, Picture{Picture::Bitmap, 5},
                       Picture{Picture::Metafile, 5}, Picture{Picture::EnhancedMetafile, 5}})
-        tray.setTrayIcon(p);
+        tray.setIcon(p);
     EXPECT_EQ(requests().size(), 1u);
     EXPECT_TRUE(changes.empty());
-    EXPECT_TRUE(tray.TrayIcon().empty());
+    EXPECT_TRUE(tray.icon().empty());
 }
 
 TEST_F(Tray, HookIsInPlaceBeforeTheAddAndUntilAfterTheDelete) {
     tray.setInTray(true);
-    const auto& window = windowing.windows.at(tray.OwnerHwnd());
+    const auto& window = windowing.windows.at(tray.window());
     EXPECT_EQ(window.userData, reinterpret_cast<std::intptr_t>(&tray));
     tray.setInTray(false);
     EXPECT_EQ(shell.hookedAtRequest, (std::vector<bool>{true, true}));
-    EXPECT_EQ(window.proc, FakeWindowing::ownProcAddress(tray.OwnerHwnd()));
+    EXPECT_EQ(window.proc, FakeWindowing::ownProcAddress(tray.window()));
     EXPECT_EQ(window.owner, kForm);
 }
 
@@ -225,9 +225,9 @@ TEST_F(Tray, CallbackMessagesRaiseTheirEventsWithTheIconId) {
 
 TEST_F(Tray, HookPassesEveryMessageOnAndReturnsTheReplacedProceduresResult) {
     tray.setInTray(true);
-    auto& window = windowing.windows.at(tray.OwnerHwnd());
+    auto& window = windowing.windows.at(tray.window());
     window.ownProcResult = 42;
-    EXPECT_EQ(windowing.send(tray.OwnerHwnd(), 0x0010, 0, 0), 42);
+    EXPECT_EQ(windowing.send(tray.window(), 0x0010, 0, 0), 42);
     EXPECT_EQ(callback(514), 42);
     EXPECT_EQ(window.ownProcMessages, (std::vector<std::uint32_t>{0x0010, kCallback}));
     EXPECT_EQ(events, std::vector<std::string>{"Up 1 0"});
@@ -235,28 +235,28 @@ TEST_F(Tray, HookPassesEveryMessageOnAndReturnsTheReplacedProceduresResult) {
 
 TEST_F(Tray, TaskbarRestartAddsTheIconAgainWithItsCurrentPictureAndTip) {
     const std::uint32_t taskbarCreated = windowing.registerWindowMessage("TaskbarCreated");
-    tray.setTrayIcon(kFace);
+    tray.setIcon(kFace);
     tray.setInTray(true);
-    tray.setTrayTip("Later tip");
-    windowing.send(tray.OwnerHwnd(), taskbarCreated, 0, 0);
+    tray.setTip("Later tip");
+    windowing.send(tray.window(), taskbarCreated, 0, 0);
     ASSERT_EQ(requests().size(), 3u);
     EXPECT_EQ(requests()[2].message, kNimAdd);
     EXPECT_EQ(requests()[2].record.uFlags, kNifMessage | kNifIcon | kNifTip);
     EXPECT_EQ(text(requests()[2].record.szTip), "Later tip");
     EXPECT_EQ(requests()[2].record.hIcon, 0x1111u);
-    EXPECT_EQ(windowing.windows.at(tray.OwnerHwnd()).ownProcMessages.back(), taskbarCreated);
+    EXPECT_EQ(windowing.windows.at(tray.window()).ownProcMessages.back(), taskbarCreated);
 
     tray.setInTray(false);
-    windowing.send(tray.OwnerHwnd(), taskbarCreated, 0, 0);
+    windowing.send(tray.window(), taskbarCreated, 0, 0);
     EXPECT_EQ(requests().back().message, kNimDelete);
 }
 
 TEST_F(Tray, ShowOnceBalloonIsShownOncePerInstanceWhileOthersAlwaysShow) {
     tray.setInTray(true);
-    tray.ShowBalloon("a", "t", 0, true);
-    tray.ShowBalloon("b", "t", 0, true);
-    tray.ShowBalloon("c", "t", 0, false);
-    tray.ShowBalloon("d", "t", 0, true);
+    tray.showBalloon("a", "t", 0, true);
+    tray.showBalloon("b", "t", 0, true);
+    tray.showBalloon("c", "t", 0, false);
+    tray.showBalloon("d", "t", 0, true);
     std::vector<std::string> shown;
     for (const auto& r : requests())
         if (r.record.uFlags == kNifInfo) shown.push_back(text(r.record.szInfo));
@@ -266,7 +266,7 @@ TEST_F(Tray, ShowOnceBalloonIsShownOncePerInstanceWhileOthersAlwaysShow) {
 TEST_F(Tray, BalloonWithoutTimerReturnsAtOnceAndLeavesTheBalloonToTheShell) {
     tray.setInTray(true);
     for (std::int32_t timer : {0, -5}) {
-        tray.ShowBalloon("x", "t", timer, false);
+        tray.showBalloon("x", "t", timer, false);
         EXPECT_EQ(requests().back().record.uTimeout, 0u);
     }
     EXPECT_EQ(requests().size(), 3u);
@@ -279,7 +279,7 @@ TEST_F(Tray, ShellsCloseReportEndsTheWaitAtOnceWithNoRemovalRequest) {
     for (std::int32_t report : {1027, 1028, 1029}) {
         const double start = loop.now();
         loop.postAt(start + 1.5, [this, report] { callback(report); });
-        tray.ShowBalloon("x", "t", 5, false);
+        tray.showBalloon("x", "t", 5, false);
         EXPECT_DOUBLE_EQ(loop.now(), start + 1.5) << report;
         EXPECT_EQ(requests().back().record.uTimeout, 5000u);
         EXPECT_NE(requests().back().record.szInfo[0], '\0') << report;
@@ -289,7 +289,7 @@ TEST_F(Tray, ShellsCloseReportEndsTheWaitAtOnceWithNoRemovalRequest) {
 TEST_F(Tray, BalloonStillOpenWhenTimeIsUpIsRemovedByAnEmptyBalloon) {
     tray.setInTray(true);
     loop.postAt(2, [this] { callback(517); });
-    tray.ShowBalloon("x", "t", 5, false);
+    tray.showBalloon("x", "t", 5, false);
     EXPECT_DOUBLE_EQ(loop.now(), 5);
     EXPECT_EQ(events, std::vector<std::string>{"Up 2 0"});  // other events run during the wait
     EXPECT_LE(loop.doEventsCalls, 4);                       // it sleeps between messages
@@ -307,21 +307,21 @@ TEST_F(Tray, BalloonStillOpenWhenTimeIsUpIsRemovedByAnEmptyBalloon) {
 TEST_F(Tray, TimerOverflowingInMillisecondsFailsBeforeAnythingIsSent) {
     tray.setInTray(true);
     try {
-        tray.ShowBalloon("x", "t", 2147484, true);
+        tray.showBalloon("x", "t", 2147484, true);
         FAIL() << "no overflow";
     } catch (const PlatformError& e) {
         EXPECT_EQ(e.description(), errtext::kOverflow);
     }
     EXPECT_EQ(requests().size(), 1u);
-    tray.ShowBalloon("x", "t", 0, true);  // the failed call did not count as shown
+    tray.showBalloon("x", "t", 0, true);  // the failed call did not count as shown
     EXPECT_EQ(requests().size(), 2u);
 }
 
 TEST_F(Tray, DestructionInTheTrayRemovesTheIconAndTheWindow) {
     WindowHandle window;
     {
-        cSysTray t(shell, windowing, loop, kForm, kFace);
-        window = t.OwnerHwnd();
+        TrayIcon t(shell, windowing, loop, kForm, kFace);
+        window = t.window();
         t.setInTray(true);
     }
     EXPECT_EQ(requests().back().message, kNimDelete);
@@ -329,10 +329,10 @@ TEST_F(Tray, DestructionInTheTrayRemovesTheIconAndTheWindow) {
 }
 
 TEST_F(Tray, NewInstanceGetsTheDefaultTipAndItsFaceAndStaysOutOfTheTray) {
-    tray.InitProperties();
-    EXPECT_EQ(tray.TrayTip(), "Telnet Server");
-    EXPECT_EQ(tray.TrayIcon(), kFace);
-    EXPECT_FALSE(tray.InTray());
+    tray.initProperties();
+    EXPECT_EQ(tray.tip(), "Telnet Server");
+    EXPECT_EQ(tray.icon(), kFace);
+    EXPECT_FALSE(tray.inTray());
     EXPECT_TRUE(requests().empty());
 }
 
@@ -341,7 +341,7 @@ TEST_F(Tray, StoredInTrayIsLoadedFirstSoPictureAndTipFollowAsModifies) {
     bag.write("TrayTip", std::string("Stored tip"));
     bag.write("TrayIcon", kOtherIcon);
     bag.write("InTray", true);
-    tray.ReadProperties(bag);
+    tray.readProperties(bag);
     ASSERT_EQ(requests().size(), 3u);
     EXPECT_EQ(requests()[0].record.uFlags, kNifMessage);
     EXPECT_EQ(requests()[1].record.uFlags, kNifIcon);
@@ -349,16 +349,16 @@ TEST_F(Tray, StoredInTrayIsLoadedFirstSoPictureAndTipFollowAsModifies) {
     EXPECT_EQ(changes, (std::vector<std::string>{"InTray", "TrayIcon", "TrayTip"}));
 
     PropertyBag saved;
-    tray.WriteProperties(saved);
+    tray.writeProperties(saved);
     EXPECT_EQ(saved.keys(), (std::vector<std::string>{"InTray", "TrayIcon", "TrayTip"}));
     EXPECT_EQ(saved.read<std::string>("TrayTip", ""), "Stored tip");
     EXPECT_EQ(saved.read<Picture>("TrayIcon", {}), kOtherIcon);
 }
 
 TEST_F(Tray, KeepsItsSizeWhateverTheContainerAsks) {
-    tray.Resize(3000, 90);
-    EXPECT_EQ(tray.Width(), 510);
-    EXPECT_EQ(tray.Height(), 510);
+    tray.resize(3000, 90);
+    EXPECT_EQ(tray.width(), 510);
+    EXPECT_EQ(tray.height(), 510);
 }
 
 }  // namespace

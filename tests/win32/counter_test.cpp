@@ -9,7 +9,7 @@
 
 #include "engine/DesktopCounter.h"
 #include "engine/RefreshEngine.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Shell.h"
@@ -167,13 +167,13 @@ TEST(DesktopCounter, CountsBothRealFoldersAndSurvivesAMissingAllUsersDesktop) {
     shell.user = user.path();
     shell.common = common.path();
     Win32FileSystem files;
-    EXPECT_EQ(CountDesktopItems(shell, files), 6);
+    EXPECT_EQ(countDesktopItems(shell, files), 6);
 
     shell.common = common.path() + L"-gone";
-    EXPECT_EQ(CountDesktopItems(shell, files), 5);
+    EXPECT_EQ(countDesktopItems(shell, files), 5);
 
     shell.user = user.path() + L"-gone";
-    EXPECT_EQ(CountDesktopItems(shell, files), 0);
+    EXPECT_EQ(countDesktopItems(shell, files), 0);
 }
 
 // What the shell itself gives for a folder id, through the wide API.
@@ -196,8 +196,8 @@ TEST(Win32Shell, RawPathIsThePathANulAndSpacesTo512Characters) {
         EXPECT_EQ(raw.find_first_not_of(L' ', expected.size() + 1), std::wstring::npos);
     }
     Win32Shell shell;
-    EXPECT_EQ(GetUserDesktopPath(shell), ShellPath(kFolderUserDesktop) + L"\\");
-    EXPECT_EQ(GetCommonDesktopPath(shell), ShellPath(kFolderCommonDesktop) + L"\\");
+    EXPECT_EQ(userDesktopPath(shell), ShellPath(kFolderUserDesktop) + L"\\");
+    EXPECT_EQ(commonDesktopPath(shell), ShellPath(kFolderCommonDesktop) + L"\\");
 }
 
 TEST(Win32Shell, FolderIdTheShellCannotGiveIsTheEmptyText) {
@@ -279,11 +279,11 @@ TEST(MovedDesktop, IsFoundAndCountedByAFreshProcess) {
     if (!GetEnvironmentVariableW(kMovedDesktopVariable, expected, 1024))
         GTEST_SKIP() << "run by the test above";
     Win32Shell shell;
-    ASSERT_EQ(GetUserDesktopPath(shell), std::wstring(expected) + L"\\");
+    ASSERT_EQ(userDesktopPath(shell), std::wstring(expected) + L"\\");
     Win32FileSystem files;
     auto counter = files.createCounter();
-    const std::wstring common = GetCommonDesktopPath(shell);
-    EXPECT_EQ(CountDesktopItems(shell, files),
+    const std::wstring common = commonDesktopPath(shell);
+    EXPECT_EQ(countDesktopItems(shell, files),
               3 + counter->fileCount(common) + counter->subfolderCount(common));
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Settings.h"
 #include "platform/win32/Win32System.h"

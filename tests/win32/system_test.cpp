@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/HandlerErrors.h"
+#include "core/HandlerErrors.h"
 #include "engine/RefreshEngine.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Settings.h"
 #include "platform/win32/Win32Shell.h"
@@ -79,7 +79,7 @@ TEST(Win32System, MessageBoxShowsTextAndTitleAndReturnsTheButton) {
         std::string shownTitle;
         std::uint32_t style;
     };
-    const std::string text = HandlerErrorMessage(tag::kTimerTick, 106, errtext::kInvalidCall);
+    const std::string text = handlerErrorMessage(tag::kTick, 106, errtext::kInvalidCall);
     const std::vector<Case> cases = {{std::string(kErrorBoxTitle), "Application Error", kErrorBoxStyle},
                                      {std::nullopt, "Glance Box Test Title", MB_ICONINFORMATION}};
     for (const auto& c : cases) {

@@ -12,7 +12,7 @@
 #include "platform/win32/Win32Loop.h"
 #include "platform/win32/Win32Shell.h"
 #include "platform/win32/Win32Windowing.h"
-#include "tray/cSysTray.h"
+#include "tray/TrayIcon.h"
 
 namespace glance {
 namespace {
@@ -53,7 +53,7 @@ TEST(NotifyIconRecordLayout, MatchesTheSystemsRecordInTheShell5Layout) {
 std::vector<UINT> replacedProcMessages;
 constexpr LRESULT kReplacedResult = 0x5A5A;
 LRESULT CALLBACK replacedProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_APP + 1 || message == mSysTray::TrayCallbackMessage) {
+    if (message == WM_APP + 1 || message == kTrayCallbackMessage) {
         replacedProcMessages.push_back(message);
         return kReplacedResult;
     }
@@ -69,25 +69,25 @@ protected:
 };
 
 TEST_F(RealTray, HookHandsTheCallbackToTheControlAndEveryMessageToTheReplacedProcedure) {
-    cSysTray tray(shell, windowing, loop, 0, icon);
-    const HWND window = reinterpret_cast<HWND>(tray.OwnerHwnd());
+    TrayIcon tray(shell, windowing, loop, 0, icon);
+    const HWND window = reinterpret_cast<HWND>(tray.window());
     const LONG_PTR replaced =
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&replacedProc));
     ASSERT_NE(replaced, 0);
     std::vector<int> ups;
-    tray.MouseUp = [&](std::int16_t button, std::int32_t) { ups.push_back(button); };
+    tray.onMouseUp = [&](std::int16_t button, std::int32_t) { ups.push_back(button); };
     replacedProcMessages.clear();
 
     tray.setInTray(true);
     EXPECT_EQ(GetWindowLongPtrA(window, GWLP_USERDATA), reinterpret_cast<LONG_PTR>(&tray));
     EXPECT_EQ(SendMessageA(window, WM_APP + 1, 0, 0), kReplacedResult);
-    EXPECT_EQ(SendMessageA(window, mSysTray::TrayCallbackMessage, 0, WM_RBUTTONUP), kReplacedResult);
+    EXPECT_EQ(SendMessageA(window, kTrayCallbackMessage, 0, WM_RBUTTONUP), kReplacedResult);
     EXPECT_EQ(ups, std::vector<int>{2});
-    EXPECT_EQ(replacedProcMessages, (std::vector<UINT>{WM_APP + 1, mSysTray::TrayCallbackMessage}));
+    EXPECT_EQ(replacedProcMessages, (std::vector<UINT>{WM_APP + 1, kTrayCallbackMessage}));
 
     tray.setInTray(false);
     EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&replacedProc));
-    SendMessageA(window, mSysTray::TrayCallbackMessage, 0, WM_LBUTTONUP);
+    SendMessageA(window, kTrayCallbackMessage, 0, WM_LBUTTONUP);
     EXPECT_EQ(ups, std::vector<int>{2});
 }
 
@@ -95,8 +95,8 @@ TEST_F(RealTray, ControlWindowIsAHiddenPopupOwnedByTheForm) {
     const HWND form = CreateWindowExW(0, L"STATIC", L"form", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
                                       nullptr, nullptr, nullptr);
     {
-        cSysTray tray(shell, windowing, loop, reinterpret_cast<WindowHandle>(form), icon);
-        const HWND window = reinterpret_cast<HWND>(tray.OwnerHwnd());
+        TrayIcon tray(shell, windowing, loop, reinterpret_cast<WindowHandle>(form), icon);
+        const HWND window = reinterpret_cast<HWND>(tray.window());
         EXPECT_EQ(GetWindow(window, GW_OWNER), form);
         EXPECT_FALSE(IsWindowVisible(window));
         EXPECT_TRUE(GetWindowLongW(window, GWL_STYLE) & WS_POPUP);
@@ -113,24 +113,24 @@ bool shellHasIcon(HWND window) {
 }
 
 TEST_F(RealTray, ShellKeepsTheIconFromAddUntilDelete) {
-    cSysTray tray(shell, windowing, loop, 0, icon);
-    const HWND window = reinterpret_cast<HWND>(tray.OwnerHwnd());
-    tray.setTrayIcon(icon);
-    tray.setTrayTip("Round trip");
+    TrayIcon tray(shell, windowing, loop, 0, icon);
+    const HWND window = reinterpret_cast<HWND>(tray.window());
+    tray.setIcon(icon);
+    tray.setTip("Round trip");
     EXPECT_FALSE(shellHasIcon(window));
     tray.setInTray(true);
     EXPECT_TRUE(shellHasIcon(window));
-    tray.setTrayTip("Changed tip");
-    tray.ShowBalloon("Text", "Title", 0, false);
+    tray.setTip("Changed tip");
+    tray.showBalloon("Text", "Title", 0, false);
     EXPECT_TRUE(shellHasIcon(window));
     tray.setInTray(false);
     EXPECT_FALSE(shellHasIcon(window));
 }
 
 TEST_F(RealTray, IconLostWithTheTaskbarComesBackOnItsRestartBroadcast) {
-    cSysTray tray(shell, windowing, loop, 0, icon);
-    const HWND window = reinterpret_cast<HWND>(tray.OwnerHwnd());
-    tray.setTrayIcon(icon);
+    TrayIcon tray(shell, windowing, loop, 0, icon);
+    const HWND window = reinterpret_cast<HWND>(tray.window());
+    tray.setIcon(icon);
     tray.setInTray(true);
     NOTIFYICONDATAA lost{};
     lost.cbSize = NOTIFYICONDATAA_V2_SIZE;

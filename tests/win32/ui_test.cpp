@@ -13,32 +13,31 @@
 #include <string>
 #include <vector>
 
-#include "platform/Error.h"
+#include "core/Error.h"
+#include "ControlNames.h"
 #include "platform/win32/Win32PushButton.h"
 #include "platform/win32/Win32Ui.h"
-#include "platform/win32/Win32UiMainWindow.h"
-#include "ui/Form1Layout.h"
+#include "platform/win32/Win32Window.h"
+#include "ui/MainWindowLayout.h"
 
 namespace glance::win32 {
 namespace {
 
-struct Recorder : FormEvents {
+struct Recorder : WindowEvents {
     std::vector<std::string> events;
-    std::function<void(std::string_view)> clicked;
+    std::function<void(ControlId)> clicked;
     std::function<void()> resized;
     void onQueryUnload() override { events.push_back("QueryUnload"); }
     void onResize() override {
         events.push_back("Resize");
         if (resized) resized();
     }
-    void onMouseMove(std::string_view control) override {
-        events.push_back("MouseMove " + std::string(control));
-    }
-    void onClick(std::string_view control) override {
-        events.push_back("Click " + std::string(control));
+    void onMouseMove(ControlId control) override { events.push_back("MouseMove " + controlName(control)); }
+    void onClick(ControlId control) override {
+        events.push_back("Click " + controlName(control));
         if (clicked) clicked(control);
     }
-    void onTimer(std::string_view timer) override { events.push_back("Timer " + std::string(timer)); }
+    void onTimer(ControlId timer) override { events.push_back("Timer " + controlName(timer)); }
     int count(const std::string& event) const {
         return static_cast<int>(std::count(events.begin(), events.end(), event));
     }
@@ -88,10 +87,10 @@ RECT placeInParent(HWND child) {
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        window = std::make_unique<Win32MainWindow>(Form1Layout(), events);
+        window = std::make_unique<Win32Window>(mainWindowLayout(), events);
         hwnd = window->window();
     }
-    HWND control(const char* name) const { return window->controlWindow(name); }
+    HWND control(ControlId id) const { return window->controlWindow(id); }
     HCURSOR cursorOver(HWND target) {
         SetCursor(nullptr);
         SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target),
@@ -100,7 +99,7 @@ protected:
     }
 
     Recorder events;
-    std::unique_ptr<Win32MainWindow> window;
+    std::unique_ptr<Win32Window> window;
     HWND hwnd = nullptr;
 };
 
@@ -120,16 +119,16 @@ TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThemAt96Dpi) {
     EXPECT_EQ(client.bottom, 168);
 
     struct Case {
-        const char* name;
+        ControlId name;
         RECT expected;
     };
     const Case cases[] = {
-        {"PushButton1", {8, 8, 528, 35}},   {"Frame3", {8, 42, 528, 91}},
-        {"Check3", {24, 62, 278, 81}},      {"Check8", {288, 62, 428, 81}},
-        {"PushButton4", {8, 99, 528, 126}}, {"PushButton2", {8, 133, 528, 160}},
+        {ControlId::HelpButton, {8, 8, 528, 35}},   {ControlId::OptionsFrame, {8, 42, 528, 91}},
+        {ControlId::StartWithWindowsBox, {24, 62, 278, 81}},      {ControlId::StartInTrayBox, {288, 62, 428, 81}},
+        {ControlId::SwitchButton, {8, 99, 528, 126}}, {ControlId::RefreshNowButton, {8, 133, 528, 160}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(controlName(c.name));
         ASSERT_NE(control(c.name), nullptr);
         const RECT actual = placeInParent(control(c.name));
         EXPECT_EQ(actual.left, c.expected.left);
@@ -140,7 +139,7 @@ TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThemAt96Dpi) {
 }
 
 TEST(MainWindowLayout, ScalesEveryLengthWithTheDpi) {
-    const FormLayout& form = Form1Layout();
+    const WindowLayout& form = mainWindowLayout();
     struct Case {
         int dpi;
         SIZE client;
@@ -153,17 +152,17 @@ TEST(MainWindowLayout, ScalesEveryLengthWithTheDpi) {
         {144, {804, 252}, {12, 12, 792, 53}, {432, 93, 642, 122}},
         {192, {1072, 336}, {16, 16, 1056, 70}, {576, 124, 856, 162}},
     };
-    auto find = [&](const char* name) {
+    auto find = [&](ControlId id) {
         return *std::find_if(form.controls.begin(), form.controls.end(),
-                             [&](const ControlLayout& c) { return c.name == name; });
+                             [&](const ControlLayout& c) { return c.id == id; });
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dpi);
         const SIZE client = clientPixelSize(form, c.dpi);
         EXPECT_EQ(client.cx, c.client.cx);
         EXPECT_EQ(client.cy, c.client.cy);
-        const RECT button = controlPixelRect(form, find("PushButton1"), c.dpi);
-        const RECT check = controlPixelRect(form, find("Check8"), c.dpi);
+        const RECT button = controlPixelRect(form, find(ControlId::HelpButton), c.dpi);
+        const RECT check = controlPixelRect(form, find(ControlId::StartInTrayBox), c.dpi);
         EXPECT_EQ((std::vector<LONG>{button.left, button.top, button.right, button.bottom}),
                   (std::vector<LONG>{c.button1.left, c.button1.top, c.button1.right, c.button1.bottom}));
         EXPECT_EQ((std::vector<LONG>{check.left, check.top, check.right, check.bottom}),
@@ -173,12 +172,12 @@ TEST(MainWindowLayout, ScalesEveryLengthWithTheDpi) {
 
 TEST_F(MainWindowTest, FontsAreSizedInPointsAtTheWindowDpi) {
     struct Case {
-        const char* name;
+        ControlId name;
         int centipoints;  // 9 pt for the frame and check boxes, 11.25 pt for the buttons
     };
-    const Case cases[] = {{"Check3", 900}, {"Frame3", 900}, {"PushButton1", 1125}};
+    const Case cases[] = {{ControlId::StartWithWindowsBox, 900}, {ControlId::OptionsFrame, 900}, {ControlId::HelpButton, 1125}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(controlName(c.name));
         auto font = reinterpret_cast<HFONT>(SendMessageW(control(c.name), WM_GETFONT, 0, 0));
         ASSERT_NE(font, nullptr);
         LOGFONTW log{};
@@ -200,17 +199,17 @@ TEST_F(MainWindowTest, FontsAreSizedInPointsAtTheWindowDpi) {
 
 TEST_F(MainWindowTest, CaptionsReadBackExactlyAndAreTheWindowText) {
     struct Case {
-        const char* name;
+        ControlId name;
         std::string caption;
     };
     const Case cases[] = {
-        {"PushButton4", "Turn Off"},
-        {"PushButton4", "Turn On"},
-        {"PushButton2", "Update Icons On Desktop Now (Test)"},
-        {"PushButton1",
+        {ControlId::SwitchButton, "Turn Off"},
+        {ControlId::SwitchButton, "Turn On"},
+        {ControlId::RefreshNowButton, "Update Icons On Desktop Now (Test)"},
+        {ControlId::HelpButton,
          "Gr\xC3\xB6\xC3\x9F"
          "e \xD0\x9F\xD1\x83\xD1\x81\xD0\xBA"},  // UTF-8 beyond ASCII
-        {"PushButton1", ""},
+        {ControlId::HelpButton, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.caption);
@@ -219,8 +218,8 @@ TEST_F(MainWindowTest, CaptionsReadBackExactlyAndAreTheWindowText) {
         // What a screen reader announces.
         EXPECT_EQ(windowText(control(c.name)), widenUtf8(c.caption));
     }
-    EXPECT_EQ(windowText(control("Frame3")), L"Startup Options");
-    EXPECT_EQ(windowText(control("Check3")), L"Load this software on Windows startup");
+    EXPECT_EQ(windowText(control(ControlId::OptionsFrame)), L"Startup Options");
+    EXPECT_EQ(windowText(control(ControlId::StartWithWindowsBox)), L"Load this software on Windows startup");
     window->setCaption("Lumenfold Live Shell Glance Refresher Utility");
     EXPECT_EQ(window->caption(), "Lumenfold Live Shell Glance Refresher Utility");
     EXPECT_EQ(windowText(hwnd), L"Lumenfold Live Shell Glance Refresher Utility");
@@ -228,18 +227,18 @@ TEST_F(MainWindowTest, CaptionsReadBackExactlyAndAreTheWindowText) {
 
 TEST_F(MainWindowTest, TabMovesThroughTheControlsInTheDesignedOrder) {
     window->show();
-    const char* order[] = {"Check3", "Check8", "PushButton4", "PushButton2", "PushButton1", "Check3"};
+    const ControlId order[] = {ControlId::StartWithWindowsBox, ControlId::StartInTrayBox, ControlId::SwitchButton, ControlId::RefreshNowButton, ControlId::HelpButton, ControlId::StartWithWindowsBox};
     SetFocus(control(order[0]));
     for (std::size_t i = 1; i < std::size(order); ++i) {
-        SCOPED_TRACE(order[i]);
+        SCOPED_TRACE(controlName(order[i]));
         // The key as it arrives at the focused control, with no dialog
         // manager in the loop.
         SendMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
         EXPECT_EQ(GetFocus(), control(order[i]));
     }
     // The frame takes no focus and lies below the controls it holds.
-    EXPECT_EQ(GetWindowLongPtrW(control("Frame3"), GWL_STYLE) & WS_TABSTOP, 0);
-    EXPECT_EQ(GetWindow(control("Frame3"), GW_HWNDNEXT), nullptr);
+    EXPECT_EQ(GetWindowLongPtrW(control(ControlId::OptionsFrame), GWL_STYLE) & WS_TABSTOP, 0);
+    EXPECT_EQ(GetWindow(control(ControlId::OptionsFrame), GW_HWNDNEXT), nullptr);
 }
 
 TEST_F(MainWindowTest, WindowCanBeMinimizedButNotMaximizedOrResized) {
@@ -252,16 +251,16 @@ TEST_F(MainWindowTest, WindowCanBeMinimizedButNotMaximizedOrResized) {
 
 TEST_F(MainWindowTest, CheckBoxTogglesBeforeItsClickEvent) {
     std::vector<int> seen;
-    events.clicked = [&](std::string_view) { seen.push_back(window->checkBox("Check3").value()); };
-    SendMessageW(control("Check3"), BM_CLICK, 0, 0);
-    SendMessageW(control("Check3"), BM_CLICK, 0, 0);
+    events.clicked = [&](ControlId) { seen.push_back(window->checkBox(ControlId::StartWithWindowsBox).value()); };
+    SendMessageW(control(ControlId::StartWithWindowsBox), BM_CLICK, 0, 0);
+    SendMessageW(control(ControlId::StartWithWindowsBox), BM_CLICK, 0, 0);
     EXPECT_EQ(seen, (std::vector<int>{1, 0}));
-    EXPECT_EQ(events.count("Click Check3"), 2);
+    EXPECT_EQ(events.count("Click startWithWindowsBox"), 2);
     // Setting the value in code is not a click.
-    window->checkBox("Check8").setValue(1);
-    EXPECT_EQ(window->checkBox("Check8").value(), 1);
-    EXPECT_EQ(events.count("Click Check8"), 0);
-    EXPECT_THROW(window->checkBox("Check8").setValue(3), PlatformError);
+    window->checkBox(ControlId::StartInTrayBox).setValue(1);
+    EXPECT_EQ(window->checkBox(ControlId::StartInTrayBox).value(), 1);
+    EXPECT_EQ(events.count("Click startInTrayBox"), 0);
+    EXPECT_THROW(window->checkBox(ControlId::StartInTrayBox).setValue(3), PlatformError);
 }
 
 TEST_F(MainWindowTest, PushButtonClicksOnceForEachWayOfPressingIt) {
@@ -275,7 +274,7 @@ TEST_F(MainWindowTest, PushButtonClicksOnceForEachWayOfPressingIt) {
         {"space", {{WM_KEYDOWN, VK_SPACE}, {WM_KEYUP, VK_SPACE}}},
         {"enter", {{WM_KEYDOWN, VK_RETURN}, {WM_KEYUP, VK_RETURN}}},
     };
-    HWND button = control("PushButton1");
+    HWND button = control(ControlId::HelpButton);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
         events.events.clear();
@@ -286,45 +285,45 @@ TEST_F(MainWindowTest, PushButtonClicksOnceForEachWayOfPressingIt) {
         }
         for (auto [message, key] : c.keys) SendMessageW(button, message, key, 0);
         pump(20);
-        EXPECT_EQ(events.events, (std::vector<std::string>{"Click PushButton1"}));
+        EXPECT_EQ(events.events, (std::vector<std::string>{"Click helpButton"}));
     }
 }
 
 TEST_F(MainWindowTest, SecondQuickPressOnAButtonIsAClickToo) {
     window->show();
-    HWND button = control("PushButton2");
+    HWND button = control(ControlId::RefreshNowButton);
     SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     SendMessageW(button, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-    EXPECT_EQ(events.count("Click PushButton2"), 2);
+    EXPECT_EQ(events.count("Click refreshNowButton"), 2);
 }
 
 TEST_F(MainWindowTest, ReleaseAwayFromTheButtonIsNoClick) {
     window->show();
-    HWND button = control("PushButton4");
+    HWND button = control(ControlId::SwitchButton);
     SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(button, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(5, 200));
     SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 200));
-    EXPECT_EQ(events.count("Click PushButton4"), 0);
+    EXPECT_EQ(events.count("Click switchButton"), 0);
 }
 
 TEST_F(MainWindowTest, EveryPointerMoveIsRaisedForTheControlUnderIt) {
     struct Case {
-        const char* target;  // null: the window's background
+        ControlId target;  // Window: the window's background
         std::string event;
     };
     const Case cases[] = {
-        {"PushButton1", "MouseMove PushButton1"},
-        {"PushButton4", "MouseMove PushButton4"},
-        {"PushButton2", "MouseMove PushButton2"},
-        {"Frame3", "MouseMove Frame3"},
-        {nullptr, "MouseMove Form1"},
+        {ControlId::HelpButton, "MouseMove helpButton"},
+        {ControlId::SwitchButton, "MouseMove switchButton"},
+        {ControlId::RefreshNowButton, "MouseMove refreshNowButton"},
+        {ControlId::OptionsFrame, "MouseMove optionsFrame"},
+        {ControlId::Window, "MouseMove window"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.event);
         events.events.clear();
-        HWND target = c.target != nullptr ? control(c.target) : hwnd;
+        HWND target = c.target != ControlId::Window ? control(c.target) : hwnd;
         for (int x = 1; x <= 3; ++x) SendMessageW(target, WM_MOUSEMOVE, 0, MAKELPARAM(x * 4, 4));
         EXPECT_EQ(events.events, (std::vector<std::string>(3, c.event)));
     }
@@ -333,15 +332,15 @@ TEST_F(MainWindowTest, EveryPointerMoveIsRaisedForTheControlUnderIt) {
 TEST_F(MainWindowTest, PointerOverTheFrameReachesTheFrameButNotUnderTheCheckBoxes) {
     window->show();
     pump(50);
-    auto windowAt = [&](const char* inside, int dx, int dy) {
+    auto windowAt = [&](ControlId inside, int dx, int dy) {
         RECT rect;
         GetWindowRect(control(inside), &rect);
         return WindowFromPoint(POINT{rect.left + dx, rect.top + dy});
     };
     // A plain group box lets the pointer through to the window behind it.
-    EXPECT_EQ(windowAt("Frame3", 4, 30), control("Frame3"));
-    EXPECT_EQ(windowAt("Check3", 5, 5), control("Check3"));
-    EXPECT_EQ(windowAt("Check8", 30, 5), control("Check8"));
+    EXPECT_EQ(windowAt(ControlId::OptionsFrame, 4, 30), control(ControlId::OptionsFrame));
+    EXPECT_EQ(windowAt(ControlId::StartWithWindowsBox, 5, 5), control(ControlId::StartWithWindowsBox));
+    EXPECT_EQ(windowAt(ControlId::StartInTrayBox, 30, 5), control(ControlId::StartInTrayBox));
 }
 
 TEST_F(MainWindowTest, PointerValueDecidesTheCursorOverTheWindowAndEveryControl) {
@@ -361,15 +360,15 @@ TEST_F(MainWindowTest, PointerValueDecidesTheCursorOverTheWindowAndEveryControl)
         {kPointerCustom, true, hand},
         {kPointerCustom, false, arrow},  // no picture loaded: the standard arrow
     };
-    const char* targets[] = {nullptr, "PushButton1", "PushButton4", "Frame3", "Check3", "Check8"};
+    const ControlId targets[] = {ControlId::Window, ControlId::HelpButton, ControlId::SwitchButton, ControlId::OptionsFrame, ControlId::StartWithWindowsBox, ControlId::StartInTrayBox};
     for (const Case& c : cases) {
         window->setMouseIcon(c.withPicture ? Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(hand)}
                                            : Picture{});
         window->setMousePointer(c.pointer);
         EXPECT_EQ(window->mousePointer(), c.pointer);
-        for (const char* target : targets) {
-            SCOPED_TRACE(std::to_string(c.pointer) + " over " + (target ? target : "Form1"));
-            EXPECT_EQ(cursorOver(target != nullptr ? control(target) : hwnd), c.expected);
+        for (ControlId target : targets) {
+            SCOPED_TRACE(std::to_string(c.pointer) + " over " + controlName(target));
+            EXPECT_EQ(cursorOver(target != ControlId::Window ? control(target) : hwnd), c.expected);
         }
     }
     window->setMouseIcon({});
@@ -377,27 +376,27 @@ TEST_F(MainWindowTest, PointerValueDecidesTheCursorOverTheWindowAndEveryControl)
 }
 
 TEST_F(MainWindowTest, TimerTicksOnlyWhileEnabledWithAnInterval) {
-    TimerControl& timer = window->timer("Timer1");
+    TimerControl& timer = window->timer(ControlId::RefreshTimer);
     EXPECT_EQ(timer.interval(), 0);
     EXPECT_TRUE(timer.enabled());
     pump(300);
-    EXPECT_EQ(events.count("Timer Timer1"), 0) << "interval 0 never ticks";
+    EXPECT_EQ(events.count("Timer refreshTimer"), 0) << "interval 0 never ticks";
 
     timer.setInterval(1000);
-    EXPECT_TRUE(pumpUntil([&] { return events.count("Timer Timer1") >= 1; }, 2500));
+    EXPECT_TRUE(pumpUntil([&] { return events.count("Timer refreshTimer") >= 1; }, 2500));
 
     timer.setInterval(50);
     timer.setEnabled(false);
     pump(250);
-    const int whileDisabled = events.count("Timer Timer1");
+    const int whileDisabled = events.count("Timer refreshTimer");
     pump(250);
-    EXPECT_EQ(events.count("Timer Timer1"), whileDisabled) << "a disabled timer stays silent";
+    EXPECT_EQ(events.count("Timer refreshTimer"), whileDisabled) << "a disabled timer stays silent";
 
     EXPECT_THROW(timer.setInterval(-1), PlatformError);
 }
 
 TEST_F(MainWindowTest, EnablingOrSettingTheIntervalStartsAFreshInterval) {
-    TimerControl& timer = window->timer("Timer1");
+    TimerControl& timer = window->timer(ControlId::RefreshTimer);
     struct Case {
         const char* what;
         std::function<void()> restart;
@@ -419,7 +418,7 @@ TEST_F(MainWindowTest, EnablingOrSettingTheIntervalStartsAFreshInterval) {
         pump(250);
         c.restart();
         const auto restarted = std::chrono::steady_clock::now();
-        ASSERT_TRUE(pumpUntil([&] { return events.count("Timer Timer1") >= 1; }, 2000));
+        ASSERT_TRUE(pumpUntil([&] { return events.count("Timer refreshTimer") >= 1; }, 2000));
         const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - restarted);
         // Without the restart the tick would come about 150 ms later.
@@ -488,14 +487,14 @@ TEST_F(MainWindowTest, ShowingAMinimizedWindowLetsTheResizeHandlerSeeIt) {
 
 TEST_F(MainWindowTest, BackColourBelongsToFramesAndCheckBoxesOnly) {
     struct Case {
-        const char* name;
+        ControlId name;
         bool hasBackColor;
     };
-    const Case cases[] = {{"Frame3", true},          {"Check3", true},        {"Check8", true},
-                          {"PushButton1", false},    {"Timer1", false},       {"cSysTray1", false},
-                          {"SkinFramework1", false}, {"NoSuchControl", false}};
+    const Case cases[] = {{ControlId::OptionsFrame, true},          {ControlId::StartWithWindowsBox, true},        {ControlId::StartInTrayBox, true},
+                          {ControlId::HelpButton, false},    {ControlId::RefreshTimer, false},       {ControlId::TrayIcon, false},
+                          {ControlId::SkinEngine, false}, {ControlId::Window, false}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(controlName(c.name));
         if (c.hasBackColor) {
             EXPECT_EQ(window->controlBackColor(c.name), kWhite);
             window->setControlBackColor(c.name, kSystemFace);
@@ -512,7 +511,7 @@ TEST_F(MainWindowTest, BackColourBelongsToFramesAndCheckBoxesOnly) {
 }
 
 TEST_F(MainWindowTest, CheckBoxesArePaintedWithTheirBackColour) {
-    auto brushColour = [&](const char* name) {
+    auto brushColour = [&](ControlId name) {
         HDC dc = GetDC(control(name));
         auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
             hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control(name))));
@@ -521,19 +520,19 @@ TEST_F(MainWindowTest, CheckBoxesArePaintedWithTheirBackColour) {
         GetObjectW(brush, sizeof(log), &log);
         return log.lbColor;
     };
-    EXPECT_EQ(brushColour("Check3"), RGB(255, 255, 255));
+    EXPECT_EQ(brushColour(ControlId::StartWithWindowsBox), RGB(255, 255, 255));
     window->applySkin(SkinColours{});
-    EXPECT_EQ(brushColour("Check3"), GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(brushColour("Check8"), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(brushColour(ControlId::StartWithWindowsBox), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(brushColour(ControlId::StartInTrayBox), GetSysColor(COLOR_BTNFACE));
     EXPECT_EQ(window->backColor(), kSystemFace);
 }
 
 TEST_F(MainWindowTest, ControlsAreListedWithTheirKindsInCreationOrder) {
     const auto list = window->controls();
-    ASSERT_EQ(list.size(), Form1Layout().controls.size());
+    ASSERT_EQ(list.size(), mainWindowLayout().controls.size());
     for (std::size_t i = 0; i < list.size(); ++i) {
-        EXPECT_EQ(list[i].first, Form1Layout().controls[i].name);
-        EXPECT_EQ(list[i].second, Form1Layout().controls[i].kind);
+        EXPECT_EQ(list[i].first, mainWindowLayout().controls[i].id);
+        EXPECT_EQ(list[i].second, mainWindowLayout().controls[i].kind);
     }
 }
 

@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32System.h"
 #include "platform/win32/Win32Text.h"

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/win32/Win32UiGraphics.h"
 
 namespace glance::win32 {
@@ -76,7 +76,7 @@ void Win32PushButton::draw(const DRAWITEMSTRUCT& item, COLORREF parentBack) cons
     UniqueMemoryDc dc(CreateCompatibleDC(item.hDC));
     UniqueHbitmap bitmap(CreateCompatibleBitmap(item.hDC, width, height));
     if (!dc || !bitmap) return;
-    const HGDIOBJ oldBitmap = SelectObject(dc.get(), bitmap.get());
+    const SelectedObject selectedBitmap(dc.get(), bitmap.get());
 
     const bool pressed = (item.itemState & ODS_SELECTED) != 0;
     const bool disabled = (item.itemState & ODS_DISABLED) != 0;
@@ -100,24 +100,22 @@ void Win32PushButton::draw(const DRAWITEMSTRUCT& item, COLORREF parentBack) cons
     // An inside-frame pen keeps a thick focus line within the button.
     UniqueGdiObject<HPEN> pen(CreatePen(PS_INSIDEFRAME, line, border));
     UniqueHbrush faceBrush(CreateSolidBrush(face));
-    const HGDIOBJ oldPen = SelectObject(dc.get(), pen.get());
-    const HGDIOBJ oldBrush = SelectObject(dc.get(), faceBrush.get());
-    RoundRect(dc.get(), 0, 0, width, height, radius, radius);
-    SelectObject(dc.get(), oldBrush);
-    SelectObject(dc.get(), oldPen);
+    {
+        const SelectedObject selectedPen(dc.get(), pen.get());
+        const SelectedObject selectedBrush(dc.get(), faceBrush.get());
+        RoundRect(dc.get(), 0, 0, width, height, radius, radius);
+    }
 
     const std::wstring text = widenUtf8(caption_);
-    const HGDIOBJ oldFont = SelectObject(dc.get(), font_.get());
+    const SelectedObject selectedFont(dc.get(), font_.get());
     SetBkMode(dc.get(), TRANSPARENT);
     SetTextColor(dc.get(), disabled ? GetSysColor(COLOR_GRAYTEXT) : resolveColour(look_.text));
     RECT textRect{line * 3, 0, width - line * 3, height};
     if (pressed) OffsetRect(&textRect, 0, scaleFrom96(1, dpi_));
     DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &textRect,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
-    SelectObject(dc.get(), oldFont);
 
     BitBlt(item.hDC, bounds.left, bounds.top, width, height, dc.get(), 0, 0, SRCCOPY);
-    SelectObject(dc.get(), oldBitmap);
 }
 
 void Win32PushButton::notifyClick() const {

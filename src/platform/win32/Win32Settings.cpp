@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Text.h"
 

@@ -5,7 +5,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Text.h"
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/win32/Win32Settings.h"
 #include "platform/win32/Win32Text.h"
 

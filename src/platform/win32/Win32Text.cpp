@@ -1,6 +1,6 @@
 #include "platform/win32/Win32Text.h"
 
-#include "platform/Error.h"
+#include "core/Error.h"
 
 namespace glance::win32 {
 

@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "../../../res/resource.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
-#include "platform/win32/Win32UiMainWindow.h"
+#include "platform/win32/Win32Window.h"
 
 namespace glance::win32 {
 
@@ -54,8 +54,8 @@ FileKind fileKind(const std::wstring& path) {
 Win32Ui::Win32Ui() : loaded_(std::make_unique<LoadedPictures>()) {}
 Win32Ui::~Win32Ui() = default;
 
-std::unique_ptr<MainWindow> Win32Ui::createMainWindow(const FormLayout& design, FormEvents& events) {
-    return std::make_unique<Win32MainWindow>(design, events);
+std::unique_ptr<Window> Win32Ui::createWindow(const WindowLayout& design, WindowEvents& events) {
+    return std::make_unique<Win32Window>(design, events);
 }
 
 Picture Win32Ui::programIcon() {

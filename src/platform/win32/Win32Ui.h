@@ -17,7 +17,7 @@ public:
     Win32Ui(const Win32Ui&) = delete;
     Win32Ui& operator=(const Win32Ui&) = delete;
 
-    std::unique_ptr<MainWindow> createMainWindow(const FormLayout& design, FormEvents& events) override;
+    std::unique_ptr<Window> createWindow(const WindowLayout& design, WindowEvents& events) override;
     Picture programIcon() override;
     Picture trayIcon() override;
     // Icons and cursors (.ico, .cur) and bitmaps (.bmp); the file's own header

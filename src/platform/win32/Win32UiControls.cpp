@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/win32/Win32PushButton.h"
 #include "platform/win32/Win32UiGraphics.h"
 
@@ -177,7 +177,7 @@ void Win32Frame::paint(HDC dc) const {
     UniqueHbrush back(CreateSolidBrush(back_));
     FillRect(dc, &area, back.get());
 
-    const HGDIOBJ oldFont = SelectObject(dc, font_);
+    const SelectedObject selectedFont(dc, font_);
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     SIZE textSize{};
@@ -188,11 +188,11 @@ void Win32Frame::paint(HDC dc) const {
     const int radius = scaleFrom96(6, dpi_);
     const int top = metrics.tmHeight / 2;
     UniqueGdiObject<HPEN> pen(CreatePen(PS_INSIDEFRAME, line, line_));
-    const HGDIOBJ oldPen = SelectObject(dc, pen.get());
-    const HGDIOBJ oldBrush = SelectObject(dc, back.get());
-    RoundRect(dc, area.left, area.top + top, area.right, area.bottom, radius, radius);
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
+    {
+        const SelectedObject selectedPen(dc, pen.get());
+        const SelectedObject selectedBrush(dc, back.get());
+        RoundRect(dc, area.left, area.top + top, area.right, area.bottom, radius, radius);
+    }
 
     if (!caption_.empty()) {
         const int indent = scaleFrom96(8, dpi_);
@@ -204,7 +204,6 @@ void Win32Frame::paint(HDC dc) const {
         SetTextColor(dc, IsWindowEnabled(window_.get()) ? text_ : GetSysColor(COLOR_GRAYTEXT));
         TextOutW(dc, gap.left + pad, gap.top, caption_.c_str(), static_cast<int>(caption_.size()));
     }
-    SelectObject(dc, oldFont);
 }
 
 // --- timer

@@ -58,6 +58,24 @@ private:
     HBRUSH shared_ = nullptr;
 };
 
+// Selects a GDI object into a device context for the owner's lifetime and
+// puts the one it replaced back on destruction, so painting code has no
+// restore paths of its own. Declare in the order of selection: the owners
+// restore in reverse.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    ~SelectedObject() {
+        if (previous_ != nullptr && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
 // Tab and Shift+Tab on a control: focus moves to the next or previous tab
 // stop of its parent, whether or not the message loop runs a dialog manager.
 void moveFocusOnTab(HWND control);

@@ -5,7 +5,7 @@
 #include <array>
 #include <utility>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/win32/Win32UiGraphics.h"
 
 namespace glance::win32 {

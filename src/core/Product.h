@@ -12,11 +12,4 @@ inline constexpr const char* kSupportEmail = "support@quillhaven.com";
 inline constexpr const char* kHomePageUrl = "https://www.quillhaven.com/";
 inline constexpr const char* kContactPageUrl = "https://www.quillhaven.com/contact";
 
-// Settings keys and switch values.
-inline constexpr const char* kKeyStartStopState = "StartStopState";
-inline constexpr const char* kKeyWindowsStartup = "Windows Startup";
-inline constexpr const char* kKeyMinimized = "Minimized";
-inline constexpr const char* kOn = "On";
-inline constexpr const char* kOff = "Off";
-
 }  // namespace glance

@@ -2,8 +2,8 @@
 // whose caption is its state, and the button that refreshes at once.
 #pragma once
 
+#include "app/Preferences.h"
 #include "engine/RefreshEngine.h"
-#include "platform/SettingsStore.h"
 #include "platform/System.h"
 #include "platform/Ui.h"
 
@@ -14,16 +14,16 @@ inline constexpr const char* kCaptionTurnOff = "Turn Off";
 inline constexpr std::int32_t kTickMilliseconds = 1000;
 
 struct RefreshSwitch {
-    ButtonControl& switchButton;  // PushButton4
-    TimerControl& timer;          // Timer1
+    ButtonControl& switchButton;
+    TimerControl& refreshTimer;
     RefreshEngine& engine;
-    SettingsStore& settings;
+    Preferences& preferences;
     System& system;
     MessageLoop& loop;
 
-    void Timer1_Timer();
-    void PushButton4_Click();
-    void PushButton2_Click();
+    void onTick();
+    void onSwitchClicked();
+    void onRefreshNowClicked();
 };
 
 }  // namespace glance

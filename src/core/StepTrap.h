@@ -2,7 +2,7 @@
 // the silent variant, only noted) and the handler goes on with the next step;
 // what the step did before it failed stays done.
 //
-//   StepTrap trap = StepTrap::reporting(system, tag::kTimerTick);
+//   StepTrap trap = StepTrap::reporting(system, tag::kTick);
 //   trap.step(104, [&] { timer.setEnabled(false); });
 //   if (trap.test(100, [&] { return caption() == "Turn On"; })) { ...branch... }
 #pragma once
@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/HandlerErrors.h"
-#include "platform/Error.h"
+#include "core/HandlerErrors.h"
+#include "core/Error.h"
 
 namespace glance {
 
@@ -27,10 +27,11 @@ public:
 
     // Shows each failure in the "Application Error" box with the handler's tag.
     // The tag is copied, so the trap never refers to a caller's temporary text.
-    static StepTrap reporting(System& system, std::string_view handlerTag) {
-        return StepTrap([&system, handlerTag = std::string(handlerTag)](std::int32_t label,
-                                                                        const std::string& description) {
-            ReportHandlerError(system, handlerTag, label, description);
+    template <class MessageBoxes>
+    static StepTrap reporting(MessageBoxes& boxes, std::string_view handlerTag) {
+        return StepTrap([&boxes, handlerTag = std::string(handlerTag)](std::int32_t label,
+                                                                       const std::string& description) {
+            reportHandlerError(boxes, handlerTag, label, description);
         });
     }
     // Notes failures without showing anything.

@@ -6,6 +6,6 @@
 
 namespace glance {
 
-const FormLayout& Form1Layout();
+const WindowLayout& mainWindowLayout();
 
 }  // namespace glance

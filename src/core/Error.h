@@ -1,4 +1,4 @@
-// The one error type of the platform layer: an operation that fails throws it
+// The one error type of the program: an operation that fails throws it
 // with the description text that the error message shows to the user.
 #pragma once
 

@@ -1,10 +1,10 @@
-#include "app/SkinFramework.h"
+#include "app/Skin.h"
 
 #include <algorithm>
 #include <cctype>
 #include <string_view>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/Types.h"
 
 namespace glance {
@@ -40,7 +40,7 @@ Colour parseColour(std::string_view v, int line) {
 
 }  // namespace
 
-SkinColours ParseSkin(const std::string& text) {
+SkinColours parseSkin(const std::string& text) {
     if (text.size() > kMaxSkinFile) throw PlatformError("Invalid skin file: larger than 64 KiB");
     SkinColours colours;
     bool inSection = false;
@@ -79,13 +79,13 @@ SkinColours ParseSkin(const std::string& text) {
     return colours;
 }
 
-void SkinFramework::call(int member, const std::vector<Argument>& arguments) {
+void ColourSkinEngine::call(int member, const std::vector<Argument>& arguments) {
     switch (member) {
     case kLoadSkin: {
         if (arguments.empty() || !std::holds_alternative<std::wstring>(arguments[0]))
             throw PlatformError(errtext::kInvalidCall);
         // The second argument names a section of a multi-skin file; our files hold one skin.
-        colours_ = ParseSkin(files_.readFile(std::get<std::wstring>(arguments[0])));
+        colours_ = parseSkin(files_.readFile(std::get<std::wstring>(arguments[0])));
         loaded_ = true;
         return;
     }
@@ -116,7 +116,7 @@ void SkinFramework::call(int member, const std::vector<Argument>& arguments) {
     }
 }
 
-std::int32_t SkinFramework::get(int member) {
+std::int32_t ColourSkinEngine::get(int member) {
     switch (member) {
     case kFlags:
         return flags_;
@@ -129,7 +129,7 @@ std::int32_t SkinFramework::get(int member) {
     }
 }
 
-void SkinFramework::put(int member, std::int32_t value) {
+void ColourSkinEngine::put(int member, std::int32_t value) {
     switch (member) {
     case kFlags:
         flags_ = value;
@@ -145,21 +145,21 @@ void SkinFramework::put(int member, std::int32_t value) {
     }
 }
 
-void ApplySkin(FileSystem& files, MainWindow& window, SkinEngine& skin) {
+void applySkinFile(FileSystem& files, Window& window, SkinEngine& skin) {
     const std::wstring path = files.programFolder() + L"\\x\\o.cjs";
     if (!files.plainFileExists(path)) return;
 
     window.setBackColor(kSystemFace);
-    for (const auto& [name, kind] : window.controls()) {
+    for (const auto& [id, kind] : window.controls()) {
         if (kind == ControlKind::OptionButton || kind == ControlKind::CheckBox ||
             kind == ControlKind::Frame || kind == ControlKind::Label)
-            window.setControlBackColor(name, kSystemFace);
+            window.setControlBackColor(id, kSystemFace);
     }
-    skin.call(SkinFramework::kLoadSkin, {path, std::wstring()});
-    skin.put(SkinFramework::kFlags, skin.get(SkinFramework::kFlags) | SkinFramework::kFlagEnabled);
-    skin.put(SkinFramework::kSkinButtons, kTrue);
-    skin.put(SkinFramework::kSkinFrame, kTrue);
-    skin.call(SkinFramework::kApplyWindow, {static_cast<std::int32_t>(window.handle())});
+    skin.call(ColourSkinEngine::kLoadSkin, {path, std::wstring()});
+    skin.put(ColourSkinEngine::kFlags, skin.get(ColourSkinEngine::kFlags) | ColourSkinEngine::kFlagEnabled);
+    skin.put(ColourSkinEngine::kSkinButtons, kTrue);
+    skin.put(ColourSkinEngine::kSkinFrame, kTrue);
+    skin.call(ColourSkinEngine::kApplyWindow, {static_cast<std::int32_t>(window.handle())});
 }
 
 }  // namespace glance

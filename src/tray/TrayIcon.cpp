@@ -1,9 +1,9 @@
-#include "tray/cSysTray.h"
+#include "tray/TrayIcon.h"
 
 #include <cstdint>
 #include <limits>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 
 namespace glance {
 
@@ -26,103 +26,103 @@ constexpr std::int16_t kRightButton = 2;
 
 }  // namespace
 
-cSysTray::cSysTray(Shell& shell, Windowing& windowing, MessageLoop& loop, WindowHandle ownerWindow,
+TrayIcon::TrayIcon(Shell& shell, Windowing& windowing, MessageLoop& loop, WindowHandle ownerWindow,
                    Picture facePicture)
-    : shell_(shell), windowing_(windowing), loop_(loop), Face(facePicture) {
-    OwnerHwndValue = windowing_.createControlWindow(ownerWindow);
+    : shell_(shell), windowing_(windowing), loop_(loop), face_(facePicture) {
+    window_ = windowing_.createControlWindow(ownerWindow);
 }
 
-cSysTray::~cSysTray() {
+TrayIcon::~TrayIcon() {
     // The container is going away, so no property change is reported; the
     // icon and the hook must not outlive the window they point at.
-    PropertyChanged = nullptr;
+    onPropertyChanged = nullptr;
     try {
-        if (InTrayValue) setInTray(false);
+        if (inTray_) setInTray(false);
     } catch (...) {
         // A destructor cannot report; the window is destroyed regardless.
     }
     try {
-        windowing_.destroyWindow(OwnerHwndValue);
+        windowing_.destroyWindow(window_);
     } catch (...) {
     }
 }
 
-NotifyIconRecord cSysTray::NewRecord() const {
+NotifyIconRecord TrayIcon::newRecord() const {
     NotifyIconRecord record{};
     record.cbSize = sizeof(NotifyIconRecord);
-    record.hWnd = static_cast<std::uint32_t>(OwnerHwndValue);
-    record.uID = static_cast<std::uint32_t>(IconId);
+    record.hWnd = static_cast<std::uint32_t>(window_);
+    record.uID = static_cast<std::uint32_t>(iconId_);
     return record;
 }
 
-void cSysTray::ReportChange(std::string_view property) {
-    if (PropertyChanged) PropertyChanged(property);
+void TrayIcon::reportChange(std::string_view property) {
+    if (onPropertyChanged) onPropertyChanged(property);
 }
 
-void cSysTray::setTrayIcon(const Picture& Icon) {
-    if (Icon.empty() || Icon.type != Picture::Icon) return;
-    if (IconAdded) {
-        NotifyIconRecord record = NewRecord();
+void TrayIcon::setIcon(const Picture& picture) {
+    if (picture.empty() || picture.type != Picture::Icon) return;
+    if (iconAdded_) {
+        NotifyIconRecord record = newRecord();
         record.uFlags = kNifIcon;
-        record.hIcon = static_cast<std::uint32_t>(Icon.handle);
+        record.hIcon = static_cast<std::uint32_t>(picture.handle);
         shell_.notifyIcon(kNimModify, record);
     }
-    IconPicture = Icon;
-    Face = Icon;
-    ReportChange("TrayIcon");
+    icon_ = picture;
+    face_ = picture;
+    reportChange("TrayIcon");
 }
 
-void cSysTray::setTrayTip(const std::string& Tip) {
-    if (IconAdded) {
-        NotifyIconRecord record = NewRecord();
+void TrayIcon::setTip(const std::string& text) {
+    if (iconAdded_) {
+        NotifyIconRecord record = newRecord();
         record.uFlags = kNifTip;
-        fillTextField(record.szTip, Tip);
+        fillTextField(record.szTip, text);
         shell_.notifyIcon(kNimModify, record);
     }
-    TipText = Tip;
-    ReportChange("TrayTip");
+    tip_ = text;
+    reportChange("TrayTip");
 }
 
-void cSysTray::setInTray(bool Show) {
-    if (Show == InTrayValue) return;
-    if (Show) {
+void TrayIcon::setInTray(bool show) {
+    if (show == inTray_) return;
+    if (show) {
         // The hook and the user-data slot are in place before the icon exists,
         // so the very first callback message already finds this instance.
-        mSysTray::InstallHook(windowing_, OwnerHwndValue, *this);
-        AddTrayIcon(OwnerHwndValue, IconId, TrayTip(), TrayIcon());
-        IconAdded = true;
-    } else if (IconAdded) {
+        TrayHook::install(windowing_, window_, *this);
+        addIcon(window_, iconId_, tip(), icon());
+        iconAdded_ = true;
+    } else if (iconAdded_) {
         // The icon goes first, so no callback can reach a window that has
         // already lost the hook.
-        RemoveTrayIcon(OwnerHwndValue, IconId);
-        mSysTray::RemoveHook(windowing_, OwnerHwndValue);
-        IconAdded = false;
+        removeIcon(window_, iconId_);
+        TrayHook::remove(windowing_, window_);
+        iconAdded_ = false;
     }
-    InTrayValue = Show;
-    ReportChange("InTray");
+    inTray_ = show;
+    reportChange("InTray");
 }
 
-void cSysTray::AddTrayIcon(WindowHandle hwnd, std::int32_t id, const std::string& tip, const Picture& icon) {
+void TrayIcon::addIcon(WindowHandle hwnd, std::int32_t id, const std::string& tip, const Picture& icon) {
     NotifyIconRecord record{};
     record.hWnd = static_cast<std::uint32_t>(hwnd);
     record.uID = static_cast<std::uint32_t>(id);
     if (!icon.empty()) {
         record.hIcon = static_cast<std::uint32_t>(icon.handle);
         record.uFlags |= kNifIcon;
-        IconPicture = icon;
+        icon_ = icon;
     }
     if (!tip.empty()) {
         fillTextField(record.szTip, tip);
         record.uFlags |= kNifTip;
-        TipText = tip;
+        tip_ = tip;
     }
-    record.uCallbackMessage = mSysTray::TrayCallbackMessage;
+    record.uCallbackMessage = kTrayCallbackMessage;
     record.uFlags |= kNifMessage;
     record.cbSize = sizeof(NotifyIconRecord);
     shell_.notifyIcon(kNimAdd, record);
 }
 
-void cSysTray::RemoveTrayIcon(WindowHandle hwnd, std::int32_t id) {
+void TrayIcon::removeIcon(WindowHandle hwnd, std::int32_t id) {
     NotifyIconRecord record{};
     record.cbSize = sizeof(NotifyIconRecord);
     record.hWnd = static_cast<std::uint32_t>(hwnd);
@@ -130,42 +130,42 @@ void cSysTray::RemoveTrayIcon(WindowHandle hwnd, std::int32_t id) {
     shell_.notifyIcon(kNimDelete, record);
 }
 
-void cSysTray::ShowBalloon(const std::string& Tip, const std::string& sTitle, std::int32_t ShowTimer,
-                           bool ShowOnce) {
-    if (ShowOnce && OnceBalloonCount >= 1) return;
+void TrayIcon::showBalloon(const std::string& text, const std::string& title, std::int32_t seconds,
+                           bool once) {
+    if (once && onceBalloonCount_ >= 1) return;
 
-    NotifyIconRecord record = NewRecord();
+    NotifyIconRecord record = newRecord();
     record.uFlags = kNifInfo;
-    fillTextField(record.szInfoTitle, sTitle);
-    fillTextField(record.szInfo, Tip);
-    if (ShowTimer > 0) {
-        const std::int64_t milliseconds = std::int64_t{ShowTimer} * 1000;
+    fillTextField(record.szInfoTitle, title);
+    fillTextField(record.szInfo, text);
+    if (seconds > 0) {
+        const std::int64_t milliseconds = std::int64_t{seconds} * 1000;
         if (milliseconds > std::numeric_limits<std::int32_t>::max()) throw PlatformError(errtext::kOverflow);
         record.uTimeout = static_cast<std::uint32_t>(milliseconds);
     }
     shell_.notifyIcon(kNimModify, record);
-    BalloonVisible = true;
-    if (ShowOnce) {
-        if (OnceBalloonCount == std::numeric_limits<std::int32_t>::max())
+    balloonVisible_ = true;
+    if (once) {
+        if (onceBalloonCount_ == std::numeric_limits<std::int32_t>::max())
             throw PlatformError(errtext::kOverflow);
-        ++OnceBalloonCount;
+        ++onceBalloonCount_;
     }
-    if (ShowTimer <= 0) return;
+    if (seconds <= 0) return;
 
     // Every message runs as it arrives, and the hide report of the shell
-    // (through HandleTrayMessage) ends the wait early. Between messages the
+    // (through handleTrayMessage) ends the wait early. Between messages the
     // thread sleeps in the loop's wait rather than polling the queue.
     const double start = loop_.monotonicSeconds();
     for (;;) {
         double elapsed = loop_.monotonicSeconds() - start;
-        if (!(elapsed < ShowTimer && BalloonVisible)) break;
+        if (!(elapsed < seconds && balloonVisible_)) break;
         loop_.doEvents();
-        if (!BalloonVisible) break;
+        if (!balloonVisible_) break;
         elapsed = loop_.monotonicSeconds() - start;
-        if (elapsed < ShowTimer) loop_.waitForMessage(ShowTimer - elapsed);
+        if (elapsed < seconds) loop_.waitForMessage(seconds - elapsed);
     }
 
-    if (BalloonVisible) {
+    if (balloonVisible_) {
         // Left set: the shell's hide report clears it.
         fillTextField(record.szInfoTitle, "");
         fillTextField(record.szInfo, "");
@@ -173,69 +173,69 @@ void cSysTray::ShowBalloon(const std::string& Tip, const std::string& sTitle, st
     }
 }
 
-void cSysTray::HandleTrayMessage(std::int32_t message, std::int32_t id) {
+void TrayIcon::handleTrayMessage(std::int32_t message, std::int32_t id) {
     switch (message) {
     case kMouseMove:
-        if (MouseMove) MouseMove(id);
+        if (onMouseMove) onMouseMove(id);
         break;
     case kLeftDown:
-        if (MouseDown) MouseDown(kLeftButton, id);
+        if (onMouseDown) onMouseDown(kLeftButton, id);
         break;
     case kLeftUp:
-        if (MouseUp) MouseUp(kLeftButton, id);
+        if (onMouseUp) onMouseUp(kLeftButton, id);
         break;
     case kLeftDoubleClick:
-        if (MouseDblClick) MouseDblClick(kLeftButton, id);
+        if (onMouseDoubleClick) onMouseDoubleClick(kLeftButton, id);
         break;
     case kRightDown:
-        if (MouseDown) MouseDown(kRightButton, id);
+        if (onMouseDown) onMouseDown(kRightButton, id);
         break;
     case kRightUp:
-        if (MouseUp) MouseUp(kRightButton, id);
+        if (onMouseUp) onMouseUp(kRightButton, id);
         break;
     case kRightDoubleClick:
-        if (MouseDblClick) MouseDblClick(kRightButton, id);
+        if (onMouseDoubleClick) onMouseDoubleClick(kRightButton, id);
         break;
     case kBalloonHide:
     case kBalloonTimeout:
     case kBalloonUserClick:
-        BalloonVisible = false;
+        balloonVisible_ = false;
         break;
     default:
         break;
     }
 }
 
-void cSysTray::HandleShellRestart() {
+void TrayIcon::handleShellRestart() {
     // A new notification area starts empty: an icon that is meant to be shown
     // is added again with its current picture and tip, or it would be lost
     // until InTray was switched off and on.
-    if (IconAdded) AddTrayIcon(OwnerHwndValue, IconId, TipText, IconPicture);
+    if (iconAdded_) addIcon(window_, iconId_, tip_, icon_);
 }
 
-void cSysTray::InitProperties() {
+void TrayIcon::initProperties() {
     setInTray(false);
-    setTrayTip(kDefaultTip);
-    setTrayIcon(Face);
+    setTip(kDefaultTip);
+    setIcon(face_);
 }
 
-void cSysTray::ReadProperties(const PropertyBag& bag) {
+void TrayIcon::readProperties(const PropertyBag& bag) {
     // InTray first: a stored true adds the icon before the stored picture and
     // tip arrive, which then reach the shell as modify requests.
     setInTray(bag.read<bool>("InTray", false));
-    setTrayIcon(bag.read<Picture>("TrayIcon", Face));
-    setTrayTip(bag.read<std::string>("TrayTip", kDefaultTip));
+    setIcon(bag.read<Picture>("TrayIcon", face_));
+    setTip(bag.read<std::string>("TrayTip", kDefaultTip));
 }
 
-void cSysTray::WriteProperties(PropertyBag& bag) const {
-    bag.write("InTray", InTrayValue);
-    bag.write("TrayIcon", IconPicture);
-    bag.write("TrayTip", TipText);
+void TrayIcon::writeProperties(PropertyBag& bag) const {
+    bag.write("InTray", inTray_);
+    bag.write("TrayIcon", icon_);
+    bag.write("TrayTip", tip_);
 }
 
-void cSysTray::Resize(int, int) {
-    WidthTwips = kSizeTwips;
-    HeightTwips = kSizeTwips;
+void TrayIcon::resize(int, int) {
+    width_ = kSizeTwips;
+    height_ = kSizeTwips;
 }
 
 }  // namespace glance

@@ -10,28 +10,27 @@
 
 namespace glance {
 
-class cSysTray;
-
-namespace mSysTray {
+class TrayIcon;
 
 // The message the shell sends to the icon's window for every mouse or balloon
 // event of the icon (WM_USER + 101).
-inline constexpr std::uint32_t TrayCallbackMessage = 1125;
+inline constexpr std::uint32_t kTrayCallbackMessage = 1125;
+
+namespace TrayHook {
 
 // The procedure the hook replaced. One slot for the whole program, so only one
 // window can be hooked at a time; the program hooks only its one tray control.
-extern std::intptr_t PrevWndProc;
+extern std::intptr_t previousProcedure;
 
-std::intptr_t TrayWindowProc(WindowHandle hWnd, std::uint32_t uMsg, std::uintptr_t wParam,
-                             std::intptr_t lParam);
+std::intptr_t windowProc(WindowHandle hWnd, std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam);
 
 // Replaces the window's procedure with the hook, keeping the old one in
-// PrevWndProc, then stores the control's address (a borrowed pointer) in the
+// previousProcedure, then stores the control's address (a borrowed pointer) in the
 // window's user-data slot.
-void InstallHook(Windowing& windowing, WindowHandle window, cSysTray& tray);
+void install(Windowing& windowing, WindowHandle window, TrayIcon& tray);
 
-// Puts PrevWndProc back. The user-data slot is left as it is.
-void RemoveHook(Windowing& windowing, WindowHandle window);
+// Puts previousProcedure back. The user-data slot is left as it is.
+void remove(Windowing& windowing, WindowHandle window);
 
-}  // namespace mSysTray
+}  // namespace TrayHook
 }  // namespace glance

@@ -1,15 +1,15 @@
-// The main window: a plain top-level window with the controls of a FormLayout
-// as child windows, laid out from twips at the window's DPI, and one window
-// procedure that routes every event to the FormEvents sink.
+// The main window: a plain top-level window with the controls of a
+// WindowLayout as child windows, laid out from twips at the window's DPI,
+// and one window procedure (Win32WindowProc.cpp) that routes every event to
+// the WindowEvents sink.
 #pragma once
 
 #include <windows.h>
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
+#include <variant>
 #include <vector>
 
 #include "platform/Ui.h"
@@ -17,28 +17,20 @@
 #include "platform/win32/Win32PushButton.h"
 #include "platform/win32/Win32UiControls.h"
 #include "platform/win32/Win32UiGraphics.h"
+#include "platform/win32/Win32WindowLayout.h"
 
 namespace glance::win32 {
 
-// The window's style: a fixed single border with a minimize box only.
-inline constexpr DWORD kMainWindowStyle =
-    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-
-// Where a control lies in the window's client area, in pixels at a DPI. A
-// control inside a container is placed relative to the container's corner.
-RECT controlPixelRect(const FormLayout& form, const ControlLayout& control, int dpi);
-SIZE clientPixelSize(const FormLayout& form, int dpi);
-
-class Win32MainWindow : public MainWindow {
+class Win32Window : public Window {
 public:
-    Win32MainWindow(const FormLayout& design, FormEvents& events);
-    ~Win32MainWindow() override;
-    Win32MainWindow(const Win32MainWindow&) = delete;
-    Win32MainWindow& operator=(const Win32MainWindow&) = delete;
+    Win32Window(const WindowLayout& design, WindowEvents& events);
+    ~Win32Window() override;
+    Win32Window(const Win32Window&) = delete;
+    Win32Window& operator=(const Win32Window&) = delete;
 
     HWND window() const { return window_.get(); }
     // A control's child window; null for the controls that have none (timer...).
-    HWND controlWindow(std::string_view name) const;
+    HWND controlWindow(ControlId id) const;
     int dpi() const { return dpi_; }
 
     WindowHandle handle() override { return reinterpret_cast<WindowHandle>(window_.get()); }
@@ -57,23 +49,36 @@ public:
     void setVisible(bool visible) override;
     void setFocus() override;
 
-    ButtonControl& button(std::string_view name) override;
-    CheckBoxControl& checkBox(std::string_view name) override;
-    TimerControl& timer(std::string_view name) override;
+    ButtonControl& button(ControlId id) override;
+    CheckBoxControl& checkBox(ControlId id) override;
+    TimerControl& timer(ControlId id) override;
 
-    std::vector<std::pair<std::string, ControlKind>> controls() override;
-    void setControlBackColor(std::string_view name, Colour colour) override;
-    Colour controlBackColor(std::string_view name) override;
+    std::vector<std::pair<ControlId, ControlKind>> controls() override;
+    void setControlBackColor(ControlId id, Colour colour) override;
+    Colour controlBackColor(ControlId id) override;
     void applySkin(const SkinColours& colours) override;
 
     void show() override;
 
 private:
+    // One control of the layout and what stands for it on screen: a child
+    // window of its own kind, a timer, or nothing (the tray icon and the skin
+    // engine draw nothing in the window).
     struct Control {
+        using Widget = std::variant<std::monostate, std::unique_ptr<Win32PushButton>,
+                                    std::unique_ptr<Win32CheckBox>, std::unique_ptr<Win32Frame>,
+                                    std::unique_ptr<Win32Timer>>;
         ControlLayout design;
-        int id = 0;
+        int commandId = 0;
         HWND window = nullptr;
+        Widget widget;
         std::optional<ColourBrush> back;  // only the kinds that have a BackColor
+
+        template <class T>
+        T* as() const {
+            const auto* owned = std::get_if<std::unique_ptr<T>>(&widget);
+            return owned != nullptr ? owned->get() : nullptr;
+        }
     };
 
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
@@ -88,23 +93,22 @@ private:
     void refreshCursor() const;
     HCURSOR cursorForPointer() const;
     HWND firstTabStop() const;
-    Control* findControl(std::string_view name);
-    Control* findControl(int id);
+    Control* findControl(ControlId id);
+    const Control* findControl(ControlId id) const;
+    Control* findControlByCommand(int commandId);
     Control* findControl(HWND window);
+    template <class T>
+    T& control(ControlId id);
 
     UniqueHwnd window_;  // first: destroyed after every control it holds
-    FormLayout design_;
-    FormEvents& events_;
+    WindowLayout design_;
+    WindowEvents& events_;
     bool dispatching_ = false;  // no events until the window is fully built
     std::string caption_;
     ColourBrush back_;
     int dpi_ = kDefaultDpi;
     UniqueHfont font_;
-    std::vector<Control> controls_;
-    std::map<std::string, std::unique_ptr<Win32PushButton>, std::less<>> buttons_;
-    std::map<std::string, std::unique_ptr<Win32CheckBox>, std::less<>> checks_;
-    std::map<std::string, std::unique_ptr<Win32Frame>, std::less<>> frames_;
-    std::map<std::string, std::unique_ptr<Win32Timer>, std::less<>> timers_;
+    std::vector<Control> controls_;  // in creation order
     std::optional<SkinColours> skin_;
     int pointer_ = kPointerDefault;
     Picture mouseIcon_;

@@ -1,11 +1,11 @@
 // The main window living in the tray, closing, help, pointer feedback and the
 // two start-up options.
-#include "Form1Fixture.h"
+#include "MainWindowFixture.h"
 
 namespace glance {
 namespace {
 
-class Window : public Form1Fixture {
+class TheWindow : public MainWindowFixture {
 protected:
     void SetUp() override { ASSERT_TRUE(start()); }
     std::vector<const fake::FakeShell::IconRequest*> balloons() {
@@ -14,12 +14,12 @@ protected:
             if (r.record.uFlags == kNifInfo && r.record.szInfo[0] != '\0') out.push_back(&r);
         return out;
     }
-    WindowHandle trayWindow() { return form->tray().OwnerHwnd(); }
+    WindowHandle trayWindow() { return form->trayIcon().window(); }
     // The shell reports a mouse message on the icon.
     void trayMessage(std::intptr_t mouseMessage) { fp.windowing.send(trayWindow(), 1125, 0, mouseMessage); }
 };
 
-TEST_F(Window, FirstMinimizeHidesWithTheBalloonLaterOnesSilently) {
+TEST_F(TheWindow, FirstMinimizeHidesWithTheBalloonLaterOnesSilently) {
     window().minimize();
     EXPECT_FALSE(window().visible());
     EXPECT_EQ(window().windowState(), kStateNormal);
@@ -38,7 +38,7 @@ TEST_F(Window, FirstMinimizeHidesWithTheBalloonLaterOnesSilently) {
     EXPECT_EQ(balloons().size(), 1u);
 }
 
-TEST_F(Window, RestoreDuringTheBalloonWaitClearsTheFlag) {
+TEST_F(TheWindow, RestoreDuringTheBalloonWaitClearsTheFlag) {
     fp.loop.postAt(1.0, [this] { trayMessage(517); });  // right button released
     window().minimize();
     EXPECT_TRUE(window().visible());
@@ -46,7 +46,7 @@ TEST_F(Window, RestoreDuringTheBalloonWaitClearsTheFlag) {
     EXPECT_FALSE(form->minimizedToTray());
 }
 
-TEST_F(Window, OnlyButtonReleasesOnTheIconBringTheWindowBack) {
+TEST_F(TheWindow, OnlyButtonReleasesOnTheIconBringTheWindowBack) {
     window().minimize();
     for (std::intptr_t m : {512, 513, 515, 516, 518, 519, 520}) trayMessage(m);
     EXPECT_FALSE(window().visible());
@@ -57,20 +57,20 @@ TEST_F(Window, OnlyButtonReleasesOnTheIconBringTheWindowBack) {
     EXPECT_EQ(window().focusCalls, focus + 1);
 }
 
-TEST_F(Window, CloseStopsTheTimerRemovesTheIconAndEndsEvenWhenAStepFails) {
-    window().click("PushButton4");
-    fp.failures.inject("Timer1.setEnabled");
+TEST_F(TheWindow, CloseStopsTheTimerRemovesTheIconAndEndsEvenWhenAStepFails) {
+    window().click(ControlId::SwitchButton);
+    fp.failures.inject("refreshTimer.setEnabled");
     EXPECT_THROW(window().requestClose(), ProgramEnded);
     EXPECT_EQ(boxLabels(), std::vector<std::int32_t>{100});
-    EXPECT_NE(fp.system.boxes[0].text.find("Form_QueryUnload at line 100"), std::string::npos);
+    EXPECT_NE(fp.system.boxes[0].text.find("Form1.Form_QueryUnload at line 100"), std::string::npos);
     EXPECT_EQ(fp.shell.iconRequests.back().message, kNimDelete);
-    EXPECT_FALSE(form->tray().InTray());
+    EXPECT_FALSE(form->trayIcon().inTray());
     EXPECT_EQ(fp.loop.doEventsCalls, 2);
     EXPECT_TRUE(fp.loop.ended);
 }
 
-TEST_F(Window, HelpShowsTheFixedTextUnderTheProgramTitle) {
-    window().click("PushButton1");
+TEST_F(TheWindow, HelpShowsTheFixedTextUnderTheProgramTitle) {
+    window().click(ControlId::HelpButton);
     ASSERT_EQ(fp.system.boxes.size(), 1u);
     const auto& box = fp.system.boxes[0];
     EXPECT_EQ(box.text,
@@ -84,62 +84,62 @@ TEST_F(Window, HelpShowsTheFixedTextUnderTheProgramTitle) {
     EXPECT_EQ(box.style, 0u);
 
     fp.failures.inject("messageBox", errtext::kOutOfMemory, 1);
-    window().click("PushButton1");
+    window().click(ControlId::HelpButton);
     EXPECT_EQ(fp.system.boxes.size(), 2u);
     EXPECT_EQ(boxLabels(), std::vector<std::int32_t>{100});
 }
 
-TEST_F(Window, PointerIsAHandOverButtonsAndTheArrowElsewhereButNeverReplacesTheHourglass) {
+TEST_F(TheWindow, PointerIsAHandOverButtonsAndTheArrowElsewhereButNeverReplacesTheHourglass) {
     struct Move {
-        const char* over;
+        ControlId over;
         int expected;
     };
-    for (const Move& m : {Move{"PushButton1", 99}, Move{"PushButton2", 99}, Move{"Check3", 99},
-                          Move{"Frame3", 0}, Move{"PushButton4", 99}, Move{"Form1", 0}, Move{"Check8", 0}}) {
+    for (const Move& m : {Move{ControlId::HelpButton, 99}, Move{ControlId::RefreshNowButton, 99}, Move{ControlId::StartWithWindowsBox, 99},
+                          Move{ControlId::OptionsFrame, 0}, Move{ControlId::SwitchButton, 99}, Move{ControlId::Window, 0}, Move{ControlId::StartInTrayBox, 0}}) {
         window().mouseMove(m.over);
-        EXPECT_EQ(window().mousePointer(), m.expected) << m.over;
+        EXPECT_EQ(window().mousePointer(), m.expected) << controlName(m.over);
     }
     window().setMousePointer(kPointerHourglass);
-    for (const char* over : {"PushButton1", "Frame3", "Form1"}) {
+    for (ControlId over : {ControlId::HelpButton, ControlId::OptionsFrame, ControlId::Window}) {
         window().mouseMove(over);
-        EXPECT_EQ(window().mousePointer(), kPointerHourglass) << over;
+        EXPECT_EQ(window().mousePointer(), kPointerHourglass) << controlName(over);
     }
 }
 
-TEST_F(Window, StartupOptionTicksAreStoredAndRegisterTheProgram) {
-    window().click("Check3");
-    EXPECT_EQ(stored(kKeyWindowsStartup), "On");
+TEST_F(TheWindow, StartupOptionTicksAreStoredAndRegisterTheProgram) {
+    window().click(ControlId::StartWithWindowsBox);
+    EXPECT_EQ(stored(Preferences::kKeyStartWithWindows), "On");
     ASSERT_TRUE(fp.system.startupEntries.count(kProductName));
     EXPECT_EQ(fp.system.startupEntries[kProductName], L"\"" + fp.system.path + L"\"");
-    window().click("Check3");
-    EXPECT_EQ(stored(kKeyWindowsStartup), "Off");
+    window().click(ControlId::StartWithWindowsBox);
+    EXPECT_EQ(stored(Preferences::kKeyStartWithWindows), "Off");
     EXPECT_FALSE(fp.system.startupEntries.count(kProductName));
 
-    window().click("Check8");
-    EXPECT_EQ(stored(kKeyMinimized), "On");
-    window().click("Check8");
-    EXPECT_EQ(stored(kKeyMinimized), "Off");
+    window().click(ControlId::StartInTrayBox);
+    EXPECT_EQ(stored(Preferences::kKeyStartInTray), "On");
+    window().click(ControlId::StartInTrayBox);
+    EXPECT_EQ(stored(Preferences::kKeyStartInTray), "Off");
     EXPECT_TRUE(fp.system.boxes.empty());
 }
 
-TEST_F(Window, FailedOptionWritesAreReportedAndTheBoxShowsWhatIsStored) {
+TEST_F(TheWindow, FailedOptionWritesAreReportedAndTheBoxShowsWhatIsStored) {
     fp.failures.inject("setStartupEntry", errtext::kPermissionDenied, 1);
-    window().click("Check3");
-    EXPECT_EQ(window().fakeCheck("Check3").value(), 0);
-    EXPECT_EQ(stored(kKeyWindowsStartup), "<none>");
+    window().click(ControlId::StartWithWindowsBox);
+    EXPECT_EQ(window().fakeCheck(ControlId::StartWithWindowsBox).value(), 0);
+    EXPECT_EQ(stored(Preferences::kKeyStartWithWindows), "<none>");
     EXPECT_NE(fp.system.boxes.at(0).text.find("Form1.Check3_Click at line 102"), std::string::npos);
 
     // Registered, but the choice cannot be stored: the registration is undone.
     fp.failures.inject("settings.save:Windows Startup", errtext::kPermissionDenied, 1);
-    window().click("Check3");
-    EXPECT_EQ(window().fakeCheck("Check3").value(), 0);
+    window().click(ControlId::StartWithWindowsBox);
+    EXPECT_EQ(window().fakeCheck(ControlId::StartWithWindowsBox).value(), 0);
     EXPECT_FALSE(fp.system.startupEntries.count(kProductName));
 
-    store(kKeyMinimized, "On");
-    window().fakeCheck("Check8").setValue(1);
+    store(Preferences::kKeyStartInTray, "On");
+    window().fakeCheck(ControlId::StartInTrayBox).setValue(1);
     fp.failures.inject("settings.save:Minimized", errtext::kPermissionDenied, 1);
-    window().click("Check8");
-    EXPECT_EQ(window().fakeCheck("Check8").value(), 1);
+    window().click(ControlId::StartInTrayBox);
+    EXPECT_EQ(window().fakeCheck(ControlId::StartInTrayBox).value(), 1);
     EXPECT_EQ(boxLabels(), (std::vector<std::int32_t>{102, 104, 102}));
 }
 

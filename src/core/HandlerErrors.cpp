@@ -1,13 +1,12 @@
-#include "app/HandlerErrors.h"
+#include "core/HandlerErrors.h"
 
 #include <string>
 
-#include "app/Product.h"
-#include "platform/System.h"
+#include "core/Product.h"
 
 namespace glance {
 
-std::string HandlerErrorMessage(std::string_view tag, std::int32_t label, std::string_view description) {
+std::string handlerErrorMessage(std::string_view tag, std::int32_t label, std::string_view description) {
     std::string text;
     text.reserve(description.size() + tag.size() + 100);
     text.append(description).append("\r\n").append(tag).append("at line ");
@@ -16,12 +15,6 @@ std::string HandlerErrorMessage(std::string_view tag, std::int32_t label, std::s
     text.append(std::to_string(magnitude));
     text.append("\r\r").append("Please email screenshot of this message to ").append(kSupportEmail);
     return text;
-}
-
-void ReportHandlerError(System& system, std::string_view tag, std::int32_t label,
-                        std::string_view description) {
-    system.messageBox(HandlerErrorMessage(tag, label, description), std::string(kErrorBoxTitle),
-                      kErrorBoxStyle);
 }
 
 }  // namespace glance

@@ -26,7 +26,7 @@
 namespace glance {
 
 // Parses a skin file's text; throws PlatformError naming the line at fault.
-SkinColours ParseSkin(const std::string& text);
+SkinColours parseSkin(const std::string& text);
 
 // A skin engine as the window's code drives it: methods and properties by id.
 class SkinEngine {
@@ -38,7 +38,7 @@ public:
     virtual void put(int member, std::int32_t value) = 0;
 };
 
-class SkinFramework : public SkinEngine {
+class ColourSkinEngine : public SkinEngine {
 public:
     // Member ids.
     static constexpr int kFlags = 1;
@@ -48,7 +48,7 @@ public:
     static constexpr int kSkinFrame = 10;
     static constexpr std::int32_t kFlagEnabled = 1;  // bit 0: the skin is drawn at all
 
-    SkinFramework(FileSystem& files, MainWindow& window) : files_(files), window_(window) {}
+    ColourSkinEngine(FileSystem& files, Window& window) : files_(files), window_(window) {}
 
     void call(int member, const std::vector<Argument>& arguments) override;
     std::int32_t get(int member) override;
@@ -58,7 +58,7 @@ public:
 
 private:
     FileSystem& files_;
-    MainWindow& window_;
+    Window& window_;
     SkinColours colours_;
     bool loaded_ = false;
     std::int32_t flags_ = 0;
@@ -67,6 +67,6 @@ private:
 };
 
 // Gives the main window the optional skin from "x\o.cjs" beside the program.
-void ApplySkin(FileSystem& files, MainWindow& window, SkinEngine& skin);
+void applySkinFile(FileSystem& files, Window& window, SkinEngine& skin);
 
 }  // namespace glance

@@ -8,17 +8,18 @@
 #include <string>
 
 #include "FakePlatform.h"
-#include "app/Product.h"
-#include "ui/Form1.h"
+#include "app/Preferences.h"
+#include "core/Product.h"
+#include "ui/MainWindow.h"
 
 namespace glance {
 
-class Form1Fixture : public ::testing::Test {
+class MainWindowFixture : public ::testing::Test {
 protected:
     static constexpr std::int32_t kUserDesktop = 0;
     static constexpr std::int32_t kCommonDesktop = 25;
 
-    Form1Fixture() {
+    MainWindowFixture() {
         fp.shell.setFolder(kUserDesktop, L"C:\\Users\\ada\\Desktop");
         fp.shell.setFolder(kCommonDesktop, L"C:\\Users\\Public\\Desktop");
         setDesktop(3, 2);
@@ -38,18 +39,18 @@ protected:
     }
     // Creates the window and runs its start-up; false when the program ended.
     bool start() {
-        form = std::make_unique<Form1>(platform);
+        form = std::make_unique<MainWindow>(platform);
         try {
-            form->Load();
-            form->Show();
+            form->load();
+            form->show();
         } catch (ProgramEnded&) {
             return false;
         }
         return true;
     }
-    fake::FakeMainWindow& window() { return *fp.ui.window; }
-    std::string switchCaption() { return window().fakeButton("PushButton4").caption(); }
-    fake::FakeTimer& timer() { return window().fakeTimer("Timer1"); }
+    fake::FakeWindow& window() { return *fp.ui.window; }
+    std::string switchCaption() { return window().fakeButton(ControlId::SwitchButton).caption(); }
+    fake::FakeTimer& timer() { return window().fakeTimer(ControlId::RefreshTimer); }
     std::size_t notifications() const { return fp.shell.notifications.size(); }
     std::vector<std::int32_t> boxLabels() const {
         std::vector<std::int32_t> labels;
@@ -62,7 +63,7 @@ protected:
 
     fake::FakePlatform fp;
     Platform platform = fp.platform();
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
 };
 
 }  // namespace glance

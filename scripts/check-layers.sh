@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Keeps the source folders layered one way. A file may include headers of its
+# own folder and of the folders below it, never of one above or beside it:
+#
+#   main.cpp  ->  ui  ->  app  ->  engine, tray  ->  platform  ->  core
+#                                  platform/win32  ->  platform, core
+#
+# and only main.cpp and platform/win32 may include <windows.h> or any other
+# Windows header. Prints each offending line and fails when there is one.
+set -euo pipefail
+cd "$(dirname "$0")/../src"
+
+# The folders each folder may include from (besides its own).
+declare -A allowed=(
+  [core]=""
+  [platform]="core"
+  [platform/win32]="platform core"
+  [engine]="platform core"
+  [tray]="platform core"
+  [app]="engine tray platform core"
+  [ui]="app engine tray platform core"
+  [.]="ui app engine tray platform platform/win32 core"
+)
+windows_headers='windows\.h|shellapi\.h|shlobj\.h|commctrl\.h|objbase\.h|psapi\.h|winreg\.h|knownfolders\.h'
+
+bad=0
+while IFS= read -r file; do
+  folder=$(dirname "$file")
+  folder=${folder#./}
+  [ -n "${allowed[$folder]+set}" ] || { echo "$file: folder '$folder' has no place in the layers"; bad=1; continue; }
+  while IFS=: read -r line include; do
+    target=$(sed -E 's/.*#include[[:space:]]*"([^"]+)".*/\1/' <<<"$include")
+    target_folder=$(dirname "$target")
+    [ "$target_folder" = "$folder" ] && continue
+    ok=0
+    for f in ${allowed[$folder]}; do [ "$target_folder" = "$f" ] && ok=1; done
+    if [ $ok = 0 ]; then echo "src/$file:$line: $folder may not include $target"; bad=1; fi
+  done < <(grep -n -E '^[[:space:]]*#include[[:space:]]*"' "$file" | grep -v '\.\./' || true)
+  if [ "$folder" != platform/win32 ] && [ "$folder" != . ]; then
+    if grep -n -E "^[[:space:]]*#include[[:space:]]*<($windows_headers)>" "$file"; then
+      echo "src/$file: only main.cpp and platform/win32 may include Windows headers"; bad=1
+    fi
+  fi
+done < <(find . -name '*.h' -o -name '*.cpp' | sed 's#^\./##' | sort)
+
+if [ $bad = 0 ]; then echo "layers: every include points down"; fi
+exit $bad

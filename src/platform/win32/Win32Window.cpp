@@ -1,0 +1,378 @@
+#include "platform/win32/Win32Window.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "core/Error.h"
+
+namespace glance::win32 {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"GlanceRefresherMainWindow";
+constexpr int kFirstControlId = 1000;
+constexpr char kNoSuchProperty[] = "Object doesn't support this property or method";
+
+// The frame outline, a quiet grey that still reads on white and on the face colour.
+constexpr COLORREF kFrameLine = RGB(200, 204, 208);
+
+bool hasBackColor(ControlKind kind) {
+    return kind == ControlKind::Frame || kind == ControlKind::CheckBox || kind == ControlKind::Label ||
+           kind == ControlKind::OptionButton;
+}
+
+}  // namespace
+
+Win32Window::Win32Window(const WindowLayout& design, WindowEvents& events)
+    : design_(design), events_(events), caption_(design.caption), back_(design.backColor) {
+    // No class cursor and no class brush: WM_SETCURSOR and WM_ERASEBKGND
+    // follow the window's own pointer value and back colour.
+    static const ATOM windowClass = [] {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof(windowClass);
+        windowClass.lpfnWndProc = &Win32Window::windowProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = kWindowClass;
+        return RegisterClassExW(&windowClass);
+    }();
+    if (windowClass == 0) throw PlatformError(errtext::kOutOfMemory);
+    // Created hidden and unsized: the size depends on the DPI of the monitor
+    // the window lands on, known only once the window exists.
+    HWND window =
+        CreateWindowExW(0, kWindowClass, widenUtf8(caption_).c_str(), kMainWindowStyle, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    if (window == nullptr) throw PlatformError(errtext::kOutOfMemory);
+    try {
+        dpi_ = dpiForWindow(window);
+        font_ = createFont(design_.font, dpi_);
+        createControls();
+        orderByTabIndex();
+        layout(dpi_, nullptr);
+        applyColours();
+    } catch (...) {
+        // The destructor will not run: the window must stop reaching this
+        // object before its members go.
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        throw;
+    }
+    dispatching_ = true;
+}
+
+Win32Window::~Win32Window() {
+    // Teardown order: stop dispatch first, so that messages sent while the
+    // controls go (focus, parent notifications) no longer reach this object;
+    // the controls then unsubclass and destroy their windows, and the window
+    // itself goes last.
+    dispatching_ = false;
+    if (window_) SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
+}
+
+void Win32Window::createControls() {
+    HWND parent = window_.get();
+    int commandId = kFirstControlId;
+    for (const ControlLayout& design : design_.controls) {
+        Control control{design, commandId++, nullptr, std::monostate{}, std::nullopt};
+        const RECT rect = controlPixelRect(design_, design, dpi_);
+        switch (design.kind) {
+        case ControlKind::PushButton: {
+            auto button = std::make_unique<Win32PushButton>(parent, control.commandId, design.caption,
+                                                            design_.buttonFont, rect, dpi_);
+            control.window = button->window();
+            control.widget = std::move(button);
+            break;
+        }
+        case ControlKind::CheckBox: {
+            auto box =
+                std::make_unique<Win32CheckBox>(parent, control.commandId, design.caption, rect, font_.get());
+            control.window = box->window();
+            control.widget = std::move(box);
+            break;
+        }
+        case ControlKind::Frame: {
+            auto frame =
+                std::make_unique<Win32Frame>(parent, control.commandId, design.caption, rect, font_.get());
+            control.window = frame->window();
+            control.widget = std::move(frame);
+            break;
+        }
+        case ControlKind::Timer:
+            control.widget = std::make_unique<Win32Timer>(parent, static_cast<UINT_PTR>(control.commandId));
+            break;
+        default:
+            // The tray control and the skin engine draw nothing in the window.
+            break;
+        }
+        if (hasBackColor(design.kind)) control.back.emplace(kWhite);
+        controls_.push_back(std::move(control));
+    }
+}
+
+void Win32Window::orderByTabIndex() {
+    // Sibling order is tab order, both for our Tab handling and for a dialog
+    // manager. A frame sits below the controls it holds, so they stay on top
+    // of it for painting and for the pointer.
+    std::vector<const Control*> stops;
+    for (const Control& control : controls_)
+        if (control.window != nullptr && control.design.tabIndex >= 0) stops.push_back(&control);
+    std::stable_sort(stops.begin(), stops.end(), [](const Control* a, const Control* b) {
+        return a->design.tabIndex < b->design.tabIndex;
+    });
+    HWND after = HWND_TOP;
+    for (const Control* control : stops) {
+        SetWindowPos(control->window, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = control->window;
+    }
+}
+
+void Win32Window::layout(int dpi, const RECT* suggested) {
+    // The old font stays alive until every control has been given the new one.
+    UniqueHfont replaced;
+    if (dpi != dpi_) {
+        dpi_ = dpi;
+        replaced = std::exchange(font_, createFont(design_.font, dpi));
+    }
+    for (const Control& control : controls_) {
+        const RECT rect = controlPixelRect(design_, control.design, dpi);
+        if (auto* button = control.as<Win32PushButton>()) button->relayout(rect, dpi);
+        if (auto* box = control.as<Win32CheckBox>()) box->relayout(rect, font_.get());
+        if (auto* frame = control.as<Win32Frame>()) frame->relayout(rect, font_.get(), dpi);
+    }
+    const RECT place = windowPixelRect(window_.get(), design_, dpi, suggested);
+    SetWindowPos(window_.get(), nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Window::applyColours() {
+    const COLORREF text = resolveColour(skin_ ? skin_->text : kSystemButtonText);
+    const COLORREF line = skin_ ? resolveColour(skin_->buttonBorder) : kFrameLine;
+    for (const Control& control : controls_) {
+        if (auto* frame = control.as<Win32Frame>(); frame != nullptr && control.back)
+            frame->setColours(resolveColour(control.back->colour()), text, line);
+    }
+    const PushButtonLook look =
+        skin_ ? PushButtonLook{skin_->buttonFace, skin_->buttonText, skin_->buttonBorder, skin_->accent}
+              : PushButtonLook{design_.buttonBackColor, design_.buttonForeColor, PushButtonLook{}.border,
+                               PushButtonLook{}.accent};
+    for (const Control& control : controls_)
+        if (auto* button = control.as<Win32PushButton>()) button->setLook(look);
+    RedrawWindow(window_.get(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
+HWND Win32Window::firstTabStop() const {
+    const Control* first = nullptr;
+    for (const Control& control : controls_) {
+        const auto style = GetWindowLongPtrW(control.window, GWL_STYLE);
+        if (control.window == nullptr || (style & WS_TABSTOP) == 0 || (style & WS_DISABLED) != 0) continue;
+        if (first == nullptr || control.design.tabIndex < first->design.tabIndex) first = &control;
+    }
+    return first != nullptr ? first->window : nullptr;
+}
+
+HWND Win32Window::controlWindow(ControlId id) const {
+    const Control* control = findControl(id);
+    return control != nullptr ? control->window : nullptr;
+}
+
+Win32Window::Control* Win32Window::findControl(ControlId id) {
+    for (Control& control : controls_)
+        if (control.design.id == id) return &control;
+    return nullptr;
+}
+
+const Win32Window::Control* Win32Window::findControl(ControlId id) const {
+    for (const Control& control : controls_)
+        if (control.design.id == id) return &control;
+    return nullptr;
+}
+
+Win32Window::Control* Win32Window::findControlByCommand(int commandId) {
+    const std::size_t index = static_cast<std::size_t>(commandId - kFirstControlId);
+    return commandId >= kFirstControlId && index < controls_.size() ? &controls_[index] : nullptr;
+}
+
+Win32Window::Control* Win32Window::findControl(HWND window) {
+    if (window == nullptr) return nullptr;
+    for (Control& control : controls_)
+        if (control.window == window) return &control;
+    return nullptr;
+}
+
+template <class T>
+T& Win32Window::control(ControlId id) {
+    const Control* control = findControl(id);
+    T* widget = control != nullptr ? control->as<T>() : nullptr;
+    if (widget == nullptr) throw PlatformError(kNoSuchProperty);
+    return *widget;
+}
+
+// --- properties
+
+void Win32Window::setCaption(const std::string& caption) {
+    if (!SetWindowTextW(window_.get(), widenUtf8(caption).c_str()))
+        throw PlatformError(errtext::kInvalidCall);
+    caption_ = caption;
+}
+
+void Win32Window::setIcon(const Picture& icon) {
+    if (!icon.empty() && icon.type != Picture::Icon) throw PlatformError(errtext::kInvalidPicture);
+    HICON big = reinterpret_cast<HICON>(icon.handle);
+    // The title bar and Alt+Tab want a small icon of their own size; a copy
+    // from the icon's resource picks the image drawn for that size.
+    UniqueHicon small;
+    if (big != nullptr) {
+        small.reset(static_cast<HICON>(CopyImage(big, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                 GetSystemMetrics(SM_CYSMICON), LR_COPYFROMRESOURCE)));
+    }
+    SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small.get() : big));
+    smallIcon_ = std::move(small);
+}
+
+void Win32Window::setBackColor(Colour colour) {
+    back_.set(colour);
+    RedrawWindow(window_.get(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+void Win32Window::setMousePointer(int pointer) {
+    pointer_ = pointer;
+    refreshCursor();
+}
+
+void Win32Window::setMouseIcon(const Picture& picture) {
+    if (!picture.empty() && picture.type != Picture::Icon) throw PlatformError(errtext::kInvalidPicture);
+    mouseIcon_ = picture;
+    refreshCursor();
+}
+
+HCURSOR Win32Window::cursorForPointer() const {
+    switch (pointer_) {
+    case kPointerHourglass:
+        return LoadCursorW(nullptr, IDC_WAIT);
+    case kPointerCustom:
+        if (mouseIcon_.handle != 0) return reinterpret_cast<HCURSOR>(mouseIcon_.handle);
+        return LoadCursorW(nullptr, IDC_ARROW);
+    default:
+        return LoadCursorW(nullptr, IDC_ARROW);
+    }
+}
+
+void Win32Window::refreshCursor() const {
+    // A new pointer shows at once when the pointer is over the window, not
+    // only at its next move (the hourglass must appear before a long step).
+    POINT point;
+    if (!GetCursorPos(&point)) return;
+    HWND under = WindowFromPoint(point);
+    HWND window = window_.get();
+    if (under != window && !IsChild(window, under)) return;
+    if (SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) != HTCLIENT) return;
+    SetCursor(cursorForPointer());
+}
+
+void Win32Window::setWindowState(int state) {
+    if (state != kStateNormal && state != kStateMinimized) throw PlatformError(errtext::kInvalidCall);
+    if (state == state_) return;
+    if (IsWindowVisible(window_.get())) {
+        showResized(state == kStateMinimized ? SW_MINIMIZE : SW_RESTORE);
+        return;
+    }
+    // A hidden window keeps its new state for when it is shown again; showing
+    // it would be the caller's choice, not a side effect of the state.
+    state_ = state;
+    if (shown_) raiseResize();
+}
+
+void Win32Window::showResized(int showCommand) {
+    // The resize event comes from WM_SIZE; should the system not send one
+    // for this change, it is raised here, so that a state change always
+    // reaches the resize handler.
+    const int before = sizeEvents_;
+    ShowWindow(window_.get(), showCommand);
+    if (sizeEvents_ == before) {
+        state_ = IsIconic(window_.get()) ? kStateMinimized : kStateNormal;
+        raiseResize();
+    }
+}
+
+void Win32Window::raiseResize() {
+    if (dispatching_) events_.onResize();
+}
+
+bool Win32Window::visible() {
+    return IsWindowVisible(window_.get()) != FALSE;
+}
+
+void Win32Window::setVisible(bool visible) {
+    HWND window = window_.get();
+    if (!visible) {
+        ShowWindow(window, SW_HIDE);
+        return;
+    }
+    if (IsWindowVisible(window)) return;
+    shown_ = true;
+    if (state_ == kStateMinimized)
+        ShowWindow(window, IsIconic(window) ? SW_SHOWNOACTIVATE : SW_SHOWMINNOACTIVE);
+    else
+        ShowWindow(window, IsIconic(window) ? SW_RESTORE : SW_SHOW);
+}
+
+void Win32Window::setFocus() {
+    HWND window = window_.get();
+    SetForegroundWindow(window);
+    SetFocus(window);
+}
+
+void Win32Window::show() {
+    shown_ = true;
+    if (state_ == kStateMinimized) {
+        // Shown minimized without taking the activation, so that the resize
+        // handler sees a minimized window and can send it to the tray.
+        showResized(SW_SHOWMINNOACTIVE);
+    } else {
+        ShowWindow(window_.get(), SW_SHOWNORMAL);
+        UpdateWindow(window_.get());
+    }
+}
+
+// --- controls
+
+ButtonControl& Win32Window::button(ControlId id) {
+    return control<Win32PushButton>(id);
+}
+
+CheckBoxControl& Win32Window::checkBox(ControlId id) {
+    return control<Win32CheckBox>(id);
+}
+
+TimerControl& Win32Window::timer(ControlId id) {
+    return control<Win32Timer>(id);
+}
+
+std::vector<std::pair<ControlId, ControlKind>> Win32Window::controls() {
+    std::vector<std::pair<ControlId, ControlKind>> list;
+    for (const Control& control : controls_) list.emplace_back(control.design.id, control.design.kind);
+    return list;
+}
+
+void Win32Window::setControlBackColor(ControlId id, Colour colour) {
+    Control* control = findControl(id);
+    if (control == nullptr || !control->back) throw PlatformError(kNoSuchProperty);
+    control->back->set(colour);
+    applyColours();
+}
+
+Colour Win32Window::controlBackColor(ControlId id) {
+    const Control* control = findControl(id);
+    if (control == nullptr || !control->back) throw PlatformError(kNoSuchProperty);
+    return control->back->colour();
+}
+
+void Win32Window::applySkin(const SkinColours& colours) {
+    skin_ = colours;
+    back_.set(colours.windowBack);
+    for (Control& control : controls_)
+        if (control.back) control.back->set(colours.windowBack);
+    applyColours();
+}
+
+
+}  // namespace glance::win32

@@ -1,0 +1,24 @@
+// The main window's geometry: its style, and the twip layout turned into
+// pixels at a DPI (15 twips per pixel at 96 DPI).
+#pragma once
+
+#include <windows.h>
+
+#include "platform/Ui.h"
+
+namespace glance::win32 {
+
+// The window's style: a fixed single border with a minimize box only.
+inline constexpr DWORD kMainWindowStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+
+// Where a control lies in the window's client area, in pixels at a DPI. A
+// control inside a container is placed relative to the container's corner.
+RECT controlPixelRect(const WindowLayout& form, const ControlLayout& control, int dpi);
+SIZE clientPixelSize(const WindowLayout& form, int dpi);
+
+// The window's outer rectangle at a DPI: centred on the monitor's screen
+// when no place is suggested, else at the suggested corner.
+RECT windowPixelRect(HWND window, const WindowLayout& form, int dpi, const RECT* suggested);
+
+}  // namespace glance::win32

@@ -1,0 +1,167 @@
+#include "ui/MainWindow.h"
+
+#include "core/HandlerErrors.h"
+#include "core/Product.h"
+#include "app/Startup.h"
+#include "core/StepTrap.h"
+#include "ui/MainWindowLayout.h"
+
+namespace glance {
+namespace {
+
+constexpr const char* kBalloonText =
+    "has been minimized to the system tray.\r\n"
+    "Click on the blue 'Q' icon (Q for Quillhaven) to bring the software back.";
+constexpr std::int32_t kBalloonSeconds = 5;
+
+}  // namespace
+
+std::string helpMessage() {
+    return std::string("This software will update so you see the latest files on the desktop.\r\n") +
+           "This will fix problems where files are not showing after downloading to the desktop from the "
+           "web.\r\n"
+           "\r\n"
+           "Questions? Please contact Team Quillhaven at " +
+           kContactPageUrl;
+}
+
+MainWindow::MainWindow(Platform& platform)
+    : p_(platform), engine_(platform.shell, platform.files), preferences_(platform.settings) {
+    window_ = p_.ui.createWindow(mainWindowLayout(), *this);
+    skin_ = std::make_unique<ColourSkinEngine>(p_.files, *window_);
+    trayIcon_ =
+        std::make_unique<TrayIcon>(p_.shell, p_.windowing, p_.loop, window_->handle(), p_.ui.trayIcon());
+    // As placed on the window: out of the tray, tip "Telnet Server", the blue 'Q' picture.
+    trayIcon_->initProperties();
+    trayIcon_->onMouseUp = [this](std::int16_t, std::int32_t) { onTrayIconReleased(); };
+    refreshSwitch_ = std::make_unique<RefreshSwitch>(
+        RefreshSwitch{window_->button(ControlId::SwitchButton), window_->timer(ControlId::RefreshTimer), engine_,
+                      preferences_, p_.system, p_.loop});
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::load() {
+    StartupTargets targets{*window_, engine_, *skin_, *trayIcon_, preferences_};
+    runStartup(p_, targets);
+}
+
+void MainWindow::show() {
+    window_->show();
+}
+
+void MainWindow::onMouseMove(ControlId control) {
+    switch (control) {
+    case ControlId::Window:
+    case ControlId::OptionsFrame:
+        showPointer(kPointerDefault);
+        break;
+    case ControlId::HelpButton:
+    case ControlId::SwitchButton:
+    case ControlId::RefreshNowButton:
+        showPointer(kPointerCustom);
+        break;
+    default:
+        // The check boxes have no pointer of their own: the pointer keeps
+        // whatever it showed when it reached them.
+        break;
+    }
+}
+
+void MainWindow::onClick(ControlId control) {
+    switch (control) {
+    case ControlId::HelpButton:
+        onHelpClicked();
+        break;
+    case ControlId::RefreshNowButton:
+        refreshSwitch_->onRefreshNowClicked();
+        break;
+    case ControlId::SwitchButton:
+        refreshSwitch_->onSwitchClicked();
+        break;
+    case ControlId::StartWithWindowsBox:
+        onStartWithWindowsClicked();
+        break;
+    case ControlId::StartInTrayBox:
+        onStartInTrayClicked();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::onTimer(ControlId timer) {
+    if (timer == ControlId::RefreshTimer) refreshSwitch_->onTick();
+}
+
+void MainWindow::onCloseRequested() {
+    StepTrap trap = StepTrap::reporting(p_.system, tag::kCloseRequest);
+    trap.step(100, [&] { window_->timer(ControlId::RefreshTimer).setEnabled(false); });
+    // Ending the process skips every destructor, so the icon leaves the tray here.
+    trap.step(102, [&] { trayIcon_->setInTray(false); });
+    trap.step(104, [&] { p_.loop.doEvents(); });
+    trap.step(106, [&] { p_.loop.doEvents(); });
+    trap.step(108, [&] { p_.loop.endProcess(); });
+}
+
+void MainWindow::onResized() {
+    if (window_->windowState() != kStateMinimized || minimizedToTray_) return;
+    window_->setVisible(false);
+    // Back to normal while hidden, so that a restore shows the window as it was.
+    window_->setWindowState(kStateNormal);
+    // Set before the balloon wait, during which a click on the icon may restore the window.
+    minimizedToTray_ = true;
+    trayIcon_->showBalloon(kBalloonText, kProductName, kBalloonSeconds, true);
+}
+
+void MainWindow::onTrayIconReleased() {
+    window_->setVisible(true);
+    window_->setFocus();
+    minimizedToTray_ = false;
+}
+
+// The pointer handlers write on every move, but never replace the hourglass.
+void MainWindow::showPointer(int pointer) {
+    if (window_->mousePointer() != kPointerHourglass) window_->setMousePointer(pointer);
+}
+
+void MainWindow::onHelpClicked() {
+    StepTrap trap = StepTrap::reporting(p_.system, tag::kHelpClick);
+    trap.step(100, [&] { p_.system.messageBox(helpMessage(), std::nullopt, 0); });
+}
+
+// Ticking "Load this software on Windows startup" registers the program in the
+// user's logon list and stores the choice; a failed write puts the box back to
+// what is really registered.
+void MainWindow::onStartWithWindowsClicked() {
+    StepTrap trap = StepTrap::reporting(p_.system, tag::kStartWithWindowsClick);
+    CheckBoxControl& box = window_->checkBox(ControlId::StartWithWindowsBox);
+    auto registerProgram = [&](bool on) {
+        if (on) {
+            p_.system.setStartupEntry(kProductName, L"\"" + p_.system.programPath() + L"\"");
+        } else {
+            p_.system.removeStartupEntry(kProductName);
+        }
+    };
+    bool wanted = false;
+    if (!trap.step(100, [&] { wanted = box.value() == 1; })) return;
+    const bool registered = trap.step(102, [&] { registerProgram(wanted); });
+    const bool saved = registered && trap.step(104, [&] { preferences_.saveStartWithWindows(wanted); });
+    if (saved) return;
+    // The choice could not be stored: undo the registration so both agree.
+    if (registered) trap.step(106, [&] { registerProgram(!wanted); });
+    trap.step(108, [&] { box.setValue(checkValue(p_.system.startupEntry(kProductName).has_value())); });
+}
+
+// Ticking "Start in system tray" stores the choice for the next start; a
+// failed write puts the box back to the stored value.
+void MainWindow::onStartInTrayClicked() {
+    StepTrap trap = StepTrap::reporting(p_.system, tag::kStartInTrayClick);
+    CheckBoxControl& box = window_->checkBox(ControlId::StartInTrayBox);
+    bool wanted = false;
+    if (!trap.step(100, [&] { wanted = box.value() == 1; })) return;
+    if (trap.step(102, [&] { preferences_.saveStartInTray(wanted); })) return;
+    trap.step(104, [&] { box.setValue(checkValue(preferences_.startInTray())); });
+}
+
+}  // namespace glance

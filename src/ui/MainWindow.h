@@ -1,0 +1,60 @@
+// The main window: owns its controls, the tray icon, the skin engine, the
+// refresh engine and the user's preferences, and routes every window event
+// to its handler.
+#pragma once
+
+#include <memory>
+
+#include "app/Preferences.h"
+#include "app/RefreshSwitch.h"
+#include "app/Skin.h"
+#include "engine/RefreshEngine.h"
+#include "platform/Platform.h"
+#include "tray/TrayIcon.h"
+
+namespace glance {
+
+// The help text: two lines, an empty line, and where to ask.
+std::string helpMessage();
+
+class MainWindow : public WindowEvents {
+public:
+    explicit MainWindow(Platform& platform);
+    ~MainWindow() override;
+
+    // Loads the window (runs the start-up), then shows it.
+    void load();
+    void show();
+
+    Window& window() { return *window_; }
+    TrayIcon& trayIcon() { return *trayIcon_; }
+    RefreshEngine& engine() { return engine_; }
+    bool minimizedToTray() const { return minimizedToTray_; }
+
+    // WindowEvents: the one place where events meet their handlers.
+    void onQueryUnload() override { onCloseRequested(); }
+    void onResize() override { onResized(); }
+    void onMouseMove(ControlId control) override;
+    void onClick(ControlId control) override;
+    void onTimer(ControlId timer) override;
+
+private:
+    void onCloseRequested();
+    void onResized();
+    void showPointer(int pointer);
+    void onHelpClicked();
+    void onStartWithWindowsClicked();
+    void onStartInTrayClicked();
+    void onTrayIconReleased();
+
+    Platform& p_;
+    RefreshEngine engine_;
+    Preferences preferences_;
+    std::unique_ptr<Window> window_;
+    std::unique_ptr<ColourSkinEngine> skin_;
+    std::unique_ptr<TrayIcon> trayIcon_;
+    std::unique_ptr<RefreshSwitch> refreshSwitch_;
+    bool minimizedToTray_ = false;
+};
+
+}  // namespace glance
