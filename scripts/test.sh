@@ -31,6 +31,8 @@ tally() {  # reads ctest's summary line from its log
 }
 
 set -e
+# Every #include points down the layers.
+bash scripts/check-layers.sh
 cmake --preset host >/dev/null
 cmake --build --preset host -j "$jobs"
 cmake --preset mingw >/dev/null

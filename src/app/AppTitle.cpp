@@ -1,7 +1,7 @@
 #include "app/AppTitle.h"
 
-#include "core/Product.h"
 #include "core/Error.h"
+#include "core/Product.h"
 #include "platform/System.h"
 
 namespace glance {

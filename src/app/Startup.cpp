@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "app/AppTitle.h"
+#include "app/RefreshSwitch.h"
 #include "core/HandlerErrors.h"
 #include "core/Product.h"
 #include "core/StepTrap.h"
-#include "app/RefreshSwitch.h"
 
 namespace glance {
 
@@ -81,7 +81,8 @@ void runStartup(Platform& p, StartupTargets& t) {
 
     CheckBoxControl& startInTrayBox = window.checkBox(ControlId::StartInTrayBox);
     trap.step(154, [&] {
-        window.checkBox(ControlId::StartWithWindowsBox).setValue(checkValue(t.preferences.startWithWindows()));
+        window.checkBox(ControlId::StartWithWindowsBox)
+            .setValue(checkValue(t.preferences.startWithWindows()));
     });
     trap.step(156, [&] { startInTrayBox.setValue(checkValue(t.preferences.startInTray())); });
     if (trap.test(158, [&] { return startInTrayBox.value() == 1; })) {

@@ -34,8 +34,8 @@ std::string handlerErrorMessage(std::string_view tag, std::int32_t label, std::s
 template <class MessageBoxes>
 void reportHandlerError(MessageBoxes& boxes, std::string_view tag, std::int32_t label,
                         std::string_view description) {
-    boxes.messageBox(handlerErrorMessage(tag, label, description),
-                     std::optional<std::string>(kErrorBoxTitle), kErrorBoxStyle);
+    boxes.messageBox(handlerErrorMessage(tag, label, description), std::optional<std::string>(kErrorBoxTitle),
+                     kErrorBoxStyle);
 }
 
 }  // namespace glance

@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/HandlerErrors.h"
 #include "core/Error.h"
+#include "core/HandlerErrors.h"
 
 namespace glance {
 

@@ -4,8 +4,8 @@
 #include <limits>
 #include <memory>
 
-#include "core/StepTrap.h"
 #include "core/Error.h"
+#include "core/StepTrap.h"
 
 namespace glance {
 

@@ -40,7 +40,7 @@ struct ControlLayout {
     ControlId id;
     ControlKind kind;
     std::string caption;
-    ControlId container = ControlId::Window;      // the control it lies in
+    ControlId container = ControlId::Window;       // the control it lies in
     int left = 0, top = 0, width = 0, height = 0;  // twips, relative to the container's client area
     int tabIndex = -1;                             // -1: not a tab stop
 };

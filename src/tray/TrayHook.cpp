@@ -13,8 +13,7 @@ Windowing* hookWindowing = nullptr;
 std::uint32_t taskbarCreatedMessage = 0;
 }  // namespace
 
-std::intptr_t windowProc(WindowHandle hWnd, std::uint32_t uMsg, std::uintptr_t wParam,
-                             std::intptr_t lParam) {
+std::intptr_t windowProc(WindowHandle hWnd, std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam) {
     Windowing& windowing = *hookWindowing;
     if (uMsg == kTrayCallbackMessage || (uMsg == taskbarCreatedMessage && taskbarCreatedMessage != 0)) {
         // A borrowed pointer: the control removes the hook before it goes away.

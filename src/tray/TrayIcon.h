@@ -53,8 +53,7 @@ public:
     // that many seconds have passed, and then removes a balloon still open.
     // Throws "Overflow" before sending anything when seconds in milliseconds
     // does not fit in 32 bits.
-    void showBalloon(const std::string& text, const std::string& title, std::int32_t seconds,
-                     bool once);
+    void showBalloon(const std::string& text, const std::string& title, std::int32_t seconds, bool once);
 
     // Events, raised synchronously from the icon's callback messages.
     // button: 1 left, 2 right; id: the icon identifier (always 0).

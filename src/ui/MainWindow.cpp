@@ -1,8 +1,8 @@
 #include "ui/MainWindow.h"
 
+#include "app/Startup.h"
 #include "core/HandlerErrors.h"
 #include "core/Product.h"
-#include "app/Startup.h"
 #include "core/StepTrap.h"
 #include "ui/MainWindowLayout.h"
 
@@ -35,8 +35,8 @@ MainWindow::MainWindow(Platform& platform)
     trayIcon_->initProperties();
     trayIcon_->onMouseUp = [this](std::int16_t, std::int32_t) { onTrayIconReleased(); };
     refreshSwitch_ = std::make_unique<RefreshSwitch>(
-        RefreshSwitch{window_->button(ControlId::SwitchButton), window_->timer(ControlId::RefreshTimer), engine_,
-                      preferences_, p_.system, p_.loop});
+        RefreshSwitch{window_->button(ControlId::SwitchButton), window_->timer(ControlId::RefreshTimer),
+                      engine_, preferences_, p_.system, p_.loop});
 }
 
 MainWindow::~MainWindow() = default;

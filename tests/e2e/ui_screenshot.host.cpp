@@ -33,7 +33,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (arguments.find(L"skin") != std::wstring::npos) window->applySkin(glance::SkinColours{});
     window->checkBox(glance::ControlId::StartInTrayBox).setValue(1);
     window->show();
-    if (arguments.find(L"focus") != std::wstring::npos) SetFocus(main.controlWindow(glance::ControlId::HelpButton));
+    if (arguments.find(L"focus") != std::wstring::npos)
+        SetFocus(main.controlWindow(glance::ControlId::HelpButton));
     if (arguments.find(L"hover") != std::wstring::npos) {
         RECT rect;
         GetWindowRect(main.controlWindow(glance::ControlId::RefreshNowButton), &rect);

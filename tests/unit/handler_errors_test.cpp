@@ -24,9 +24,9 @@ TEST(handlerErrorMessage, LabelIsPlainDecimalWithoutSignOrPadding) {
     const std::vector<std::pair<std::int32_t, std::string>> labels = {
         {102, "at line 102\r\r"}, {1000, "at line 1000\r\r"}, {-108, "at line 108\r\r"}};
     for (const auto& [label, expected] : labels) {
-        EXPECT_NE(
-            handlerErrorMessage(tag::kRefreshNowClick, label, "x").find(tag::kRefreshNowClick + std::string(expected)),
-            std::string::npos)
+        EXPECT_NE(handlerErrorMessage(tag::kRefreshNowClick, label, "x")
+                      .find(tag::kRefreshNowClick + std::string(expected)),
+                  std::string::npos)
             << label;
     }
 }
@@ -35,7 +35,8 @@ TEST(reportHandlerError, ShowsOneModalExclamationBoxTitledApplicationError) {
     fake::FakePlatform p;
     reportHandlerError(p.system, tag::kRefreshNowClick, 102, errtext::kFileNotFound);
     ASSERT_EQ(p.system.boxes.size(), 1u);
-    EXPECT_EQ(p.system.boxes[0].text, handlerErrorMessage(tag::kRefreshNowClick, 102, errtext::kFileNotFound));
+    EXPECT_EQ(p.system.boxes[0].text,
+              handlerErrorMessage(tag::kRefreshNowClick, 102, errtext::kFileNotFound));
     EXPECT_EQ(p.system.boxes[0].title, "Application Error");
     EXPECT_TRUE(p.system.boxes[0].titleGiven);
     EXPECT_EQ(p.system.boxes[0].style, 48u);

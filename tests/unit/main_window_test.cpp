@@ -94,8 +94,10 @@ TEST_F(TheWindow, PointerIsAHandOverButtonsAndTheArrowElsewhereButNeverReplacesT
         ControlId over;
         int expected;
     };
-    for (const Move& m : {Move{ControlId::HelpButton, 99}, Move{ControlId::RefreshNowButton, 99}, Move{ControlId::StartWithWindowsBox, 99},
-                          Move{ControlId::OptionsFrame, 0}, Move{ControlId::SwitchButton, 99}, Move{ControlId::Window, 0}, Move{ControlId::StartInTrayBox, 0}}) {
+    for (const Move& m : {Move{ControlId::HelpButton, 99}, Move{ControlId::RefreshNowButton, 99},
+                          Move{ControlId::StartWithWindowsBox, 99}, Move{ControlId::OptionsFrame, 0},
+                          Move{ControlId::SwitchButton, 99}, Move{ControlId::Window, 0},
+                          Move{ControlId::StartInTrayBox, 0}}) {
         window().mouseMove(m.over);
         EXPECT_EQ(window().mousePointer(), m.expected) << controlName(m.over);
     }

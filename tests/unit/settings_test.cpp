@@ -23,7 +23,9 @@ TEST(SettingsStore, ReadsTheDefaultUntilSavedAndThenExactlyWhatWasSaved) {
         fake::FakePlatform p;
         SettingsStore& store = p.settings;
         if (c.saved) store.save(kSettingsApplication, kProductName, Preferences::kKeySwitchState, c.saved);
-        EXPECT_EQ(store.read(kSettingsApplication, kProductName, Preferences::kKeySwitchState, Preferences::kOff), c.read)
+        EXPECT_EQ(
+            store.read(kSettingsApplication, kProductName, Preferences::kKeySwitchState, Preferences::kOff),
+            c.read)
             << (c.saved ? c.saved : "(never saved)");
     }
 }
@@ -43,9 +45,11 @@ TEST(SettingsStore, AStoreThatCannotBeReachedThrowsAndKeepsTheValue) {
     SettingsStore& store = p.settings;
     store.save(kSettingsApplication, kProductName, Preferences::kKeySwitchState, "On");
     p.failures.inject("settings.save", errtext::kPermissionDenied);
-    EXPECT_THROW(store.save(kSettingsApplication, kProductName, Preferences::kKeySwitchState, "Off"), PlatformError);
+    EXPECT_THROW(store.save(kSettingsApplication, kProductName, Preferences::kKeySwitchState, "Off"),
+                 PlatformError);
     p.failures.inject("settings.read", errtext::kPermissionDenied);
-    EXPECT_THROW(store.read(kSettingsApplication, kProductName, Preferences::kKeySwitchState, "Off"), PlatformError);
+    EXPECT_THROW(store.read(kSettingsApplication, kProductName, Preferences::kKeySwitchState, "Off"),
+                 PlatformError);
     p.failures.clearAll();
     EXPECT_EQ(store.read(kSettingsApplication, kProductName, Preferences::kKeySwitchState, "Off"), "On");
 }
@@ -55,8 +59,13 @@ TEST(Preferences, OnlyTheExactWordOnMeansOnAndSavesWriteOnOrOffUnderTheProductSe
         const char* stored;  // nullptr: never saved
         bool on;
     };
-    for (const Case& c : std::vector<Case>{{nullptr, false}, {"On", true}, {"on", false}, {"ON", false},
-                                           {"Off", false}, {"On ", false}, {"", false}}) {
+    for (const Case& c : std::vector<Case>{{nullptr, false},
+                                           {"On", true},
+                                           {"on", false},
+                                           {"ON", false},
+                                           {"Off", false},
+                                           {"On ", false},
+                                           {"", false}}) {
         fake::FakePlatform p;
         if (c.stored)
             for (const char* key : {Preferences::kKeyStartWithWindows, Preferences::kKeyStartInTray})
@@ -76,7 +85,8 @@ TEST(Preferences, OnlyTheExactWordOnMeansOnAndSavesWriteOnOrOffUnderTheProductSe
     const std::map<std::string, std::string> expected = {
         {"StartStopState", "On"}, {"Minimized", "Off"}, {"Windows Startup", "On"}};
     for (const auto& [key, value] : expected)
-        EXPECT_EQ(p.settings.read("Quillhaven", "Lumenfold Live Shell Glance Refresher Utility", key, "?"), value)
+        EXPECT_EQ(p.settings.read("Quillhaven", "Lumenfold Live Shell Glance Refresher Utility", key, "?"),
+                  value)
             << key;
     EXPECT_EQ(preferences.switchState(), "On");
 }

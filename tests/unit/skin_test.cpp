@@ -1,5 +1,7 @@
 // The program title and the optional skin: what the window and the skin
 // engine receive, in which order, and how a bad skin file fails.
+#include "app/Skin.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,7 +10,6 @@
 #include "FakePlatform.h"
 #include "app/AppTitle.h"
 #include "core/Product.h"
-#include "app/Skin.h"
 #include "ui/MainWindowLayout.h"
 
 namespace glance {

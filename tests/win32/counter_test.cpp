@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/Error.h"
 #include "engine/DesktopCounter.h"
 #include "engine/RefreshEngine.h"
-#include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Shell.h"

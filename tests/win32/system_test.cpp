@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "core/Error.h"
 #include "core/HandlerErrors.h"
 #include "engine/RefreshEngine.h"
-#include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Settings.h"
 #include "platform/win32/Win32Shell.h"

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Error.h"
 #include "ControlNames.h"
+#include "core/Error.h"
 #include "platform/win32/Win32PushButton.h"
 #include "platform/win32/Win32Ui.h"
 #include "platform/win32/Win32Window.h"
@@ -123,9 +123,12 @@ TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThemAt96Dpi) {
         RECT expected;
     };
     const Case cases[] = {
-        {ControlId::HelpButton, {8, 8, 528, 35}},   {ControlId::OptionsFrame, {8, 42, 528, 91}},
-        {ControlId::StartWithWindowsBox, {24, 62, 278, 81}},      {ControlId::StartInTrayBox, {288, 62, 428, 81}},
-        {ControlId::SwitchButton, {8, 99, 528, 126}}, {ControlId::RefreshNowButton, {8, 133, 528, 160}},
+        {ControlId::HelpButton, {8, 8, 528, 35}},
+        {ControlId::OptionsFrame, {8, 42, 528, 91}},
+        {ControlId::StartWithWindowsBox, {24, 62, 278, 81}},
+        {ControlId::StartInTrayBox, {288, 62, 428, 81}},
+        {ControlId::SwitchButton, {8, 99, 528, 126}},
+        {ControlId::RefreshNowButton, {8, 133, 528, 160}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(controlName(c.name));
@@ -175,7 +178,8 @@ TEST_F(MainWindowTest, FontsAreSizedInPointsAtTheWindowDpi) {
         ControlId name;
         int centipoints;  // 9 pt for the frame and check boxes, 11.25 pt for the buttons
     };
-    const Case cases[] = {{ControlId::StartWithWindowsBox, 900}, {ControlId::OptionsFrame, 900}, {ControlId::HelpButton, 1125}};
+    const Case cases[] = {
+        {ControlId::StartWithWindowsBox, 900}, {ControlId::OptionsFrame, 900}, {ControlId::HelpButton, 1125}};
     for (const Case& c : cases) {
         SCOPED_TRACE(controlName(c.name));
         auto font = reinterpret_cast<HFONT>(SendMessageW(control(c.name), WM_GETFONT, 0, 0));
@@ -227,7 +231,9 @@ TEST_F(MainWindowTest, CaptionsReadBackExactlyAndAreTheWindowText) {
 
 TEST_F(MainWindowTest, TabMovesThroughTheControlsInTheDesignedOrder) {
     window->show();
-    const ControlId order[] = {ControlId::StartWithWindowsBox, ControlId::StartInTrayBox, ControlId::SwitchButton, ControlId::RefreshNowButton, ControlId::HelpButton, ControlId::StartWithWindowsBox};
+    const ControlId order[] = {ControlId::StartWithWindowsBox, ControlId::StartInTrayBox,
+                               ControlId::SwitchButton,        ControlId::RefreshNowButton,
+                               ControlId::HelpButton,          ControlId::StartWithWindowsBox};
     SetFocus(control(order[0]));
     for (std::size_t i = 1; i < std::size(order); ++i) {
         SCOPED_TRACE(controlName(order[i]));
@@ -251,7 +257,9 @@ TEST_F(MainWindowTest, WindowCanBeMinimizedButNotMaximizedOrResized) {
 
 TEST_F(MainWindowTest, CheckBoxTogglesBeforeItsClickEvent) {
     std::vector<int> seen;
-    events.clicked = [&](ControlId) { seen.push_back(window->checkBox(ControlId::StartWithWindowsBox).value()); };
+    events.clicked = [&](ControlId) {
+        seen.push_back(window->checkBox(ControlId::StartWithWindowsBox).value());
+    };
     SendMessageW(control(ControlId::StartWithWindowsBox), BM_CLICK, 0, 0);
     SendMessageW(control(ControlId::StartWithWindowsBox), BM_CLICK, 0, 0);
     EXPECT_EQ(seen, (std::vector<int>{1, 0}));
@@ -360,7 +368,9 @@ TEST_F(MainWindowTest, PointerValueDecidesTheCursorOverTheWindowAndEveryControl)
         {kPointerCustom, true, hand},
         {kPointerCustom, false, arrow},  // no picture loaded: the standard arrow
     };
-    const ControlId targets[] = {ControlId::Window, ControlId::HelpButton, ControlId::SwitchButton, ControlId::OptionsFrame, ControlId::StartWithWindowsBox, ControlId::StartInTrayBox};
+    const ControlId targets[] = {
+        ControlId::Window,       ControlId::HelpButton,          ControlId::SwitchButton,
+        ControlId::OptionsFrame, ControlId::StartWithWindowsBox, ControlId::StartInTrayBox};
     for (const Case& c : cases) {
         window->setMouseIcon(c.withPicture ? Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(hand)}
                                            : Picture{});
@@ -490,9 +500,10 @@ TEST_F(MainWindowTest, BackColourBelongsToFramesAndCheckBoxesOnly) {
         ControlId name;
         bool hasBackColor;
     };
-    const Case cases[] = {{ControlId::OptionsFrame, true},          {ControlId::StartWithWindowsBox, true},        {ControlId::StartInTrayBox, true},
-                          {ControlId::HelpButton, false},    {ControlId::RefreshTimer, false},       {ControlId::TrayIcon, false},
-                          {ControlId::SkinEngine, false}, {ControlId::Window, false}};
+    const Case cases[] = {{ControlId::OptionsFrame, true},   {ControlId::StartWithWindowsBox, true},
+                          {ControlId::StartInTrayBox, true}, {ControlId::HelpButton, false},
+                          {ControlId::RefreshTimer, false},  {ControlId::TrayIcon, false},
+                          {ControlId::SkinEngine, false},    {ControlId::Window, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(controlName(c.name));
         if (c.hasBackColor) {

@@ -138,8 +138,8 @@ void Win32Window::layout(int dpi, const RECT* suggested) {
         if (auto* frame = control.as<Win32Frame>()) frame->relayout(rect, font_.get(), dpi);
     }
     const RECT place = windowPixelRect(window_.get(), design_, dpi, suggested);
-    SetWindowPos(window_.get(), nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window_.get(), nullptr, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Window::applyColours() {
@@ -373,6 +373,5 @@ void Win32Window::applySkin(const SkinColours& colours) {
         if (control.back) control.back->set(colours.windowBack);
     applyColours();
 }
-
 
 }  // namespace glance::win32

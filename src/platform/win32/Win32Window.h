@@ -65,9 +65,9 @@ private:
     // window of its own kind, a timer, or nothing (the tray icon and the skin
     // engine draw nothing in the window).
     struct Control {
-        using Widget = std::variant<std::monostate, std::unique_ptr<Win32PushButton>,
-                                    std::unique_ptr<Win32CheckBox>, std::unique_ptr<Win32Frame>,
-                                    std::unique_ptr<Win32Timer>>;
+        using Widget =
+            std::variant<std::monostate, std::unique_ptr<Win32PushButton>, std::unique_ptr<Win32CheckBox>,
+                         std::unique_ptr<Win32Frame>, std::unique_ptr<Win32Timer>>;
         ControlLayout design;
         int commandId = 0;
         HWND window = nullptr;

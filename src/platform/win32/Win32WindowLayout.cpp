@@ -10,15 +10,17 @@ RECT controlPixelRect(const WindowLayout& form, const ControlLayout& control, in
     int left = twipsToPixels(control.left, dpi);
     int top = twipsToPixels(control.top, dpi);
     if (control.container != ControlId::Window) {
-        const auto container = std::find_if(form.controls.begin(), form.controls.end(),
-                                            [&](const ControlLayout& c) { return c.id == control.container; });
+        const auto container =
+            std::find_if(form.controls.begin(), form.controls.end(),
+                         [&](const ControlLayout& c) { return c.id == control.container; });
         if (container != form.controls.end()) {
             const RECT outer = controlPixelRect(form, *container, dpi);
             left += outer.left;
             top += outer.top;
         }
     }
-    return RECT{left, top, left + twipsToPixels(control.width, dpi), top + twipsToPixels(control.height, dpi)};
+    return RECT{left, top, left + twipsToPixels(control.width, dpi),
+                top + twipsToPixels(control.height, dpi)};
 }
 
 SIZE clientPixelSize(const WindowLayout& form, int dpi) {
@@ -31,8 +33,8 @@ RECT windowPixelRect(HWND window, const WindowLayout& form, int dpi, const RECT*
     const RECT frame = windowRectForClient(client.cx, client.cy, kMainWindowStyle, exStyle, dpi);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    if (suggested != nullptr) return RECT{suggested->left, suggested->top, suggested->left + width,
-                                          suggested->top + height};
+    if (suggested != nullptr)
+        return RECT{suggested->left, suggested->top, suggested->left + width, suggested->top + height};
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
     GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);

@@ -2,9 +2,7 @@
 
 namespace glance::win32 {
 
-
-LRESULT CALLBACK Win32Window::windowProc(HWND window, UINT message, WPARAM wParam,
-                                             LPARAM lParam) noexcept {
+LRESULT CALLBACK Win32Window::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message == WM_NCCREATE) {
         self = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
