@@ -8,7 +8,10 @@
 namespace {
 
 // The exe is often started from a Downloads folder, where a planted DLL must
-// never be loaded in place of a system one.
+// never be loaded in place of a system one. This narrows the search for every
+// later load; the import table is resolved before it, which is why that table
+// names only DLLs that Windows always takes from System32 and the others are
+// loaded on first use (platform/win32/LazyImports.h).
 void restrictDllSearch() {
     using SetDirs = BOOL(WINAPI*)(DWORD);
     const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "platform/win32/LazyImports.h"
 #include "platform/win32/Win32Shell.h"
 
 namespace glance::win32 {
@@ -29,7 +30,7 @@ void Win32Shell::notifyIcon(std::uint32_t message, const NotifyIconRecord& recor
     std::memcpy(&data, &record, sizeof record);
     // The result is deliberately ignored: the control behaves the same whether
     // or not a shell is there to take the request.
-    Shell_NotifyIconA(message, &data);
+    lazy::Shell_NotifyIconA(message, &data);
 }
 
 }  // namespace glance::win32

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/Error.h"
+#include "platform/win32/LazyImports.h"
 #include "platform/win32/Win32UiGraphics.h"
 
 namespace glance::win32 {
@@ -23,13 +24,13 @@ Win32PushButton::Win32PushButton(HWND parent, int id, const std::string& caption
                                   GetModuleHandleW(nullptr), nullptr));
     if (!window_) throw PlatformError(errtext::kOutOfMemory);
     SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    SetWindowSubclass(window_.get(), &Win32PushButton::subclassProc, kSubclassId,
-                      reinterpret_cast<DWORD_PTR>(this));
+    lazy::SetWindowSubclass(window_.get(), &Win32PushButton::subclassProc, kSubclassId,
+                            reinterpret_cast<DWORD_PTR>(this));
 }
 
 Win32PushButton::~Win32PushButton() {
     // Unsubclass while the window is valid, then let the owner destroy it.
-    if (window_) RemoveWindowSubclass(window_.get(), &Win32PushButton::subclassProc, kSubclassId);
+    if (window_) lazy::RemoveWindowSubclass(window_.get(), &Win32PushButton::subclassProc, kSubclassId);
 }
 
 void Win32PushButton::setCaption(const std::string& caption) {
@@ -129,7 +130,7 @@ LRESULT CALLBACK Win32PushButton::subclassProc(HWND window, UINT message, WPARAM
         return reinterpret_cast<Win32PushButton*>(self)->handle(message, wParam, lParam);
     } catch (...) {
         noteCallbackFailure("push button");
-        return DefSubclassProc(window, message, wParam, lParam);
+        return lazy::DefSubclassProc(window, message, wParam, lParam);
     }
 }
 
@@ -154,7 +155,7 @@ LRESULT Win32PushButton::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDBLCLK:
         // An owner-drawn BUTTON reports a double click as BN_DOUBLECLICKED and
         // drops the second click; a quick second press is a click here.
-        return DefSubclassProc(window, WM_LBUTTONDOWN, wParam, lParam);
+        return lazy::DefSubclassProc(window, WM_LBUTTONDOWN, wParam, lParam);
     case WM_GETDLGCODE:
         // Enter belongs to the focused button, also under a dialog manager.
         if (lParam != 0) {
@@ -182,7 +183,7 @@ LRESULT Win32PushButton::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         break;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return lazy::DefSubclassProc(window, message, wParam, lParam);
 }
 
 }  // namespace glance::win32

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "core/Error.h"
+#include "platform/win32/LazyImports.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Text.h"
 
@@ -17,7 +18,7 @@ constexpr std::size_t kPathBufferChars = 512;
 
 std::wstring Win32Shell::specialFolderRawPath(std::int32_t folderId) {
     UniqueCoTaskMem<ITEMIDLIST> idList;
-    if (SHGetSpecialFolderLocation(nullptr, folderId, idList.put()) != S_OK || !idList) return {};
+    if (lazy::SHGetSpecialFolderLocation(nullptr, folderId, idList.put()) != S_OK || !idList) return {};
     // Spaces, not NULs, fill the buffer: the path ends at the last NUL that
     // the shell wrote, and everything after it stays padding. The path stays
     // UTF-16, so a desktop named outside the ANSI code page is still found.
@@ -25,12 +26,12 @@ std::wstring Win32Shell::specialFolderRawPath(std::int32_t folderId) {
     // A folder without a file-system path (the shell has its item-ID list but
     // cannot convert it) gives no path at all rather than whatever the shell
     // left in the buffer, which could be a bare NUL and so the drive's root.
-    if (!SHGetPathFromIDListW(idList.get(), raw.data())) return {};
+    if (!lazy::SHGetPathFromIDListW(idList.get(), raw.data())) return {};
     return raw;
 }
 
 void Win32Shell::changeNotify(std::int32_t eventId, std::uint32_t flags) {
-    SHChangeNotify(static_cast<LONG>(eventId), flags, nullptr, nullptr);
+    lazy::SHChangeNotify(static_cast<LONG>(eventId), flags, nullptr, nullptr);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "core/Error.h"
+#include "platform/win32/LazyImports.h"
 #include "platform/win32/Win32PushButton.h"
 #include "platform/win32/Win32UiGraphics.h"
 
@@ -33,11 +34,11 @@ void move(HWND window, const RECT& rect) {
 Win32CheckBox::Win32CheckBox(HWND parent, int id, const std::string& caption, const RECT& rect, HFONT font)
     : window_(createChild(parent, id, caption, WS_TABSTOP | WS_CLIPSIBLINGS | BS_AUTOCHECKBOX, rect)) {
     SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    SetWindowSubclass(window_.get(), &Win32CheckBox::subclassProc, kSubclassId, 0);
+    lazy::SetWindowSubclass(window_.get(), &Win32CheckBox::subclassProc, kSubclassId, 0);
 }
 
 Win32CheckBox::~Win32CheckBox() {
-    if (window_) RemoveWindowSubclass(window_.get(), &Win32CheckBox::subclassProc, kSubclassId);
+    if (window_) lazy::RemoveWindowSubclass(window_.get(), &Win32CheckBox::subclassProc, kSubclassId);
 }
 
 int Win32CheckBox::value() {
@@ -74,7 +75,7 @@ LRESULT CALLBACK Win32CheckBox::subclassProc(HWND window, UINT message, WPARAM w
     } catch (...) {
         noteCallbackFailure("check box");
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return lazy::DefSubclassProc(window, message, wParam, lParam);
 }
 
 // --- frame
@@ -85,12 +86,12 @@ Win32Frame::Win32Frame(HWND parent, int id, const std::string& caption, const RE
       caption_(widenUtf8(caption)),
       font_(font) {
     SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    SetWindowSubclass(window_.get(), &Win32Frame::subclassProc, kSubclassId,
-                      reinterpret_cast<DWORD_PTR>(this));
+    lazy::SetWindowSubclass(window_.get(), &Win32Frame::subclassProc, kSubclassId,
+                            reinterpret_cast<DWORD_PTR>(this));
 }
 
 Win32Frame::~Win32Frame() {
-    if (window_) RemoveWindowSubclass(window_.get(), &Win32Frame::subclassProc, kSubclassId);
+    if (window_) lazy::RemoveWindowSubclass(window_.get(), &Win32Frame::subclassProc, kSubclassId);
 }
 
 void Win32Frame::setColours(COLORREF back, COLORREF text, COLORREF line) {
@@ -114,7 +115,7 @@ LRESULT CALLBACK Win32Frame::subclassProc(HWND window, UINT message, WPARAM wPar
         return reinterpret_cast<Win32Frame*>(self)->handle(message, wParam, lParam);
     } catch (...) {
         noteCallbackFailure("frame");
-        return DefSubclassProc(window, message, wParam, lParam);
+        return lazy::DefSubclassProc(window, message, wParam, lParam);
     }
 }
 
@@ -158,7 +159,7 @@ LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENABLE:
     case WM_UPDATEUISTATE: {
         // The group box would draw its text directly; we paint it ourselves.
-        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        const LRESULT result = lazy::DefSubclassProc(window, message, wParam, lParam);
         if (message == WM_SETTEXT) {
             const auto* text = reinterpret_cast<const wchar_t*>(lParam);
             caption_ = text != nullptr ? text : L"";
@@ -167,7 +168,7 @@ LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return result;
     }
     default:
-        return DefSubclassProc(window, message, wParam, lParam);
+        return lazy::DefSubclassProc(window, message, wParam, lParam);
     }
 }
 

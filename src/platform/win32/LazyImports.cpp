@@ -1,0 +1,93 @@
+#include "platform/win32/LazyImports.h"
+
+#include <string>
+
+#include "core/Error.h"
+
+namespace glance::win32::lazy {
+
+namespace {
+
+HMODULE loadSystemLibrary(const wchar_t* file, const char* name) {
+    HMODULE module = LoadLibraryExW(file, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Windows 7 without KB2533623 does not know the flag. There the name alone
+    // is as safe: shell32 is a known DLL and comctl32 comes from the
+    // side-by-side store.
+    if (module == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) module = LoadLibraryW(file);
+    if (module == nullptr) throw PlatformError(std::string("File not found: ") + name);
+    return module;
+}
+
+template <typename Function>
+Function entryPoint(HMODULE module, const char* library, const char* name) {
+    const FARPROC address = GetProcAddress(module, name);
+    if (address == nullptr)
+        throw PlatformError(std::string("Can't find DLL entry point ") + name + " in " + library);
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(address));
+}
+
+// Each DLL is loaded once and never freed: its functions are called until
+// the process ends. A failed load is tried again at the next call.
+struct Shell32 {
+    HMODULE module = loadSystemLibrary(L"shell32.dll", "shell32");
+    decltype(&::SHGetSpecialFolderLocation) getSpecialFolderLocation =
+        entryPoint<decltype(getSpecialFolderLocation)>(module, "shell32", "SHGetSpecialFolderLocation");
+    decltype(&::SHGetPathFromIDListW) getPathFromIdList =
+        entryPoint<decltype(getPathFromIdList)>(module, "shell32", "SHGetPathFromIDListW");
+    decltype(&::SHChangeNotify) changeNotify =
+        entryPoint<decltype(changeNotify)>(module, "shell32", "SHChangeNotify");
+    decltype(&::Shell_NotifyIconA) notifyIcon =
+        entryPoint<decltype(notifyIcon)>(module, "shell32", "Shell_NotifyIconA");
+};
+
+struct Comctl32 {
+    HMODULE module = loadSystemLibrary(L"comctl32.dll", "comctl32");
+    decltype(&::SetWindowSubclass) setSubclass =
+        entryPoint<decltype(setSubclass)>(module, "comctl32", "SetWindowSubclass");
+    decltype(&::RemoveWindowSubclass) removeSubclass =
+        entryPoint<decltype(removeSubclass)>(module, "comctl32", "RemoveWindowSubclass");
+    decltype(&::DefSubclassProc) defSubclassProc =
+        entryPoint<decltype(defSubclassProc)>(module, "comctl32", "DefSubclassProc");
+};
+
+const Shell32& shell32() {
+    static const Shell32 library;
+    return library;
+}
+
+const Comctl32& comctl32() {
+    static const Comctl32 library;
+    return library;
+}
+
+}  // namespace
+
+HRESULT SHGetSpecialFolderLocation(HWND owner, int folder, PIDLIST_ABSOLUTE* idList) {
+    return shell32().getSpecialFolderLocation(owner, folder, idList);
+}
+
+BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE idList, LPWSTR path) {
+    return shell32().getPathFromIdList(idList, path);
+}
+
+void SHChangeNotify(LONG eventId, UINT flags, LPCVOID item1, LPCVOID item2) {
+    shell32().changeNotify(eventId, flags, item1, item2);
+}
+
+BOOL Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data) {
+    return shell32().notifyIcon(message, data);
+}
+
+BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data) {
+    return comctl32().setSubclass(window, procedure, id, data);
+}
+
+BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id) {
+    return comctl32().removeSubclass(window, procedure, id);
+}
+
+LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return comctl32().defSubclassProc(window, message, wParam, lParam);
+}
+
+}  // namespace glance::win32::lazy

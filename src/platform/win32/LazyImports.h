@@ -1,0 +1,36 @@
+// The shell and common-controls entry points of the Win32 layer, taken from
+// the system's DLLs on first use instead of from the exe's import table.
+//
+// The loader resolves the import table before WinMain runs, while the
+// program's own folder still comes first in the DLL search. So the table
+// names only DLLs that Windows always takes from System32 (its KnownDLLs),
+// whose own imports are known DLLs too. shell32 is one of them on Windows,
+// but under Wine it pulls in shlwapi and shcore by the ordinary search, and
+// comctl32 is not one anywhere. Both are loaded here, after WinMain has
+// narrowed the search to System32, and only from there (comctl32 version 6
+// still comes from the side-by-side store that the manifest names).
+//
+// A DLL or entry point that cannot be found throws PlatformError with the
+// classic texts ("File not found: shell32"). The three subclass functions
+// are resolved together, so once SetWindowSubclass has worked, the other two
+// cannot fail (they run in destructors and window procedures).
+#pragma once
+
+#include <windows.h>
+// After windows.h, which they build on.
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+namespace glance::win32::lazy {
+
+HRESULT SHGetSpecialFolderLocation(HWND owner, int folder, PIDLIST_ABSOLUTE* idList);
+BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE idList, LPWSTR path);
+void SHChangeNotify(LONG eventId, UINT flags, LPCVOID item1, LPCVOID item2);
+BOOL Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data);
+
+BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data);
+BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id);
+LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace glance::win32::lazy
