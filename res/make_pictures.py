@@ -231,15 +231,19 @@ def letter_q(size):
 
 def tray_layers(size):
     """The tray picture's shapes at one size, in pixel units, bottom first."""
-    frame = max(1, size // 16)
-    corner = 1.5 * size / 16
     outline, letter = letter_q(size)
-    return [
-        (lambda x, y: sd_box(x, y, 0, 0, size, size, corner), BLACK),
-        (lambda x, y: sd_box(x, y, frame, frame, size - frame, size - frame, max(corner - frame, 0.5)), CYAN),
-        (outline, BLACK),
-        (letter, BLUE),
-    ]
+    if size == 16:
+        # Corners rounded by one pixel: the corner pixel is clear and the frame
+        # turns through the pixel diagonally inside it.
+        ends = (0, 15)
+        field = pixel_shape({(x, y) for x in range(16) for y in range(16) if not (x in ends and y in ends)})
+        inner = pixel_shape({(x, y) for x in range(1, 15) for y in range(1, 15) if not (x in (1, 14) and y in (1, 14))})
+    else:
+        frame = max(1, size // 16)
+        corner = 1.5 * size / 16
+        field = lambda x, y: sd_box(x, y, 0, 0, size, size, corner)  # noqa: E731
+        inner = lambda x, y: sd_box(x, y, frame, frame, size - frame, size - frame, corner - frame)  # noqa: E731
+    return [(field, BLACK), (inner, CYAN), (outline, BLACK), (letter, BLUE)]
 
 
 def render(layers, size):
