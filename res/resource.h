@@ -1,6 +1,6 @@
 // Resource identifiers of GlanceRefresher.exe.
 #pragma once
 
-#define IDI_PROGRAM 1    // program icon: 32, 48, 128, 256 px
-#define IDI_TRAY 101     // 16x16 notification-area icon
+#define IDI_PROGRAM 1    // program icon: 16 to 256 px
+#define IDI_TRAY 101     // notification-area icon: 16 to 48 px
 #define IDC_HAND_POINTER 201

@@ -153,10 +153,17 @@ class Ui {
 public:
     virtual ~Ui() = default;
     virtual std::unique_ptr<Window> createWindow(const WindowLayout& design, WindowEvents& events) = 0;
-    // The icon the program file carries (32, 48, 128, 256 px).
+    // The icon the program file carries (16 to 256 px); a window shows the
+    // image of the size its DPI asks for.
     virtual Picture programIcon() = 0;
-    // The 16x16 notification-area picture.
+    // The notification-area picture at the small-icon size of the DPI that the
+    // notification area is drawn at (16 px at 96 DPI, 24 px at 144 DPI).
     virtual Picture trayIcon() = 0;
+    // The same picture at the small-icon size of the given DPI (96 = 100 %);
+    // throws "Invalid procedure call or argument" for a DPI that no screen
+    // has. The picture lives as long as this object, and the same size gives
+    // the same picture: one that differs from the one shown needs showing.
+    virtual Picture trayIcon(int dpi) = 0;
     // Loads a picture (icon or cursor) from a file; throws "Invalid picture"
     // or "File not found".
     virtual Picture loadPicture(const std::wstring& path) = 0;

@@ -277,7 +277,13 @@ public:
         failures_.check("programIcon");
         return {Picture::Icon, 0x1C0};
     }
-    Picture trayIcon() override { return {Picture::Icon, 0x16}; }
+    Picture trayIcon() override { return trayIcon(trayDpi); }
+    // One picture per small-icon size, as the platform keeps them.
+    Picture trayIcon(int dpi) override {
+        failures_.check("trayIcon");
+        if (dpi <= 0 || dpi > 960) throw PlatformError(errtext::kInvalidCall);
+        return {Picture::Icon, 0x7000u + static_cast<std::uintptr_t>((16 * dpi + 48) / 96)};
+    }
     Picture loadPicture(const std::wstring& path) override {
         failures_.check("loadPicture");
         auto it = pictures.find(path);
@@ -286,6 +292,7 @@ public:
         return it->second;
     }
     std::map<std::wstring, Picture> pictures;  // loadable picture files; an empty one is damaged
+    int trayDpi = 96;                          // the DPI the notification area is drawn at
     FakeWindow* window = nullptr;
 
 private:

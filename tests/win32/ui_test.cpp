@@ -1,11 +1,13 @@
 // The real main window under Wine: layout in pixels, captions, tab order,
 // the routes of clicks, pointer moves, ticks and close requests to the
-// event sink, the pointer shapes, and pictures loaded from files.
+// event sink, the pointer shapes, pictures loaded from files, and the icons
+// the program carries at each DPI.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -13,10 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "../../res/resource.h"
 #include "ControlNames.h"
 #include "core/Error.h"
+#include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32PushButton.h"
 #include "platform/win32/Win32Ui.h"
+#include "platform/win32/Win32UiGraphics.h"
 #include "platform/win32/Win32Window.h"
 #include "ui/MainWindowLayout.h"
 
@@ -613,6 +618,146 @@ TEST(LoadPicture, HandPointerLoadsAsAnIconPictureWithItsHotspotAtTheFingertip) {
     EXPECT_EQ(info.yHotspot, 5u);
     if (info.hbmColor) DeleteObject(info.hbmColor);
     if (info.hbmMask) DeleteObject(info.hbmMask);
+}
+
+// --- the icons the program carries
+
+// An icon's image as the system holds it: its size and its pixels, top-down,
+// each 0xAARRGGBB.
+struct IconImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+    std::uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
+    static int alpha(std::uint32_t pixel) { return static_cast<int>(pixel >> 24); }
+    int count(bool (*test)(std::uint32_t)) const {
+        return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), test));
+    }
+};
+
+IconImage imageOf(HICON icon) {
+    ICONINFO info{};
+    if (icon == nullptr || !GetIconInfo(icon, &info)) return {};
+    UniqueHbitmap colour(info.hbmColor), mask(info.hbmMask);
+    BITMAP bitmap{};
+    if (!colour || !GetObjectW(colour.get(), sizeof bitmap, &bitmap)) return {};
+    IconImage image{bitmap.bmWidth, bitmap.bmHeight, {}};
+    image.pixels.resize(static_cast<size_t>(image.width * image.height));
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = image.width;
+    format.bmiHeader.biHeight = -image.height;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    const int rows = GetDIBits(screen, colour.get(), 0, static_cast<UINT>(image.height), image.pixels.data(),
+                               &format, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    if (rows != image.height) return {};
+    return image;
+}
+
+IconImage imageOf(const Picture& picture) {
+    return imageOf(reinterpret_cast<HICON>(picture.handle));
+}
+
+constexpr std::uint32_t kTrayCyan = 0xFFB1FFFF;  // opaque RGB 177, 255, 255
+constexpr std::uint32_t kTrayBlue = 0xFF07A2FE;  // opaque RGB 7, 162, 254
+
+TEST(TrayIcon, HasTheSmallIconSizeOfEachDpiDrawnWithAnAlphaChannel) {
+    Win32Ui ui;
+    struct Case {
+        int dpi;
+        int size;
+    };
+    // 96 to 192 DPI have images of their own; 168 DPI (175 %) has none.
+    const Case cases[] = {{96, 16}, {120, 20}, {144, 24}, {168, 28}, {192, 32}, {288, 48}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dpi);
+        const Picture icon = ui.trayIcon(c.dpi);
+        EXPECT_EQ(icon.type, Picture::Icon);
+        const IconImage image = imageOf(icon);
+        ASSERT_EQ(image.width, c.size);
+        ASSERT_EQ(image.height, c.size);
+        // The corners are rounded off into transparency; the field, the frame
+        // and the letter are opaque, in the picture's own colours.
+        EXPECT_LT(IconImage::alpha(image.at(0, 0)), 128);
+        EXPECT_LT(IconImage::alpha(image.at(c.size - 1, c.size - 1)), 128);
+        EXPECT_EQ(image.at(c.size / 2, 0) & 0xFFFFFFu, 0u) << "the top edge is the black frame";
+        EXPECT_GT(image.count([](std::uint32_t p) { return p == kTrayCyan; }), c.size * c.size / 8);
+        EXPECT_GT(image.count([](std::uint32_t p) { return p == kTrayBlue; }), c.size * c.size / 8);
+        EXPECT_GT(image.count([](std::uint32_t p) { return IconImage::alpha(p) == 255; }),
+                  c.size * c.size * 9 / 10);
+    }
+}
+
+TEST(TrayIcon, WithoutADpiHasTheSmallIconSizeOfTheDpiInForce) {
+    Win32Ui ui;
+    const Picture icon = ui.trayIcon();
+    const IconImage image = imageOf(icon);
+    EXPECT_EQ(image.width, GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(image.height, GetSystemMetrics(SM_CYSMICON));
+    EXPECT_EQ(icon, ui.trayIcon(systemDpi()));
+}
+
+TEST(TrayIcon, SameSizeGivesTheSamePictureAndEarlierPicturesStayValid) {
+    Win32Ui ui;
+    const Picture at96 = ui.trayIcon(96);
+    const Picture at144 = ui.trayIcon(144);
+    EXPECT_NE(at96, at144);
+    // 100 DPI still asks for 16 px: nothing for a caller to change.
+    EXPECT_EQ(ui.trayIcon(100), at96);
+    EXPECT_EQ(ui.trayIcon(144), at144);
+    // The shell may still show the 16 px picture when the 24 px one is made.
+    EXPECT_EQ(imageOf(at96).width, 16);
+}
+
+TEST(TrayIcon, DpiThatNoScreenHasIsAnInvalidArgument) {
+    Win32Ui ui;
+    for (const int dpi : {0, -96, 100000}) {
+        SCOPED_TRACE(dpi);
+        try {
+            ui.trayIcon(dpi);
+            ADD_FAILURE() << "no error";
+        } catch (const PlatformError& error) {
+            EXPECT_EQ(error.description(), errtext::kInvalidCall);
+        }
+    }
+}
+
+TEST(ProgramIcon, CarriesAnImageForEverySizeFrom16To256) {
+    // The frames from 64 px up are PNG inside the .ico; each must load at its
+    // own size, not as a stretched copy of another.
+    for (const int size : {16, 20, 24, 32, 48, 64, 128, 256}) {
+        SCOPED_TRACE(size);
+        UniqueHicon icon(static_cast<HICON>(
+            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, size, size, 0)));
+        const IconImage image = imageOf(icon.get());
+        ASSERT_EQ(image.width, size);
+        EXPECT_EQ(IconImage::alpha(image.at(0, size - 1)), 0) << "the lower corners are clear";
+        EXPECT_EQ(IconImage::alpha(image.at(size / 2, size / 2)), 255) << "the screen is opaque";
+    }
+}
+
+TEST_F(MainWindowTest, WindowIconsHaveTheSizesOfTheWindowDpiAndFollowItsChanges) {
+    Win32Ui ui;
+    window->setIcon(ui.programIcon());
+    const auto iconWidth = [&](WPARAM which) {
+        return imageOf(reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, which, 0))).width;
+    };
+    EXPECT_EQ(iconWidth(ICON_SMALL), systemMetricForDpi(SM_CXSMICON, window->dpi()));
+    EXPECT_EQ(iconWidth(ICON_BIG), systemMetricForDpi(SM_CXICON, window->dpi()));
+
+    // Moved to a monitor at another DPI, the window sizes its icons for it.
+    for (const int dpi : {144, 192, 96}) {
+        SCOPED_TRACE(dpi);
+        RECT suggested;
+        GetWindowRect(hwnd, &suggested);
+        SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_EQ(iconWidth(ICON_SMALL), dpi / 6);
+        EXPECT_EQ(iconWidth(ICON_BIG), dpi / 3);
+    }
 }
 
 }  // namespace

@@ -4,10 +4,12 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 
 #include "../../../res/resource.h"
 #include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32UiGraphics.h"
 #include "platform/win32/Win32Window.h"
 
 namespace glance::win32 {
@@ -16,17 +18,55 @@ struct Win32Ui::LoadedPictures {
     std::vector<UniqueHicon> icons;
     std::vector<UniqueHcursor> cursors;
     std::vector<UniqueHbitmap> bitmaps;
+    std::map<int, UniqueHicon> trayIcons;  // by size in pixels
 };
 
 namespace {
 
-Picture resourceIcon(int id, int size) {
+// A DPI beyond 1000 % is a caller's fault, not a screen's: an absurd one would
+// ask for an icon of megabytes.
+constexpr int kMaxDpi = 10 * kDefaultDpi;
+
+[[noreturn]] void resourceMissing(int id) {
+    throw PlatformError("Resource with identifier '" + std::to_string(id) + "' not found");
+}
+
+Picture sharedResourceIcon(int id) {
     // LR_SHARED: the system owns the icon, which lives as long as the module.
-    HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size,
-                             LR_SHARED | (size == 0 ? LR_DEFAULTSIZE : 0));
-    if (icon == nullptr)
-        throw PlatformError("Resource with identifier '" + std::to_string(id) + "' not found");
+    HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0,
+                             LR_SHARED | LR_DEFAULTSIZE);
+    if (icon == nullptr) resourceMissing(id);
     return Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(icon)};
+}
+
+// An icon resource at a size of its own, owned by the caller. The common
+// controls' LoadIconWithScaleDown picks the image of that size, or scales a
+// larger one down rather than a smaller one up: it is LoadIconMetric, which the
+// shell recommends for notification icons, with the size given by the caller
+// instead of taken from the thread's system metrics. Looked up at run time,
+// since only version 6 of comctl32 (with the manifest) has it; LoadImage
+// stands in without it.
+UniqueHicon resourceIconAtSize(int id, int size) {
+    using LoadIconWithScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    HICON icon = nullptr;
+    if (HMODULE comctl = GetModuleHandleW(L"comctl32.dll")) {
+        if (const auto scaleDown = reinterpret_cast<LoadIconWithScaleDownFn>(
+                reinterpret_cast<void*>(GetProcAddress(comctl, "LoadIconWithScaleDown")))) {
+            if (FAILED(scaleDown(module, MAKEINTRESOURCEW(id), size, size, &icon))) icon = nullptr;
+        }
+    }
+    if (icon == nullptr)
+        icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
+    if (icon == nullptr) resourceMissing(id);
+    return UniqueHicon(icon);
+}
+
+// The DPI of the monitor that shows the notification area: the one of the
+// main taskbar, which need not be the monitor of any of our windows.
+int notificationAreaDpi() {
+    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    return taskbar != nullptr ? dpiForWindow(taskbar) : systemDpi();
 }
 
 enum class FileKind { Unknown, Icon, Cursor, Bitmap };
@@ -59,11 +99,22 @@ std::unique_ptr<Window> Win32Ui::createWindow(const WindowLayout& design, Window
 }
 
 Picture Win32Ui::programIcon() {
-    return resourceIcon(IDI_PROGRAM, 0);
+    return sharedResourceIcon(IDI_PROGRAM);
 }
 
 Picture Win32Ui::trayIcon() {
-    return resourceIcon(IDI_TRAY, 16);
+    return trayIcon(notificationAreaDpi());
+}
+
+Picture Win32Ui::trayIcon(int dpi) {
+    if (dpi <= 0 || dpi > kMaxDpi) throw PlatformError(errtext::kInvalidCall);
+    const int size = systemMetricForDpi(SM_CXSMICON, dpi);
+    // One icon per size, kept while this object lives: a handle given to the
+    // shell stays valid, and asking again for the same DPI gives the same
+    // picture, so that a caller can tell that nothing changed.
+    UniqueHicon& icon = loaded_->trayIcons[size];
+    if (!icon) icon = resourceIconAtSize(IDI_TRAY, size);
+    return Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(icon.get())};
 }
 
 Picture Win32Ui::loadPicture(const std::wstring& path) {

@@ -20,6 +20,7 @@ public:
     std::unique_ptr<Window> createWindow(const WindowLayout& design, WindowEvents& events) override;
     Picture programIcon() override;
     Picture trayIcon() override;
+    Picture trayIcon(int dpi) override;
     // Icons and cursors (.ico, .cur) and bitmaps (.bmp); the file's own header
     // decides which, not its name. The picture lives as long as this object.
     Picture loadPicture(const std::wstring& path) override;

@@ -18,6 +18,7 @@ Function user32Function(const char* name) {
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
 
 }  // namespace
 
@@ -26,10 +27,22 @@ int dpiForWindow(HWND window) {
     if (getDpiForWindow != nullptr && window != nullptr) {
         if (const UINT dpi = getDpiForWindow(window); dpi != 0) return static_cast<int>(dpi);
     }
+    return systemDpi();
+}
+
+int systemDpi() {
     HDC screen = GetDC(nullptr);
     const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : kDefaultDpi;
     if (screen != nullptr) ReleaseDC(nullptr, screen);
     return dpi > 0 ? dpi : kDefaultDpi;
+}
+
+int systemMetricForDpi(int metric, int dpi) {
+    static const auto forDpi = user32Function<GetSystemMetricsForDpiFn>("GetSystemMetricsForDpi");
+    if (forDpi != nullptr) {
+        if (const int value = forDpi(metric, static_cast<UINT>(dpi)); value > 0) return value;
+    }
+    return MulDiv(GetSystemMetrics(metric), dpi, systemDpi());
 }
 
 RECT windowRectForClient(int width, int height, DWORD style, DWORD exStyle, int dpi) {

@@ -21,6 +21,12 @@ inline constexpr int kDefaultDpi = 96;
 // The DPI the window is drawn at: its monitor's under per-monitor awareness,
 // the system's otherwise (GetDpiForWindow needs Windows 10 1607).
 int dpiForWindow(HWND window);
+// The DPI of the screen when the process started, which GetSystemMetrics
+// answers for.
+int systemDpi();
+// A system metric (SM_CXSMICON...) at a DPI; before Windows 10 1607, the
+// system's value scaled from the system DPI.
+int systemMetricForDpi(int metric, int dpi);
 
 // Rounded to the nearest pixel, as MulDiv rounds.
 inline int twipsToPixels(int twips, int dpi) {

@@ -215,17 +215,28 @@ void Win32Window::setCaption(const std::string& caption) {
 
 void Win32Window::setIcon(const Picture& icon) {
     if (!icon.empty() && icon.type != Picture::Icon) throw PlatformError(errtext::kInvalidPicture);
-    HICON big = reinterpret_cast<HICON>(icon.handle);
-    // The title bar and Alt+Tab want a small icon of their own size; a copy
-    // from the icon's resource picks the image drawn for that size.
-    UniqueHicon small;
-    if (big != nullptr) {
-        small.reset(static_cast<HICON>(CopyImage(big, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                 GetSystemMetrics(SM_CYSMICON), LR_COPYFROMRESOURCE)));
-    }
-    SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-    SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small.get() : big));
+    icon_ = icon;
+    applyIcon();
+}
+
+// The title bar, Alt+Tab and the taskbar want icons of their own sizes at the
+// window's DPI; a copy from the icon's resource picks the image drawn for
+// each size rather than stretching another. Again after a DPI change.
+void Win32Window::applyIcon() {
+    HICON given = reinterpret_cast<HICON>(icon_.handle);
+    const auto copyAt = [&](int metric) {
+        const int size = systemMetricForDpi(metric, dpi_);
+        return UniqueHicon(given != nullptr ? static_cast<HICON>(CopyImage(given, IMAGE_ICON, size, size,
+                                                                           LR_COPYFROMRESOURCE))
+                                            : nullptr);
+    };
+    UniqueHicon small = copyAt(SM_CXSMICON);
+    UniqueHicon big = copyAt(SM_CXICON);
+    SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big ? big.get() : given));
+    SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small.get() : given));
+    // The window no longer shows the copies it had: they can go.
     smallIcon_ = std::move(small);
+    bigIcon_ = std::move(big);
 }
 
 void Win32Window::setBackColor(Colour colour) {

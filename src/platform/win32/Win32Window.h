@@ -88,6 +88,7 @@ private:
     void layout(int dpi, const RECT* suggested);
     void orderByTabIndex();
     void applyColours();
+    void applyIcon();
     void showResized(int showCommand);
     void raiseResize();
     void refreshCursor() const;
@@ -112,7 +113,9 @@ private:
     std::optional<SkinColours> skin_;
     int pointer_ = kPointerDefault;
     Picture mouseIcon_;
-    UniqueHicon smallIcon_;
+    Picture icon_;
+    UniqueHicon smallIcon_;  // copies of icon_ at the window's DPI
+    UniqueHicon bigIcon_;
     int state_ = kStateNormal;
     bool shown_ = false;
     int sizeEvents_ = 0;

@@ -114,6 +114,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_DPICHANGED:
         layout(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        if (!icon_.empty()) applyIcon();
         return 0;
     case WM_SYSCOLORCHANGE:
         applyColours();
