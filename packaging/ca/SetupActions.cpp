@@ -31,7 +31,7 @@ constexpr wchar_t kRunValue[] = L"Lumenfold Live Shell Glance Refresher Utility"
 constexpr wchar_t kSettingsKey[] =
     L"Software\\VB and VBA Program Settings\\Quillhaven\\Lumenfold Live Shell Glance Refresher Utility";
 constexpr wchar_t kStartupSetting[] = L"Windows Startup";
-// How long a closing program may take (it saves nothing on exit; one second is plenty).
+// How long a program asked to close may take to end, and to answer each message.
 constexpr DWORD kCloseWaitMs = 10000;
 constexpr UINT kMessageWaitMs = 5000;
 
@@ -153,20 +153,24 @@ BOOL CALLBACK collectTopLevel(HWND window, LPARAM param) {
 }
 
 // Asks a program to end the way Windows' Restart Manager does before an
-// installer replaces its files: the end-of-session pair with
-// ENDSESSION_CLOSEAPP to each of its top-level windows. The program treats
-// the end of a session like its close box: it leaves the tray and exits.
+// installer replaces its files: WM_QUERYENDSESSION with ENDSESSION_CLOSEAPP to
+// each of its top-level windows, then WM_ENDSESSION saying whether they all
+// agreed. The program treats the end of a session like its close box: it
+// leaves the tray and exits.
 void askToClose(DWORD processId) {
     WindowsOf target{processId, {}};
     EnumWindows(collectTopLevel, reinterpret_cast<LPARAM>(&target));
+    bool agreed = true;
     for (HWND window : target.windows) {
         DWORD_PTR answer = 0;
-        SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG,
-                            kMessageWaitMs, &answer);
+        if (SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG,
+                                kMessageWaitMs, &answer) != 0 &&
+            answer == FALSE)
+            agreed = false;
     }
     for (HWND window : target.windows) {
         if (!IsWindow(window)) continue;
-        SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG,
+        SendMessageTimeoutW(window, WM_ENDSESSION, agreed, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG,
                             kMessageWaitMs, nullptr);
     }
 }

@@ -180,15 +180,17 @@ run_value_absent || e2e_fail "the uninstall left the Run value: $(run_value)"
 setting_is "Windows Startup" Off || e2e_fail "Windows Startup is $(setting "Windows Startup") after the uninstall"
 
 # 2. The same version twice is one entry. An uninstall while the program runs
-#    closes it; another copy's start-up entry stays.
+#    hidden in the tray closes it; another copy's start-up entry stays.
 msiexec_ok /i "$MSI"
 msiexec_ok /i "$MSI"
 [ "$(arp_entries | wc -l)" = 1 ] || e2e_fail "installing twice gave entries: $(arp_entries)"
-APP_EXE=$INSTALLED_EXE app_start
+wine reg add "$SETTINGS_KEY" /v Minimized /d On /f >/dev/null 2>&1
+APP_EXE=$INSTALLED_EXE app_start hidden
 portable_command='"C:\Tools\GlanceRefresher\GlanceRefresher.exe"'
 wine reg add "$RUN_KEY" /v "$APP_CAPTION" /d "$portable_command" /f >/dev/null 2>&1
 msiexec_ok /x "$PRODUCT"
 wait_for 10 app_ended || e2e_fail "the uninstall did not close the running program"
+wait_for 10 icon_gone || e2e_fail "the program closed by the uninstall left its tray icon"
 nothing_installed || e2e_fail "the uninstall of a running program left: $(find "$INSTALL_DIR" 2>/dev/null)"
 [ "$(run_value)" = "$portable_command" ] || e2e_fail "the portable copy's Run value became $(run_value)"
 wine reg delete "$RUN_KEY" /v "$APP_CAPTION" /f >/dev/null 2>&1
