@@ -146,10 +146,12 @@ manifests=$out/winget/manifests/q/Quillhaven/GlanceRefresher/$version
 mkdir -p "$manifests"
 msi_sha=$(sha256sum "$out/$msi" | cut -d' ' -f1 | tr a-f A-F)
 url=${GLANCE_RELEASE_URL:-SET-GLANCE_RELEASE_URL}
+# A replacement text for sed: an address may hold & (a query) or |.
+url=$(printf '%s' "${url%/}/$msi" | sed 's/[&|\\]/\\&/g')
 for template in "$repo"/packaging/winget/*.yaml; do
     sed -e '/^# Template:/d' -e "s|@VERSION@|$version|g" -e "s|@PRODUCT_CODE@|{$product_code}|g" \
         -e "s|@UPGRADE_CODE@|{$upgrade_code}|g" -e "s|@INSTALLER_SHA256@|$msi_sha|g" \
-        -e "s|@INSTALLER_URL@|${url%/}/$msi|g" "$template" >"$manifests/$(basename "$template")"
+        -e "s|@INSTALLER_URL@|$url|g" "$template" >"$manifests/$(basename "$template")"
 done
 
 say "version $version, product code {$product_code}"
