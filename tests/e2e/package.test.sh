@@ -85,6 +85,7 @@ done
 if GLANCE_SIGN_CERT=$keys/signing.pfx GLANCE_SIGN_PASSWORD=wrong package "$PKG/badpass"; then
     e2e_fail "packaging with a wrong certificate password succeeded"
 fi
+rm -rf "$keys" "$PKG/badpass"
 e2e_log "packages built and checked"
 
 # ---------------------------------------------------------------- under Wine
