@@ -1,6 +1,7 @@
 #include "tray/TrayIcon.h"
 
 #include <cstdint>
+#include <exception>
 #include <limits>
 
 #include "core/Error.h"
@@ -210,7 +211,31 @@ void TrayIcon::handleShellRestart() {
     // A new notification area starts empty: an icon that is meant to be shown
     // is added again with its current picture and tip, or it would be lost
     // until InTray was switched off and on.
-    if (iconAdded_) addIcon(window_, iconId_, tip_, icon_);
+    if (!iconAdded_) return;
+    const Picture picture = pictureForDisplay();
+    if (picture != icon_) {
+        icon_ = picture;
+        face_ = picture;
+    }
+    addIcon(window_, iconId_, tip_, icon_);
+}
+
+void TrayIcon::handleDisplayChange() {
+    if (!iconAdded_) return;
+    const Picture picture = pictureForDisplay();
+    if (picture != icon_) setIcon(picture);
+}
+
+Picture TrayIcon::pictureForDisplay() const {
+    if (!pictureSource) return icon_;
+    try {
+        const Picture picture = pictureSource();
+        // Only an icon can stand in the tray; anything else keeps the one shown.
+        return picture.type == Picture::Icon && picture.handle != 0 ? picture : icon_;
+    } catch (const std::exception&) {
+        // A picture that cannot be made now is no reason to lose the icon.
+        return icon_;
+    }
 }
 
 void TrayIcon::initProperties() {

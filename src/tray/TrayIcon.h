@@ -62,6 +62,12 @@ public:
     std::function<void(std::int16_t button, std::int32_t id)> onMouseUp;
     std::function<void(std::int16_t button, std::int32_t id)> onMouseDoubleClick;
 
+    // Gives the icon picture for the notification area as it is drawn now
+    // (its DPI may change while the program runs); asked again when the
+    // taskbar is re-created and when the display changes. Unset: the stored
+    // picture is kept whatever happens.
+    std::function<Picture()> pictureSource;
+
     // Told the name of a persisted property whenever its value changes.
     std::function<void(std::string_view property)> onPropertyChanged;
 
@@ -89,6 +95,12 @@ private:
     // The shell's notification area was created anew (the taskbar restarted)
     // and has forgotten the icon.
     void handleShellRestart();
+    // The display or its scale may have changed: the picture for the
+    // notification area's DPI replaces the one shown when they differ.
+    void handleDisplayChange();
+    // The picture source's answer, or the stored picture when it has none
+    // or cannot give one.
+    Picture pictureForDisplay() const;
 
     NotifyIconRecord newRecord() const;
     void reportChange(std::string_view property);

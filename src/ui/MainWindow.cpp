@@ -34,6 +34,9 @@ MainWindow::MainWindow(Platform& platform)
     // As placed on the window: out of the tray, tip "Telnet Server", the blue 'Q' picture.
     trayIcon_->initProperties();
     trayIcon_->onMouseUp = [this](std::int16_t, std::int32_t) { onTrayIconReleased(); };
+    // The notification area's DPI can change while the program runs (a new
+    // scale, another monitor, a restarted taskbar): the icon follows it.
+    trayIcon_->pictureSource = [this] { return p_.ui.trayIcon(); };
     refreshSwitch_ = std::make_unique<RefreshSwitch>(
         RefreshSwitch{window_->button(ControlId::SwitchButton), window_->timer(ControlId::RefreshTimer),
                       engine_, preferences_, p_.system, p_.loop});

@@ -19,6 +19,19 @@ protected:
     void trayMessage(std::intptr_t mouseMessage) { fp.windowing.send(trayWindow(), 1125, 0, mouseMessage); }
 };
 
+TEST_F(TheWindow, TrayIconIsTheNotificationAreasSizeAndFollowsItsScale) {
+    const auto iconHandles = [&] {
+        std::vector<std::uint32_t> handles;
+        for (auto& r : fp.shell.iconRequests)
+            if (r.record.uFlags & kNifIcon) handles.push_back(r.record.hIcon);
+        return handles;
+    };
+    EXPECT_EQ(iconHandles(), (std::vector<std::uint32_t>{0x7000 + 16})) << "added at 16 px for 96 DPI";
+    fp.ui.trayDpi = 144;
+    fp.windowing.send(trayWindow(), 0x001A /* WM_SETTINGCHANGE */, 0, 0);
+    EXPECT_EQ(iconHandles(), (std::vector<std::uint32_t>{0x7000 + 16, 0x7000 + 24}));
+}
+
 TEST_F(TheWindow, FirstMinimizeHidesWithTheBalloonLaterOnesSilently) {
     window().minimize();
     EXPECT_FALSE(window().visible());

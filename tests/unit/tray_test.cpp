@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -249,6 +250,50 @@ TEST_F(Tray, TaskbarRestartAddsTheIconAgainWithItsCurrentPictureAndTip) {
     tray.setInTray(false);
     windowing.send(tray.window(), taskbarCreated, 0, 0);
     EXPECT_EQ(requests().back().message, kNimDelete);
+}
+
+TEST_F(Tray, IconFollowsThePictureForTheDisplayOnDisplayChangesAndTaskbarRestarts) {
+    constexpr std::uint32_t kDisplayChange = 0x007E, kSettingChange = 0x001A, kDpiChanged = 0x02E0;
+    const std::uint32_t taskbarCreated = windowing.registerWindowMessage("TaskbarCreated");
+    Picture current = kFace;
+    bool sourceFails = false;
+    tray.pictureSource = [&] {
+        if (sourceFails) throw std::runtime_error("no picture");
+        return current;
+    };
+    tray.setIcon(kFace);
+    tray.setInTray(true);
+    const std::size_t afterAdd = requests().size();
+
+    windowing.send(tray.window(), kSettingChange, 0, 0);
+    EXPECT_EQ(requests().size(), afterAdd) << "the same picture is not sent again";
+
+    current = kOtherIcon;  // the notification area now draws at another DPI
+    windowing.send(tray.window(), kDisplayChange, 0, 0);
+    ASSERT_EQ(requests().size(), afterAdd + 1);
+    EXPECT_EQ(requests().back().message, kNimModify);
+    EXPECT_EQ(requests().back().record.uFlags, kNifIcon);
+    EXPECT_EQ(requests().back().record.hIcon, 0x2222u);
+    EXPECT_EQ(tray.icon(), kOtherIcon);
+
+    sourceFails = true;
+    windowing.send(tray.window(), kDpiChanged, 0, 0);
+    current = Picture{Picture::Bitmap, 0x4444};  // not an icon: never shown in the tray
+    sourceFails = false;
+    windowing.send(tray.window(), kDpiChanged, 0, 0);
+    EXPECT_EQ(requests().size(), afterAdd + 1);
+    EXPECT_EQ(tray.icon(), kOtherIcon);
+
+    current = Picture{Picture::Icon, 0x3333};
+    windowing.send(tray.window(), taskbarCreated, 0, 0);
+    ASSERT_EQ(requests().size(), afterAdd + 2) << "a new taskbar gets one add, with the picture for now";
+    EXPECT_EQ(requests().back().message, kNimAdd);
+    EXPECT_EQ(requests().back().record.hIcon, 0x3333u);
+
+    tray.setInTray(false);
+    current = kFace;
+    windowing.send(tray.window(), kDisplayChange, 0, 0);
+    EXPECT_EQ(requests().back().message, kNimDelete) << "out of the tray, nothing follows the display";
 }
 
 TEST_F(Tray, ShowOnceBalloonIsShownOncePerInstanceWhileOthersAlwaysShow) {
