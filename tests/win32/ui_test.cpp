@@ -1,9 +1,11 @@
 // The real main window under Wine: layout in pixels, captions, tab order,
 // the routes of clicks, pointer moves, ticks and close requests to the
-// event sink, the pointer shapes, and pictures loaded from files.
-#include <commctrl.h>
+// event sink, the pointer shapes, the keyboard through the dialog manager,
+// and pictures loaded from files.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include <algorithm>
 #include <chrono>
