@@ -40,7 +40,8 @@ struct StartupTargets {
     Preferences& preferences;
 };
 
-// The main window's load handler: the whole start-up, in labelled steps.
+// The main window's load handler: the whole start-up, in labelled steps,
+// then the silent repair of a start-up entry left behind by a move.
 void runStartup(Platform& platform, StartupTargets& targets);
 
 }  // namespace glance

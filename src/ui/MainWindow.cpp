@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "app/Startup.h"
+#include "app/StartupEntry.h"
 #include "core/HandlerErrors.h"
 #include "core/Product.h"
 #include "core/StepTrap.h"
@@ -133,27 +134,26 @@ void MainWindow::onHelpClicked() {
     trap.step(100, [&] { p_.system.messageBox(helpMessage(), std::nullopt, 0); });
 }
 
-// Ticking "Load this software on Windows startup" registers the program in the
-// user's logon list and stores the choice; a failed write puts the box back to
-// what is really registered.
+// Ticking "Load this software on Windows startup" registers this copy in the
+// user's logon list and stores the choice; unticking removes the entry,
+// whichever copy it names. When either cannot be done, the box and the entry
+// go back to what they were before the click: neither may claim a change the
+// user did not get, nor one the user did not ask for.
 void MainWindow::onStartWithWindowsClicked() {
     StepTrap trap = StepTrap::reporting(p_.system, tag::kStartWithWindowsClick);
     CheckBoxControl& box = window_->checkBox(ControlId::StartWithWindowsBox);
-    auto registerProgram = [&](bool on) {
-        if (on) {
-            p_.system.setStartupEntry(kProductName, L"\"" + p_.system.programPath() + L"\"");
-        } else {
-            p_.system.removeStartupEntry(kProductName);
-        }
-    };
     bool wanted = false;
     if (!trap.step(100, [&] { wanted = box.value() == 1; })) return;
-    const bool registered = trap.step(102, [&] { registerProgram(wanted); });
+    std::optional<std::wstring> before;
+    const bool known = trap.step(100, [&] { before = p_.system.startupEntry(kProductName); });
+    const bool registered = known && trap.step(102, [&] {
+        putStartupEntry(p_.system, wanted ? std::optional(startupCommandLine(p_.system)) : std::nullopt);
+    });
     const bool saved = registered && trap.step(104, [&] { preferences_.saveStartWithWindows(wanted); });
     if (saved) return;
-    // The choice could not be stored: undo the registration so both agree.
-    if (registered) trap.step(106, [&] { registerProgram(!wanted); });
-    trap.step(108, [&] { box.setValue(checkValue(p_.system.startupEntry(kProductName).has_value())); });
+    if (registered) trap.step(106, [&] { putStartupEntry(p_.system, before); });
+    // The box toggled itself before this handler ran.
+    trap.step(108, [&] { box.setValue(checkValue(!wanted)); });
 }
 
 // Ticking "Start in system tray" stores the choice for the next start; a

@@ -1,13 +1,14 @@
 // A small Windows program the e2e tests run beside the product, in the same
 // Wine desktop, to read what a person would see: a window's caption, client
-// size and controls with their screen places, message boxes and their text,
-// and the icons in the notification area. Prints one line per item on stdout.
+// size and controls with their screen places and styles, message boxes and
+// their text, the focused control, and the icons in the notification area.
+// Prints one line per item on stdout.
 //
-//   probe window <caption>     window and every child: class, text, screen rect
+//   probe window <caption>     window and every child: class, text, screen rect, style
 //   probe box <title>          a message box with this title: its texts
 //   probe press <title> <btn>  presses a message box button (by its text)
 //   probe tray                 notification-area icon windows and their rects
-//   probe focus                caption of the foreground window
+//   probe focus                caption of the foreground window and its focused control
 //   probe hit <caption> <what> the screen point of a caption button: close, min
 #include <windows.h>
 
@@ -35,8 +36,10 @@ std::string classOf(HWND w) {
 void printRect(const char* kind, HWND w) {
     RECT r;
     GetWindowRect(w, &r);
-    std::printf("%s class=%s x=%ld y=%ld w=%ld h=%ld visible=%d text=%s\n", kind, classOf(w).c_str(), r.left,
-                r.top, r.right - r.left, r.bottom - r.top, IsWindowVisible(w) ? 1 : 0, textOf(w).c_str());
+    std::printf("%s class=%s x=%ld y=%ld w=%ld h=%ld visible=%d style=0x%08lx text=%s\n", kind,
+                classOf(w).c_str(), r.left, r.top, r.right - r.left, r.bottom - r.top,
+                IsWindowVisible(w) ? 1 : 0, static_cast<unsigned long>(GetWindowLongA(w, GWL_STYLE)),
+                textOf(w).c_str());
 }
 
 BOOL CALLBACK printChild(HWND w, LPARAM) {
@@ -139,6 +142,11 @@ int hit(const char* caption, const char* what) {
 int focus() {
     HWND w = GetForegroundWindow();
     std::printf("foreground text=%s\n", w ? textOf(w).c_str() : "");
+    // The control that has the keyboard focus in the foreground window's thread.
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (w && GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &info) && info.hwndFocus)
+        printRect("keyfocus", info.hwndFocus);
     return 0;
 }
 

@@ -33,6 +33,7 @@ public:
     double timeOfDay = 0;
     std::wstring path = L"C:\\Program Files\\Quillhaven\\GlanceRefresher.exe";
     std::map<std::string, std::wstring> startupEntries;
+    int startupEntryWrites = 0;  // sets and removals that reached the list
 
     bool anotherInstanceRunning() override {
         failures_.check("anotherInstanceRunning");
@@ -55,10 +56,12 @@ public:
     std::wstring programPath() override { return path; }
     void setStartupEntry(const std::string& name, const std::wstring& commandLine) override {
         failures_.check("setStartupEntry");
+        ++startupEntryWrites;
         startupEntries[name] = commandLine;
     }
     void removeStartupEntry(const std::string& name) override {
         failures_.check("removeStartupEntry");
+        ++startupEntryWrites;
         startupEntries.erase(name);
     }
     std::optional<std::wstring> startupEntry(const std::string& name) override {

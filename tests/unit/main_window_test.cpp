@@ -158,5 +158,72 @@ TEST_F(TheWindow, FailedOptionWritesAreReportedAndTheBoxShowsWhatIsStored) {
     EXPECT_EQ(boxLabels(), (std::vector<std::int32_t>{102, 104, 102}));
 }
 
+using StartupBox = MainWindowFixture;
+
+TEST_F(StartupBox, ClickWritesTheEntryForThisCopyAndAFailedOnePutsBoxAndEntryBack) {
+    const std::wstring thisCopy = L"\"" + fp.system.path + L"\"";
+    const std::wstring otherCopy = L"\"D:\\Tools\\GlanceRefresher.exe\"";
+    struct Case {
+        const char* what;
+        bool ticked;                        // the box before the click, from the stored choice
+        std::optional<std::wstring> entry;  // the Run value before the click
+        const char* failing;                // an operation that fails during the click, or nullptr
+        std::optional<std::wstring> entryAfter;
+        const char* storedAfter;
+        std::vector<std::int32_t> labels;
+    };
+    const char* kSave = "settings.save:Windows Startup";
+    const std::vector<Case> cases = {
+        {"tick", false, std::nullopt, nullptr, thisCopy, "On", {}},
+        {"tick over another copy", false, otherCopy, nullptr, thisCopy, "On", {}},
+        {"untick", true, thisCopy, nullptr, std::nullopt, "Off", {}},
+        {"untick another copy", true, otherCopy, nullptr, std::nullopt, "Off", {}},
+        {"untick with no entry", true, std::nullopt, nullptr, std::nullopt, "Off", {}},
+        {"tick, save fails", false, std::nullopt, kSave, std::nullopt, "<none>", {104}},
+        {"tick over another copy, save fails", false, otherCopy, kSave, otherCopy, "<none>", {104}},
+        {"untick, save fails", true, thisCopy, kSave, thisCopy, "On", {104}},
+        {"untick with no entry, save fails", true, std::nullopt, kSave, std::nullopt, "On", {104}},
+        {"untick another copy, save fails", true, otherCopy, kSave, otherCopy, "On", {104}},
+        {"tick, write refused", false, std::nullopt, "setStartupEntry", std::nullopt, "<none>", {102}},
+        {"untick, removal refused", true, thisCopy, "removeStartupEntry", thisCopy, "On", {102}},
+        {"tick, list unreadable", false, std::nullopt, "startupEntry", std::nullopt, "<none>", {100}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fp.settings.values.clear();
+        fp.system.startupEntries.clear();
+        fp.system.boxes.clear();
+        fp.files.fileMap.clear();
+        fp.files.fileMap[fp.system.path] = {"MZ", true};
+        fp.files.fileMap[L"D:\\Tools\\GlanceRefresher.exe"] = {"MZ", true};
+        if (c.ticked) store(Preferences::kKeyStartWithWindows, "On");
+        if (c.entry) fp.system.startupEntries[kProductName] = *c.entry;
+        ASSERT_TRUE(start());
+        ASSERT_EQ(window().fakeCheck(ControlId::StartWithWindowsBox).value(), c.ticked ? 1 : 0);
+
+        if (c.failing) fp.failures.inject(c.failing, errtext::kPermissionDenied, 1);
+        window().click(ControlId::StartWithWindowsBox);
+        fp.failures.clearAll();
+
+        EXPECT_EQ(fp.system.startupEntry(kProductName), c.entryAfter);
+        EXPECT_EQ(stored(Preferences::kKeyStartWithWindows), c.storedAfter);
+        const bool done = c.labels.empty();
+        EXPECT_EQ(window().fakeCheck(ControlId::StartWithWindowsBox).value(), (c.ticked != done) ? 1 : 0);
+        EXPECT_EQ(boxLabels(), c.labels);
+    }
+}
+
+TEST_F(StartupBox, FailedSaveWhoseUndoFailsTooReportsBothAndTheBoxKeepsTheStoredChoice) {
+    ASSERT_TRUE(start());
+    fp.failures.inject("settings.save:Windows Startup", errtext::kPermissionDenied, 1);
+    fp.failures.inject("removeStartupEntry", errtext::kPermissionDenied, 1);
+    window().click(ControlId::StartWithWindowsBox);
+    EXPECT_EQ(boxLabels(), (std::vector<std::int32_t>{104, 106}));
+    EXPECT_EQ(window().fakeCheck(ControlId::StartWithWindowsBox).value(), 0);
+    EXPECT_EQ(stored(Preferences::kKeyStartWithWindows), "<none>");
+    // The list refused to let go of the entry: it stays, and both failures were shown.
+    EXPECT_TRUE(fp.system.startupEntry(kProductName).has_value());
+}
+
 }  // namespace
 }  // namespace glance

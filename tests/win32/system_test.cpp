@@ -1,6 +1,7 @@
 // Process services under Wine: the message box as a user sees it, the
-// single-instance mutex, the program path and title, the Run list, starting
-// a process and the shell change notification.
+// single-instance mutex, the program path and title, the Run list and the
+// repair of a moved program's entry, starting a process and the shell change
+// notification.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <windows.h>
@@ -12,10 +13,14 @@
 #include <thread>
 #include <vector>
 
+#include "app/Preferences.h"
+#include "app/StartupEntry.h"
 #include "core/Error.h"
 #include "core/HandlerErrors.h"
+#include "core/Product.h"
 #include "engine/RefreshEngine.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Settings.h"
 #include "platform/win32/Win32Shell.h"
 #include "platform/win32/Win32System.h"
@@ -162,6 +167,94 @@ TEST(Win32System, StartupEntryIsARegSzValueInTheRunKey) {
     system.removeStartupEntry(name);
     EXPECT_EQ(system.startupEntry(name), std::nullopt);
     EXPECT_NO_THROW(system.removeStartupEntry(name));
+}
+
+// The product's own start-up choice and Run value, put back as they were
+// found when the test ends.
+class KeptStartupState {
+public:
+    KeptStartupState()
+        : settingsKey_(std::wstring(kSettingsRoot) + L"\\" + widenUtf8(kSettingsApplication) + L"\\" +
+                       widenUtf8(kProductName)),
+          sectionExisted_(keyExists(settingsKey_)),
+          choice_(readRegistryString(HKEY_CURRENT_USER, settingsKey_, kChoice)),
+          entry_(readRegistryString(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(kProductName))) {}
+    ~KeptStartupState() {
+        restore(settingsKey_, kChoice, choice_);
+        restore(kRunKeyPath, widenUtf8(kProductName), entry_);
+        if (!sectionExisted_) {
+            RegDeleteTreeW(HKEY_CURRENT_USER, settingsKey_.c_str());
+            RegDeleteKeyW(HKEY_CURRENT_USER, settingsKey_.c_str());
+        }
+    }
+    KeptStartupState(const KeptStartupState&) = delete;
+    KeptStartupState& operator=(const KeptStartupState&) = delete;
+
+private:
+    static constexpr const wchar_t* kChoice = L"Windows Startup";
+    static bool keyExists(const std::wstring& path) {
+        UniqueHkey key;
+        return RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+    }
+    static void restore(const std::wstring& key, const std::wstring& name,
+                        const std::optional<std::wstring>& value) {
+        if (value)
+            writeRegistryString(HKEY_CURRENT_USER, key, name, *value);
+        else
+            deleteRegistryValue(HKEY_CURRENT_USER, key, name);
+    }
+    std::wstring settingsKey_;
+    bool sectionExisted_;
+    std::optional<std::wstring> choice_;
+    std::optional<std::wstring> entry_;
+};
+
+TEST(StartupEntry, MovedProgramIsRegisteredAgainAtItsNewPlaceInTheRealRegistry) {
+    const KeptStartupState kept;
+    const std::wstring pid = std::to_wstring(GetCurrentProcessId());
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    // Another copy that is still there, and a place the program was moved away from.
+    const std::wstring otherCopy = std::wstring(temp) + L"GlanceRefresher-other-" + pid + L".exe";
+    ASSERT_TRUE(UniqueKernelHandle(CreateFileW(otherCopy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr))
+                    .valid());
+    const std::wstring movedFrom =
+        std::wstring(temp) + L"glance-moved-away-" + pid + L"\\GlanceRefresher.exe";
+    const std::wstring thisCopy = L"\"" + modulePath() + L"\"";
+
+    struct Case {
+        const char* what;
+        const char* choice;
+        std::wstring entry;
+        bool rewritten;
+    };
+    const Case cases[] = {
+        {"moved", "On", L"\"" + movedFrom + L"\"", true},
+        {"another copy", "On", L"\"" + otherCopy + L"\"", false},
+        {"choice off", "Off", L"\"" + movedFrom + L"\"", false},
+    };
+    Win32System system;
+    Win32FileSystem files;
+    Win32Settings settings;
+    Preferences preferences(settings);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        settings.save(kSettingsApplication, kProductName, Preferences::kKeyStartWithWindows, c.choice);
+        system.setStartupEntry(kProductName, c.entry);
+        repairStartupEntry(system, files, preferences);
+        // Read back as Windows will at the next logon: a REG_SZ in the Run key.
+        wchar_t stored[1024] = {};
+        DWORD bytes = sizeof(stored);
+        DWORD type = 0;
+        ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(kProductName).c_str(), RRF_RT_ANY,
+                               &type, stored, &bytes),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+        EXPECT_EQ(std::wstring(stored), c.rewritten ? thisCopy : c.entry);
+        EXPECT_EQ(preferences.startWithWindows(), std::string(c.choice) == "On");
+    }
+    DeleteFileW(otherCopy.c_str());
 }
 
 TEST(Win32Shell, StartProcessStartsAProgramAndReportsAMissingOne) {

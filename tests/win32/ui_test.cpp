@@ -1,9 +1,11 @@
 // The real main window under Wine: layout in pixels, captions, tab order,
 // the routes of clicks, pointer moves, ticks and close requests to the
-// event sink, the pointer shapes, pictures loaded from files, and the icons
-// the program carries at each DPI.
+// event sink, the pointer shapes, the keyboard through the dialog manager,
+// pictures loaded from files, and the icons the program carries at each DPI.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -250,6 +253,173 @@ TEST_F(MainWindowTest, TabMovesThroughTheControlsInTheDesignedOrder) {
     // The frame takes no focus and lies below the controls it holds.
     EXPECT_EQ(GetWindowLongPtrW(control(ControlId::OptionsFrame), GWL_STYLE) & WS_TABSTOP, 0);
     EXPECT_EQ(GetWindow(control(ControlId::OptionsFrame), GW_HWNDNEXT), nullptr);
+}
+
+// --- the keyboard through the dialog manager, as the program's loop runs it
+
+// The state each push button was last drawn in: WM_DRAWITEM reaches the main
+// window, where a subclass of the test's own reads it on the way.
+class DrawStates {
+public:
+    explicit DrawStates(HWND main) : main_(main) {
+        SetWindowSubclass(main_, &DrawStates::proc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    }
+    ~DrawStates() { RemoveWindowSubclass(main_, &DrawStates::proc, kSubclassId); }
+    DrawStates(const DrawStates&) = delete;
+    DrawStates& operator=(const DrawStates&) = delete;
+
+    // True when the button was last drawn with a visible focus cue.
+    bool showsFocus(HWND button) const {
+        const auto found = last_.find(button);
+        return found != last_.end() && (found->second & ODS_FOCUS) != 0 &&
+               (found->second & ODS_NOFOCUSRECT) == 0;
+    }
+    bool drawn(HWND button) const { return last_.count(button) != 0; }
+
+private:
+    static constexpr UINT_PTR kSubclassId = 0x7E57;
+    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR self) {
+        if (message == WM_DRAWITEM) {
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            reinterpret_cast<DrawStates*>(self)->last_[item->hwndItem] = item->itemState;
+        }
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+
+    HWND main_;
+    std::map<HWND, UINT> last_;
+};
+
+// Runs the thread's messages as GlanceRefresher's own loop does: every
+// message passes the main window's dialog manager first.
+void pumpThroughDialogManager(HWND main) {
+    MSG message;
+    for (int round = 0; round < 3; ++round) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (IsDialogMessageW(main, &message)) continue;
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+// The shift key as GetKeyState reports it to the dialog manager.
+void holdShift(bool down) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = down ? 0x80 : 0;
+    keys[VK_LSHIFT] = keys[VK_SHIFT];
+    SetKeyboardState(keys);
+}
+
+// One key press and release posted to the focused window, as the keyboard
+// delivers it.
+void pressKey(HWND main, WPARAM key, bool shift = false) {
+    holdShift(shift);
+    const UINT scan = MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
+    PostMessageW(GetFocus(), WM_KEYDOWN, key, 1 | (scan << 16));
+    pumpThroughDialogManager(main);
+    PostMessageW(GetFocus(), WM_KEYUP, key, 1 | (scan << 16) | (1u << 30) | (1u << 31));
+    pumpThroughDialogManager(main);
+    holdShift(false);
+}
+
+void clickWithMouse(HWND main, HWND target) {
+    RECT rect;
+    GetClientRect(target, &rect);
+    const LPARAM centre = MAKELPARAM(rect.right / 2, rect.bottom / 2);
+    PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+    pumpThroughDialogManager(main);
+    PostMessageW(target, WM_LBUTTONUP, 0, centre);
+    pumpThroughDialogManager(main);
+}
+
+TEST_F(MainWindowTest, ButtonsKeepTheirLookAndOneFocusCueOnEveryFocusRoute) {
+    DrawStates draws(hwnd);
+    window->show();
+    window->setFocus();
+    pumpThroughDialogManager(hwnd);
+    const ControlId buttons[] = {ControlId::HelpButton, ControlId::SwitchButton, ControlId::RefreshNowButton};
+    const ControlId cycle[] = {ControlId::StartWithWindowsBox, ControlId::StartInTrayBox,
+                               ControlId::SwitchButton, ControlId::RefreshNowButton, ControlId::HelpButton};
+    const int stops = static_cast<int>(std::size(cycle));
+    ASSERT_EQ(GetFocus(), control(cycle[0]));
+
+    enum class Input { Tab, ShiftTab, Enter, Space, Mouse };
+    struct Step {
+        Input input;
+        ControlId target;  // the mouse's target; otherwise unused
+        ControlId focus;   // where the focus is afterwards
+        std::vector<std::string> events;
+    };
+    std::vector<Step> steps;
+    // Twice round the window forwards, then twice backwards.
+    for (int i = 1; i <= 2 * stops; ++i) steps.push_back({Input::Tab, {}, cycle[i % stops], {}});
+    for (int i = 2 * stops - 1; i >= 0; --i) steps.push_back({Input::ShiftTab, {}, cycle[i % stops], {}});
+    const std::vector<Step> more = {
+        {Input::Mouse, ControlId::SwitchButton, ControlId::SwitchButton, {"Click switchButton"}},
+        {Input::Enter, {}, ControlId::SwitchButton, {"Click switchButton"}},
+        {Input::Space, {}, ControlId::SwitchButton, {"Click switchButton"}},
+        {Input::Tab, {}, ControlId::RefreshNowButton, {}},
+        {Input::Enter, {}, ControlId::RefreshNowButton, {"Click refreshNowButton"}},
+        {Input::Mouse, ControlId::HelpButton, ControlId::HelpButton, {"Click helpButton"}},
+        {Input::ShiftTab, {}, ControlId::RefreshNowButton, {}},
+        {Input::Tab, {}, ControlId::HelpButton, {}},
+        {Input::Tab, {}, ControlId::StartWithWindowsBox, {}},
+        // Enter on a check box clicks no button: the window has no default one.
+        {Input::Enter, {}, ControlId::StartWithWindowsBox, {}},
+        {Input::Space, {}, ControlId::StartWithWindowsBox, {"Click startWithWindowsBox"}},
+        {Input::Mouse, ControlId::StartInTrayBox, ControlId::StartInTrayBox, {"Click startInTrayBox"}},
+    };
+    steps.insert(steps.end(), more.begin(), more.end());
+
+    int number = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE("step " + std::to_string(++number) + ", focus on " + controlName(step.focus));
+        events.events.clear();
+        switch (step.input) {
+        case Input::Tab:
+            pressKey(hwnd, VK_TAB);
+            break;
+        case Input::ShiftTab:
+            pressKey(hwnd, VK_TAB, true);
+            break;
+        case Input::Enter:
+            pressKey(hwnd, VK_RETURN);
+            break;
+        case Input::Space:
+            pressKey(hwnd, VK_SPACE);
+            break;
+        case Input::Mouse:
+            clickWithMouse(hwnd, control(step.target));
+            break;
+        }
+
+        EXPECT_EQ(GetFocus(), control(step.focus));
+        EXPECT_EQ(events.events, step.events);
+        for (ControlId id : buttons) {
+            SCOPED_TRACE(controlName(id));
+            HWND button = control(id);
+            EXPECT_EQ(GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+            EXPECT_EQ(SendMessageW(button, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON),
+                      0);
+            EXPECT_TRUE(draws.drawn(button));
+            // After the first Tab the focus cue shows, on the focused button only.
+            EXPECT_EQ(draws.showsFocus(button), id == step.focus);
+        }
+    }
+}
+
+TEST_F(MainWindowTest, RestyledButtonStaysOwnerDrawn) {
+    // What a dialog host sends the button it takes for its default one, and back.
+    HWND button = control(ControlId::SwitchButton);
+    for (const WPARAM style : {BS_DEFPUSHBUTTON, BS_PUSHBUTTON, BS_OWNERDRAW}) {
+        SCOPED_TRACE(style);
+        SendMessageW(button, BM_SETSTYLE, style, TRUE);
+        EXPECT_EQ(GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+    }
 }
 
 TEST_F(MainWindowTest, WindowCanBeMinimizedButNotMaximizedOrResized) {

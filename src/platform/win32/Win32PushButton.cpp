@@ -157,13 +157,21 @@ LRESULT Win32PushButton::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         // drops the second click; a quick second press is a click here.
         return lazy::DefSubclassProc(window, WM_LBUTTONDOWN, wParam, lParam);
     case WM_GETDLGCODE:
-        // Enter belongs to the focused button, also under a dialog manager.
+        // A plain button to a dialog manager, not a push button: it restyles
+        // the push button that takes the focus as the default one, which
+        // would turn this owner-drawn button into a standard default button.
+        // Enter still belongs to the focused button: it asks for that key.
         if (lParam != 0) {
             const auto* pending = reinterpret_cast<const MSG*>(lParam);
             if (pending->message == WM_KEYDOWN && pending->wParam == VK_RETURN)
-                return DLGC_WANTMESSAGE | DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+                return DLGC_WANTMESSAGE | DLGC_BUTTON;
         }
-        return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+        return DLGC_BUTTON;
+    case BM_SETSTYLE:
+        // Whoever restyles the button (a dialog host choosing its default
+        // button), it stays owner-drawn and keeps our drawing.
+        return lazy::DefSubclassProc(window, message,
+                                     (wParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW, lParam);
     case WM_KEYDOWN:
         if (wParam == VK_RETURN) {
             if ((lParam & (1 << 30)) == 0) notifyClick();  // not on auto-repeat

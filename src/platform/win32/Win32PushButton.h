@@ -1,7 +1,8 @@
 // Our push button: a real BUTTON (BS_OWNERDRAW) subclassed for a flat look,
 // hover and pressed states, Enter as well as Space, and a pointer-move event
-// on every move over it. Being a BUTTON, it keeps the button role, focus and
-// its caption as window text for screen readers.
+// on every move over it. It stays owner-drawn under a dialog manager, which
+// never takes it for a default button. Being a BUTTON, it keeps the button
+// role, focus and its caption as window text for screen readers.
 #pragma once
 
 #include <windows.h>

@@ -133,6 +133,11 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (target != nullptr) SetFocus(target);
         return 0;
     }
+    case DM_GETDEFID:
+        // No default button: Enter belongs to the focused button, and on a
+        // check box it clicks none (the dialog manager then sends IDOK,
+        // which names no control).
+        return 0;
     case WM_DESTROY:
         // Closing ends the process in the close handler; should the window be
         // destroyed any other way, the message loop ends with it.
