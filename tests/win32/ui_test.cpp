@@ -154,8 +154,8 @@ TEST(MainWindowLayout, ScalesEveryLengthWithTheDpi) {
     struct Case {
         int dpi;
         SIZE client;
-        RECT button1;
-        RECT check8;
+        RECT helpButton;
+        RECT startInTrayBox;
     };
     const Case cases[] = {
         {96, {536, 168}, {8, 8, 528, 35}, {288, 62, 428, 81}},
@@ -175,9 +175,9 @@ TEST(MainWindowLayout, ScalesEveryLengthWithTheDpi) {
         const RECT button = controlPixelRect(form, find(ControlId::HelpButton), c.dpi);
         const RECT check = controlPixelRect(form, find(ControlId::StartInTrayBox), c.dpi);
         EXPECT_EQ((std::vector<LONG>{button.left, button.top, button.right, button.bottom}),
-                  (std::vector<LONG>{c.button1.left, c.button1.top, c.button1.right, c.button1.bottom}));
+                  (std::vector<LONG>{c.helpButton.left, c.helpButton.top, c.helpButton.right, c.helpButton.bottom}));
         EXPECT_EQ((std::vector<LONG>{check.left, check.top, check.right, check.bottom}),
-                  (std::vector<LONG>{c.check8.left, c.check8.top, c.check8.right, c.check8.bottom}));
+                  (std::vector<LONG>{c.startInTrayBox.left, c.startInTrayBox.top, c.startInTrayBox.right, c.startInTrayBox.bottom}));
     }
 }
 
