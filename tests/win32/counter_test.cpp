@@ -137,6 +137,73 @@ TEST(FolderCounts, MissingFolderOrAFileInsteadOfAFolderThrows) {
     }
 }
 
+// A file of the given size with nothing written into it (a sparse end, so
+// even a large one is made at once).
+void sizedFile(const std::wstring& path, std::int64_t size, const std::string& start = {}) {
+    UniqueFileHandle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(f.valid()) << GetLastError();
+    DWORD written = 0;
+    if (!start.empty()) WriteFile(f.get(), start.data(), static_cast<DWORD>(start.size()), &written, nullptr);
+    LARGE_INTEGER end{};
+    end.QuadPart = size;
+    ASSERT_TRUE(SetFilePointerEx(f.get(), end, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(f.get()));
+}
+
+TEST(Win32FileSystem, ReadFileGivesTheWholeFileUpToTheLimitAndChecksTheSizeFirst) {
+    constexpr std::size_t kLimit = 64 * 1024;
+    TempFolder t(L"read");
+    struct Case {
+        const char* what;
+        std::int64_t size;
+        bool read;
+    };
+    const Case cases[] = {
+        {"empty file", 0, true},
+        {"one byte under the limit", kLimit - 1, true},
+        {"exactly the limit", kLimit, true},
+        {"one byte over the limit", kLimit + 1, false},
+        {"64 MiB and one byte", 64 * 1024 * 1024 + 1, false},
+        {"4 GiB and one byte", (std::int64_t{4} << 30) + 1, false},
+    };
+    Win32FileSystem files;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring path = t.path() + L"\\file.bin";
+        sizedFile(path, c.size, c.size > 0 ? "[Skin]" : "");
+        const auto start = GetTickCount();
+        const auto bytes = files.readFile(path, kLimit);
+        EXPECT_LT(GetTickCount() - start, 1000u) << "the size is known before anything is read";
+        ASSERT_EQ(bytes.has_value(), c.read);
+        if (bytes) {
+            EXPECT_EQ(bytes->size(), static_cast<std::size_t>(c.size));
+            if (c.size > 0) {
+                EXPECT_TRUE(bytes->starts_with("[Skin]"));
+            }
+        }
+        DeleteFileW(path.c_str());
+    }
+    EXPECT_THROW(files.readFile(t.path() + L"\\missing.cjs", kLimit), PlatformError);
+}
+
+TEST(Win32FileSystem, ReadFileFindsAFileDeeperThanMaxPath) {
+    TempFolder t(L"deep");
+    std::wstring folder = t.path();
+    while (folder.size() < 300) {
+        folder += L"\\" + std::wstring(50, L'd');
+        ASSERT_TRUE(CreateDirectoryW(extendedPath(folder).c_str(), nullptr)) << GetLastError();
+    }
+    const std::wstring path = folder + L"\\o.cjs";
+    sizedFile(extendedPath(path), 6, "[Skin]");
+    Win32FileSystem files;
+    EXPECT_EQ(files.readFile(path, 100), std::optional<std::string>("[Skin]"));
+    DeleteFileW(extendedPath(path).c_str());
+    while (folder != t.path()) {
+        RemoveDirectoryW(extendedPath(folder).c_str());
+        folder.resize(folder.rfind(L'\\'));
+    }
+}
+
 // A shell whose two desktop folders are folders of the test, given in the
 // raw form the real shell gives them (path, NUL, spaces up to 512).
 class TestDesktops : public Win32Shell {
