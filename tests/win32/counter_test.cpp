@@ -328,6 +328,7 @@ DWORD RunInFreshProcess(const std::wstring& testName) {
 }
 
 constexpr const wchar_t* kMovedDesktopVariable = L"GLANCE_TEST_MOVED_DESKTOP";
+constexpr const wchar_t* kMissingDesktopVariable = L"GLANCE_TEST_MISSING_DESKTOP";
 
 // The ANSI code page cannot spell these names; the wide path still finds them.
 TEST(Win32Shell, UserDesktopNamedOutsideTheAnsiCodePageIsFoundAndCounted) {
@@ -352,6 +353,68 @@ TEST(MovedDesktop, IsFoundAndCountedByAFreshProcess) {
     const std::wstring common = commonDesktopPath(shell);
     EXPECT_EQ(countDesktopItems(shell, files),
               3 + counter->fileCount(common) + counter->subfolderCount(common));
+}
+
+// With the user's Desktop folder gone, the shell cannot give the all-users
+// desktop's item-ID list either; its path, and so its count, stay.
+TEST(Win32Shell, AllUsersDesktopCountsOnItsOwnWhenTheUserDesktopIsMissing) {
+    TempFolder gone(L"gone");
+    const std::wstring missing = gone.path() + L"\\Desktop-that-is-not-there";
+    MovedUserDesktop moved(missing);
+    SetEnvironmentVariableW(kMissingDesktopVariable, missing.c_str());
+    EXPECT_EQ(RunInFreshProcess(L"MissingUserDesktop.*"), 0u);
+    SetEnvironmentVariableW(kMissingDesktopVariable, nullptr);
+}
+
+class MissingUserDesktop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!GetEnvironmentVariableW(kMissingDesktopVariable, nullptr, 0))
+            GTEST_SKIP() << "run by the test above";
+    }
+};
+
+// The shell that broadcasts, counted.
+class CountingShell : public Win32Shell {
+public:
+    int broadcasts = 0;
+    void changeNotify(std::int32_t eventId, std::uint32_t flags) override {
+        ++broadcasts;
+        Win32Shell::changeNotify(eventId, flags);
+    }
+};
+
+TEST_F(MissingUserDesktop, AllUsersDesktopKeepsItsRawPathAndTheUserDesktopFails) {
+    wchar_t expected[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, kFolderCommonDesktop, nullptr, SHGFP_TYPE_CURRENT, expected), S_OK);
+    Win32Shell shell;
+    const std::wstring raw = shell.specialFolderRawPath(kFolderCommonDesktop);
+    ASSERT_EQ(raw.size(), 512u);
+    const std::size_t length = wcslen(expected);
+    EXPECT_EQ(raw.substr(0, length), expected);
+    EXPECT_EQ(raw[length], L'\0');
+    EXPECT_EQ(raw.find_first_not_of(L' ', length + 1), std::wstring::npos);
+    EXPECT_THROW(userDesktopPath(shell), PlatformError);
+}
+
+TEST_F(MissingUserDesktop, AFileAddedOnTheAllUsersDesktopIsBroadcastAtTheNextTick) {
+    CountingShell shell;
+    Win32FileSystem files;
+    RefreshEngine engine(shell, files);
+    engine.takeFirstCount();
+    engine.refreshDesktop(0);
+    EXPECT_EQ(shell.broadcasts, 0) << "a quiet desktop";
+
+    const std::wstring added =
+        commonDesktopPath(shell) + L"glance-shared-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    UniqueFileHandle file(CreateFileW(added.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_TRUE(file.valid()) << GetLastError();
+    file = UniqueFileHandle();
+    engine.refreshDesktop(0);
+    EXPECT_EQ(shell.broadcasts, 1);
+    DeleteFileW(added.c_str());
+    engine.refreshDesktop(0);
+    EXPECT_EQ(shell.broadcasts, 2) << "a removal is a change too";
 }
 
 }  // namespace
