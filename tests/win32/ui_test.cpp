@@ -448,7 +448,7 @@ TEST_F(MainWindowTest, EveryWayOfClosingRaisesTheCloseRequest) {
     const Case cases[] = {
         {"close box and Alt+F4", WM_CLOSE, 0},
         {"system menu", WM_SYSCOMMAND, SC_CLOSE},
-        {"end of session", WM_QUERYENDSESSION, 0},
+        {"end of the Windows session", WM_ENDSESSION, TRUE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
@@ -461,6 +461,22 @@ TEST_F(MainWindowTest, EveryWayOfClosingRaisesTheCloseRequest) {
     events.events.clear();
     SendMessageW(hwnd, WM_ENDSESSION, TRUE, 0);
     EXPECT_TRUE(events.events.empty()) << "the session's end is one close request, not two";
+}
+
+// The question before a log-off or shut-down is only a question: another
+// program may still refuse, and the session then goes on with this one.
+TEST_F(MainWindowTest, SessionQuestionIsAnsweredYesAndOnlyTheSessionsRealEndCloses) {
+    for (const auto reason :
+         {0u, static_cast<unsigned>(ENDSESSION_LOGOFF), static_cast<unsigned>(ENDSESSION_CLOSEAPP)}) {
+        EXPECT_EQ(SendMessageW(hwnd, WM_QUERYENDSESSION, 0, static_cast<LPARAM>(reason)), TRUE) << reason;
+        SendMessageW(hwnd, WM_ENDSESSION, FALSE, static_cast<LPARAM>(reason));
+    }
+    EXPECT_TRUE(events.events.empty()) << "a question or a cancelled end closed the window";
+    EXPECT_TRUE(IsWindow(hwnd));
+
+    EXPECT_EQ(SendMessageW(hwnd, WM_QUERYENDSESSION, 0, 0), TRUE);
+    SendMessageW(hwnd, WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(events.events, (std::vector<std::string>{"QueryUnload"}));
 }
 
 TEST_F(MainWindowTest, MinimizingRaisesResizeWithTheWindowMinimized) {
