@@ -5,13 +5,72 @@
 #include <string_view>
 
 #include "core/Error.h"
+#include "core/TextExcerpt.h"
 #include "platform/Types.h"
 
 namespace glance {
 namespace {
 
 constexpr std::size_t kMaxSkinFile = 64 * 1024;
+constexpr const char* kTooLarge = "Invalid skin file: larger than 64 KiB";
+constexpr const char* kNotUtf16 = "Invalid skin file: not UTF-16 text";
 constexpr const char* kNotSupported = "Object doesn't support this property or method";
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// UTF-16 after its byte-order mark, as UTF-8. A lone surrogate or an odd
+// byte at the end means the file is not the text its mark announces.
+std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    if (bytes.size() % 2 != 0) throw PlatformError(kNotUtf16);
+    const auto unit = [&](std::size_t i) -> char32_t {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (first << 8) | second : (second << 8) | first;
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        char32_t c = unit(i);
+        if (c >= 0xDC00 && c <= 0xDFFF) throw PlatformError(kNotUtf16);
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 2 >= bytes.size()) throw PlatformError(kNotUtf16);
+            const char32_t low = unit(i + 2);
+            if (low < 0xDC00 || low > 0xDFFF) throw PlatformError(kNotUtf16);
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            i += 2;
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+// The file's text as UTF-8, in the encodings Notepad saves: UTF-8 with or
+// without its mark, and UTF-16 ("Unicode") little- or big-endian with its
+// mark. Any other file is taken byte for byte: only ASCII carries meaning in
+// a skin, so a file saved as ANSI with an accent in a comment still loads,
+// and one that is no text at all fails on its first line.
+std::string skinText(std::string_view bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) return std::string(bytes.substr(3));
+    if (bytes.starts_with("\xFF\xFE")) return utf16ToUtf8(bytes.substr(2), false);
+    if (bytes.starts_with("\xFE\xFF")) return utf16ToUtf8(bytes.substr(2), true);
+    return std::string(bytes);
+}
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
@@ -40,21 +99,26 @@ Colour parseColour(std::string_view v, int line) {
 
 }  // namespace
 
-SkinColours parseSkin(const std::string& text) {
-    if (text.size() > kMaxSkinFile) throw PlatformError("Invalid skin file: larger than 64 KiB");
+SkinColours parseSkin(const std::string& bytes) {
+    if (bytes.size() > kMaxSkinFile) throw PlatformError(kTooLarge);
+    const std::string text = skinText(bytes);
     SkinColours colours;
     bool inSection = false;
     int coloursSeen = 0;
     int lineNo = 0;
     std::string_view rest(text);
     while (!rest.empty()) {
-        const auto end = rest.find('\n');
+        // A line ends at CR LF, LF or a lone CR.
+        auto end = rest.find_first_of("\r\n");
         std::string_view line = trim(rest.substr(0, end));
+        if (end != std::string_view::npos && rest[end] == '\r' && end + 1 < rest.size() &&
+            rest[end + 1] == '\n')
+            ++end;
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         ++lineNo;
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line.front() == '[') {
-            if (lower(line) != "[skin]") bad(lineNo, "unknown section " + std::string(line));
+            if (lower(line) != "[skin]") bad(lineNo, "unknown section " + printableExcerpt(line));
             inSection = true;
             continue;
         }
@@ -71,7 +135,7 @@ SkinColours parseSkin(const std::string& text) {
                          : key == "buttonborder" ? &colours.buttonBorder
                          : key == "accent"       ? &colours.accent
                                                  : nullptr;
-        if (!target) bad(lineNo, "unknown key " + key);
+        if (!target) bad(lineNo, "unknown key " + printableExcerpt(key));
         *target = parseColour(value, lineNo);
         ++coloursSeen;
     }
@@ -85,7 +149,10 @@ void ColourSkinEngine::call(int member, const std::vector<Argument>& arguments) 
         if (arguments.empty() || !std::holds_alternative<std::wstring>(arguments[0]))
             throw PlatformError(errtext::kInvalidCall);
         // The second argument names a section of a multi-skin file; our files hold one skin.
-        colours_ = parseSkin(files_.readFile(std::get<std::wstring>(arguments[0])));
+        // A file too large to be a skin is refused before any of it is read.
+        const auto bytes = files_.readFile(std::get<std::wstring>(arguments[0]), kMaxSkinFile);
+        if (!bytes) throw PlatformError(kTooLarge);
+        colours_ = parseSkin(*bytes);
         loaded_ = true;
         return;
     }

@@ -2,7 +2,8 @@
 // window's start-up code calls it: 2 loads a skin file, 1 holds flag bits,
 // 5 and 10 switch options on, 3 applies the loaded skin to a window.
 //
-// Skin file format (plain text, at most 64 KiB):
+// Skin file format (text, at most 64 KiB: UTF-8 with or without its mark, or
+// UTF-16 with its mark; lines end with CR LF, LF or CR):
 //   ; comment            (lines starting with ';' or '#' and blank lines are ignored)
 //   [Skin]               (required before any colour)
 //   Name=Slate           (optional)
@@ -25,8 +26,9 @@
 
 namespace glance {
 
-// Parses a skin file's text; throws PlatformError naming the line at fault.
-SkinColours parseSkin(const std::string& text);
+// Parses a skin file's bytes; throws PlatformError naming the line at fault,
+// with at most a short, printable quote of it.
+SkinColours parseSkin(const std::string& bytes);
 
 // A skin engine as the window's code drives it: methods and properties by id.
 class SkinEngine {

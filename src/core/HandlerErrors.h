@@ -25,7 +25,8 @@ inline constexpr const char* kStartInTrayClick = "in Pindrift2021/08/31.Form1.Ch
 inline constexpr const char* kErrorBoxTitle = "Application Error";
 inline constexpr std::uint32_t kErrorBoxStyle = 48;  // exclamation icon, OK only
 
-// description CR LF tag "at line " label CR CR request-and-address.
+// description CR LF tag "at line " label CR CR request-and-address. The
+// description is shown as a bounded, printable excerpt.
 std::string handlerErrorMessage(std::string_view tag, std::int32_t label, std::string_view description);
 
 // Shows the message in the modal "Application Error" box of boxes (anything

@@ -2,8 +2,10 @@
 // file-existence test, the directory search and the program's own folder.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace glance {
@@ -32,8 +34,11 @@ public:
     // True when a plain file (not hidden, not system, not a folder) matches path.
     virtual bool plainFileExists(const std::wstring& path) = 0;
 
-    // Reads a whole file as bytes; throws when it cannot.
-    virtual std::string readFile(const std::wstring& path) = 0;
+    // Reads a whole file of at most maxBytes bytes. Empty when the file is
+    // larger: its size is checked before anything is read, so a huge file
+    // costs nothing (one that grows while it is read is caught too). Throws
+    // when the file cannot be read.
+    virtual std::optional<std::string> readFile(const std::wstring& path, std::size_t maxBytes) = 0;
 
     // The folder that holds the program file, without a trailing backslash.
     virtual std::wstring programFolder() = 0;

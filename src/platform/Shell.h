@@ -13,9 +13,10 @@ class Shell {
 public:
     virtual ~Shell() = default;
 
-    // The raw path text of a shell folder: empty when the shell cannot give the
-    // folder's item-ID list, otherwise all 512 characters of a buffer that was
-    // filled with spaces before the shell wrote the path and its NUL into it.
+    // The raw path text of a shell folder: empty when the shell can give the
+    // folder's path neither through its item-ID list nor from its folder
+    // list, otherwise all 512 characters of a buffer that was filled with
+    // spaces before the shell wrote the path and its NUL into it.
     virtual std::wstring specialFolderRawPath(std::int32_t folderId) = 0;
 
     // SHChangeNotify(eventId, flags, null, null). Throws when the shell's entry

@@ -10,6 +10,8 @@
 //   probe tray                 notification-area icon windows and their rects
 //   probe focus                caption of the foreground window and its focused control
 //   probe hit <caption> <what> the screen point of a caption button: close, min
+//   probe session <caption> <step>  sends the end of the Windows session to the
+//                              window: query (prints its answer), end, cancel
 #include <windows.h>
 
 #include <cstdio>
@@ -139,6 +141,29 @@ int hit(const char* caption, const char* what) {
     return 0;
 }
 
+// What Windows sends at log-off or shut-down: first the question to every
+// top-level window, then the outcome (ending TRUE, or FALSE when some program
+// refused). Sent with a timeout: a window that ends its process inside the
+// message gives no answer.
+int session(const char* caption, const char* step) {
+    HWND w = FindWindowA(nullptr, caption);
+    if (!w) return 1;
+    DWORD_PTR answer = 0;
+    if (!std::strcmp(step, "query")) {
+        if (!SendMessageTimeoutA(w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer)) {
+            std::printf("query no-answer\n");
+            return 0;
+        }
+        std::printf("query answer=%d\n", answer ? 1 : 0);
+        return 0;
+    }
+    const WPARAM ending = !std::strcmp(step, "end") ? TRUE : FALSE;
+    if (std::strcmp(step, "end") && std::strcmp(step, "cancel")) return 2;
+    SendMessageTimeoutA(w, WM_ENDSESSION, ending, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    std::printf("%s sent\n", step);
+    return 0;
+}
+
 int focus() {
     HWND w = GetForegroundWindow();
     std::printf("foreground text=%s\n", w ? textOf(w).c_str() : "");
@@ -163,6 +188,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (!std::strcmp(argv[1], "tray")) rc = tray();
     if (!std::strcmp(argv[1], "focus")) rc = focus();
     if (!std::strcmp(argv[1], "hit") && argc == 4) rc = hit(argv[2], argv[3]);
+    if (!std::strcmp(argv[1], "session") && argc == 4) rc = session(argv[2], argv[3]);
     std::fflush(stdout);
     return rc;
 }

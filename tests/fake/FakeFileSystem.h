@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Failures.h"
@@ -45,10 +46,11 @@ public:
         auto it = fileMap.find(path);
         return it != fileMap.end() && it->second.plain;
     }
-    std::string readFile(const std::wstring& path) override {
+    std::optional<std::string> readFile(const std::wstring& path, std::size_t maxBytes) override {
         failures_.check("readFile");
         auto it = fileMap.find(path);
         if (it == fileMap.end()) throw PlatformError(errtext::kFileNotFound);
+        if (it->second.contents.size() > maxBytes) return std::nullopt;
         return it->second.contents;
     }
     std::wstring programFolder() override { return folder; }

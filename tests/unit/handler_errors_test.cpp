@@ -1,4 +1,5 @@
-// The "Application Error" message and the step rules of a reporting handler.
+// The "Application Error" message, the step rules of a reporting handler, and
+// how the message quotes text from outside the program.
 #include <gtest/gtest.h>
 
 #include <new>
@@ -9,6 +10,7 @@
 #include "FakePlatform.h"
 #include "core/HandlerErrors.h"
 #include "core/StepTrap.h"
+#include "core/TextExcerpt.h"
 
 namespace glance {
 namespace {
@@ -190,6 +192,58 @@ TEST(StepTrap, AReportThatCannotBeShownDoesNotStopTheHandler) {
     EXPECT_FALSE(trap.step(100, [] { throw PlatformError(errtext::kPermissionDenied); }));
     EXPECT_THROW(trap.step(108, [&] { p.loop.endProcess(); }), ProgramEnded);
     EXPECT_EQ(trap.failures(), 1);
+}
+
+}  // namespace
+}  // namespace glance
+
+namespace glance {
+namespace {
+
+TEST(printableExcerpt, QuotesAtMostSixtyCharactersWithControlsAndStrayBytesEscaped) {
+    const std::string sixty(60, 'k');
+    const struct {
+        const char* what;
+        std::string text;
+        std::string quoted;
+    } cases[] = {
+        {"short text unchanged", "WindowBack", "WindowBack"},
+        {"exactly sixty characters, no ellipsis", sixty, sixty},
+        {"sixty-one characters cut with an ellipsis", sixty + "K", sixty + "\xE2\x80\xA6"},
+        {"60,000 characters cut the same", std::string(60000, 'k'), sixty + "\xE2\x80\xA6"},
+        {"tab, CR and LF as C escapes", "a\tb\rc\nd", "a\\tb\\rc\\nd"},
+        {"other controls, NUL and DEL in hex", std::string("\x07\x1B[31m\0\x7F", 8),
+         "\\x07\\x1B[31m\\x00\\x7F"},
+        {"C1 control, direction override and BOM as \\u", "a\xC2\x85 b\xE2\x80\xAE c\xEF\xBB\xBF",
+         "a\\u0085 b\\u202E c\\uFEFF"},
+        {"accents and CJK kept",
+         "Gr\xC3\xB6\xC3\x9F"
+         "e \xE6\xA1\x8C",
+         "Gr\xC3\xB6\xC3\x9F"
+         "e \xE6\xA1\x8C"},
+        {"bytes that are not UTF-8 in hex", "caf\xE9 \xC0\xAF \xED\xA0\x80",
+         "caf\\xE9 \\xC0\\xAF \\xED\\xA0\\x80"},
+        {"a sequence cut off at the end", "ab\xE6\xA1", "ab\\xE6\\xA1"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(printableExcerpt(c.text), c.quoted) << c.what;
+}
+
+TEST(printableExcerpt, EachEscapeOrCharacterCountsOnceAndNoSequenceIsSplit) {
+    std::string text;
+    for (int i = 0; i < 100; ++i) text += i % 2 ? "\x01" : "\xE6\xA1\x8C";
+    const std::string quoted = printableExcerpt(text, 5);
+    EXPECT_EQ(quoted, "\xE6\xA1\x8C\\x01\xE6\xA1\x8C\\x01\xE6\xA1\x8C\xE2\x80\xA6");
+}
+
+// A description built from outside data cannot empty or swamp the box: the
+// tag and line below it always show, and nothing in it breaks the lines.
+TEST(handlerErrorMessage, AnyDescriptionIsShownBoundedAndPrintable) {
+    const std::string huge = "Invalid skin file:\r\n\x07 unknown key " + std::string(60000, 'k');
+    const std::string text = handlerErrorMessage(tag::kStartup, 106, huge);
+    EXPECT_LT(text.size(), 700u);
+    EXPECT_EQ(text.find('\x07'), std::string::npos);
+    EXPECT_EQ(text.find("\r\n"), text.find("\r\nin Pindrift2021/08/31.Form1.Form_Load at line 106\r\r"));
+    EXPECT_TRUE(text.starts_with("Invalid skin file:\\r\\n\\x07 unknown key kkkk"));
 }
 
 }  // namespace

@@ -131,6 +131,109 @@ TEST_F(SkinTest, AnUnusableSkinFileFailsAfterTheColourChanges) {
     EXPECT_THROW(applySkinFile(fp.files, w, engine), PlatformError);
 }
 
+// The skin's bytes as UTF-16 with its byte-order mark, either byte order.
+std::string utf16WithMark(const std::u16string& text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+TEST_F(SkinTest, SkinLoadsInEveryEncodingAndLineEndThatNotepadSaves) {
+    const std::string utf8Lf =
+        "; Schiefer â dunkel ð\n[Skin]\nName=GrÃ¶Ã"
+        "e\n"
+        "WindowBack=#203040\nButtonFace=#FF8000\n";
+    const std::u16string utf16Crlf =
+        u"; Schiefer \u2013 dunkel \U0001F600\r\n[Skin]\r\nName=Gr\u00F6\u00DFe\r\nWindowBack=#203040\r\n"
+        u"ButtonFace=#FF8000\r\n";
+    auto withEnds = [&](const std::string& end) {
+        std::string text;
+        for (char c : utf8Lf) text += c == '\n' ? end : std::string(1, c);
+        return text;
+    };
+    const struct {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"UTF-8, LF", utf8Lf},
+        {"UTF-8, CR LF", withEnds("\r\n")},
+        {"UTF-8, CR alone", withEnds("\r")},
+        {"UTF-8 with its mark, CR LF", "\xEF\xBB\xBF" + withEnds("\r\n")},
+        {"UTF-16 little-endian with its mark", utf16WithMark(utf16Crlf, false)},
+        {"UTF-16 big-endian with its mark", utf16WithMark(utf16Crlf, true)},
+        {"UTF-16 with CR alone", utf16WithMark(u"[Skin]\rWindowBack=#203040\rButtonFace=#FF8000", false)},
+        {"ANSI, an accent in the comment", "; caf\xE9\r\n[Skin]\r\nWindowBack=#203040\r\nButtonFace=#FF8000"},
+    };
+    for (const auto& c : cases) {
+        fake::FakeWindow& w = *fp.ui.window;
+        w.skins.clear();
+        ColourSkinEngine engine(fp.files, w);
+        fp.files.fileMap[skinPath] = {c.bytes, true};
+        EXPECT_NO_THROW(applySkinFile(fp.files, w, engine)) << c.what;
+        ASSERT_EQ(w.skins.size(), 1u) << c.what;
+        EXPECT_EQ(w.skins[0].windowBack, 0x403020u) << c.what;
+        EXPECT_EQ(w.skins[0].buttonFace, 0x0080FFu) << c.what;
+    }
+}
+
+// Every rejection is one error whose text names the line, quoting at most
+// 60 printable characters of what was found there.
+TEST_F(SkinTest, RejectionsNameTheLineAndQuoteAShortPrintableExcerpt) {
+    const std::string sixtyK(60, 'k');
+    const std::string nulSkin("[\0S\0k\0i\0n\0]\0\r\0\n\0", 16);
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::string description;
+    } cases[] = {
+        {"a 60,000-character key", "[Skin]\n" + std::string(60000, 'K') + "=#FFFFFF\n",
+         "Invalid skin file: unknown key " + sixtyK + "\xE2\x80\xA6 (line 2)"},
+        {"control characters in a key", "[Skin]\r\nAb\x07\x1B[31mc\t=#FFFFFF\r\n",
+         "Invalid skin file: unknown key ab\\x07\\x1B[31mc (line 2)"},
+        {"a long section name", "[" + std::string(100, 'S') + "]",
+         "Invalid skin file: unknown section [" + std::string(59, 'S') + "\xE2\x80\xA6 (line 1)"},
+        {"CR line ends count lines", "; one\r[Skin]\rText=#000000\rGlow=#000000\r",
+         "Invalid skin file: unknown key glow (line 4)"},
+        {"UTF-16 lines count the same", utf16WithMark(u"[Skin]\r\nGl\u00F6w=#000000", false),
+         "Invalid skin file: unknown key gl\xC3\xB6w (line 2)"},
+        {"UTF-16 without its mark", nulSkin,
+         "Invalid skin file: unknown section [\\x00S\\x00k\\x00i\\x00n\\x00]\\x00 (line 1)"},
+        {"UTF-16 cut in the middle of a unit", utf16WithMark(u"[Skin]", false) + "T",
+         "Invalid skin file: not UTF-16 text"},
+        {"UTF-16 with a lone low surrogate", utf16WithMark(u"[Skin]\n; \xDC00", false),
+         "Invalid skin file: not UTF-16 text"},
+        {"UTF-16 ending in a high surrogate", utf16WithMark(u"[Skin]\n; \xD800", true),
+         "Invalid skin file: not UTF-16 text"},
+        {"a file of 64 KiB and one byte", "[Skin]\nText=#000000\n" + std::string(64 * 1024, ';'),
+         "Invalid skin file: larger than 64 KiB"},
+        {"a file of 1 MiB", std::string(1024 * 1024, ';'), "Invalid skin file: larger than 64 KiB"},
+    };
+    for (const auto& c : cases) {
+        ColourSkinEngine engine(fp.files, *window);
+        fp.files.fileMap[skinPath] = {c.bytes, true};
+        try {
+            engine.call(ColourSkinEngine::kLoadSkin, {skinPath, std::wstring()});
+            ADD_FAILURE() << c.what << ": accepted";
+        } catch (const PlatformError& e) {
+            EXPECT_EQ(e.description(), c.description) << c.what;
+        }
+        EXPECT_FALSE(engine.loaded()) << c.what;
+    }
+}
+
+TEST_F(SkinTest, AFileOfExactly64KiBStillLoads) {
+    std::string bytes = "[Skin]\nText=#102030\n";
+    bytes += std::string(64 * 1024 - bytes.size(), ';');
+    ColourSkinEngine engine(fp.files, *window);
+    fp.files.fileMap[skinPath] = {bytes, true};
+    engine.call(ColourSkinEngine::kLoadSkin, {skinPath, std::wstring()});
+    EXPECT_TRUE(engine.loaded());
+}
+
 TEST_F(SkinTest, EngineRefusesAWindowThatIsNotItsOwn) {
     ColourSkinEngine engine(fp.files, *window);
     fp.files.fileMap[skinPath] = {"[Skin]\nText=#000000\n", true};

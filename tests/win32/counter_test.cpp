@@ -137,6 +137,73 @@ TEST(FolderCounts, MissingFolderOrAFileInsteadOfAFolderThrows) {
     }
 }
 
+// A file of the given size with nothing written into it (a sparse end, so
+// even a large one is made at once).
+void sizedFile(const std::wstring& path, std::int64_t size, const std::string& start = {}) {
+    UniqueFileHandle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(f.valid()) << GetLastError();
+    DWORD written = 0;
+    if (!start.empty()) WriteFile(f.get(), start.data(), static_cast<DWORD>(start.size()), &written, nullptr);
+    LARGE_INTEGER end{};
+    end.QuadPart = size;
+    ASSERT_TRUE(SetFilePointerEx(f.get(), end, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(f.get()));
+}
+
+TEST(Win32FileSystem, ReadFileGivesTheWholeFileUpToTheLimitAndChecksTheSizeFirst) {
+    constexpr std::size_t kLimit = 64 * 1024;
+    TempFolder t(L"read");
+    struct Case {
+        const char* what;
+        std::int64_t size;
+        bool read;
+    };
+    const Case cases[] = {
+        {"empty file", 0, true},
+        {"one byte under the limit", kLimit - 1, true},
+        {"exactly the limit", kLimit, true},
+        {"one byte over the limit", kLimit + 1, false},
+        {"64 MiB and one byte", 64 * 1024 * 1024 + 1, false},
+        {"4 GiB and one byte", (std::int64_t{4} << 30) + 1, false},
+    };
+    Win32FileSystem files;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring path = t.path() + L"\\file.bin";
+        sizedFile(path, c.size, c.size > 0 ? "[Skin]" : "");
+        const auto start = GetTickCount();
+        const auto bytes = files.readFile(path, kLimit);
+        EXPECT_LT(GetTickCount() - start, 1000u) << "the size is known before anything is read";
+        ASSERT_EQ(bytes.has_value(), c.read);
+        if (bytes) {
+            EXPECT_EQ(bytes->size(), static_cast<std::size_t>(c.size));
+            if (c.size > 0) {
+                EXPECT_TRUE(bytes->starts_with("[Skin]"));
+            }
+        }
+        DeleteFileW(path.c_str());
+    }
+    EXPECT_THROW(files.readFile(t.path() + L"\\missing.cjs", kLimit), PlatformError);
+}
+
+TEST(Win32FileSystem, ReadFileFindsAFileDeeperThanMaxPath) {
+    TempFolder t(L"deep");
+    std::wstring folder = t.path();
+    while (folder.size() < 300) {
+        folder += L"\\" + std::wstring(50, L'd');
+        ASSERT_TRUE(CreateDirectoryW(extendedPath(folder).c_str(), nullptr)) << GetLastError();
+    }
+    const std::wstring path = folder + L"\\o.cjs";
+    sizedFile(extendedPath(path), 6, "[Skin]");
+    Win32FileSystem files;
+    EXPECT_EQ(files.readFile(path, 100), std::optional<std::string>("[Skin]"));
+    DeleteFileW(extendedPath(path).c_str());
+    while (folder != t.path()) {
+        RemoveDirectoryW(extendedPath(folder).c_str());
+        folder.resize(folder.rfind(L'\\'));
+    }
+}
+
 // A shell whose two desktop folders are folders of the test, given in the
 // raw form the real shell gives them (path, NUL, spaces up to 512).
 class TestDesktops : public Win32Shell {
@@ -261,6 +328,7 @@ DWORD RunInFreshProcess(const std::wstring& testName) {
 }
 
 constexpr const wchar_t* kMovedDesktopVariable = L"GLANCE_TEST_MOVED_DESKTOP";
+constexpr const wchar_t* kMissingDesktopVariable = L"GLANCE_TEST_MISSING_DESKTOP";
 
 // The ANSI code page cannot spell these names; the wide path still finds them.
 TEST(Win32Shell, UserDesktopNamedOutsideTheAnsiCodePageIsFoundAndCounted) {
@@ -285,6 +353,68 @@ TEST(MovedDesktop, IsFoundAndCountedByAFreshProcess) {
     const std::wstring common = commonDesktopPath(shell);
     EXPECT_EQ(countDesktopItems(shell, files),
               3 + counter->fileCount(common) + counter->subfolderCount(common));
+}
+
+// With the user's Desktop folder gone, the shell cannot give the all-users
+// desktop's item-ID list either; its path, and so its count, stay.
+TEST(Win32Shell, AllUsersDesktopCountsOnItsOwnWhenTheUserDesktopIsMissing) {
+    TempFolder gone(L"gone");
+    const std::wstring missing = gone.path() + L"\\Desktop-that-is-not-there";
+    MovedUserDesktop moved(missing);
+    SetEnvironmentVariableW(kMissingDesktopVariable, missing.c_str());
+    EXPECT_EQ(RunInFreshProcess(L"MissingUserDesktop.*"), 0u);
+    SetEnvironmentVariableW(kMissingDesktopVariable, nullptr);
+}
+
+class MissingUserDesktop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!GetEnvironmentVariableW(kMissingDesktopVariable, nullptr, 0))
+            GTEST_SKIP() << "run by the test above";
+    }
+};
+
+// The shell that broadcasts, counted.
+class CountingShell : public Win32Shell {
+public:
+    int broadcasts = 0;
+    void changeNotify(std::int32_t eventId, std::uint32_t flags) override {
+        ++broadcasts;
+        Win32Shell::changeNotify(eventId, flags);
+    }
+};
+
+TEST_F(MissingUserDesktop, AllUsersDesktopKeepsItsRawPathAndTheUserDesktopFails) {
+    wchar_t expected[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, kFolderCommonDesktop, nullptr, SHGFP_TYPE_CURRENT, expected), S_OK);
+    Win32Shell shell;
+    const std::wstring raw = shell.specialFolderRawPath(kFolderCommonDesktop);
+    ASSERT_EQ(raw.size(), 512u);
+    const std::size_t length = wcslen(expected);
+    EXPECT_EQ(raw.substr(0, length), expected);
+    EXPECT_EQ(raw[length], L'\0');
+    EXPECT_EQ(raw.find_first_not_of(L' ', length + 1), std::wstring::npos);
+    EXPECT_THROW(userDesktopPath(shell), PlatformError);
+}
+
+TEST_F(MissingUserDesktop, AFileAddedOnTheAllUsersDesktopIsBroadcastAtTheNextTick) {
+    CountingShell shell;
+    Win32FileSystem files;
+    RefreshEngine engine(shell, files);
+    engine.takeFirstCount();
+    engine.refreshDesktop(0);
+    EXPECT_EQ(shell.broadcasts, 0) << "a quiet desktop";
+
+    const std::wstring added =
+        commonDesktopPath(shell) + L"glance-shared-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    UniqueFileHandle file(CreateFileW(added.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_TRUE(file.valid()) << GetLastError();
+    file = UniqueFileHandle();
+    engine.refreshDesktop(0);
+    EXPECT_EQ(shell.broadcasts, 1);
+    DeleteFileW(added.c_str());
+    engine.refreshDesktop(0);
+    EXPECT_EQ(shell.broadcasts, 2) << "a removal is a change too";
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "platform/win32/Win32Settings.h"
 #include "platform/win32/Win32Shell.h"
 #include "platform/win32/Win32System.h"
+#include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
 namespace {
@@ -51,10 +52,10 @@ public:
               while (std::chrono::steady_clock::now() < deadline) {
                   HWND box = FindWindowA("#32770", title.c_str());
                   if (box && IsWindowVisible(box)) {
-                      char text[2048] = {};
-                      GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+                      wchar_t text[2048] = {};
+                      GetDlgItemTextW(box, 0xFFFF, text, 2048);
                       seen_.title = title;
-                      seen_.text = text;
+                      seen_.text = narrowToUtf8(text);
                       seen_.owner = GetWindow(box, GW_OWNER);
                       EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&seen_.hasIcon));
                       found_ = true;
@@ -83,18 +84,26 @@ TEST(Win32System, MessageBoxShowsTextAndTitleAndReturnsTheButton) {
         std::optional<std::string> title;
         std::string shownTitle;
         std::uint32_t style;
+        std::string text;
     };
+    // A quote from a UTF-16 skin file may hold any character; the box shows
+    // it as it is, whatever the ANSI code page.
+    const std::string quote = handlerErrorMessage(tag::kStartup, 106,
+                                                  "Invalid skin file: unknown key gr\xC3\xB6\xC3\x9F"
+                                                  "e\xE6\xA1\x8C (line 2)");
     const std::string text = handlerErrorMessage(tag::kTick, 106, errtext::kInvalidCall);
-    const std::vector<Case> cases = {{std::string(kErrorBoxTitle), "Application Error", kErrorBoxStyle},
-                                     {std::nullopt, "Glance Box Test Title", MB_ICONINFORMATION}};
+    const std::vector<Case> cases = {
+        {std::string(kErrorBoxTitle), "Application Error", kErrorBoxStyle, text},
+        {std::nullopt, "Glance Box Test Title", MB_ICONINFORMATION, text},
+        {std::string(kErrorBoxTitle), "Application Error", kErrorBoxStyle, quote}};
     for (const auto& c : cases) {
         Win32System system;
         system.setAppTitle("Glance Box Test Title");
         BoxCloser closer(c.shownTitle);
-        EXPECT_EQ(system.messageBox(text, c.title, c.style), IDOK);
+        EXPECT_EQ(system.messageBox(c.text, c.title, c.style), IDOK);
         const auto seen = closer.seen();
         ASSERT_TRUE(seen.has_value()) << "no box titled " << c.shownTitle;
-        EXPECT_EQ(seen->text, text);
+        EXPECT_EQ(seen->text, c.text);
         EXPECT_TRUE(seen->hasIcon);
     }
 }

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -621,7 +622,7 @@ TEST_F(MainWindowTest, EveryWayOfClosingRaisesTheCloseRequest) {
     const Case cases[] = {
         {"close box and Alt+F4", WM_CLOSE, 0},
         {"system menu", WM_SYSCOMMAND, SC_CLOSE},
-        {"end of session", WM_QUERYENDSESSION, 0},
+        {"end of the Windows session", WM_ENDSESSION, TRUE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
@@ -634,6 +635,22 @@ TEST_F(MainWindowTest, EveryWayOfClosingRaisesTheCloseRequest) {
     events.events.clear();
     SendMessageW(hwnd, WM_ENDSESSION, TRUE, 0);
     EXPECT_TRUE(events.events.empty()) << "the session's end is one close request, not two";
+}
+
+// The question before a log-off or shut-down is only a question: another
+// program may still refuse, and the session then goes on with this one.
+TEST_F(MainWindowTest, SessionQuestionIsAnsweredYesAndOnlyTheSessionsRealEndCloses) {
+    for (const auto reason :
+         {0u, static_cast<unsigned>(ENDSESSION_LOGOFF), static_cast<unsigned>(ENDSESSION_CLOSEAPP)}) {
+        EXPECT_EQ(SendMessageW(hwnd, WM_QUERYENDSESSION, 0, static_cast<LPARAM>(reason)), TRUE) << reason;
+        SendMessageW(hwnd, WM_ENDSESSION, FALSE, static_cast<LPARAM>(reason));
+    }
+    EXPECT_TRUE(events.events.empty()) << "a question or a cancelled end closed the window";
+    EXPECT_TRUE(IsWindow(hwnd));
+
+    EXPECT_EQ(SendMessageW(hwnd, WM_QUERYENDSESSION, 0, 0), TRUE);
+    SendMessageW(hwnd, WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(events.events, (std::vector<std::string>{"QueryUnload"}));
 }
 
 TEST_F(MainWindowTest, MinimizingRaisesResizeWithTheWindowMinimized) {
@@ -738,6 +755,41 @@ std::wstring writeFile(const std::wstring& name, const std::string& bytes) {
     return path;
 }
 
+std::string readBytes(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A 24-bit bitmap file of the given size, every pixel blue.
+std::string bitmapFile(int width, int height) {
+    const int row = (width * 3 + 3) / 4 * 4;
+    const std::uint32_t pixels = static_cast<std::uint32_t>(row * height);
+    std::string file;
+    const auto put = [&](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) file += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    file += "BM";
+    put(54 + pixels, 4);
+    put(0, 4);
+    put(54, 4);
+    put(40, 4);
+    put(static_cast<std::uint32_t>(width), 4);
+    put(static_cast<std::uint32_t>(height), 4);
+    put(1, 2);
+    put(24, 2);
+    put(0, 4);  // BI_RGB
+    put(pixels, 4);
+    put(2835, 4);
+    put(2835, 4);
+    put(0, 4);
+    put(0, 4);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) file += std::string("\xFF\0\0", 3);
+        file += std::string(static_cast<std::size_t>(row - width * 3), '\0');
+    }
+    return file;
+}
+
 // The committed hand pointer, found from this source file's place (under
 // Wine a Unix path is reached through drive Z:).
 std::wstring committedCursor() {
@@ -757,8 +809,33 @@ TEST(LoadPicture, FailsWithTheClassicTextsForMissingAndDamagedFiles) {
         std::wstring path;
         const char* error;
     };
+    // A one-image cursor directory whose entry says where the image is.
+    const auto cursorFile = [](std::uint32_t size, std::uint32_t offset, const std::string& image) {
+        std::string file(
+            "\0\0\2\0\1\0"
+            "\x20\x20\0\0\x0E\0\x05\0",
+            14);
+        for (std::uint32_t v : {size, offset})
+            for (int i = 0; i < 4; ++i) file += static_cast<char>((v >> (8 * i)) & 0xFF);
+        return file + image;
+    };
+    const std::string hand = readBytes(committedCursor());
+    const std::string handImage = hand.substr(22);
     const Case cases[] = {
         {"missing file", testFolder() + L"no-such-file.cur", errtext::kFileNotFound},
+        {"image said to lie beyond the end",
+         writeFile(L"beyond.cur", cursorFile(4264, 0x7FFFFFF0, handImage)), errtext::kInvalidPicture},
+        {"image longer than the file", writeFile(L"longer.cur", cursorFile(4265, 22, handImage)),
+         errtext::kInvalidPicture},
+        {"image rows missing", writeFile(L"rows.cur", cursorFile(2000, 22, handImage.substr(0, 2000))),
+         errtext::kInvalidPicture},
+        {"image header claiming a huge picture",
+         writeFile(L"huge.cur",
+                   cursorFile(4264, 22,
+                              handImage.substr(0, 4) + std::string("\0\x80\0\0", 4) + handImage.substr(8))),
+         errtext::kInvalidPicture},
+        {"bitmap with rows missing", writeFile(L"rows.bmp", bitmapFile(40, 40).substr(0, 200)),
+         errtext::kInvalidPicture},
         {"a folder", testFolder(), errtext::kFileNotFound},
         {"empty file", writeFile(L"empty.cur", ""), errtext::kInvalidPicture},
         {"text", writeFile(L"text.cur", "not a picture at all"), errtext::kInvalidPicture},
@@ -777,17 +854,58 @@ TEST(LoadPicture, FailsWithTheClassicTextsForMissingAndDamagedFiles) {
     }
 }
 
+// A folder deeper than MAX_PATH (made through the long-path form), with the
+// committed hand pointer copied into it; the plain path is returned.
+std::wstring handInALongFolder() {
+    std::wstring folder = testFolder() + L"long";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (int level = 0; folder.size() < 300; ++level) {
+        folder += L"\\level-" + std::to_wstring(level) + L"-" + std::wstring(40, L'x');
+        CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr);
+    }
+    const std::wstring path = folder + L"\\HAND-M.CUR";
+    EXPECT_TRUE(CopyFileW(committedCursor().c_str(), (L"\\\\?\\" + path).c_str(), FALSE)) << GetLastError();
+    return path;
+}
+
 TEST(LoadPicture, HandPointerLoadsAsAnIconPictureWithItsHotspotAtTheFingertip) {
+    const std::wstring longPath = handInALongFolder();
+    ASSERT_GT(longPath.size(), static_cast<std::size_t>(MAX_PATH));
+    for (const std::wstring& path : {committedCursor(), longPath}) {
+        SCOPED_TRACE(path.size());
+        Win32Ui ui;
+        const Picture hand = ui.loadPicture(path);
+        EXPECT_EQ(hand.type, Picture::Icon);
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(hand.handle), &info));
+        EXPECT_FALSE(info.fIcon);
+        EXPECT_EQ(info.xHotspot, 14u);
+        EXPECT_EQ(info.yHotspot, 5u);
+        BITMAP mask{};
+        GetObjectW(info.hbmMask, sizeof mask, &mask);
+        EXPECT_EQ(mask.bmWidth, 32);
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        if (info.hbmMask) DeleteObject(info.hbmMask);
+    }
+}
+
+TEST(LoadPicture, IconsAndBitmapsLoadAsTheirOwnKindWhateverTheirName) {
     Win32Ui ui;
-    const Picture hand = ui.loadPicture(committedCursor());
-    EXPECT_EQ(hand.type, Picture::Icon);
+    const std::wstring iconPath = committedCursor().substr(0, committedCursor().rfind(L'\\')) + L"\\tray.ico";
+    const Picture tray = ui.loadPicture(iconPath);
+    EXPECT_EQ(tray.type, Picture::Icon);
     ICONINFO info{};
-    ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(hand.handle), &info));
-    EXPECT_FALSE(info.fIcon);
-    EXPECT_EQ(info.xHotspot, 14u);
-    EXPECT_EQ(info.yHotspot, 5u);
+    ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(tray.handle), &info));
+    EXPECT_TRUE(info.fIcon);
     if (info.hbmColor) DeleteObject(info.hbmColor);
     if (info.hbmMask) DeleteObject(info.hbmMask);
+
+    const Picture bitmap = ui.loadPicture(writeFile(L"picture.cur", bitmapFile(5, 3)));
+    EXPECT_EQ(bitmap.type, Picture::Bitmap);
+    BITMAP shape{};
+    ASSERT_TRUE(GetObjectW(reinterpret_cast<HBITMAP>(bitmap.handle), sizeof shape, &shape));
+    EXPECT_EQ(shape.bmWidth, 5);
+    EXPECT_EQ(shape.bmHeight, 3);
 }
 
 // --- the icons the program carries

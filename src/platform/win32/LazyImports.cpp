@@ -34,6 +34,8 @@ struct Shell32 {
         entryPoint<decltype(getSpecialFolderLocation)>(module, "shell32", "SHGetSpecialFolderLocation");
     decltype(&::SHGetPathFromIDListW) getPathFromIdList =
         entryPoint<decltype(getPathFromIdList)>(module, "shell32", "SHGetPathFromIDListW");
+    decltype(&::SHGetFolderPathW) getFolderPath =
+        entryPoint<decltype(getFolderPath)>(module, "shell32", "SHGetFolderPathW");
     decltype(&::SHChangeNotify) changeNotify =
         entryPoint<decltype(changeNotify)>(module, "shell32", "SHChangeNotify");
     decltype(&::Shell_NotifyIconA) notifyIcon =
@@ -68,6 +70,10 @@ HRESULT SHGetSpecialFolderLocation(HWND owner, int folder, PIDLIST_ABSOLUTE* idL
 
 BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE idList, LPWSTR path) {
     return shell32().getPathFromIdList(idList, path);
+}
+
+HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path) {
+    return shell32().getFolderPath(owner, folder, token, flags, path);
 }
 
 void SHChangeNotify(LONG eventId, UINT flags, LPCVOID item1, LPCVOID item2) {

@@ -26,6 +26,7 @@ namespace glance::win32::lazy {
 
 HRESULT SHGetSpecialFolderLocation(HWND owner, int folder, PIDLIST_ABSOLUTE* idList);
 BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE idList, LPWSTR path);
+HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path);
 void SHChangeNotify(LONG eventId, UINT flags, LPCVOID item1, LPCVOID item2);
 BOOL Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data);
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <limits>
 
 #include "core/Error.h"
@@ -11,8 +13,6 @@
 
 namespace glance::win32 {
 
-namespace {
-
 // Paths of MAX_PATH characters or more only open with the \\?\ prefix.
 std::wstring extendedPath(std::wstring path) {
     if (path.size() < MAX_PATH || path.starts_with(L"\\\\?\\")) return path;
@@ -20,6 +20,8 @@ std::wstring extendedPath(std::wstring path) {
     if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
     return path;
 }
+
+namespace {
 
 bool isDotEntry(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
@@ -110,9 +112,7 @@ bool Win32FileSystem::plainFileExists(const std::wstring& path) {
     return false;
 }
 
-std::string Win32FileSystem::readFile(const std::wstring& path) {
-    // The files read are small assets; anything beyond this is not one of them.
-    constexpr LONGLONG kMaxBytes = 64 * 1024 * 1024;
+std::optional<std::string> Win32FileSystem::readFile(const std::wstring& path, std::size_t maxBytes) {
     UniqueFileHandle file(CreateFileW(extendedPath(path).c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -122,18 +122,22 @@ std::string Win32FileSystem::readFile(const std::wstring& path) {
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) throw PlatformError(errorDescription(GetLastError()));
-    if (size.QuadPart > kMaxBytes) throw PlatformError(errtext::kOutOfMemory);
+    const auto length = static_cast<std::uint64_t>(size.QuadPart);
+    if (length > maxBytes || length >= std::numeric_limits<std::size_t>::max()) return std::nullopt;
 
-    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    // One byte of room beyond the size tells a file that grew since from one
+    // that did not; the read stops there.
+    std::string bytes(static_cast<std::size_t>(length) + 1, '\0');
     std::size_t done = 0;
     while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
         DWORD got = 0;
-        if (!ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got,
-                      nullptr)) {
+        if (!ReadFile(file.get(), bytes.data() + done, chunk, &got, nullptr)) {
             throw PlatformError(errorDescription(GetLastError()));
         }
-        if (got == 0) break;  // the file shrank while it was read
+        if (got == 0) break;  // the end of the file (it may have shrunk while it was read)
         done += got;
+        if (done > maxBytes) return std::nullopt;
     }
     bytes.resize(done);
     return bytes;

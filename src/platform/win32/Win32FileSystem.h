@@ -2,8 +2,10 @@
 // counts come from a directory query of our own rather than a COM component.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/FileSystem.h"
@@ -20,12 +22,16 @@ struct FolderEntryCounts {
 };
 FolderEntryCounts countFolderEntries(const std::wstring& folderPath);
 
+// The path as the file functions take it at any length: a path of MAX_PATH
+// characters or more gets the \\?\ prefix (\\?\UNC\ for a share).
+std::wstring extendedPath(std::wstring path);
+
 class Win32FileSystem : public FileSystem {
 public:
     std::unique_ptr<FolderCounter> createCounter() override;
     void lastModified(const std::wstring& path) override;
     bool plainFileExists(const std::wstring& path) override;
-    std::string readFile(const std::wstring& path) override;
+    std::optional<std::string> readFile(const std::wstring& path, std::size_t maxBytes) override;
     std::wstring programFolder() override;
 };
 

@@ -62,7 +62,10 @@ int Win32System::messageBox(const std::string& text, const std::optional<std::st
     // With no window to own it (the program hidden in the tray), the box
     // disables every window of the program and comes to the front.
     const UINT modality = owner ? 0 : MB_TASKMODAL | MB_SETFOREGROUND;
-    const int result = MessageBoxA(owner, text.c_str(), caption.c_str(), style | modality);
+    // The texts are UTF-8 (a quote from a file may hold any character), so the
+    // box takes them as UTF-16, whatever the ANSI code page.
+    const int result =
+        MessageBoxW(owner, widenUtf8(text).c_str(), widenUtf8(caption).c_str(), style | modality);
     if (result == 0) throw PlatformError(errorDescription(GetLastError()));
     return result;
 }

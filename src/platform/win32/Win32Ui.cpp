@@ -2,13 +2,16 @@
 
 #include <windows.h>
 
-#include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <string>
 
 #include "../../../res/resource.h"
 #include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32PictureFile.h"
 #include "platform/win32/Win32UiGraphics.h"
 #include "platform/win32/Win32Window.h"
 
@@ -69,25 +72,8 @@ int notificationAreaDpi() {
     return taskbar != nullptr ? dpiForWindow(taskbar) : systemDpi();
 }
 
-enum class FileKind { Unknown, Icon, Cursor, Bitmap };
-
-// The first bytes of the file: an icon directory (reserved 0, type 1 or 2,
-// at least one image) or a bitmap file header ("BM").
-FileKind fileKind(const std::wstring& path) {
-    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return FileKind::Unknown;
-    std::array<unsigned char, 6> head{};
-    DWORD read = 0;
-    if (!ReadFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &read, nullptr))
-        return FileKind::Unknown;
-    if (read >= 2 && head[0] == 'B' && head[1] == 'M') return FileKind::Bitmap;
-    if (read < 6 || head[0] != 0 || head[1] != 0 || head[3] != 0 || (head[4] == 0 && head[5] == 0))
-        return FileKind::Unknown;
-    if (head[2] == 1) return FileKind::Icon;
-    if (head[2] == 2) return FileKind::Cursor;
-    return FileKind::Unknown;
-}
+// Larger than any icon, cursor or bitmap the window could use.
+constexpr std::size_t kMaxPictureFile = 16 * 1024 * 1024;
 
 }  // namespace
 
@@ -118,33 +104,47 @@ Picture Win32Ui::trayIcon(int dpi) {
 }
 
 Picture Win32Ui::loadPicture(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    // The file is tested and read through its long form and the picture made
+    // from memory, so a program folder deeper than MAX_PATH works like any
+    // other: the system's own file loader would be handed the plain path.
+    const DWORD attributes =
+        path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(extendedPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         throw PlatformError(errtext::kFileNotFound);
 
-    switch (fileKind(path)) {
-    case FileKind::Cursor:
+    // A file that is there but cannot be read is no picture either.
+    std::optional<std::string> file;
+    try {
+        file = Win32FileSystem().readFile(path, kMaxPictureFile);
+    } catch (const PlatformError&) {
+    }
+    if (!file) throw PlatformError(errtext::kInvalidPicture);
+
+    switch (pictureFileKind(*file)) {
+    case PictureFileKind::Cursor:
         // A cursor file is an icon picture to the program, as for any picture
         // that the pointer property takes.
-        if (HANDLE cursor = LoadImageW(nullptr, path.c_str(), IMAGE_CURSOR, 0, 0, LR_LOADFROMFILE)) {
-            loaded_->cursors.emplace_back(static_cast<HCURSOR>(cursor));
-            return Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(cursor)};
+        if (UniqueHcursor cursor = cursorFromFile(*file)) {
+            const auto handle = reinterpret_cast<std::uintptr_t>(cursor.get());
+            loaded_->cursors.push_back(std::move(cursor));
+            return Picture{Picture::Icon, handle};
         }
         break;
-    case FileKind::Icon:
-        if (HANDLE icon =
-                LoadImageW(nullptr, path.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE)) {
-            loaded_->icons.emplace_back(static_cast<HICON>(icon));
-            return Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(icon)};
+    case PictureFileKind::Icon:
+        if (UniqueHicon icon = iconFromFile(*file)) {
+            const auto handle = reinterpret_cast<std::uintptr_t>(icon.get());
+            loaded_->icons.push_back(std::move(icon));
+            return Picture{Picture::Icon, handle};
         }
         break;
-    case FileKind::Bitmap:
-        if (HANDLE bitmap = LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)) {
-            loaded_->bitmaps.emplace_back(static_cast<HBITMAP>(bitmap));
-            return Picture{Picture::Bitmap, reinterpret_cast<std::uintptr_t>(bitmap)};
+    case PictureFileKind::Bitmap:
+        if (UniqueHbitmap bitmap = bitmapFromFile(*file)) {
+            const auto handle = reinterpret_cast<std::uintptr_t>(bitmap.get());
+            loaded_->bitmaps.push_back(std::move(bitmap));
+            return Picture{Picture::Bitmap, handle};
         }
         break;
-    case FileKind::Unknown:
+    case PictureFileKind::Unknown:
         break;
     }
     throw PlatformError(errtext::kInvalidPicture);

@@ -68,17 +68,18 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (dispatching_) events_.onQueryUnload();
         return 0;
     case WM_QUERYENDSESSION:
-        if (dispatching_ && !sessionEnding_) {
-            sessionEnding_ = true;
-            events_.onQueryUnload();
-        }
+        // Only a question: nothing unsaved stands in the way, so the answer
+        // is yes, and the program goes on as it was. Another program may
+        // still refuse, and the session then carries on with ours in it.
         return TRUE;
     case WM_ENDSESSION:
+        // The session really ends (wParam TRUE) only when every program said
+        // yes: then the program closes as by its close box. FALSE: someone
+        // refused, and nothing changes.
         if (wParam && dispatching_ && !sessionEnding_) {
             sessionEnding_ = true;
             events_.onQueryUnload();
         }
-        if (!wParam) sessionEnding_ = false;
         return 0;
     case WM_SETCURSOR:
         // The window's pointer value rules over the window and all its

@@ -1,0 +1,113 @@
+#include "core/TextExcerpt.h"
+
+#include <cstdint>
+
+namespace glance {
+namespace {
+
+constexpr const char* kEllipsis = "\xE2\x80\xA6";  // U+2026
+
+// The length of the UTF-8 sequence at the front of text and its code point;
+// 0 when the first byte does not start a well-formed sequence (overlong
+// forms, surrogates and values beyond U+10FFFF included).
+std::size_t decodeUtf8(std::string_view text, char32_t& codePoint) {
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
+    const std::uint8_t lead = byte(0);
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    }
+    std::size_t length = 0;
+    std::uint8_t low = 0x80, high = 0xBF;  // bounds of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        codePoint = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        codePoint = lead & 0x0F;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        codePoint = lead & 0x07;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() < length) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        const std::uint8_t next = byte(i);
+        if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF)) return 0;
+        codePoint = (codePoint << 6) | (next & 0x3F);
+    }
+    return length;
+}
+
+// Characters that print nothing or change how the text around them shows:
+// C0 and C1 controls, DEL, line and paragraph separators, zero-width and
+// direction marks, the byte-order mark and the interlinear annotations.
+bool needsEscape(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || (c >= 0x200B && c <= 0x200F) ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) || (c >= 0x2066 && c <= 0x2069) ||
+           c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB);
+}
+
+void appendHex(std::string& out, std::uint32_t value, int digits) {
+    constexpr const char* kHex = "0123456789ABCDEF";
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
+}
+
+void appendEscaped(std::string& out, char32_t c) {
+    switch (c) {
+    case U'\t':
+        out += "\\t";
+        return;
+    case U'\r':
+        out += "\\r";
+        return;
+    case U'\n':
+        out += "\\n";
+        return;
+    default:
+        break;
+    }
+    if (c < 0x80) {
+        out += "\\x";
+        appendHex(out, c, 2);
+    } else {
+        out += "\\u";
+        appendHex(out, c, 4);
+    }
+}
+
+}  // namespace
+
+std::string printableExcerpt(std::string_view text, std::size_t maxCharacters) {
+    std::string out;
+    std::size_t characters = 0;
+    while (!text.empty()) {
+        if (characters == maxCharacters) {
+            out += kEllipsis;
+            break;
+        }
+        char32_t codePoint = 0;
+        const std::size_t length = decodeUtf8(text, codePoint);
+        if (length == 0) {
+            out += "\\x";
+            appendHex(out, static_cast<std::uint8_t>(text.front()), 2);
+            text.remove_prefix(1);
+        } else {
+            if (needsEscape(codePoint)) {
+                appendEscaped(out, codePoint);
+            } else {
+                out.append(text.substr(0, length));
+            }
+            text.remove_prefix(length);
+        }
+        ++characters;
+    }
+    return out;
+}
+
+}  // namespace glance
