@@ -134,17 +134,26 @@ bool DesktopCounter::mayHaveChanged(Folder& folder) {
     if (folder.listDue) return true;
     if (folder.watch && folder.watch->fired()) return true;
     // Also for a watched folder: a watch that stopped signalling without
-    // failing (a file system that drops its notifications) must not hide a change.
+    // failing (a file system that drops its notifications) must not hide a
+    // change. A time that cannot be read hides nothing only where a watch is.
     std::optional<std::int64_t> lastWrite;
     StepTrap::silent().step(0, [&] { lastWrite = files_.lastModified(*folder.path); });
-    return !lastWrite || lastWrite != folder.lastWrite;
+    if (!lastWrite) return !folder.watch;
+    return lastWrite != folder.lastWrite;
 }
 
 void DesktopCounter::list(Folder& folder, FolderCounter& counter) {
     StepTrap trap = StepTrap::silent();
+    // A folder that fails for the first time looks its path up again at the
+    // next count (it may have moved); one that goes on failing, every
+    // kRetrySeconds.
+    const bool wasWorking = !folder.failing();
     // Armed, and the last-write time read, before the folder is read: a change
     // made while it is being read fires the watch and moves the time again.
-    if (folder.watch && !trap.step(0, [&] { folder.watch->rearm(); })) folder.watch.reset();
+    if (folder.watch && !trap.step(0, [&] { folder.watch->rearm(); })) {
+        folder.watch.reset();
+        folder.lookUpDue = wasWorking;
+    }
     folder.lastWrite.reset();
     trap.step(0, [&] { folder.lastWrite = files_.lastModified(*folder.path); });
 
@@ -161,6 +170,7 @@ void DesktopCounter::list(Folder& folder, FolderCounter& counter) {
         folder.files.reset();
         folder.listDue = true;
         folder.listingFailed = true;
+        if (wasWorking) folder.lookUpDue = true;
     }
 }
 

@@ -40,8 +40,9 @@ public:
     std::wstring folder = L"C:\\Program Files\\Quillhaven";
     int countersCreated = 0;
     int countersAlive = 0;
-    std::map<std::wstring, int> listings;  // countEntries calls per folder path
+    std::map<std::wstring, int> listings;  // countEntries calls per folder path, failed ones included
     int lastModifiedReads = 0;
+    int watchRequests = 0;  // watchFolder calls, whether they succeed or not
     int watchesAlive = 0;
     // Called when a watch fires; the fake platform wakes its loop with it.
     std::function<void()> onWatchFired;
@@ -89,6 +90,7 @@ public:
         throw PlatformError(errtext::kFileNotFound);
     }
     std::unique_ptr<ChangeWatch> watchFolder(const std::wstring& path) override {
+        ++watchRequests;
         failures_.check("watchFolder");
         auto it = folders.find(path);
         if (it == folders.end()) throw PlatformError(errtext::kPathNotFound);
@@ -145,8 +147,8 @@ private:
         explicit Counter(FakeFileSystem& fs) : fs_(fs) { ++fs_.countersAlive; }
         ~Counter() override { --fs_.countersAlive; }
         FolderEntryCounts countEntries(const std::wstring& path) override {
-            fs_.failures_.check("countEntries");
             ++fs_.listings[path];
+            fs_.failures_.check("countEntries");
             auto it = fs_.folders.find(path);
             if (it == fs_.folders.end()) throw PlatformError(errtext::kPathNotFound);
             const FolderEntryCounts counts{it->second.files, it->second.subfolders};

@@ -39,7 +39,7 @@ public:
         for (;;) {
             runPending();
             runTopLevelWork();
-            const double next = woken_ ? now_ : std::min(nextDue(), workDue_);
+            const double next = woken_ && work_ ? now_ : std::min(nextDue(), workDue_);
             if (next > end) break;
             now_ = std::max(now_, next);
             collectDue();

@@ -28,6 +28,7 @@ struct FakePlatform {
     FakePlatform() {
         files.onWatchFired = [this] { loop.wake(); };
         shell.onWatchFired = [this] { loop.wake(); };
+        shell.clock = [this] { return loop.now(); };
     }
     FakePlatform(const FakePlatform&) = delete;
     FakePlatform& operator=(const FakePlatform&) = delete;

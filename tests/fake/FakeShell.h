@@ -40,10 +40,13 @@ public:
     int locationWatchesAlive = 0;
     // Called when a watch fires; the fake platform wakes its loop with it.
     std::function<void()> onWatchFired;
+    // The time notifications are stamped with; the fake platform's loop clock.
+    std::function<double()> clock = [] { return 0.0; };
 
     struct Notification {
         std::int32_t eventId;
         std::uint32_t flags;
+        double at;  // on the clock below
     };
     struct IconRequest {
         std::uint32_t message;
@@ -69,7 +72,7 @@ public:
     }
     void changeNotify(std::int32_t eventId, std::uint32_t flags) override {
         failures_.check("changeNotify");
-        notifications.push_back({eventId, flags});
+        notifications.push_back({eventId, flags, clock()});
     }
     void notifyIcon(std::uint32_t message, const NotifyIconRecord& record) override {
         failures_.check("notifyIcon");
