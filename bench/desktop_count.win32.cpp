@@ -66,6 +66,8 @@ std::int64_t bareListing(const std::wstring& folder) {
     std::int64_t files = 0, folders = 0;
     if (!search) return -1;
     do {
+        const wchar_t* name = entry.cFileName;
+        if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'))) continue;
         (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? folders : files) += 1;
     } while (FindNextFileW(search.get(), &entry));
     return files + folders;

@@ -148,9 +148,10 @@ void DesktopCounter::list(Folder& folder, FolderCounter& counter) {
     // next count (it may have moved); one that goes on failing, every
     // kRetrySeconds.
     const bool wasWorking = !folder.failing();
-    // Armed, and the last-write time read, before the folder is read: a change
-    // made while it is being read fires the watch and moves the time again.
-    if (folder.watch && !trap.step(0, [&] { folder.watch->rearm(); })) {
+    // Armed again, and the last-write time read, before the folder is read: a
+    // change made while it is being read fires the watch and moves the time
+    // again. A watch that has not fired is still armed.
+    if (folder.watch && folder.watch->fired() && !trap.step(0, [&] { folder.watch->rearm(); })) {
         folder.watch.reset();
         folder.lookUpDue = wasWorking;
     }

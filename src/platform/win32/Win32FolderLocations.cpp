@@ -69,10 +69,11 @@ public:
     FolderLocationsWatch(const FolderLocationsWatch&) = delete;
     FolderLocationsWatch& operator=(const FolderLocationsWatch&) = delete;
 
+    // One wait for both events: this is polled at every count.
     bool fired() override {
-        for (const KeyWatch& key : keys_)
-            if (key.fired()) return true;
-        return false;
+        const std::array<HANDLE, 2> events{keys_[0].event(), keys_[1].event()};
+        return WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE, 0) !=
+               WAIT_TIMEOUT;
     }
 
     void rearm() override {
