@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -129,15 +128,6 @@ TEST(DesktopWatch, AFailedListingAddsNothingForBothTermsAndIsTriedAgainAtTheNext
     EXPECT_EQ(f.countAt(2), 7);
     EXPECT_EQ(f.countAt(3), 7);
     EXPECT_EQ(f.listed(kUser), 3);
-}
-
-TEST(DesktopWatch, ATermBeyondThe32BitRangeFailsAloneAndComesBackWhenItFits) {
-    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-    Folders f;
-    f.files.changeFolder(kUser, kMax + 1, 2);
-    EXPECT_EQ(f.countAt(1), 3);
-    f.files.changeFolder(kUser, 4, 2);
-    EXPECT_EQ(f.countAt(2), 7);
 }
 
 // Paths are looked up at the first count, when the watch on their locations
