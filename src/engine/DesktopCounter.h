@@ -46,11 +46,13 @@ std::wstring commonDesktopPath(Shell& shell);
 //
 // A count lists a folder (once, for both of its terms) only when:
 //   - it has never been listed, or its last listing failed;
-//   - its watch fired since the last listing, or it has no watch;
-//   - its last-write time moved since the last listing, or cannot be read;
+//   - its watch fired since the last listing;
+//   - its last-write time moved since the last listing, or, for a folder
+//     without a watch, cannot be read;
 //   - its path changed (looked up again when the watch on the folders'
-//     locations fired, or every kRetrySeconds without that watch);
-//   - kFullCountSeconds have passed since every folder was last listed.
+//     locations fired, or every kRetrySeconds without that watch, and when
+//     the folder starts failing) or its watch was set up only now;
+//   - kFullCountSeconds have passed since the last full count.
 // Otherwise it keeps the folder's terms from its last listing: no path look-up,
 // no listing. A folder's watch is armed again before the folder is listed, and
 // its last-write time read before too, so a change during the listing is seen
