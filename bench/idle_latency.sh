@@ -7,13 +7,13 @@
 #     run, the same way;
 #   - the latency from a file created on either desktop to the broadcast
 #     (SHChangeNotify in Wine's shell trace), p50 and p95.
-# A benchmark, not a test: it prints figures and takes about five minutes.
+# A benchmark, not a test: it prints figures and takes about six minutes.
 #   BENCH_WINDOW  seconds of each CPU window (default 60)
-#   BENCH_FILES   files created per desktop size for the latency (default 24)
+#   BENCH_FILES   files created per desktop size for the latency (default 20)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 window=${BENCH_WINDOW:-60}
-files=${BENCH_FILES:-24}
+files=${BENCH_FILES:-20}
 exe=$PWD/build/mingw/dist/GlanceRefresher.exe
 floor=$PWD/build/mingw/bench/bench_idle_floor.exe
 [ -f "$exe" ] && [ -f "$floor" ] || { echo "build GlanceRefresher and bench_idle_floor first (bench/run.sh)"; exit 1; }
@@ -84,20 +84,32 @@ cpu() {
 }
 
 echo "== idle: CPU seconds per hour, process + wineserver, ${window} s windows"
-printf '%-38s %8s %11s %10s %s\n' "" process wineserver total "vs floor"
-populate 100
-start "$logs/floor.log" wine "$floor"
-cpu "floor: empty window, 1 s timer"
-floor_total=$cpu_total
-echo
-stop
-
+printf '%-38s %8s %11s %10s\n' "" process wineserver total
+# The floor before and after the program, and their mean as the floor: the
+# wineserver's own background drifts over a run.
+floor_run() {
+    populate 100
+    start "$logs/floor.log" wine "$floor"
+    cpu "floor: empty window, 1 s timer"
+    echo
+    stop
+}
+floor_run
+floor_before=$cpu_total
+declare -A program
 for n in 100 10000; do
     populate "$n"
     start "$logs/idle-$n.log" wine "$exe"
     cpu "GlanceRefresher, On, $n items"
-    awk -v a="$cpu_total" -v b="$floor_total" 'BEGIN { printf "   %.2fx\n", a / b }'
+    echo
+    program[$n]=$cpu_total
     stop
+done
+floor_run
+floor_mean=$(awk -v a="$floor_before" -v b="$cpu_total" 'BEGIN { printf "%.1f", (a + b) / 2 }')
+for n in 100 10000; do
+    awk -v p="${program[$n]}" -v f="$floor_mean" -v n="$n" \
+        'BEGIN { printf "%6s items: %5.1f s/h against a floor of %.1f s/h: %.2fx\n", n, p, f, p / f }'
 done
 
 echo "== latency: a file created on a desktop -> the broadcast, $files files per size"
