@@ -1,25 +1,30 @@
-// Prints what one desktop check costs on the real platform: the time of a
-// count as the desktop grows (four folder reads, as each check makes), and the
-// process's memory and handle counts before and after many checks, which must
-// not grow. Runs under Wine or on Windows: bench/run.sh.
+// Prints what counting the desktops costs on the real platform: a full count
+// (both folders listed, as every minute and after a change) beside a bare
+// FindFirstFileExW listing of the same folders, by desktop size; a check of a
+// quiet desktop; and the process's memory and handle counts before and after
+// many checks, which must not grow. Runs under Wine or on Windows: bench/run.sh.
 #include <windows.h>
 // psapi.h needs the types of windows.h.
 #include <psapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "engine/DesktopCounter.h"
 #include "engine/RefreshEngine.h"
 #include "platform/Types.h"
+#include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32Loop.h"
 #include "platform/win32/Win32Shell.h"
 
 namespace {
 
-std::wstring makeFolder(const std::wstring& base, int files, int folders) {
-    const std::wstring dir = base + L"\\desk" + std::to_wstring(files) + L"\\";
+std::wstring makeFolder(const std::wstring& base, const std::wstring& name, int files, int folders) {
+    const std::wstring dir = base + L"\\" + name + L"\\";
     CreateDirectoryW(dir.c_str(), nullptr);
     for (int i = 0; i < files; ++i) {
         const std::wstring f = dir + L"download-" + std::to_wstring(i) + L".pdf";
@@ -30,6 +35,55 @@ std::wstring makeFolder(const std::wstring& base, int files, int folders) {
     for (int i = 0; i < folders; ++i)
         CreateDirectoryW((dir + L"folder-" + std::to_wstring(i)).c_str(), nullptr);
     return dir;
+}
+
+// Desktops at folders of the benchmark, in the raw form the shell gives.
+class BenchDesktops : public glance::win32::Win32Shell {
+public:
+    std::wstring user, common;
+    std::wstring specialFolderRawPath(std::int32_t folderId) override {
+        const std::wstring& path = folderId == glance::kFolderUserDesktop ? user : common;
+        std::wstring raw(512, L' ');
+        raw.replace(0, path.size(), path);
+        raw[path.size()] = L'\0';
+        return raw;
+    }
+};
+
+// A clock the benchmark moves by hand: a minute per count makes each a full count.
+struct SteppedClock : glance::Clock {
+    double now = 0;
+    double monotonicSeconds() override { return now; }
+};
+
+// The baseline: one FindFirstFileExW search of a folder, as cheap as the
+// system offers (no short names, large fetches), entries told apart by kind.
+std::int64_t bareListing(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    glance::win32::UniqueFindHandle search(FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &entry,
+                                                            FindExSearchNameMatch, nullptr,
+                                                            FIND_FIRST_EX_LARGE_FETCH));
+    std::int64_t files = 0, folders = 0;
+    if (!search) return -1;
+    do {
+        const wchar_t* name = entry.cFileName;
+        if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'))) continue;
+        (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? folders : files) += 1;
+    } while (FindNextFileW(search.get(), &entry));
+    return files + folders;
+}
+
+template <class Work>
+double microseconds(Work&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
+    return elapsed.count();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 struct Usage {
@@ -47,14 +101,6 @@ Usage usage() {
     return {pmc.WorkingSetSize, pmc.PagefileUsage, handles};
 }
 
-template <class Work>
-double microsecondsPerCall(int calls, Work&& work) {
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < calls; ++i) work();
-    const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
-    return elapsed.count() / calls;
-}
-
 }  // namespace
 
 int main() {
@@ -64,30 +110,47 @@ int main() {
     CreateDirectoryW(base.c_str(), nullptr);
 
     glance::win32::Win32FileSystem files;
-    std::printf("desktop items   one check (4 folder reads)\n");
-    for (int items : {0, 10, 100, 1000, 5000}) {
-        const std::wstring dir = makeFolder(base, items - items / 10, items / 10);
-        const int calls = items >= 1000 ? 50 : 500;
-        std::int64_t sink = 0;
-        const double us = microsecondsPerCall(calls, [&] {
-            auto counter = files.createCounter();
-            sink += counter->subfolderCount(dir) + counter->fileCount(dir);
-            sink += counter->subfolderCount(dir) + counter->fileCount(dir);
-        });
-        std::printf("%13d   %10.1f us%s\n", 2 * items, us, sink < 0 ? "!" : "");
+    std::printf("desktop items   full count   bare listing   ratio   (medians; both folders)\n");
+    for (int items : {100, 1000, 10000}) {
+        // Nine in ten items on the user's desktop, a tenth of them folders.
+        const int user = items - items / 10, common = items / 10;
+        BenchDesktops shell;
+        shell.user = makeFolder(base, L"user" + std::to_wstring(items), user - user / 10, user / 10);
+        shell.common = makeFolder(base, L"common" + std::to_wstring(items), common, 0);
+        shell.user.pop_back();
+        shell.common.pop_back();
+        SteppedClock clock;
+        glance::DesktopCounter counter(shell, files, clock);
+        std::int64_t sink = counter.count();
+
+        const int runs = items >= 10000 ? 21 : 201;
+        std::vector<double> full, bare;
+        for (int i = 0; i < runs; ++i) {
+            // Interleaved, so that a slow moment of the machine hits both alike.
+            clock.now += glance::kFullCountSeconds;
+            full.push_back(microseconds([&] { sink += counter.count(); }));
+            bare.push_back(microseconds(
+                [&] { sink += bareListing(shell.user + L"\\") + bareListing(shell.common + L"\\"); }));
+        }
+        const double f = median(full), b = median(bare);
+        std::printf("%13d   %8.0f us   %9.0f us   %5.2fx%s\n", items, f, b, f / b,
+                    sink == 2 * items * (runs + 1) - items ? "" : " (count mismatch!)");
     }
 
-    // The real check of the running program, on this user's desktops.
+    // The check of the running program on this user's desktops, when nothing changed.
     glance::win32::Win32Shell shell;
-    glance::RefreshEngine engine(shell, files);
+    glance::win32::Win32Loop clock;
+    glance::RefreshEngine engine(shell, files, clock);
     engine.takeFirstCount();
     const Usage before = usage();
     constexpr int kChecks = 3000;  // nearly an hour of ticks
-    const double check = microsecondsPerCall(kChecks, [&] { engine.refreshDesktop(glance::kFalse); });
+    const double check = microseconds([&] {
+                             for (int i = 0; i < kChecks; ++i) engine.refreshDesktop(glance::kFalse);
+                         }) /
+                         kChecks;
     const Usage after = usage();
-    std::printf(
-        "on-change check of the real desktops (%d items): %.1f us, %.4f%% of one core at one a second\n",
-        engine.lastCount(), check, check / 1e6 * 100);
+    std::printf("check of the real desktops, quiet (%d items): %.1f us, %.4f%% of one core at one a second\n",
+                engine.lastCount(), check, check / 1e6 * 100);
     auto kib = [](SIZE_T a, SIZE_T b) { return static_cast<long>((static_cast<long long>(a) - b) / 1024); };
     std::printf("after %d checks: working set %+ld KiB (now %lu KiB), committed %+ld KiB (now %lu KiB)",
                 kChecks, kib(after.workingSet, before.workingSet),

@@ -33,14 +33,30 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         mainWindow.show();
 
         const HWND main = reinterpret_cast<HWND>(mainWindow.window().handle());
-        MSG msg;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            // Tab and arrow keys move the focus between the window's controls.
-            if (IsDialogMessageW(main, &msg)) continue;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
+        // The top-level loop. It waits, in one MsgWaitForMultipleObjectsEx, on
+        // the messages, on the handles of the desktop folders' change watches
+        // (which the watches hand to the loop as they are set up), and on the
+        // time the top-level work asked for; it dispatches one message; then,
+        // and only here, it runs the top-level work if a watch has signalled
+        // or its time has come: the quick check of a desktop change. So that
+        // check never runs inside a handler, nor in a nested loop (a tick's
+        // DoEvents, the balloon's wait, a message box's own loop), which all
+        // wait on messages alone: a watch that fires meanwhile stays
+        // signalled until control is back here. No thread and no extra timer
+        // message are involved.
+        for (;;) {
+            win32.loop.waitAtTopLevel();
+            MSG msg;
+            if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+                // Tab and arrow keys move the focus between the window's controls.
+                if (!IsDialogMessageW(main, &msg)) {
+                    TranslateMessage(&msg);
+                    DispatchMessageW(&msg);
+                }
+            }
+            win32.loop.runTopLevelWork();
         }
-        return static_cast<int>(msg.wParam);
     } catch (const std::exception& e) {
         MessageBoxA(nullptr, e.what(), "Lumenfold Live Shell Glance Refresher", MB_ICONERROR | MB_OK);
         return 1;

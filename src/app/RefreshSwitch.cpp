@@ -39,4 +39,21 @@ void RefreshSwitch::onRefreshNowClicked() {
     trap.step(102, [&] { engine.refreshDesktop(kTrue); });
 }
 
+double RefreshSwitch::onBetweenMessages() {
+    // Silent: a check that fails here leaves the last count as it was, so
+    // the next tick meets the same failure and reports it at its own step.
+    StepTrap trap = StepTrap::silent();
+    // On means what makes the timer tick: the switch turned off, or the
+    // timer stopped on the way out, stops these checks too.
+    bool on = false;
+    trap.step(0, [&] { on = refreshTimer.interval() != 0 && refreshTimer.enabled(); });
+    if (!on) {
+        engine.dropPendingCheck();
+        return kNever;
+    }
+    double next = kNever;
+    trap.step(0, [&] { next = engine.checkSoonAfterAChange(); });
+    return next;
+}
+
 }  // namespace glance

@@ -24,6 +24,11 @@ struct RefreshSwitch {
     void onTick();
     void onSwitchClicked();
     void onRefreshNowClicked();
+
+    // Between messages in the top-level loop: while automatic updating is
+    // on, a desktop folder's change is checked soon rather than at the next
+    // tick. Returns when it wants to run again (kNever: at the next change).
+    double onBetweenMessages();
 };
 
 }  // namespace glance

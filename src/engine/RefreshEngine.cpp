@@ -1,9 +1,13 @@
 #include "engine/RefreshEngine.h"
 
-#include "engine/DesktopCounter.h"
+#include <algorithm>
+
 #include "platform/Types.h"
 
 namespace glance {
+
+RefreshEngine::RefreshEngine(Shell& shell, FileSystem& files, Clock& clock)
+    : shell_(shell), clock_(clock), counter_(shell, files, clock) {}
 
 void RefreshEngine::refreshDesktop(int force) {
     if (force == kTrue) {
@@ -14,19 +18,42 @@ void RefreshEngine::refreshDesktop(int force) {
 }
 
 void RefreshEngine::takeFirstCount() {
-    lastCount_ = countDesktopItems(shell_, files_);
+    lastCount_ = counter_.count();
 }
 
-void RefreshEngine::refreshIfChanged() {
-    const std::int32_t count = countDesktopItems(shell_, files_);
+double RefreshEngine::checkSoonAfterAChange() {
+    const double now = clock_.monotonicSeconds();
+    if (!changeSignalledAt_) {
+        if (!counter_.changeSignalled()) return kNever;
+        changeSignalledAt_ = now;
+    }
+    const double due =
+        std::max(*changeSignalledAt_ + kQuickCheckDelaySeconds, lastBroadcastAt_ + kBroadcastGapSeconds);
+    if (now < due) return due;
+    // A change made during this check fires its watch again, and the loop
+    // calls back for it then.
+    changeSignalledAt_.reset();
+    if (refreshIfChanged()) lastQuickBroadcastAt_ = lastBroadcastAt_;
+    return kNever;
+}
+
+bool RefreshEngine::refreshIfChanged() {
+    // Ticks come a second apart, quick checks a second after any broadcast;
+    // so that a tick right after a quick check's broadcast cannot send a
+    // second one within the second, it keeps the total that check found.
+    const bool holding = clock_.monotonicSeconds() < lastQuickBroadcastAt_ + kBroadcastGapSeconds;
+    const std::int32_t count = holding ? counter_.lastTotal() : counter_.count();
     // Plain inequality: a fall notifies like a rise, including a fall to 0
     // when counting failed altogether.
-    if (count != lastCount_) notifyShell();
+    const bool changed = count != lastCount_;
+    if (changed) notifyShell();
     lastCount_ = count;
+    return changed;
 }
 
 void RefreshEngine::notifyShell() {
     shell_.changeNotify(kShcneAssocChanged, kShcnfIdList);
+    lastBroadcastAt_ = clock_.monotonicSeconds();
 }
 
 }  // namespace glance

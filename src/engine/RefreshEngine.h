@@ -1,11 +1,15 @@
 // The refresh engine: tells the shell to refresh its views, at once when
-// forced, otherwise only when the desktop item count has changed.
+// forced, otherwise only when the desktop item count has changed; and, when a
+// desktop folder signals a change, checks soon instead of at the next tick.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
+#include "engine/DesktopCounter.h"
 #include "platform/FileSystem.h"
 #include "platform/Shell.h"
+#include "platform/System.h"
 
 namespace glance {
 
@@ -14,9 +18,15 @@ namespace glance {
 inline constexpr std::int32_t kShcneAssocChanged = 0x08000000;
 inline constexpr std::uint32_t kShcnfIdList = 0;
 
+// A signalled change is checked this long after the signal, so that a burst
+// of changes (a download's files, an unzip) is merged into one check.
+inline constexpr double kQuickCheckDelaySeconds = 0.1;
+// No two broadcasts of the automatic checks come closer than this.
+inline constexpr double kBroadcastGapSeconds = 1.0;
+
 class RefreshEngine {
 public:
-    RefreshEngine(Shell& shell, FileSystem& files) : shell_(shell), files_(files) {}
+    RefreshEngine(Shell& shell, FileSystem& files, Clock& clock);
 
     // Notifies at once only for exactly kTrue (-1), without touching the last
     // count; any other value checks for a change first. A failure to reach
@@ -30,13 +40,28 @@ public:
     // The count seen at the last on-change check (0 before the first count).
     std::int32_t lastCount() const { return lastCount_; }
 
+    // The quick check, for the program's top-level loop while automatic
+    // updating is on. Once a desktop folder has signalled a change, runs the
+    // same on-change check as a tick, kQuickCheckDelaySeconds later and never
+    // within kBroadcastGapSeconds of the last broadcast. Returns the time at
+    // which it wants to be called again, or kNever to wait for the next
+    // signal. A failure to reach the shell propagates, as from a tick.
+    double checkSoonAfterAChange();
+
+    // Automatic updating is off: a signalled change waits for the next tick.
+    void dropPendingCheck() { changeSignalledAt_.reset(); }
+
 private:
-    void refreshIfChanged();
+    bool refreshIfChanged();
     void notifyShell();
 
     Shell& shell_;
-    FileSystem& files_;
+    Clock& clock_;
+    DesktopCounter counter_;
     std::int32_t lastCount_ = 0;
+    std::optional<double> changeSignalledAt_;
+    double lastBroadcastAt_ = -kNever;
+    double lastQuickBroadcastAt_ = -kNever;
 };
 
 }  // namespace glance

@@ -1,5 +1,6 @@
-// Files and folders as the logic needs them: the desktop folder counts, the
-// file-existence test, the directory search and the program's own folder.
+// Files and folders as the logic needs them: the desktop folder counts and
+// change watches, the file-existence test, the directory search and the
+// program's own folder.
 #pragma once
 
 #include <cstddef>
@@ -8,16 +9,23 @@
 #include <optional>
 #include <string>
 
+#include "platform/ChangeWatch.h"
+
 namespace glance {
 
-// Counts the immediate entries of one folder, hidden and system entries
-// included. Each call opens the folder anew; a folder that cannot be opened,
-// or a count that leaves the 32-bit range, throws PlatformError.
+// The immediate entries of one folder, "." and ".." left out, hidden and
+// system entries included.
+struct FolderEntryCounts {
+    std::int64_t files = 0;
+    std::int64_t subfolders = 0;
+};
+
 class FolderCounter {
 public:
     virtual ~FolderCounter() = default;
-    virtual std::int32_t subfolderCount(const std::wstring& folderPath) = 0;
-    virtual std::int32_t fileCount(const std::wstring& folderPath) = 0;
+    // Lists a folder once, which gives both of its counts. Throws
+    // PlatformError when the folder cannot be opened or read to its end.
+    virtual FolderEntryCounts countEntries(const std::wstring& folderPath) = 0;
 };
 
 class FileSystem {
@@ -28,8 +36,17 @@ public:
     // component cannot be created.
     virtual std::unique_ptr<FolderCounter> createCounter() = 0;
 
-    // Reads the last-modified time of a file or folder; throws when it cannot.
-    virtual void lastModified(const std::wstring& path) = 0;
+    // The last-modified time of a file or folder, in the system's units; a
+    // folder's moves when an entry is added to it, removed from it or renamed
+    // in it. Throws when it cannot be read.
+    virtual std::int64_t lastModified(const std::wstring& path) = 0;
+
+    // A watch on the names directly in a folder: it fires when an entry is
+    // created, deleted, renamed, or moved in or out; not when a file is
+    // written, nor for changes inside subfolders. Throws PlatformError when
+    // the folder cannot be watched (missing, or a file system that gives no
+    // change notifications).
+    virtual std::unique_ptr<ChangeWatch> watchFolder(const std::wstring& folderPath) = 0;
 
     // True when a plain file (not hidden, not system, not a folder) matches path.
     virtual bool plainFileExists(const std::wstring& path) = 0;

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "platform/ChangeWatch.h"
 #include "platform/NotifyIconRecord.h"
 
 namespace glance {
@@ -18,6 +20,11 @@ public:
     // list, otherwise all 512 characters of a buffer that was filled with
     // spaces before the shell wrote the path and its NUL into it.
     virtual std::wstring specialFolderRawPath(std::int32_t folderId) = 0;
+
+    // A watch on where the shell folders are, the user's own and those shared
+    // by all users: it fires when one of them may have moved. Throws
+    // PlatformError when it cannot be set up.
+    virtual std::unique_ptr<ChangeWatch> watchFolderLocations() = 0;
 
     // SHChangeNotify(eventId, flags, null, null). Throws when the shell's entry
     // point cannot be reached.

@@ -27,7 +27,7 @@ std::string helpMessage() {
 }
 
 MainWindow::MainWindow(Platform& platform)
-    : p_(platform), engine_(platform.shell, platform.files), preferences_(platform.settings) {
+    : p_(platform), engine_(platform.shell, platform.files, platform.loop), preferences_(platform.settings) {
     window_ = p_.ui.createWindow(mainWindowLayout(), *this);
     skin_ = std::make_unique<ColourSkinEngine>(p_.files, *window_);
     trayIcon_ =
@@ -41,9 +41,12 @@ MainWindow::MainWindow(Platform& platform)
     refreshSwitch_ = std::make_unique<RefreshSwitch>(
         RefreshSwitch{window_->button(ControlId::SwitchButton), window_->timer(ControlId::RefreshTimer),
                       engine_, preferences_, p_.system, p_.loop});
+    p_.loop.setTopLevelWork(*this);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    p_.loop.clearTopLevelWork(*this);
+}
 
 void MainWindow::load() {
     StartupTargets targets{*window_, engine_, *skin_, *trayIcon_, preferences_};

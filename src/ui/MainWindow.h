@@ -17,7 +17,7 @@ namespace glance {
 // The help text: two lines, an empty line, and where to ask.
 std::string helpMessage();
 
-class MainWindow : public WindowEvents {
+class MainWindow : public WindowEvents, public TopLevelWork {
 public:
     explicit MainWindow(Platform& platform);
     ~MainWindow() override;
@@ -37,6 +37,9 @@ public:
     void onMouseMove(ControlId control) override;
     void onClick(ControlId control) override;
     void onTimer(ControlId timer) override;
+
+    // TopLevelWork: the quick check of a desktop change.
+    double runBetweenMessages() override { return refreshSwitch_->onBetweenMessages(); }
 
 private:
     void onCloseRequested();

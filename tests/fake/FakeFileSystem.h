@@ -1,11 +1,17 @@
-// Files and folders, simulated: folders with item counts, files with contents
-// and attributes, and the program's folder.
+// Files and folders, simulated: folders with item counts, last-write times and
+// change watches, files with contents and attributes, and the program's folder.
+// A change made through changeFolder fires the folder's watches (waking the
+// top-level loop, as a signalled handle does) and moves its last-write time.
 #pragma once
 
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Failures.h"
 #include "core/Error.h"
@@ -20,6 +26,10 @@ public:
     struct Folder {
         std::int64_t files = 0;
         std::int64_t subfolders = 0;
+        std::int64_t lastWrite = 1;
+        // False for a folder whose changes the system does not signal (a
+        // network share without notifications): a watch cannot be set up.
+        bool watchable = true;
     };
     struct File {
         std::string contents;
@@ -31,15 +41,62 @@ public:
     std::wstring folder = L"C:\\Program Files\\Quillhaven";
     int countersCreated = 0;
     int countersAlive = 0;
+    std::map<std::wstring, int> listings;  // countEntries calls per folder path, failed ones included
+    int lastModifiedReads = 0;
+    int watchRequests = 0;  // watchFolder calls, whether they succeed or not
+    int watchesAlive = 0;
+    // Called when a watch fires; the fake platform wakes its loop with it.
+    std::function<void()> onWatchFired;
+    // Runs once, inside the next listing, after the folder's entries were
+    // read: a change made while a folder is being counted.
+    std::function<void()> duringListing;
+
+    // Entries created, deleted, renamed or moved in or out of a folder (which
+    // is created if need be). Its watches fire; its last-write time moves,
+    // unless the file system keeps times too coarse to show this change.
+    void changeFolder(const std::wstring& path, std::int64_t fileCount, std::int64_t subfolderCount,
+                      bool lastWriteMoves = true) {
+        Folder& f = folders[path];
+        f.files = fileCount;
+        f.subfolders = subfolderCount;
+        if (lastWriteMoves) ++f.lastWrite;
+        fireWatches(path);
+    }
+    // A rename in a folder: the counts stay, the watches fire, the time moves.
+    void renameIn(const std::wstring& path) {
+        const Folder& f = folders.at(path);
+        changeFolder(path, f.files, f.subfolders);
+    }
+    // The folder is removed altogether; its watches fire as the system's do.
+    void removeFolder(const std::wstring& path) {
+        folders.erase(path);
+        fireWatches(path);
+    }
+    int totalListings() const {
+        int n = 0;
+        for (const auto& [path, count] : listings) n += count;
+        return n;
+    }
 
     std::unique_ptr<FolderCounter> createCounter() override {
         failures_.check("createCounter");
         ++countersCreated;
         return std::make_unique<Counter>(*this);
     }
-    void lastModified(const std::wstring& path) override {
+    std::int64_t lastModified(const std::wstring& path) override {
         failures_.check("lastModified");
-        if (!fileMap.count(path) && !folders.count(path)) throw PlatformError(errtext::kFileNotFound);
+        ++lastModifiedReads;
+        if (auto it = folders.find(path); it != folders.end()) return it->second.lastWrite;
+        if (fileMap.count(path)) return 1;
+        throw PlatformError(errtext::kFileNotFound);
+    }
+    std::unique_ptr<ChangeWatch> watchFolder(const std::wstring& path) override {
+        ++watchRequests;
+        failures_.check("watchFolder");
+        auto it = folders.find(path);
+        if (it == folders.end()) throw PlatformError(errtext::kPathNotFound);
+        if (!it->second.watchable) throw PlatformError(errtext::kInvalidCall);
+        return std::make_unique<Watch>(*this, path);
     }
     bool plainFileExists(const std::wstring& path) override {
         failures_.check("plainFileExists");
@@ -56,32 +113,62 @@ public:
     std::wstring programFolder() override { return folder; }
 
 private:
+    // A folder watch: set when the folder changes, cleared only by rearm.
+    class Watch : public ChangeWatch {
+    public:
+        Watch(FakeFileSystem& fs, std::wstring path) : fs_(fs), path_(std::move(path)) {
+            ++fs_.watchesAlive;
+            fs_.watches_.push_back(this);
+        }
+        ~Watch() override {
+            --fs_.watchesAlive;
+            std::erase(fs_.watches_, this);
+        }
+        bool fired() override { return fired_; }
+        void rearm() override {
+            fs_.failures_.check("rearmWatch");
+            if (!fs_.folders.count(path_)) throw PlatformError(errtext::kPathNotFound);
+            fired_ = false;
+        }
+        void fire() {
+            // A handle already signalled wakes nobody a second time.
+            if (fired_) return;
+            fired_ = true;
+            if (fs_.onWatchFired) fs_.onWatchFired();
+        }
+        const std::wstring& path() const { return path_; }
+
+    private:
+        FakeFileSystem& fs_;
+        std::wstring path_;
+        bool fired_ = false;
+    };
+
     class Counter : public FolderCounter {
     public:
         explicit Counter(FakeFileSystem& fs) : fs_(fs) { ++fs_.countersAlive; }
         ~Counter() override { --fs_.countersAlive; }
-        std::int32_t subfolderCount(const std::wstring& path) override {
-            fs_.failures_.check("subfolderCount");
-            return narrow(open(path).subfolders);
-        }
-        std::int32_t fileCount(const std::wstring& path) override {
-            fs_.failures_.check("fileCount");
-            return narrow(open(path).files);
+        FolderEntryCounts countEntries(const std::wstring& path) override {
+            ++fs_.listings[path];
+            fs_.failures_.check("countEntries");
+            auto it = fs_.folders.find(path);
+            if (it == fs_.folders.end()) throw PlatformError(errtext::kPathNotFound);
+            const FolderEntryCounts counts{it->second.files, it->second.subfolders};
+            if (fs_.duringListing) std::exchange(fs_.duringListing, nullptr)();
+            return counts;
         }
 
     private:
-        const Folder& open(const std::wstring& path) {
-            auto it = fs_.folders.find(path);
-            if (it == fs_.folders.end()) throw PlatformError(errtext::kPathNotFound);
-            return it->second;
-        }
-        static std::int32_t narrow(std::int64_t n) {
-            if (n > INT32_MAX) throw PlatformError(errtext::kOverflow);
-            return static_cast<std::int32_t>(n);
-        }
         FakeFileSystem& fs_;
     };
+
+    void fireWatches(const std::wstring& path) {
+        for (Watch* w : std::vector<Watch*>(watches_))
+            if (w->path() == path) w->fire();
+    }
+
     Failures& failures_;
+    std::vector<Watch*> watches_;
 };
 
 }  // namespace glance::fake

@@ -1,6 +1,8 @@
 // A simulated message queue and clock. Posted events run when the program
 // processes messages (doEvents, a nested wait, or the test pumping the loop);
-// timers post their ticks as simulated time passes.
+// timers post their ticks as simulated time passes. advance() stands for the
+// program's top-level loop: it alone runs the top-level work, when a watch
+// has woken the loop or the time the work asked for has come.
 #pragma once
 
 #include <algorithm>
@@ -26,13 +28,18 @@ public:
 
     double now() const { return now_; }
 
-    // Lets time pass as the real message loop would: every event and tick due
-    // within `seconds` is dispatched at its time.
+    // A watch fired: the top-level loop runs its work when control is back there.
+    void wake() { woken_ = true; }
+
+    // Lets time pass as the real top-level loop would: every event and tick
+    // due within `seconds` is dispatched at its time, and the top-level work
+    // runs after the messages whenever it has been woken or its time has come.
     void advance(double seconds) {
         const double end = now_ + seconds;
         for (;;) {
             runPending();
-            const double next = nextDue();
+            runTopLevelWork();
+            const double next = woken_ && work_ ? now_ : std::min(nextDue(), workDue_);
             if (next > end) break;
             now_ = std::max(now_, next);
             collectDue();
@@ -40,6 +47,7 @@ public:
         now_ = end;
         collectDue();
         runPending();
+        runTopLevelWork();
     }
 
     // MessageLoop
@@ -61,6 +69,13 @@ public:
         ended = true;
         throw ProgramEnded{};
     }
+    void setTopLevelWork(TopLevelWork& work) override {
+        work_ = &work;
+        workDue_ = kNever;
+    }
+    void clearTopLevelWork(const TopLevelWork& work) override {
+        if (work_ == &work) work_ = nullptr;
+    }
 
     // Timers register here so that their ticks follow simulated time.
     struct TimerSlot {
@@ -73,6 +88,7 @@ public:
 
     int doEventsCalls = 0;
     int waitCalls = 0;
+    int topLevelRuns = 0;
     bool ended = false;
 
 private:
@@ -100,6 +116,12 @@ private:
         for (auto* t : std::vector<TimerSlot*>(timers_))
             if (t->live() && t->due() <= now_) t->fire();
     }
+    void runTopLevelWork() {
+        if (work_ == nullptr || (!woken_ && now_ < workDue_)) return;
+        woken_ = false;
+        ++topLevelRuns;
+        workDue_ = work_->runBetweenMessages();
+    }
     void runPending() {
         while (!queue_.empty()) {
             auto event = std::move(queue_.front());
@@ -113,6 +135,9 @@ private:
     std::deque<std::function<void()>> queue_;
     std::vector<Scheduled> scheduled_;
     std::vector<TimerSlot*> timers_;
+    TopLevelWork* work_ = nullptr;
+    double workDue_ = kNever;
+    bool woken_ = false;
 };
 
 }  // namespace glance::fake

@@ -24,6 +24,15 @@ struct FakePlatform {
     FakeWindowing windowing{failures};
     FakeUi ui{failures, loop};
 
+    // A watch that fires wakes the top-level loop, as a signalled handle does.
+    FakePlatform() {
+        files.onWatchFired = [this] { loop.wake(); };
+        shell.onWatchFired = [this] { loop.wake(); };
+        shell.clock = [this] { return loop.now(); };
+    }
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
+
     Platform platform() { return Platform{shell, files, settings, system, loop, windowing, ui}; }
 };
 

@@ -1,8 +1,12 @@
-// The shell, simulated: configurable folder paths, and a record of every
-// notification, notify-icon request and started process.
+// The shell, simulated: configurable folder paths with a watch on where they
+// are, and a record of every notification, notify-icon request and started
+// process.
 #pragma once
 
+#include <algorithm>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,19 +19,34 @@ class FakeShell : public Shell {
 public:
     explicit FakeShell(Failures& failures) : failures_(failures) {}
 
-    // Makes folderId resolve to path, as the real shell fills its buffer.
+    // Makes folderId resolve to path, as the real shell fills its buffer. Like
+    // a user moving a folder, each of these fires the folder-location watches.
     void setFolder(std::int32_t folderId, const std::wstring& path) {
         std::wstring raw(512, L' ');
         raw.replace(0, path.size(), path);
         raw[path.size()] = L'\0';
-        raw_[folderId] = raw;
+        setRawFolder(folderId, raw);
     }
-    void setRawFolder(std::int32_t folderId, const std::wstring& raw) { raw_[folderId] = raw; }
-    void removeFolder(std::int32_t folderId) { raw_.erase(folderId); }
+    void setRawFolder(std::int32_t folderId, const std::wstring& raw) {
+        raw_[folderId] = raw;
+        fireLocationWatches();
+    }
+    void removeFolder(std::int32_t folderId) {
+        raw_.erase(folderId);
+        fireLocationWatches();
+    }
+
+    int lookups = 0;  // specialFolderRawPath calls
+    int locationWatchesAlive = 0;
+    // Called when a watch fires; the fake platform wakes its loop with it.
+    std::function<void()> onWatchFired;
+    // The time notifications are stamped with; the fake platform's loop clock.
+    std::function<double()> clock = [] { return 0.0; };
 
     struct Notification {
         std::int32_t eventId;
         std::uint32_t flags;
+        double at;  // on the clock below
     };
     struct IconRequest {
         std::uint32_t message;
@@ -43,12 +62,17 @@ public:
 
     std::wstring specialFolderRawPath(std::int32_t folderId) override {
         failures_.check("specialFolderRawPath");
+        ++lookups;
         auto it = raw_.find(folderId);
         return it == raw_.end() ? std::wstring() : it->second;
     }
+    std::unique_ptr<ChangeWatch> watchFolderLocations() override {
+        failures_.check("watchFolderLocations");
+        return std::make_unique<LocationWatch>(*this);
+    }
     void changeNotify(std::int32_t eventId, std::uint32_t flags) override {
         failures_.check("changeNotify");
-        notifications.push_back({eventId, flags});
+        notifications.push_back({eventId, flags, clock()});
     }
     void notifyIcon(std::uint32_t message, const NotifyIconRecord& record) override {
         failures_.check("notifyIcon");
@@ -60,8 +84,39 @@ public:
     }
 
 private:
+    class LocationWatch : public ChangeWatch {
+    public:
+        explicit LocationWatch(FakeShell& shell) : shell_(shell) {
+            ++shell_.locationWatchesAlive;
+            shell_.watches_.push_back(this);
+        }
+        ~LocationWatch() override {
+            --shell_.locationWatchesAlive;
+            std::erase(shell_.watches_, this);
+        }
+        bool fired() override { return fired_; }
+        void rearm() override {
+            shell_.failures_.check("rearmFolderLocations");
+            fired_ = false;
+        }
+        void fire() {
+            if (fired_) return;
+            fired_ = true;
+            if (shell_.onWatchFired) shell_.onWatchFired();
+        }
+
+    private:
+        FakeShell& shell_;
+        bool fired_ = false;
+    };
+
+    void fireLocationWatches() {
+        for (LocationWatch* w : std::vector<LocationWatch*>(watches_)) w->fire();
+    }
+
     Failures& failures_;
     std::map<std::int32_t, std::wstring> raw_;
+    std::vector<LocationWatch*> watches_;
 };
 
 }  // namespace glance::fake

@@ -18,6 +18,8 @@ class MainWindowFixture : public ::testing::Test {
 protected:
     static constexpr std::int32_t kUserDesktop = 0;
     static constexpr std::int32_t kCommonDesktop = 25;
+    static constexpr const wchar_t* kUserFolder = L"C:\\Users\\ada\\Desktop\\";
+    static constexpr const wchar_t* kCommonFolder = L"C:\\Users\\Public\\Desktop\\";
 
     MainWindowFixture() {
         fp.shell.setFolder(kUserDesktop, L"C:\\Users\\ada\\Desktop");
@@ -25,10 +27,11 @@ protected:
         setDesktop(3, 2);
     }
 
-    // Files on the user's desktop and on the all-users desktop.
+    // Files on the user's desktop and on the all-users desktop, as a user or a
+    // download changes them: the folders' watches fire.
     void setDesktop(int userFiles, int commonFiles) {
-        fp.files.folders[L"C:\\Users\\ada\\Desktop\\"] = {userFiles, 0};
-        fp.files.folders[L"C:\\Users\\Public\\Desktop\\"] = {commonFiles, 0};
+        fp.files.changeFolder(kUserFolder, userFiles, 0);
+        fp.files.changeFolder(kCommonFolder, commonFiles, 0);
     }
     void store(const char* key, const std::string& value) {
         fp.settings.values[{kSettingsApplication, kProductName, key}] = value;

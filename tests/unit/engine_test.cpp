@@ -36,12 +36,13 @@ struct Desktops : FakePlatform {
         setCommon(1, 0);
     }
     void setUser(std::int64_t fileCount, std::int64_t subfolderCount) {
-        files.folders[kUser + L"\\"] = {fileCount, subfolderCount};
+        files.changeFolder(kUser + L"\\", fileCount, subfolderCount);
     }
     void setCommon(std::int64_t fileCount, std::int64_t subfolderCount) {
-        files.folders[kCommon + L"\\"] = {fileCount, subfolderCount};
+        files.changeFolder(kCommon + L"\\", fileCount, subfolderCount);
     }
-    std::int32_t count() { return countDesktopItems(shell, files); }
+    // A count by a fresh counter, which knows nothing from before.
+    std::int32_t count() { return DesktopCounter(shell, files, loop).count(); }
 };
 
 TEST(DesktopPath, CutsTheRawTextAtItsLastNulAndAppendsABackslash) {
@@ -121,9 +122,20 @@ TEST(DesktopCounter, AFailingTermContributesNothingAndTheOthersStillCount) {
         {"user raw text without NUL", [](Desktops& d) { d.shell.setRawFolder(kFolderUserDesktop, kUser); },
          1},
         {"all-users folder missing on disk", [](Desktops& d) { d.files.folders.erase(kCommon + L"\\"); }, 5},
-        {"user subfolder count fails", [](Desktops& d) { d.failures.inject("subfolderCount", "x", 1); }, 4},
-        {"user file count fails", [](Desktops& d) { d.failures.inject("fileCount", "x", 1); }, 3},
-        {"every file count fails", [](Desktops& d) { d.failures.inject("fileCount"); }, 2},
+        {"user subfolder count beyond 32 bits", [](Desktops& d) { d.setUser(3, kMax + 1); }, 4},
+        {"user file count beyond 32 bits", [](Desktops& d) { d.setUser(kMax + 1, 2); }, 3},
+        {"every file count beyond 32 bits",
+         [](Desktops& d) {
+             d.setUser(kMax + 1, 2);
+             d.setCommon(kMax + 1, 0);
+         },
+         2},
+        {"user folder cannot be listed", [](Desktops& d) { d.failures.inject("countEntries", "x", 1); }, 1},
+        {"no folder can be listed", [](Desktops& d) { d.failures.inject("countEntries"); }, 0},
+        {"no last-write time can be read (the folders are listed all the same)",
+         [](Desktops& d) { d.failures.inject("lastModified"); }, 6},
+        {"no watch can be set up (the folders are listed all the same)",
+         [](Desktops& d) { d.failures.inject("watchFolder"); }, 6},
         {"all-users file count beyond 32 bits", [](Desktops& d) { d.setCommon(kMax + 1, 4); }, 9},
         {"the counting component is missing", [](Desktops& d) { d.failures.inject("createCounter"); }, 0},
         {"the shell fails every path lookup", [](Desktops& d) { d.failures.inject("specialFolderRawPath"); },
@@ -152,7 +164,7 @@ TEST(DesktopCounter, OpensOneCounterPerCountAndReleasesIt) {
 }
 
 struct Engine : Desktops {
-    RefreshEngine engine{shell, files};
+    RefreshEngine engine{shell, files, loop};
     std::size_t notified() const { return shell.notifications.size(); }
     void setTotal(std::int64_t total) {
         setUser(total, 0);
@@ -207,7 +219,11 @@ TEST(RefreshEngine, OnlyExactlyMinusOneForces) {
         e.engine.takeFirstCount();
         e.engine.refreshDesktop(force);
         EXPECT_EQ(e.notified(), 0u) << "force " << force;
-        EXPECT_EQ(e.files.countersCreated, 2) << "force " << force;
+        // A check, not a forced refresh: it takes the new count.
+        e.setTotal(7);
+        e.engine.refreshDesktop(force);
+        EXPECT_EQ(e.notified(), 1u) << "force " << force;
+        EXPECT_EQ(e.engine.lastCount(), 7) << "force " << force;
     }
 }
 
@@ -216,6 +232,7 @@ TEST(RefreshEngine, CountingFailingToZeroNotifiesOnceThenStaysQuiet) {
     e.setTotal(7);
     e.engine.takeFirstCount();
     e.failures.inject("createCounter", errtext::kCannotCreateObject);
+    e.setTotal(8);  // a change, so that the check has to count
     e.engine.refreshDesktop(kFalse);
     e.engine.refreshDesktop(kFalse);
     e.engine.refreshDesktop(kFalse);

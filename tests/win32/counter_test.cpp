@@ -3,6 +3,9 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <cstring>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +15,7 @@
 #include "engine/RefreshEngine.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32Loop.h"
 #include "platform/win32/Win32Shell.h"
 #include "platform/win32/Win32System.h"
 
@@ -67,6 +71,12 @@ private:
     std::wstring path_;
 };
 
+// A count by a fresh counter, which lists both folders.
+std::int32_t FreshCount(Shell& shell, FileSystem& files) {
+    Win32Loop clock;
+    return DesktopCounter(shell, files, clock).count();
+}
+
 constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN;
 constexpr DWORD kSystem = FILE_ATTRIBUTE_SYSTEM;
 
@@ -119,8 +129,9 @@ TEST(FolderCounts, CountImmediateFilesAndSubfoldersWithHiddenAndSystemEntries) {
         c.arrange(t);
         auto counter = files.createCounter();
         for (const std::wstring& path : {t.path() + L"\\", t.path()}) {
-            EXPECT_EQ(counter->fileCount(path), c.files) << c.name;
-            EXPECT_EQ(counter->subfolderCount(path), c.subfolders) << c.name;
+            const FolderEntryCounts counts = counter->countEntries(path);
+            EXPECT_EQ(counts.files, c.files) << c.name;
+            EXPECT_EQ(counts.subfolders, c.subfolders) << c.name;
         }
     }
 }
@@ -132,8 +143,7 @@ TEST(FolderCounts, MissingFolderOrAFileInsteadOfAFolderThrows) {
     auto counter = files.createCounter();
     for (const std::wstring& path :
          {t.path() + L"\\nothing-here\\", t.path() + L"\\plain.txt\\", std::wstring()}) {
-        EXPECT_THROW(counter->fileCount(path), PlatformError);
-        EXPECT_THROW(counter->subfolderCount(path), PlatformError);
+        EXPECT_THROW(counter->countEntries(path), PlatformError);
     }
 }
 
@@ -210,7 +220,9 @@ class TestDesktops : public Win32Shell {
 public:
     std::wstring user;
     std::wstring common;
+    int lookups = 0;
     std::wstring specialFolderRawPath(std::int32_t folderId) override {
+        ++lookups;
         const std::wstring& path = folderId == kFolderUserDesktop ? user : common;
         std::wstring raw(512, L' ');
         raw.replace(0, path.size(), path);
@@ -234,13 +246,13 @@ TEST(DesktopCounter, CountsBothRealFoldersAndSurvivesAMissingAllUsersDesktop) {
     shell.user = user.path();
     shell.common = common.path();
     Win32FileSystem files;
-    EXPECT_EQ(countDesktopItems(shell, files), 6);
+    EXPECT_EQ(FreshCount(shell, files), 6);
 
     shell.common = common.path() + L"-gone";
-    EXPECT_EQ(countDesktopItems(shell, files), 5);
+    EXPECT_EQ(FreshCount(shell, files), 5);
 
     shell.user = user.path() + L"-gone";
-    EXPECT_EQ(countDesktopItems(shell, files), 0);
+    EXPECT_EQ(FreshCount(shell, files), 0);
 }
 
 // What the shell itself gives for a folder id, through the wide API.
@@ -350,9 +362,306 @@ TEST(MovedDesktop, IsFoundAndCountedByAFreshProcess) {
     ASSERT_EQ(userDesktopPath(shell), std::wstring(expected) + L"\\");
     Win32FileSystem files;
     auto counter = files.createCounter();
-    const std::wstring common = commonDesktopPath(shell);
-    EXPECT_EQ(countDesktopItems(shell, files),
-              3 + counter->fileCount(common) + counter->subfolderCount(common));
+    const FolderEntryCounts common = counter->countEntries(commonDesktopPath(shell));
+    EXPECT_EQ(FreshCount(shell, files), 3 + common.files + common.subfolders);
+}
+
+// --- Change watches on real folders, and the top-level loop that waits on them
+
+// The real file system with each listing counted, and watches refused on
+// demand, as on a share that gives no change notifications.
+class CountingFiles : public Win32FileSystem {
+public:
+    using Win32FileSystem::Win32FileSystem;
+    std::map<std::wstring, int> listings;  // by folder path as the counter gives it
+    bool refuseWatches = false;
+
+    int listingsOf(const TempFolder& folder) { return listings[folder.path() + L"\\"]; }
+    std::unique_ptr<FolderCounter> createCounter() override { return std::make_unique<Counter>(*this); }
+    std::unique_ptr<ChangeWatch> watchFolder(const std::wstring& path) override {
+        if (refuseWatches) throw PlatformError(errtext::kInvalidCall);
+        return Win32FileSystem::watchFolder(path);
+    }
+
+private:
+    struct Counter : FolderCounter {
+        explicit Counter(CountingFiles& f) : files(f) {}
+        FolderEntryCounts countEntries(const std::wstring& path) override {
+            ++files.listings[path];
+            return countFolderEntries(path);
+        }
+        CountingFiles& files;
+    };
+};
+
+// Polls, for a bounded time, for what the system delivers on its own time
+// (under Wine, change notifications come through its server).
+template <class Condition>
+bool WaitUntil(Condition condition, DWORD milliseconds = 5000) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    while (!condition()) {
+        if (GetTickCount64() > end) return false;
+        Sleep(5);
+    }
+    return true;
+}
+
+void WriteTo(const std::wstring& file, const char* bytes) {
+    UniqueFileHandle f(CreateFileW(file.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(f.valid()) << GetLastError();
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(f.get(), bytes, static_cast<DWORD>(strlen(bytes)), &written, nullptr));
+}
+
+// Two desktops of the test, each with a file and a folder, a third folder to
+// move things from and to, and a counter that has taken its first count.
+struct WatchedDesktops {
+    TempFolder user{L"watched-user"};
+    TempFolder common{L"watched-common"};
+    TempFolder elsewhere{L"watched-elsewhere"};
+    TestDesktops shell;
+    CountingFiles files;
+    Win32Loop clock;
+    std::unique_ptr<DesktopCounter> counter;
+
+    explicit WatchedDesktops(bool watches = true) {
+        for (TempFolder* desk : {&user, &common}) {
+            desk->file(L"a.txt");
+            desk->folder(L"photos");
+        }
+        elsewhere.file(L"moved.pdf");
+        shell.user = user.path();
+        shell.common = common.path();
+        files.refuseWatches = !watches;
+        counter = std::make_unique<DesktopCounter>(shell, files, clock);
+        EXPECT_EQ(counter->count(), 4);
+    }
+};
+
+TEST(DesktopWatch, CreatesDeletesRenamesAndMovesOnEitherDesktopAreSeenAndOnlyThatFolderIsListed) {
+    struct Case {
+        const char* name;
+        void (*act)(TempFolder& desk, TempFolder& elsewhere);
+        int change;
+    };
+    const std::vector<Case> cases = {
+        {"a file created", [](TempFolder& d, TempFolder&) { d.file(L"download.pdf"); }, +1},
+        {"a folder created", [](TempFolder& d, TempFolder&) { d.folder(L"New folder"); }, +1},
+        {"a hidden dotfile created", [](TempFolder& d, TempFolder&) { d.file(L".hidden", kHidden); }, +1},
+        {"a file deleted",
+         [](TempFolder& d, TempFolder&) { EXPECT_TRUE(DeleteFileW((d.path() + L"\\a.txt").c_str())); }, -1},
+        {"a folder removed",
+         [](TempFolder& d, TempFolder&) { EXPECT_TRUE(RemoveDirectoryW((d.path() + L"\\photos").c_str())); },
+         -1},
+        {"a file renamed",
+         [](TempFolder& d, TempFolder&) {
+             EXPECT_TRUE(MoveFileW((d.path() + L"\\a.txt").c_str(), (d.path() + L"\\b.txt").c_str()));
+         },
+         0},
+        {"a file moved in",
+         [](TempFolder& d, TempFolder& e) {
+             EXPECT_TRUE(MoveFileW((e.path() + L"\\moved.pdf").c_str(), (d.path() + L"\\moved.pdf").c_str()));
+         },
+         +1},
+        {"a file moved out",
+         [](TempFolder& d, TempFolder& e) {
+             EXPECT_TRUE(MoveFileW((d.path() + L"\\a.txt").c_str(), (e.path() + L"\\a.txt").c_str()));
+         },
+         -1},
+    };
+    for (const Case& c : cases) {
+        for (const bool onUser : {true, false}) {
+            const std::string name =
+                std::string(c.name) + (onUser ? " on the user's desktop" : " on the shared one");
+            WatchedDesktops d;
+            TempFolder& desk = onUser ? d.user : d.common;
+            TempFolder& other = onUser ? d.common : d.user;
+            c.act(desk, d.elsewhere);
+            ASSERT_TRUE(WaitUntil([&] { return d.counter->changeSignalled(); })) << name;
+            EXPECT_EQ(d.counter->count(), 4 + c.change) << name;
+            EXPECT_EQ(d.files.listingsOf(desk), 2) << name;
+            EXPECT_EQ(d.files.listingsOf(other), 1) << name;
+        }
+    }
+}
+
+TEST(DesktopWatch, AQuietCheckAndAWriteToADesktopFileListNothingAndLookNothingUp) {
+    WatchedDesktops d;
+    const int lookups = d.shell.lookups;
+    Sleep(200);
+    EXPECT_FALSE(d.counter->changeSignalled());
+    EXPECT_EQ(d.counter->count(), 4);
+
+    // A download being written changes no name: nothing to list.
+    WriteTo(d.user.path() + L"\\a.txt", "more bytes");
+    WriteTo(d.common.path() + L"\\a.txt", "more bytes");
+    Sleep(300);
+    EXPECT_FALSE(d.counter->changeSignalled());
+    EXPECT_EQ(d.counter->count(), 4);
+
+    EXPECT_EQ(d.files.listingsOf(d.user), 1);
+    EXPECT_EQ(d.files.listingsOf(d.common), 1);
+    EXPECT_EQ(d.shell.lookups, lookups);
+}
+
+TEST(DesktopWatch, AFolderWithoutAWatchIsListedWhenItsLastWriteTimeMoves) {
+    WatchedDesktops d(false);
+    EXPECT_EQ(d.counter->count(), 4);
+    EXPECT_EQ(d.files.listingsOf(d.user), 1);
+    d.user.file(L"download.pdf");
+    EXPECT_EQ(d.counter->count(), 5);
+    EXPECT_EQ(d.files.listingsOf(d.user), 2);
+    EXPECT_EQ(d.files.listingsOf(d.common), 1);
+}
+
+TEST(DesktopWatch, LookingTheDesktopsUpDoesNotFireTheWatchOnTheirLocations) {
+    Win32Shell shell;
+    auto locations = shell.watchFolderLocations();
+    for (int i = 0; i < 3; ++i) {
+        userDesktopPath(shell);
+        commonDesktopPath(shell);
+    }
+    Sleep(300);
+    EXPECT_FALSE(locations->fired());
+}
+
+// The shell of this test gives the moved path as soon as the registry says
+// so; the real shell may keep the old one until the process restarts.
+TEST(DesktopWatch, AMovedUserDesktopIsLookedUpAgainWatchedAndCounted) {
+    WatchedDesktops d;
+    TempFolder moved(L"moved-desktop");
+    moved.file(L"one.txt");
+    const int lookups = d.shell.lookups;
+    {
+        MovedUserDesktop registry(moved.path());
+        d.shell.user = moved.path();
+        ASSERT_TRUE(WaitUntil([&] { return d.counter->changeSignalled(); }));
+        EXPECT_EQ(d.counter->count(), 3);
+        EXPECT_EQ(d.shell.lookups, lookups + 2);
+        EXPECT_EQ(d.files.listingsOf(moved), 1);
+        EXPECT_EQ(d.files.listingsOf(d.common), 1);
+
+        // The new folder is watched.
+        moved.file(L"two.txt");
+        ASSERT_TRUE(WaitUntil([&] { return d.counter->changeSignalled(); }));
+        EXPECT_EQ(d.counter->count(), 4);
+    }
+    // Putting the registry back fires again; the paths are the same, so
+    // nothing is listed.
+    ASSERT_TRUE(WaitUntil([&] { return d.counter->changeSignalled(); }));
+    EXPECT_EQ(d.counter->count(), 4);
+    EXPECT_EQ(d.files.listingsOf(moved), 2);
+}
+
+// A top-level work that counts its runs and asks for the time given.
+struct CountingWork : TopLevelWork {
+    int runs = 0;
+    double next = kNever;
+    double runBetweenMessages() override {
+        ++runs;
+        return next;
+    }
+};
+
+// A message for the thread after `milliseconds`, so that a wait that should
+// end sooner can never block the test.
+class ThreadTimer {
+public:
+    explicit ThreadTimer(UINT milliseconds) : id_(SetTimer(nullptr, 0, milliseconds, nullptr)) {}
+    ~ThreadTimer() {
+        KillTimer(nullptr, id_);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+        }
+    }
+
+private:
+    UINT_PTR id_;
+};
+
+ULONGLONG MillisecondsOf(Win32Loop& loop, void (Win32Loop::*wait)()) {
+    const ULONGLONG start = GetTickCount64();
+    (loop.*wait)();
+    return GetTickCount64() - start;
+}
+
+TEST(TopLevelLoop, WakesOnAWatchRunsItsWorkOnlyThereAndSetsTheHandleAsideUntilRearmed) {
+    Win32Loop loop;
+    Win32FileSystem files(&loop.wakeHandles());
+    TempFolder t(L"loop");
+    auto watch = files.watchFolder(t.path());
+    CountingWork work;
+    loop.setTopLevelWork(work);
+
+    // The nested loops wait on messages alone: the work never runs there.
+    t.file(L"one.txt");
+    ASSERT_TRUE(WaitUntil([&] { return watch->fired(); }));
+    loop.doEvents();
+    loop.waitForMessage(0.05);
+    EXPECT_EQ(work.runs, 0);
+
+    // The top-level wait wakes at once on the signalled handle.
+    {
+        ThreadTimer safety(3000);
+        EXPECT_LT(MillisecondsOf(loop, &Win32Loop::waitAtTopLevel), 1000u);
+    }
+    loop.runTopLevelWork();
+    EXPECT_EQ(work.runs, 1);
+
+    // Still signalled, but set aside: only the message ends the next wait.
+    {
+        ThreadTimer message(200);
+        EXPECT_GE(MillisecondsOf(loop, &Win32Loop::waitAtTopLevel), 150u);
+    }
+    loop.runTopLevelWork();
+    EXPECT_EQ(work.runs, 1);
+
+    // Armed again, the handle wakes the loop at the next change.
+    watch->rearm();
+    t.file(L"two.txt");
+    {
+        ThreadTimer safety(3000);
+        EXPECT_LT(MillisecondsOf(loop, &Win32Loop::waitAtTopLevel), 1000u);
+    }
+    loop.runTopLevelWork();
+    EXPECT_EQ(work.runs, 2);
+    loop.clearTopLevelWork(work);
+}
+
+TEST(TopLevelLoop, RunsTheWorkAgainAtTheTimeItAskedFor) {
+    // Woken by a watch, the work asks to run again 0.15 s later.
+    struct DueWork : TopLevelWork {
+        Win32Loop& loop;
+        int runs = 0;
+        explicit DueWork(Win32Loop& l) : loop(l) {}
+        double runBetweenMessages() override { return ++runs == 1 ? loop.monotonicSeconds() + 0.15 : kNever; }
+    };
+    Win32Loop loop;
+    Win32FileSystem files(&loop.wakeHandles());
+    TempFolder t(L"due");
+    auto watch = files.watchFolder(t.path());
+    DueWork work(loop);
+    loop.setTopLevelWork(work);
+    loop.runTopLevelWork();  // neither woken nor due: nothing runs
+    EXPECT_EQ(work.runs, 0);
+
+    t.file(L"one.txt");
+    {
+        ThreadTimer safety(3000);
+        loop.waitAtTopLevel();
+    }
+    loop.runTopLevelWork();
+    ASSERT_EQ(work.runs, 1);
+    ULONGLONG waited = 0;
+    {
+        ThreadTimer safety(3000);
+        waited = MillisecondsOf(loop, &Win32Loop::waitAtTopLevel);
+    }
+    loop.runTopLevelWork();
+    EXPECT_EQ(work.runs, 2);
+    EXPECT_GE(waited, 100u);
+    EXPECT_LT(waited, 1000u);
+    loop.clearTopLevelWork(work);
 }
 
 // With the user's Desktop folder gone, the shell cannot give the all-users
@@ -400,7 +709,8 @@ TEST_F(MissingUserDesktop, AllUsersDesktopKeepsItsRawPathAndTheUserDesktopFails)
 TEST_F(MissingUserDesktop, AFileAddedOnTheAllUsersDesktopIsBroadcastAtTheNextTick) {
     CountingShell shell;
     Win32FileSystem files;
-    RefreshEngine engine(shell, files);
+    Win32Loop clock;
+    RefreshEngine engine(shell, files, clock);
     engine.takeFirstCount();
     engine.refreshDesktop(0);
     EXPECT_EQ(shell.broadcasts, 0) << "a quiet desktop";

@@ -80,6 +80,9 @@ using UniqueKernelHandle = UniqueHandle<HANDLE, CloseWith<&::CloseHandle>>;
 using UniqueFileHandle = UniqueHandle<HANDLE, CloseWithInvalidMinusOne<&::CloseHandle>>;
 // FindFirstFileExW searches.
 using UniqueFindHandle = UniqueHandle<HANDLE, CloseWithInvalidMinusOne<&::FindClose>>;
+// FindFirstChangeNotificationW watches.
+using UniqueChangeNotification =
+    UniqueHandle<HANDLE, CloseWithInvalidMinusOne<&::FindCloseChangeNotification>>;
 using UniqueHkey = UniqueHandle<HKEY, CloseWith<&::RegCloseKey>>;
 using UniqueHwnd = UniqueHandle<HWND, CloseWith<&::DestroyWindow>>;
 using UniqueHicon = UniqueHandle<HICON, CloseWith<&::DestroyIcon>>;

@@ -27,11 +27,6 @@ bool isDotEntry(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
 }
 
-std::int32_t narrowCount(std::int64_t n) {
-    if (n > std::numeric_limits<std::int32_t>::max()) throw PlatformError(errtext::kOverflow);
-    return static_cast<std::int32_t>(n);
-}
-
 // Opens a directory search the cheapest way: no short names, large fetches.
 UniqueFindHandle findFirst(const std::wstring& pattern, WIN32_FIND_DATAW& entry) {
     return UniqueFindHandle(FindFirstFileExW(extendedPath(pattern).c_str(), FindExInfoBasic, &entry,
@@ -40,12 +35,49 @@ UniqueFindHandle findFirst(const std::wstring& pattern, WIN32_FIND_DATAW& entry)
 
 class Win32FolderCounter : public FolderCounter {
 public:
-    std::int32_t subfolderCount(const std::wstring& folderPath) override {
-        return narrowCount(countFolderEntries(folderPath).subfolders);
+    FolderEntryCounts countEntries(const std::wstring& folderPath) override {
+        return countFolderEntries(folderPath);
     }
-    std::int32_t fileCount(const std::wstring& folderPath) override {
-        return narrowCount(countFolderEntries(folderPath).files);
+};
+
+// A folder path as the change notification takes it: without a trailing
+// backslash, except for a drive's root.
+std::wstring watchablePath(std::wstring path) {
+    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    return extendedPath(path);
+}
+
+// The system's change notification on the names directly in one folder:
+// files and subfolders created, deleted, renamed, moved in or out. Writes to
+// files (FILE_NOTIFY_CHANGE_LAST_WRITE, SIZE) and subfolders' contents (no
+// subtree) are left out: they never change the count, and a download being
+// written would otherwise signal all the while.
+class Win32FolderWatch : public ChangeWatch {
+public:
+    Win32FolderWatch(const std::wstring& folderPath, Win32WakeHandles* wakes) : wakes_(wakes) {
+        notification_.reset(
+            FindFirstChangeNotificationW(watchablePath(folderPath).c_str(), FALSE,
+                                         FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME));
+        if (!notification_) throw PlatformError(errorDescription(GetLastError()));
+        if (wakes_ != nullptr) wakes_->add(notification_.get());
     }
+    ~Win32FolderWatch() override {
+        if (wakes_ != nullptr) wakes_->remove(notification_.get());
+    }
+    Win32FolderWatch(const Win32FolderWatch&) = delete;
+    Win32FolderWatch& operator=(const Win32FolderWatch&) = delete;
+
+    bool fired() override { return WaitForSingleObject(notification_.get(), 0) != WAIT_TIMEOUT; }
+
+    void rearm() override {
+        if (!FindNextChangeNotification(notification_.get()))
+            throw PlatformError(errorDescription(GetLastError()));
+        if (wakes_ != nullptr) wakes_->rearmed(notification_.get());
+    }
+
+private:
+    UniqueChangeNotification notification_;
+    Win32WakeHandles* wakes_;
 };
 
 }  // namespace
@@ -90,12 +122,19 @@ std::unique_ptr<FolderCounter> Win32FileSystem::createCounter() {
     return std::make_unique<Win32FolderCounter>();
 }
 
-void Win32FileSystem::lastModified(const std::wstring& path) {
+std::int64_t Win32FileSystem::lastModified(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(extendedPath(path).c_str(), GetFileExInfoStandard, &data)) {
         const DWORD error = GetLastError();
         throw PlatformError(errorDescription(error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error));
     }
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                     data.ftLastWriteTime.dwLowDateTime);
+}
+
+std::unique_ptr<ChangeWatch> Win32FileSystem::watchFolder(const std::wstring& folderPath) {
+    if (folderPath.empty()) throw PlatformError(errtext::kPathNotFound);
+    return std::make_unique<Win32FolderWatch>(folderPath, wakes_);
 }
 
 bool Win32FileSystem::plainFileExists(const std::wstring& path) {

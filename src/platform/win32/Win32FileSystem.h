@@ -1,5 +1,6 @@
 // Files and folders through kernel32, with UTF-16 paths throughout. Folder
-// counts come from a directory query of our own rather than a COM component.
+// counts come from a directory query of our own rather than a COM component;
+// folder watches are the system's change notifications.
 #pragma once
 
 #include <cstddef>
@@ -9,17 +10,13 @@
 #include <string>
 
 #include "platform/FileSystem.h"
+#include "platform/win32/Win32Loop.h"
 
 namespace glance::win32 {
 
 // The immediate entries of one folder, "." and ".." left out, hidden and
-// system entries included; the folder is read anew on every call and nothing
-// is allocated per entry. Throws PlatformError when the folder cannot be read
-// to its end.
-struct FolderEntryCounts {
-    std::int64_t files = 0;
-    std::int64_t subfolders = 0;
-};
+// system entries included, from one directory search; nothing is allocated
+// per entry. Throws PlatformError when the folder cannot be read to its end.
 FolderEntryCounts countFolderEntries(const std::wstring& folderPath);
 
 // The path as the file functions take it at any length: a path of MAX_PATH
@@ -28,11 +25,19 @@ std::wstring extendedPath(std::wstring path);
 
 class Win32FileSystem : public FileSystem {
 public:
+    // Folder watches hand their handles to the top-level loop's wait
+    // (none: they are only polled, as in a test).
+    explicit Win32FileSystem(Win32WakeHandles* wakes = nullptr) : wakes_(wakes) {}
+
     std::unique_ptr<FolderCounter> createCounter() override;
-    void lastModified(const std::wstring& path) override;
+    std::int64_t lastModified(const std::wstring& path) override;
+    std::unique_ptr<ChangeWatch> watchFolder(const std::wstring& folderPath) override;
     bool plainFileExists(const std::wstring& path) override;
     std::optional<std::string> readFile(const std::wstring& path, std::size_t maxBytes) override;
     std::wstring programFolder() override;
+
+private:
+    Win32WakeHandles* wakes_;
 };
 
 }  // namespace glance::win32

@@ -1,9 +1,38 @@
-// The GUI thread's message loop through user32 and the performance counter.
+// The GUI thread's message loop through user32 and the performance counter,
+// and the handles its top-level loop waits on beside the messages.
 #pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <vector>
 
 #include "platform/System.h"
 
 namespace glance::win32 {
+
+// The kernel handles that the program's top-level loop waits on beside its
+// messages: each change watch adds its own for as long as it lives. A handle
+// that has signalled stays signalled until its watch is armed again, so the
+// loop sets it aside until then; it would otherwise wake the loop over and
+// over for a change already seen.
+class Win32WakeHandles {
+public:
+    void add(HANDLE handle);
+    void remove(HANDLE handle);
+    void setAside(HANDLE handle);
+    // The watch is armed again: the loop waits on its handle once more.
+    void rearmed(HANDLE handle);
+    // The handles to wait on now, at most `limit` of them.
+    std::vector<HANDLE> waiting(std::size_t limit) const;
+
+private:
+    struct Entry {
+        HANDLE handle;
+        bool setAside;
+    };
+    std::vector<Entry> entries_;
+};
 
 class Win32Loop : public MessageLoop {
 public:
@@ -12,9 +41,29 @@ public:
     void waitForMessage(double maxSeconds) override;
     double monotonicSeconds() override;
     [[noreturn]] void endProcess() override;
+    void setTopLevelWork(TopLevelWork& work) override;
+    void clearTopLevelWork(const TopLevelWork& work) override;
+
+    // The two halves of the program's top-level loop (main.cpp), around its
+    // own dispatch of the messages. The nested loops (doEvents above, the
+    // waits, a message box's own loop) wait on messages alone and never run
+    // the top-level work; a watch that fires meanwhile stays signalled, and
+    // the top-level loop sees it as soon as control is back there.
+    //
+    // Blocks until a message is queued, a watch handle signals, or the time
+    // the top-level work asked for has come.
+    void waitAtTopLevel();
+    // Runs the top-level work when a watch has signalled or its time has come.
+    void runTopLevelWork();
+
+    Win32WakeHandles& wakeHandles() { return wakes_; }
 
 private:
     double ticksPerSecond_ = 1;
+    Win32WakeHandles wakes_;
+    TopLevelWork* work_ = nullptr;
+    double workDue_ = kNever;
+    bool watchSignalled_ = false;
 };
 
 }  // namespace glance::win32

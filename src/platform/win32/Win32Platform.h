@@ -14,11 +14,13 @@
 namespace glance::win32 {
 
 struct Win32Platform {
-    Win32Shell shell;
-    Win32FileSystem files;
+    // First: the watches that the shell and the file system set up hand their
+    // handles to the loop's top-level wait.
+    Win32Loop loop;
+    Win32Shell shell{&loop.wakeHandles()};
+    Win32FileSystem files{&loop.wakeHandles()};
     Win32Settings settings;
     Win32System system;
-    Win32Loop loop;
     Win32Windowing windowing;
     Win32Ui ui;
 

@@ -3,15 +3,26 @@
 #pragma once
 
 #include "platform/Shell.h"
+#include "platform/win32/Win32Loop.h"
 
 namespace glance::win32 {
 
 class Win32Shell : public Shell {
 public:
+    // Watches hand their handles to the top-level loop's wait (none: they are
+    // only polled, as in a test).
+    explicit Win32Shell(Win32WakeHandles* wakes = nullptr) : wakes_(wakes) {}
+
     std::wstring specialFolderRawPath(std::int32_t folderId) override;                // Win32Shell.cpp
     void changeNotify(std::int32_t eventId, std::uint32_t flags) override;            // Win32Shell.cpp
     void startProcess(const std::string& commandLine, int showState) override;        // Win32Shell.cpp
     void notifyIcon(std::uint32_t message, const NotifyIconRecord& record) override;  // Win32NotifyIcon.cpp
+
+    // In Win32FolderLocations.cpp.
+    std::unique_ptr<ChangeWatch> watchFolderLocations() override;
+
+private:
+    Win32WakeHandles* wakes_;
 };
 
 }  // namespace glance::win32

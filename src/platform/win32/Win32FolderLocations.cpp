@@ -1,0 +1,98 @@
+// The watch on where the shell folders are: the per-user and the all-users
+// "User Shell Folders" keys, which hold the desktop folders' locations (the
+// user's "Desktop", the shared "Common Desktop") and change when a user or an
+// administrator moves one.
+#include <windows.h>
+
+#include <array>
+#include <memory>
+
+#include "core/Error.h"
+#include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32Shell.h"
+#include "platform/win32/Win32Text.h"
+
+namespace glance::win32 {
+
+namespace {
+
+constexpr const wchar_t* kUserShellFolders =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// One registry key's change notification, signalled through an event of its
+// own. RegNotifyChangeKeyValue reports one change and must be asked again
+// after it; asking again while a request is still pending would pile up
+// requests, so only a key whose event has fired is asked again.
+class KeyWatch {
+public:
+    KeyWatch(HKEY root, const wchar_t* subKey) {
+        if (const LONG result = RegOpenKeyExW(root, subKey, 0, KEY_NOTIFY, key_.put());
+            result != ERROR_SUCCESS)
+            throw PlatformError(errorDescription(static_cast<DWORD>(result)));
+        // Manual reset: the top-level loop's wait must not consume the signal
+        // that the counter then polls.
+        event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!event_) throw PlatformError(errorDescription(GetLastError()));
+        arm();
+    }
+
+    bool fired() const { return WaitForSingleObject(event_.get(), 0) != WAIT_TIMEOUT; }
+    HANDLE event() const { return event_.get(); }
+
+    void arm() {
+        ResetEvent(event_.get());
+        // The GUI thread, which asks, lives as long as the program: the
+        // request is not cancelled by its thread ending.
+        const LONG result = RegNotifyChangeKeyValue(
+            key_.get(), FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event_.get(), TRUE);
+        if (result != ERROR_SUCCESS) throw PlatformError(errorDescription(static_cast<DWORD>(result)));
+    }
+
+private:
+    UniqueHkey key_;
+    UniqueKernelHandle event_;
+};
+
+class FolderLocationsWatch : public ChangeWatch {
+public:
+    explicit FolderLocationsWatch(Win32WakeHandles* wakes)
+        : keys_{KeyWatch(HKEY_CURRENT_USER, kUserShellFolders),
+                KeyWatch(HKEY_LOCAL_MACHINE, kUserShellFolders)},
+          wakes_(wakes) {
+        if (wakes_ != nullptr)
+            for (const KeyWatch& key : keys_) wakes_->add(key.event());
+    }
+    ~FolderLocationsWatch() override {
+        if (wakes_ != nullptr)
+            for (const KeyWatch& key : keys_) wakes_->remove(key.event());
+    }
+    FolderLocationsWatch(const FolderLocationsWatch&) = delete;
+    FolderLocationsWatch& operator=(const FolderLocationsWatch&) = delete;
+
+    // One wait for both events: this is polled at every count.
+    bool fired() override {
+        const std::array<HANDLE, 2> events{keys_[0].event(), keys_[1].event()};
+        return WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE, 0) !=
+               WAIT_TIMEOUT;
+    }
+
+    void rearm() override {
+        for (KeyWatch& key : keys_) {
+            if (!key.fired()) continue;
+            key.arm();
+            if (wakes_ != nullptr) wakes_->rearmed(key.event());
+        }
+    }
+
+private:
+    std::array<KeyWatch, 2> keys_;
+    Win32WakeHandles* wakes_;
+};
+
+}  // namespace
+
+std::unique_ptr<ChangeWatch> Win32Shell::watchFolderLocations() {
+    return std::make_unique<FolderLocationsWatch>(wakes_);
+}
+
+}  // namespace glance::win32

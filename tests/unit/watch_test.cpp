@@ -1,0 +1,400 @@
+// The desktop folders' change watches, on the fake platform: what a count
+// looks up and lists, when it falls back on last-write times and full counts,
+// and the quick check that a change brings about while the switch is on.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FakePlatform.h"
+#include "MainWindowFixture.h"
+#include "engine/DesktopCounter.h"
+#include "engine/RefreshEngine.h"
+
+namespace glance {
+namespace {
+
+const std::wstring kUser = L"C:\\Users\\ann\\Desktop\\";
+const std::wstring kCommon = L"C:\\Users\\Public\\Desktop\\";
+const std::wstring kMoved = L"D:\\Ann\\Desktop\\";
+
+// Both desktops on the fake platform and a counter that has taken its first
+// count (3 + 2 on the user's desktop, 1 on the shared one) at time 0.
+struct Folders : fake::FakePlatform {
+    DesktopCounter counter{shell, files, loop};
+
+    explicit Folders(bool firstCount = true) {
+        shell.setFolder(kFolderUserDesktop, L"C:\\Users\\ann\\Desktop");
+        shell.setFolder(kFolderCommonDesktop, L"C:\\Users\\Public\\Desktop");
+        files.folders[kUser] = {3, 2};
+        files.folders[kCommon] = {1, 0};
+        files.folders[kMoved] = {7, 0};
+        if (firstCount) {
+            EXPECT_EQ(counter.count(), 6);
+        }
+    }
+    // A count at a later time.
+    std::int32_t countAt(double time) {
+        loop.advance(time - loop.now());
+        return counter.count();
+    }
+    int listed(const std::wstring& folder) { return files.listings[folder]; }
+    // A change that neither a watch nor the last-write time shows.
+    void changeUnseen(const std::wstring& folder, std::int64_t fileCount) {
+        files.folders[folder].files = fileCount;
+    }
+};
+
+TEST(DesktopWatch, AQuietCountLooksNothingUpListsNothingAndCreatesNoCounter) {
+    Folders f;
+    EXPECT_EQ(f.shell.lookups, 2);
+    EXPECT_EQ(f.files.countersCreated, 1);
+    for (double t = 1; t < 59.5; t += 1) EXPECT_EQ(f.countAt(t), 6) << "at " << t << " s";
+    EXPECT_EQ(f.shell.lookups, 2);
+    EXPECT_EQ(f.files.totalListings(), 2);
+    EXPECT_EQ(f.files.countersCreated, 1);
+}
+
+// Each folder is listed on its own signal, once for both of its terms.
+TEST(DesktopWatch, OnlyAFolderThatSignalledIsListedAndOnceForBothItsTerms) {
+    struct Case {
+        const char* name;
+        void (*change)(Folders&);
+        int userListings, commonListings;
+        std::int32_t total;
+    };
+    const std::vector<Case> cases = {
+        {"a file created on the user's desktop", [](Folders& f) { f.files.changeFolder(kUser, 4, 2); }, 2, 1,
+         7},
+        {"a folder removed from the shared desktop", [](Folders& f) { f.files.changeFolder(kCommon, 1, 0); },
+         1, 2, 6},
+        {"a rename on the user's desktop", [](Folders& f) { f.files.renameIn(kUser); }, 2, 1, 6},
+        {"both desktops changed",
+         [](Folders& f) {
+             f.files.changeFolder(kUser, 0, 0);
+             f.files.changeFolder(kCommon, 5, 5);
+         },
+         2, 2, 10},
+    };
+    for (const Case& c : cases) {
+        Folders f;
+        c.change(f);
+        EXPECT_TRUE(f.counter.changeSignalled()) << c.name;
+        EXPECT_EQ(f.countAt(1), c.total) << c.name;
+        EXPECT_EQ(f.listed(kUser), c.userListings) << c.name;
+        EXPECT_EQ(f.listed(kCommon), c.commonListings) << c.name;
+        EXPECT_FALSE(f.counter.changeSignalled()) << c.name;
+        EXPECT_EQ(f.shell.lookups, 2) << c.name;
+    }
+}
+
+// The watch is armed again, and the last-write time read, before the folder
+// is read: a change made while it is being read is seen by the next count,
+// whether the watch or only the time shows it.
+TEST(DesktopWatch, AChangeDuringTheListingIsSeenByTheNextCount) {
+    struct Case {
+        const char* name;
+        bool watchable;
+        bool lastWriteMoves;
+    };
+    for (const Case& c : {Case{"watched, on a file system with coarse times", true, false},
+                          Case{"without a watch, seen by its time", false, true}}) {
+        Folders f(false);
+        f.files.folders[kUser].watchable = c.watchable;
+        EXPECT_EQ(f.counter.count(), 6) << c.name;
+        f.files.changeFolder(kUser, 4, 2);
+        f.files.duringListing = [&] { f.files.changeFolder(kUser, 5, 2, c.lastWriteMoves); };
+        EXPECT_EQ(f.countAt(1), 7) << c.name;  // the listing read its entries before the second change
+        EXPECT_EQ(f.countAt(2), 8) << c.name;
+        EXPECT_EQ(f.countAt(3), 8) << c.name;
+        EXPECT_EQ(f.listed(kUser), 3) << c.name;
+    }
+}
+
+TEST(DesktopWatch, AChangeTheWatchMissedIsListedWhenTheLastWriteTimeMoved) {
+    Folders f;
+    f.changeUnseen(kUser, 9);
+    ++f.files.folders[kUser].lastWrite;
+    EXPECT_EQ(f.countAt(1), 12);
+    EXPECT_EQ(f.listed(kUser), 2);
+}
+
+TEST(DesktopWatch, AFailedListingAddsNothingForBothTermsAndIsTriedAgainAtTheNextCount) {
+    Folders f;
+    f.files.changeFolder(kUser, 4, 2);
+    f.failures.inject("countEntries", errtext::kPermissionDenied, 1);
+    EXPECT_EQ(f.countAt(1), 1);
+    EXPECT_EQ(f.countAt(2), 7);
+    EXPECT_EQ(f.countAt(3), 7);
+    EXPECT_EQ(f.listed(kUser), 3);
+}
+
+// Paths are looked up at the first count, when the watch on their locations
+// fires, and when a folder fails; a path that changed gets its own watch and
+// is listed.
+TEST(DesktopWatch, PathsAreLookedUpAgainOnlyWhenTheyMayHaveChanged) {
+    struct Case {
+        const char* name;
+        void (*arrange)(Folders&);
+        int lookups;  // after the first count's two
+        std::int32_t total;
+        int movedListings;
+    };
+    const std::vector<Case> cases = {
+        {"another shell folder moved: same paths, nothing listed",
+         [](Folders& f) { f.shell.setFolder(kFolderCommonDesktop, L"C:\\Users\\Public\\Desktop"); }, 2, 6, 0},
+        {"the user's desktop moved",
+         [](Folders& f) { f.shell.setFolder(kFolderUserDesktop, L"D:\\Ann\\Desktop"); }, 2, 8, 1},
+        {"the user's desktop vanished (its listing fails)", [](Folders& f) { f.files.removeFolder(kUser); },
+         1, 1, 0},
+    };
+    for (const Case& c : cases) {
+        Folders f;
+        c.arrange(f);
+        EXPECT_EQ(f.countAt(1), c.total) << c.name;
+        EXPECT_EQ(f.countAt(2), c.total) << c.name;
+        EXPECT_EQ(f.shell.lookups, 2 + c.lookups) << c.name;
+        EXPECT_EQ(f.listed(kMoved), c.movedListings) << c.name;
+        EXPECT_EQ(f.listed(kCommon), 1) << c.name;
+    }
+}
+
+TEST(DesktopWatch, AMovedDesktopIsWatchedAtItsNewPlaceAndNoLongerAtTheOld) {
+    Folders f;
+    f.shell.setFolder(kFolderUserDesktop, L"D:\\Ann\\Desktop");
+    EXPECT_EQ(f.countAt(1), 8);
+    EXPECT_EQ(f.files.watchesAlive, 2);
+    f.files.changeFolder(kUser, 10, 0);  // the old place: nothing to do with the desktop now
+    f.files.changeFolder(kMoved, 8, 0);
+    EXPECT_EQ(f.countAt(2), 9);
+    EXPECT_EQ(f.listed(kUser), 1);
+    EXPECT_EQ(f.listed(kMoved), 2);
+}
+
+TEST(DesktopWatch, WithoutAWatchOnTheLocationsPathsAreLookedUpEvery30Seconds) {
+    Folders f(false);
+    f.failures.inject("watchFolderLocations");
+    std::vector<double> lookedUpAt;
+    for (double t = 0; t <= 95; t += 1) {
+        const int before = f.shell.lookups;
+        f.countAt(t);
+        if (f.shell.lookups != before) lookedUpAt.push_back(t);
+    }
+    EXPECT_EQ(lookedUpAt, (std::vector<double>{0, 30, 60, 90}));
+    // Once the watch can be set up, the looking up stops.
+    f.failures.clear("watchFolderLocations");
+    f.countAt(120);
+    const int lookups = f.shell.lookups;
+    for (double t = 121; t <= 200; t += 1) f.countAt(t);
+    EXPECT_EQ(f.shell.lookups, lookups);
+    EXPECT_EQ(f.shell.locationWatchesAlive, 1);
+}
+
+TEST(DesktopWatch, AFolderWithoutAWatchIsCheckedByItsTimeAtEveryCountAndItsWatchRetriedEvery30Seconds) {
+    Folders f(false);
+    f.files.folders[kCommon].watchable = false;  // a share without notifications
+    EXPECT_EQ(f.counter.count(), 6);
+    EXPECT_EQ(f.files.watchesAlive, 1);
+    const int reads = f.files.lastModifiedReads;
+    EXPECT_EQ(f.countAt(1), 6);
+    EXPECT_EQ(f.files.lastModifiedReads, reads + 2);  // both folders' times, every count
+    EXPECT_EQ(f.listed(kCommon), 1);
+
+    ++f.files.folders[kCommon].files;  // no watch to fire: only the time shows it
+    ++f.files.folders[kCommon].lastWrite;
+    EXPECT_EQ(f.countAt(2), 7);
+    EXPECT_EQ(f.listed(kCommon), 2);
+
+    std::vector<double> triedAt;
+    for (double t = 3; t <= 65; t += 1) {
+        const int before = f.files.watchRequests;
+        f.countAt(t);
+        if (f.files.watchRequests != before) triedAt.push_back(t);
+    }
+    EXPECT_EQ(triedAt, (std::vector<double>{30, 60}));
+
+    // The share starts giving notifications: the next retry sets the watch up.
+    f.files.folders[kCommon].watchable = true;
+    for (double t = 66; t <= 91; t += 1) f.countAt(t);
+    EXPECT_EQ(f.files.watchesAlive, 2);
+}
+
+TEST(DesktopWatch, AFolderWhoseTimeCannotBeReadIsListedAtEveryCount) {
+    Folders f(false);
+    f.files.folders[kCommon].watchable = false;
+    f.failures.inject("lastModified");
+    for (double t = 0; t <= 4; t += 1) EXPECT_EQ(f.countAt(t), 6);
+    EXPECT_EQ(f.listed(kCommon), 5);
+    EXPECT_EQ(f.listed(kUser), 1);  // its watch keeps it quiet
+}
+
+TEST(DesktopWatch, AWatchThatCannotBeArmedAgainIsReplacedOrFallsBackOnTheTimeUntilItCanBe) {
+    Folders f;
+    f.failures.inject("rearmWatch", errtext::kInvalidCall, 1);
+    f.files.changeFolder(kUser, 4, 2);
+    EXPECT_EQ(f.countAt(1), 7);
+    EXPECT_EQ(f.files.watchesAlive, 1);
+
+    // Set up afresh at the next count, with its path looked up again.
+    f.files.changeFolder(kUser, 5, 2);
+    EXPECT_EQ(f.countAt(2), 8);
+    EXPECT_EQ(f.files.watchesAlive, 2);
+    EXPECT_EQ(f.shell.lookups, 3);
+
+    // When that fails too, the time shows the changes until a retry succeeds.
+    f.failures.inject("rearmWatch", errtext::kInvalidCall, 1);
+    f.failures.inject("watchFolder");
+    f.files.changeFolder(kUser, 6, 2);
+    EXPECT_EQ(f.countAt(3), 9);
+    ++f.files.folders[kUser].files;
+    ++f.files.folders[kUser].lastWrite;
+    EXPECT_EQ(f.countAt(4), 10);
+    EXPECT_EQ(f.files.watchesAlive, 1);
+    f.failures.clear("watchFolder");
+    for (double t = 5; t <= 33; t += 1) f.countAt(t);
+    EXPECT_EQ(f.files.watchesAlive, 1);
+    f.countAt(34);
+    EXPECT_EQ(f.files.watchesAlive, 2);
+}
+
+TEST(DesktopWatch, EveryFolderIsListedAtLeastOnceAMinuteWhateverTheWatchesSay) {
+    Folders f;
+    f.changeUnseen(kUser, 30);  // neither signalled nor shown by the time
+    std::int32_t total = 0;
+    for (double t = 1; t <= 59; t += 1) total = f.countAt(t);
+    EXPECT_EQ(total, 6);
+    EXPECT_EQ(f.countAt(60), 33);
+    for (double t = 61; t <= 130; t += 1) f.countAt(t);
+    EXPECT_EQ(f.listed(kUser), 3);
+    EXPECT_EQ(f.listed(kCommon), 3);
+    EXPECT_EQ(f.shell.lookups, 2);
+}
+
+TEST(DesktopWatch, WithoutTheCountingComponentEveryTermFailsAndEveryFolderIsListedAgain) {
+    Folders f;
+    f.files.changeFolder(kUser, 4, 2);
+    f.failures.inject("createCounter", errtext::kCannotCreateObject, 1);
+    EXPECT_EQ(f.countAt(1), 0);
+    EXPECT_EQ(f.countAt(2), 7);
+}
+
+// --- The quick check: the switch on, the program's loop running.
+
+class QuickCheck : public MainWindowFixture {
+protected:
+    void SetUp() override {
+        store(Preferences::kKeySwitchState, "On");
+        ASSERT_TRUE(start());  // ticks at 1, 2, 3... s
+    }
+    int userListings() { return fp.files.listings[kUserFolder]; }
+    std::vector<double> broadcastTimes() {
+        std::vector<double> times;
+        for (const auto& n : fp.shell.notifications) times.push_back(n.at);
+        return times;
+    }
+};
+
+TEST_F(QuickCheck, AChangeIsBroadcastATenthOfASecondLaterWhileTheTicksGoOnAsBefore) {
+    fp.loop.advance(1.3);
+    setDesktop(4, 2);
+    fp.loop.advance(0.09);
+    EXPECT_EQ(notifications(), 0u);
+    fp.loop.advance(0.02);
+    ASSERT_EQ(notifications(), 1u);
+    EXPECT_NEAR(fp.shell.notifications[0].at, 1.4, 1e-9);
+    EXPECT_EQ(form->engine().lastCount(), 6);
+    fp.loop.advance(3.0);
+    EXPECT_EQ(timer().ticks, 4);
+    EXPECT_EQ(notifications(), 1u);
+}
+
+TEST_F(QuickCheck, ABurstOfChangesIsMergedIntoOneCheck) {
+    fp.loop.advance(1.3);
+    for (int i = 1; i <= 40; ++i) fp.loop.postAt(1.3 + i * 0.002, [this, i] { setDesktop(3 + i, 2); });
+    fp.loop.advance(0.5);
+    EXPECT_EQ(userListings(), 2);  // the first count, then one check after the burst
+    ASSERT_EQ(notifications(), 1u);
+    EXPECT_NEAR(fp.shell.notifications[0].at, 1.402, 1e-9);
+    EXPECT_EQ(form->engine().lastCount(), 45);
+}
+
+TEST_F(QuickCheck, BroadcastsOfTicksAndQuickChecksAreNeverWithinASecond) {
+    // A change every 0.3 s for 6 s.
+    for (int i = 0; i < 20; ++i) fp.loop.postAt(0.5 + i * 0.3, [this, i] { setDesktop(4 + i, 2); });
+    fp.loop.advance(8);
+    const std::vector<double> times = broadcastTimes();
+    ASSERT_GE(times.size(), 5u);
+    for (std::size_t i = 1; i < times.size(); ++i)
+        EXPECT_GE(times[i] - times[i - 1], 1.0 - 1e-9)
+            << "broadcasts at " << times[i - 1] << " and " << times[i];
+    EXPECT_EQ(form->engine().lastCount(), 25);  // the last change is broadcast too
+}
+
+// The force button's broadcast goes out at once, as ever; a change right
+// after it waits a second, and the tick in between takes it as before.
+TEST_F(QuickCheck, AChangeRightAfterAForcedBroadcastWaitsForTheTick) {
+    fp.loop.advance(1.3);
+    window().click(ControlId::RefreshNowButton);
+    fp.loop.postAt(1.35, [this] { setDesktop(4, 2); });
+    fp.loop.advance(2);
+    const std::vector<double> times = broadcastTimes();
+    ASSERT_EQ(times.size(), 2u);
+    EXPECT_NEAR(times[0], 1.3, 1e-9);
+    EXPECT_NEAR(times[1], 2.0, 1e-9);
+}
+
+TEST_F(QuickCheck, NothingIsCheckedAheadOfTheTicksWhileTheSwitchIsOff) {
+    window().click(ControlId::SwitchButton);  // Off
+    fp.loop.advance(0.5);
+    setDesktop(4, 2);
+    fp.loop.advance(3);
+    EXPECT_EQ(userListings(), 1);
+    EXPECT_EQ(notifications(), 0u);
+    window().click(ControlId::SwitchButton);  // On: the first tick sees the change
+    fp.loop.advance(0.9);
+    EXPECT_EQ(notifications(), 0u);
+    fp.loop.advance(0.2);
+    ASSERT_EQ(notifications(), 1u);
+    EXPECT_NEAR(fp.shell.notifications[0].at, 4.5, 1e-9);
+}
+
+// A change made while a message box or the balloon's wait runs its own loop
+// is not checked there: the box's check waits for the top-level loop, the
+// balloon's is left to the tick that runs inside the wait.
+TEST_F(QuickCheck, NoQuickCheckRunsInsideAMessageBoxOrTheBalloonWait) {
+    fp.loop.advance(0.35);
+    int listingsInsideTheBox = -1;
+    fp.system.whileBoxOpen = [&](const fake::FakeSystem::Box&) {
+        setDesktop(4, 2);
+        fp.loop.waitForMessage(0.4);
+        fp.loop.doEvents();
+        listingsInsideTheBox = userListings();
+    };
+    window().click(ControlId::HelpButton);
+    EXPECT_EQ(listingsInsideTheBox, 1);
+    EXPECT_EQ(notifications(), 0u);
+    fp.loop.advance(0.2);  // back in the top-level loop, the check comes a tenth later
+    ASSERT_EQ(notifications(), 1u);
+    EXPECT_NEAR(fp.shell.notifications[0].at, 0.85, 1e-9);
+
+    fp.system.whileBoxOpen = nullptr;
+    fp.loop.advance(1.6 - fp.loop.now());
+    fp.loop.postAt(1.7, [this] { setDesktop(5, 2); });
+    window().minimize();  // waits five seconds for the balloon, ticks running inside
+    ASSERT_EQ(notifications(), 2u);
+    EXPECT_NEAR(fp.shell.notifications[1].at, 2.0, 1e-9);
+}
+
+TEST_F(QuickCheck, AMovedDesktopIsCheckedSoonAndCountedAtItsNewPlace) {
+    fp.files.folders[L"D:\\Ada\\Desktop\\"] = {20, 1};
+    fp.loop.advance(1.3);
+    fp.shell.setFolder(kUserDesktop, L"D:\\Ada\\Desktop");
+    fp.loop.advance(0.2);
+    ASSERT_EQ(notifications(), 1u);
+    EXPECT_NEAR(fp.shell.notifications[0].at, 1.4, 1e-9);
+    EXPECT_EQ(form->engine().lastCount(), 23);
+}
+
+}  // namespace
+}  // namespace glance
