@@ -2,7 +2,9 @@
 // window, and runs the GUI thread's message loop.
 #include <windows.h>
 
+#include "core/TextExcerpt.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/Win32Text.h"
 #include "ui/MainWindow.h"
 
 namespace {
@@ -58,7 +60,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             win32.loop.runTopLevelWork();
         }
     } catch (const std::exception& e) {
-        MessageBoxA(nullptr, e.what(), "Lumenfold Live Shell Glance Refresher", MB_ICONERROR | MB_OK);
+        // Nothing could start: said in a box of its own, since there is no window.
+        MessageBoxW(nullptr, glance::win32::widenUtf8(glance::printableExcerpt(e.what(), 512)).c_str(),
+                    L"Lumenfold Live Shell Glance Refresher", MB_ICONERROR | MB_OK);
         return 1;
     }
 }

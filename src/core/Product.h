@@ -4,7 +4,6 @@
 namespace glance {
 
 inline constexpr const char* kProductName = "Lumenfold Live Shell Glance Refresher Utility";
-inline constexpr const char* kCompanyName = "Quillhaven";
 // The settings store's application name.
 inline constexpr const char* kSettingsApplication = "Quillhaven";
 

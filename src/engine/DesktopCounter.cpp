@@ -1,5 +1,6 @@
 #include "engine/DesktopCounter.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "core/Error.h"
@@ -115,6 +116,15 @@ void DesktopCounter::lookUpPath(Folder& folder, double now) {
     StepTrap trap = StepTrap::silent();
     std::optional<std::wstring> path;
     trap.step(0, [&] { path = desktopPath(shell_, folder.id); });
+    if (path) {
+        folder.pathFailures = 0;
+    } else {
+        // The shell may not give a path yet (early in a logon, when the
+        // program starts with Windows): asked again after 1, 2, 4... seconds,
+        // then every kRetrySeconds.
+        const int doublings = std::min(folder.pathFailures++, 5);
+        folder.retryAt = now + std::min(kRetrySeconds, static_cast<double>(1 << doublings));
+    }
     if (path != folder.path) {
         // Another folder altogether: its own watch, and a listing.
         folder.path = std::move(path);

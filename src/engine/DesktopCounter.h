@@ -51,7 +51,9 @@ std::wstring commonDesktopPath(Shell& shell);
 //     without a watch, cannot be read;
 //   - its path changed (looked up again when the watch on the folders'
 //     locations fired, or every kRetrySeconds without that watch, and when
-//     the folder starts failing) or its watch was set up only now;
+//     the folder starts failing; a path the shell cannot give is asked for
+//     again after 1, 2, 4... seconds up to kRetrySeconds) or its watch was
+//     set up only now;
 //   - kFullCountSeconds have passed since the last full count.
 // Otherwise it keeps the folder's terms from its last listing: no path look-up,
 // no listing. A folder's watch is armed again before the folder is listed, and
@@ -80,7 +82,8 @@ private:
         std::int32_t id = 0;
         std::optional<std::wstring> path;  // none: the shell could not give it
         bool lookUpDue = true;
-        double retryAt = 0;  // when a failing folder looks its path up and arms its watch again
+        double retryAt = 0;    // when a failing folder looks its path up and arms its watch again
+        int pathFailures = 0;  // look-ups in a row that gave no path
         std::unique_ptr<ChangeWatch> watch;
         std::optional<std::int64_t> lastWrite;  // read just before the last listing
         bool listDue = true;

@@ -90,7 +90,14 @@ void TrayIcon::setInTray(bool show) {
         // The hook and the user-data slot are in place before the icon exists,
         // so the very first callback message already finds this instance.
         TrayHook::install(windowing_, window_, *this);
-        addIcon(window_, iconId_, tip(), icon());
+        try {
+            addIcon(window_, iconId_, tip(), icon());
+        } catch (...) {
+            // The shell could not be reached at all: the window gets its own
+            // procedure back, or a second try would hook the hook itself.
+            TrayHook::remove(windowing_, window_);
+            throw;
+        }
         iconAdded_ = true;
     } else if (iconAdded_) {
         // The icon goes first, so no callback can reach a window that has

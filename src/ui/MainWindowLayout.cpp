@@ -4,18 +4,18 @@ namespace glance {
 
 const WindowLayout& mainWindowLayout() {
     static const WindowLayout design = [] {
-        WindowLayout f;
-        f.caption = "Form1";  // replaced by the product name at start-up
-        f.clientWidth = 8040;
-        f.clientHeight = 2520;
-        f.backColor = kWhite;
-        f.font = {"Arial", 9.0, true, 204};
-        f.buttonFont = {"Arial", 11.25, true, 204};
-        f.buttonForeColor = kSystemButtonText;
-        f.buttonBackColor = kWhite;
+        WindowLayout layout;
+        layout.caption = "Form1";  // replaced by the product name at start-up
+        layout.clientWidth = 8040;
+        layout.clientHeight = 2520;
+        layout.backColor = kWhite;
+        layout.font = {"Arial", 9.0, true, 204};
+        layout.buttonFont = {"Arial", 11.25, true, 204};
+        layout.buttonForeColor = kSystemButtonText;
+        layout.buttonBackColor = kWhite;
         using K = ControlKind;
         using C = ControlId;
-        f.controls = {
+        layout.controls = {
             {C::HelpButton, K::PushButton, "Help", C::Window, 120, 120, 7800, 405, 4},
             {C::OptionsFrame, K::Frame, "Startup Options", C::Window, 120, 630, 7800, 735, 5},
             {C::StartWithWindowsBox, K::CheckBox, "Load this software on Windows startup", C::OptionsFrame,
@@ -29,7 +29,7 @@ const WindowLayout& mainWindowLayout() {
              7800, 405, 3},
             {C::SkinEngine, K::SkinEngine, "", C::Window, 2280, 0, 360, 360, -1},
         };
-        return f;
+        return layout;
     }();
     return design;
 }

@@ -61,8 +61,8 @@ public:
     std::vector<Process> processes;
 
     std::wstring specialFolderRawPath(std::int32_t folderId) override {
+        ++lookups;  // every attempt, also one that fails
         failures_.check("specialFolderRawPath");
-        ++lookups;
         auto it = raw_.find(folderId);
         return it == raw_.end() ? std::wstring() : it->second;
     }

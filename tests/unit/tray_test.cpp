@@ -11,6 +11,7 @@
 #include "FakeLoop.h"
 #include "FakeShell.h"
 #include "FakeWindowing.h"
+#include "core/Error.h"
 #include "tray/TrayIcon.h"
 
 namespace glance {
@@ -294,6 +295,22 @@ TEST_F(Tray, IconFollowsThePictureForTheDisplayOnDisplayChangesAndTaskbarRestart
     current = kFace;
     windowing.send(tray.window(), kDisplayChange, 0, 0);
     EXPECT_EQ(requests().back().message, kNimDelete) << "out of the tray, nothing follows the display";
+}
+
+TEST_F(Tray, AShellThatCannotBeReachedLeavesTheWindowUnhookedSoALaterTryHooksOnce) {
+    const std::intptr_t ownProcedure = windowing.windows.at(tray.window()).proc;
+    failures.inject("notifyIcon", "File not found: shell32");
+    EXPECT_THROW(tray.setInTray(true), PlatformError);
+    EXPECT_FALSE(tray.inTray());
+    EXPECT_EQ(windowing.windows.at(tray.window()).proc, ownProcedure);
+
+    failures.clearAll();
+    tray.setInTray(true);
+    ASSERT_TRUE(tray.inTray());
+    EXPECT_EQ(callback(514), 0) << "the hook passes messages on to the window's own procedure";
+    EXPECT_EQ(events, std::vector<std::string>{"Up 1 0"});
+    tray.setInTray(false);
+    EXPECT_EQ(windowing.windows.at(tray.window()).proc, ownProcedure);
 }
 
 TEST_F(Tray, ShowOnceBalloonIsShownOncePerInstanceWhileOthersAlwaysShow) {

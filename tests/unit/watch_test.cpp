@@ -160,6 +160,28 @@ TEST(DesktopWatch, PathsAreLookedUpAgainOnlyWhenTheyMayHaveChanged) {
     }
 }
 
+TEST(DesktopWatch, APathTheShellCannotGiveYetIsAskedForAgainSoonThenLessOften) {
+    Folders f(false);
+    f.failures.inject("specialFolderRawPath");
+    std::vector<double> lookedUpAt;
+    for (double t = 0; t <= 70; t += 1) {
+        const int before = f.shell.lookups;
+        f.countAt(t);
+        if (f.shell.lookups != before) lookedUpAt.push_back(t);
+    }
+    // Both folders each time: 1, 2, 4, 8, 16 seconds apart, then every 30.
+    EXPECT_EQ(lookedUpAt, (std::vector<double>{0, 1, 3, 7, 15, 31, 61}));
+    f.failures.clear("specialFolderRawPath");
+    EXPECT_EQ(f.countAt(91), 6) << "found at the next look-up, and counted";
+    EXPECT_EQ(f.countAt(92), 6);
+
+    // A shell that fails once at start: the desktops count a second later.
+    Folders g(false);
+    g.failures.inject("specialFolderRawPath", errtext::kInvalidCall, 2);
+    EXPECT_EQ(g.countAt(0), 0);
+    EXPECT_EQ(g.countAt(1), 6);
+}
+
 TEST(DesktopWatch, AMovedDesktopIsWatchedAtItsNewPlaceAndNoLongerAtTheOld) {
     Folders f;
     f.shell.setFolder(kFolderUserDesktop, L"D:\\Ann\\Desktop");

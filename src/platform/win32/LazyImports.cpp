@@ -14,7 +14,7 @@ HMODULE loadSystemLibrary(const wchar_t* file, const char* name) {
     // is as safe: shell32 is a known DLL and comctl32 comes from the
     // side-by-side store.
     if (module == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) module = LoadLibraryW(file);
-    if (module == nullptr) throw PlatformError(std::string("File not found: ") + name);
+    if (module == nullptr) throw PlatformError(std::string(errtext::kFileNotFound) + ": " + name);
     return module;
 }
 
@@ -50,6 +50,10 @@ struct Comctl32 {
         entryPoint<decltype(removeSubclass)>(module, "comctl32", "RemoveWindowSubclass");
     decltype(&::DefSubclassProc) defSubclassProc =
         entryPoint<decltype(defSubclassProc)>(module, "comctl32", "DefSubclassProc");
+    // Only version 6 (the one the manifest asks for) has it: may be null.
+    using LoadIconWithScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+    LoadIconWithScaleDownFn loadIconWithScaleDown = reinterpret_cast<LoadIconWithScaleDownFn>(
+        reinterpret_cast<void*>(GetProcAddress(module, "LoadIconWithScaleDown")));
 };
 
 const Shell32& shell32() {
@@ -90,6 +94,11 @@ BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_P
 
 BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id) {
     return comctl32().removeSubclass(window, procedure, id);
+}
+
+HRESULT LoadIconWithScaleDown(HINSTANCE module, PCWSTR name, int width, int height, HICON* icon) {
+    const auto function = comctl32().loadIconWithScaleDown;
+    return function != nullptr ? function(module, name, width, height, icon) : E_NOTIMPL;
 }
 
 LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

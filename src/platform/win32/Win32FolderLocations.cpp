@@ -6,6 +6,8 @@
 
 #include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
@@ -26,7 +28,9 @@ constexpr const wchar_t* kUserShellFolders =
 class KeyWatch {
 public:
     KeyWatch(HKEY root, const wchar_t* subKey) {
-        if (const LONG result = RegOpenKeyExW(root, subKey, 0, KEY_NOTIFY, key_.put());
+        // The 64-bit view where there is one: a 32-bit program's view of
+        // HKLM\Software is redirected, and the redirected key may not exist.
+        if (const LONG result = RegOpenKeyExW(root, subKey, 0, KEY_NOTIFY | KEY_WOW64_64KEY, key_.put());
             result != ERROR_SUCCESS)
             throw PlatformError(errorDescription(static_cast<DWORD>(result)));
         // Manual reset: the top-level loop's wait must not consume the signal
@@ -49,16 +53,27 @@ public:
     }
 
 private:
-    UniqueHkey key_;
+    // The key closes first: closing it is what ends its pending request.
     UniqueKernelHandle event_;
+    UniqueHkey key_;
 };
 
 class FolderLocationsWatch : public ChangeWatch {
 public:
-    explicit FolderLocationsWatch(Win32WakeHandles* wakes)
-        : keys_{KeyWatch(HKEY_CURRENT_USER, kUserShellFolders),
-                KeyWatch(HKEY_LOCAL_MACHINE, kUserShellFolders)},
-          wakes_(wakes) {
+    // Each key is watched when it can be: one that cannot be opened leaves
+    // the other one's watch in place. Only when neither can be watched does
+    // the watch fail, and the counter then looks the paths up on a timer.
+    explicit FolderLocationsWatch(Win32WakeHandles* wakes) : wakes_(wakes) {
+        std::string failure;
+        keys_.reserve(2);
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+            try {
+                keys_.emplace_back(root, kUserShellFolders);
+            } catch (const PlatformError& e) {
+                failure = e.description();
+            }
+        }
+        if (keys_.empty()) throw PlatformError(failure);
         if (wakes_ != nullptr)
             for (const KeyWatch& key : keys_) wakes_->add(key.event());
     }
@@ -69,10 +84,11 @@ public:
     FolderLocationsWatch(const FolderLocationsWatch&) = delete;
     FolderLocationsWatch& operator=(const FolderLocationsWatch&) = delete;
 
-    // One wait for both events: this is polled at every count.
+    // One wait for every event: this is polled at every count.
     bool fired() override {
-        const std::array<HANDLE, 2> events{keys_[0].event(), keys_[1].event()};
-        return WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE, 0) !=
+        std::array<HANDLE, 2> events{};
+        for (std::size_t i = 0; i < keys_.size(); ++i) events[i] = keys_[i].event();
+        return WaitForMultipleObjects(static_cast<DWORD>(keys_.size()), events.data(), FALSE, 0) !=
                WAIT_TIMEOUT;
     }
 
@@ -85,7 +101,7 @@ public:
     }
 
 private:
-    std::array<KeyWatch, 2> keys_;
+    std::vector<KeyWatch> keys_;  // at most two: the user's key and the machine's
     Win32WakeHandles* wakes_;
 };
 

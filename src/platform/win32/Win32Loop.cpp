@@ -117,7 +117,7 @@ void Win32Loop::runTopLevelWork() {
     watchSignalled_ = false;
     try {
         workDue_ = work_->runBetweenMessages();
-    } catch (const std::exception&) {
+    } catch (...) {
         // The work keeps its failures to itself; whatever slips through must
         // not end the program's loop. It runs again at the next signal.
         workDue_ = kNever;

@@ -9,6 +9,7 @@
 
 #include "../../../res/resource.h"
 #include "core/Error.h"
+#include "platform/win32/LazyImports.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32PictureFile.h"
@@ -46,18 +47,16 @@ Picture sharedResourceIcon(int id) {
 // controls' LoadIconWithScaleDown picks the image of that size, or scales a
 // larger one down rather than a smaller one up: it is LoadIconMetric, which the
 // shell recommends for notification icons, with the size given by the caller
-// instead of taken from the thread's system metrics. Looked up at run time,
-// since only version 6 of comctl32 (with the manifest) has it; LoadImage
-// stands in without it.
+// instead of taken from the thread's system metrics. Only version 6 of
+// comctl32 (with the manifest) has it; LoadImage stands in without it.
 UniqueHicon resourceIconAtSize(int id, int size) {
-    using LoadIconWithScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
     HINSTANCE module = GetModuleHandleW(nullptr);
     HICON icon = nullptr;
-    if (HMODULE comctl = GetModuleHandleW(L"comctl32.dll")) {
-        if (const auto scaleDown = reinterpret_cast<LoadIconWithScaleDownFn>(
-                reinterpret_cast<void*>(GetProcAddress(comctl, "LoadIconWithScaleDown")))) {
-            if (FAILED(scaleDown(module, MAKEINTRESOURCEW(id), size, size, &icon))) icon = nullptr;
-        }
+    try {
+        if (FAILED(lazy::LoadIconWithScaleDown(module, MAKEINTRESOURCEW(id), size, size, &icon)))
+            icon = nullptr;
+    } catch (const PlatformError&) {
+        icon = nullptr;  // no common controls at all: LoadImage still can
     }
     if (icon == nullptr)
         icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));

@@ -233,7 +233,8 @@ void Win32Window::applyIcon() {
     UniqueHicon small = copyAt(SM_CXSMICON);
     UniqueHicon big = copyAt(SM_CXICON);
     SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big ? big.get() : given));
-    SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small.get() : given));
+    SendMessageW(window_.get(), WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(small ? small.get() : given));
     // The window no longer shows the copies it had: they can go.
     smallIcon_ = std::move(small);
     bigIcon_ = std::move(big);
