@@ -40,6 +40,17 @@ struct Folders : fake::FakePlatform {
         return counter.count();
     }
     int listed(const std::wstring& folder) { return files.listings[folder]; }
+    // Counts once a second from one time to another; the times at which a
+    // count looked a path up.
+    std::vector<double> lookUpTimes(double from, double to) {
+        std::vector<double> times;
+        for (double t = from; t <= to; t += 1) {
+            const int before = shell.lookups;
+            countAt(t);
+            if (shell.lookups != before) times.push_back(t);
+        }
+        return times;
+    }
     // A change that neither a watch nor the last-write time shows.
     void changeUnseen(const std::wstring& folder, std::int64_t fileCount) {
         files.folders[folder].files = fileCount;
@@ -163,14 +174,8 @@ TEST(DesktopWatch, PathsAreLookedUpAgainOnlyWhenTheyMayHaveChanged) {
 TEST(DesktopWatch, APathTheShellCannotGiveYetIsAskedForAgainSoonThenLessOften) {
     Folders f(false);
     f.failures.inject("specialFolderRawPath");
-    std::vector<double> lookedUpAt;
-    for (double t = 0; t <= 70; t += 1) {
-        const int before = f.shell.lookups;
-        f.countAt(t);
-        if (f.shell.lookups != before) lookedUpAt.push_back(t);
-    }
     // Both folders each time: 1, 2, 4, 8, 16 seconds apart, then every 30.
-    EXPECT_EQ(lookedUpAt, (std::vector<double>{0, 1, 3, 7, 15, 31, 61}));
+    EXPECT_EQ(f.lookUpTimes(0, 70), (std::vector<double>{0, 1, 3, 7, 15, 31, 61}));
     f.failures.clear("specialFolderRawPath");
     EXPECT_EQ(f.countAt(91), 6) << "found at the next look-up, and counted";
     EXPECT_EQ(f.countAt(92), 6);
@@ -197,13 +202,7 @@ TEST(DesktopWatch, AMovedDesktopIsWatchedAtItsNewPlaceAndNoLongerAtTheOld) {
 TEST(DesktopWatch, WithoutAWatchOnTheLocationsPathsAreLookedUpEvery30Seconds) {
     Folders f(false);
     f.failures.inject("watchFolderLocations");
-    std::vector<double> lookedUpAt;
-    for (double t = 0; t <= 95; t += 1) {
-        const int before = f.shell.lookups;
-        f.countAt(t);
-        if (f.shell.lookups != before) lookedUpAt.push_back(t);
-    }
-    EXPECT_EQ(lookedUpAt, (std::vector<double>{0, 30, 60, 90}));
+    EXPECT_EQ(f.lookUpTimes(0, 95), (std::vector<double>{0, 30, 60, 90}));
     // Once the watch can be set up, the looking up stops.
     f.failures.clear("watchFolderLocations");
     f.countAt(120);
