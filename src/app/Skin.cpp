@@ -218,9 +218,7 @@ void applySkinFile(FileSystem& files, Window& window, SkinEngine& skin) {
 
     window.setBackColor(kSystemFace);
     for (const auto& [id, kind] : window.controls()) {
-        if (kind == ControlKind::OptionButton || kind == ControlKind::CheckBox ||
-            kind == ControlKind::Frame || kind == ControlKind::Label)
-            window.setControlBackColor(id, kSystemFace);
+        if (takesBackColor(kind)) window.setControlBackColor(id, kSystemFace);
     }
     skin.call(ColourSkinEngine::kLoadSkin, {path, std::wstring()});
     skin.put(ColourSkinEngine::kFlags, skin.get(ColourSkinEngine::kFlags) | ColourSkinEngine::kFlagEnabled);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,12 @@
 namespace glance {
 
 enum class ControlKind { PushButton, Frame, CheckBox, OptionButton, Label, Timer, TrayControl, SkinEngine };
+
+// The kinds of control that have a "BackColor" of their own.
+inline bool takesBackColor(ControlKind kind) {
+    return kind == ControlKind::Frame || kind == ControlKind::CheckBox || kind == ControlKind::Label ||
+           kind == ControlKind::OptionButton;
+}
 
 // The main window's controls, by role. Window stands for the window's own
 // background, where pointer moves land when no control is under the pointer.
@@ -66,6 +73,29 @@ struct SkinColours {
     Colour accent = 0xD77800;  // focus cue and hot border
 };
 
+// The colours one control is painted in, as the logic decides them from the
+// design, the skin and the user's settings. A colour value that names a
+// system colour is resolved when painting, so it follows the user's scheme.
+struct ControlPaint {
+    Colour back = kWhite;  // background; a push button's face
+    Colour text = 0;       // caption
+    Colour line = 0;       // the frame's outline; a push button's border
+    Colour grayText = 0;   // caption while disabled
+    // Push buttons only.
+    Colour focus = 0;  // the focus cue, a thicker border
+    Colour hot = 0;    // the border under the pointer and while pressed
+    Colour hotBack = kWhite;
+    Colour pressedBack = kWhite;
+    Colour pressedText = 0;
+    friend bool operator==(const ControlPaint&, const ControlPaint&) = default;
+};
+
+struct WindowPaint {
+    Colour back = kWhite;
+    std::vector<std::pair<ControlId, ControlPaint>> controls;  // those that draw in the window
+    friend bool operator==(const WindowPaint&, const WindowPaint&) = default;
+};
+
 // Mouse-pointer values of the window.
 inline constexpr int kPointerDefault = 0;
 inline constexpr int kPointerHourglass = 11;
@@ -110,6 +140,10 @@ public:
     virtual void onMouseMove(ControlId control) = 0;
     virtual void onClick(ControlId control) = 0;
     virtual void onTimer(ControlId timer) = 0;
+    // What the window's colours are decided from has changed: a back colour,
+    // the skin, high contrast, the system's colours or theme. A sink that
+    // leaves the window in its first colours has nothing to do.
+    virtual void onColoursChanged() {}
 };
 
 class Window {
@@ -142,8 +176,12 @@ public:
     // Sets a control's "BackColor"; throws for a control without one.
     virtual void setControlBackColor(ControlId id, Colour colour) = 0;
     virtual Colour controlBackColor(ControlId id) = 0;
-    // Paints the window and its controls with a skin's colours.
+    // Gives the window a skin's colours, which then take the place of the
+    // back colours.
     virtual void applySkin(const SkinColours& colours) = 0;
+    virtual std::optional<SkinColours> skin() = 0;
+    // The colours the window and its controls are painted in from now on.
+    virtual void setPaint(const WindowPaint& paint) = 0;
 
     // Shows the window for the first time, in its current window state.
     virtual void show() = 0;
@@ -167,6 +205,8 @@ public:
     // Loads a picture (icon or cursor) from a file; throws "Invalid picture"
     // or "File not found".
     virtual Picture loadPicture(const std::wstring& path) = 0;
+    // The user's high-contrast setting is on.
+    virtual bool highContrast() = 0;
 };
 
 }  // namespace glance

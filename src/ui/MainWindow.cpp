@@ -6,6 +6,7 @@
 #include "core/Product.h"
 #include "core/StepTrap.h"
 #include "ui/MainWindowLayout.h"
+#include "ui/WindowColours.h"
 
 namespace glance {
 namespace {
@@ -29,6 +30,7 @@ std::string helpMessage() {
 MainWindow::MainWindow(Platform& platform)
     : p_(platform), engine_(platform.shell, platform.files, platform.loop), preferences_(platform.settings) {
     window_ = p_.ui.createWindow(mainWindowLayout(), *this);
+    onColoursChanged();
     skin_ = std::make_unique<ColourSkinEngine>(p_.files, *window_);
     trayIcon_ =
         std::make_unique<TrayIcon>(p_.shell, p_.windowing, p_.loop, window_->handle(), p_.ui.trayIcon());
@@ -99,6 +101,12 @@ void MainWindow::onClick(ControlId control) {
 
 void MainWindow::onTimer(ControlId timer) {
     if (timer == ControlId::RefreshTimer) refreshSwitch_->onTick();
+}
+
+// Decided again on every change of what the colours come from, so that the
+// window follows high contrast live and gets its own colours back after it.
+void MainWindow::onColoursChanged() {
+    window_->setPaint(decideWindowPaint(colourSources(*window_, mainWindowLayout(), p_.ui.highContrast())));
 }
 
 void MainWindow::onCloseRequested() {

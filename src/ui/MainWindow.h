@@ -37,6 +37,7 @@ public:
     void onMouseMove(ControlId control) override;
     void onClick(ControlId control) override;
     void onTimer(ControlId timer) override;
+    void onColoursChanged() override;
 
     // TopLevelWork: the quick check of a desktop change.
     double runBetweenMessages() override { return refreshSwitch_->onBetweenMessages(); }

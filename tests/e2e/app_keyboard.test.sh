@@ -2,8 +2,8 @@
 # GlanceRefresher.exe with the keyboard alone, through the program's own
 # message loop: Tab and Shift+Tab go round the controls in their order, the
 # push buttons keep their own look however often the focus passes (still
-# owner-drawn, the focus cue on the focused one only), and Enter and Space
-# press the focused button.
+# owner-drawn, the focus cue on the focused one only, in its own colour and
+# not hover's), and Enter and Space press the focused button.
 #   bash app_keyboard.test.sh <exe> <hosts dir> <artifacts dir>
 set -euo pipefail
 source "$(dirname "$0")/app.sh"
@@ -12,8 +12,8 @@ app_setup keyboard "$@"
 readonly CYCLE=("Load this software on Windows startup" "Start in system tray" "Turn On"
     "Update Icons On Desktop Now (Test)" "Help")
 BUTTONS=("Help" "Turn On" "Update Icons On Desktop Now (Test)")
-# The accent that our buttons draw their focus cue (and hover frame) with.
-readonly ACCENT='#07A2FE'
+# The focus cue's colour, a darker blue than the hover frame's #07A2FE.
+readonly FOCUS_CUE='#067ABF'
 
 # focused_control: the text of the control that has the keyboard focus.
 focused_control() { probe focus | sed -n 's/^keyfocus .* text=//p'; }
@@ -30,7 +30,7 @@ button_region() {
 }
 
 # check_buttons <step> <focused control>: every button is still owner-drawn
-# (style type 0xB), and the accent shows on the focused button and on no other.
+# (style type 0xB), and the focus cue shows on the focused button and on no other.
 check_buttons() {
     local step=$1 focus=$2 shot caption style accent
     shot=$(screenshot "$step")
@@ -38,7 +38,7 @@ check_buttons() {
         style=$(child_field "$caption" style) || e2e_fail "$step: no button \"$caption\""
         [ $((style & 0xF)) = 11 ] ||
             e2e_fail "$step: \"$caption\" has style $style, no longer owner-drawn"
-        accent=$(colour_count "$shot" "$ACCENT" "$(button_region "$caption")")
+        accent=$(colour_count "$shot" "$FOCUS_CUE" "$(button_region "$caption")")
         if [ "$caption" = "$focus" ]; then
             [ "$accent" -ge 500 ] || e2e_fail "$step: the focused \"$caption\" shows no focus cue ($accent px)"
         else
@@ -50,7 +50,7 @@ check_buttons() {
 
 app_start
 wait_for 10 focused || e2e_fail "the window has no focus"
-# The pointer away from the window: a button under it shows the accent too.
+# The pointer away from the window: a button under it shows its hover frame.
 xdotool mousemove 1010 10
 wait_for 5 focus_is "${CYCLE[0]}" || e2e_fail "the focus starts on \"$(focused_control)\", not on the first control"
 e2e_log "before: $(screenshot before-tabbing)"

@@ -1,6 +1,6 @@
 // Shows the main window as the program builds it, with the program icon and
 // the product caption, so that a screenshot can be taken of it. Arguments:
-// "skin" paints it with the skin colours; "hover" puts the pointer on the
+// "skin" paints it with the skin colours; "contrast" as in high contrast; "hover" puts the pointer on the
 // second button; "focus" gives the first button the keyboard focus.
 #include <windows.h>
 
@@ -9,6 +9,7 @@
 #include "platform/win32/Win32Ui.h"
 #include "platform/win32/Win32Window.h"
 #include "ui/MainWindowLayout.h"
+#include "ui/WindowColours.h"
 
 namespace {
 
@@ -31,6 +32,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     window->setCaption("Lumenfold Live Shell Glance Refresher Utility");
     window->setIcon(ui.programIcon());
     if (arguments.find(L"skin") != std::wstring::npos) window->applySkin(glance::SkinColours{});
+    const bool highContrast = arguments.find(L"contrast") != std::wstring::npos;
+    window->setPaint(
+        glance::decideWindowPaint(glance::colourSources(*window, glance::mainWindowLayout(), highContrast)));
     window->checkBox(glance::ControlId::StartInTrayBox).setValue(1);
     window->show();
     if (arguments.find(L"focus") != std::wstring::npos)

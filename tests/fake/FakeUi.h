@@ -141,9 +141,7 @@ public:
             default:
                 break;
             }
-            if (c.kind == ControlKind::Frame || c.kind == ControlKind::CheckBox ||
-                c.kind == ControlKind::Label || c.kind == ControlKind::OptionButton)
-                backColors_[c.id] = kWhite;
+            if (takesBackColor(c.kind)) backColors_[c.id] = kWhite;
         }
     }
 
@@ -161,6 +159,8 @@ public:
         events_.onClick(control);
     }
     void mouseMove(ControlId control) { events_.onMouseMove(control); }
+    // The user's colours changed: high contrast, the scheme or the theme.
+    void systemColoursChanged() { events_.onColoursChanged(); }
     void requestClose() { events_.onQueryUnload(); }
     // The user minimizes the window with its minimize box.
     void minimize() {
@@ -176,6 +176,7 @@ public:
     int focusCalls = 0;
     int showCalls = 0;
     std::vector<SkinColours> skins;
+    WindowPaint paint;  // what the window is painted in
 
     // Window
     WindowHandle handle() override { return 0x0BADF00D; }
@@ -192,6 +193,7 @@ public:
     void setBackColor(Colour c) override {
         failures_.check("window.setBackColor");
         backColor_ = c;
+        events_.onColoursChanged();
     }
     int mousePointer() override {
         failures_.check("window.mousePointer");
@@ -234,9 +236,17 @@ public:
         auto it = backColors_.find(n);
         if (it == backColors_.end()) throw PlatformError("Object doesn't support this property or method");
         it->second = c;
+        events_.onColoursChanged();
     }
     Colour controlBackColor(ControlId n) override { return backColors_.at(n); }
-    void applySkin(const SkinColours& c) override { skins.push_back(c); }
+    void applySkin(const SkinColours& c) override {
+        skins.push_back(c);
+        events_.onColoursChanged();
+    }
+    std::optional<SkinColours> skin() override {
+        return skins.empty() ? std::nullopt : std::optional(skins.back());
+    }
+    void setPaint(const WindowPaint& p) override { paint = p; }
     void show() override {
         ++showCalls;
         shown_ = true;
@@ -291,8 +301,10 @@ public:
         if (it->second.empty()) throw PlatformError(errtext::kInvalidPicture);
         return it->second;
     }
+    bool highContrast() override { return highContrastOn; }
     std::map<std::wstring, Picture> pictures;  // loadable picture files; an empty one is damaged
-    int trayDpi = 96;                          // the DPI the notification area is drawn at
+    bool highContrastOn = false;
+    int trayDpi = 96;  // the DPI the notification area is drawn at
     FakeWindow* window = nullptr;
 
 private:

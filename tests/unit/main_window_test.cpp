@@ -1,6 +1,7 @@
-// The main window living in the tray, closing, help, pointer feedback and the
-// two start-up options.
+// The main window living in the tray, closing, help, pointer feedback, the
+// two start-up options and the colours the window is painted in.
 #include "MainWindowFixture.h"
+#include "ui/WindowColours.h"
 
 namespace glance {
 namespace {
@@ -223,6 +224,88 @@ TEST_F(StartupBox, FailedSaveWhoseUndoFailsTooReportsBothAndTheBoxKeepsTheStored
     EXPECT_EQ(stored(Preferences::kKeyStartWithWindows), "<none>");
     // The list refused to let go of the entry: it stays, and both failures were shown.
     EXPECT_TRUE(fp.system.startupEntry(kProductName).has_value());
+}
+
+// --- the colours the window is painted in
+
+class WindowColours : public MainWindowFixture {};
+
+// Outside high contrast every caption reads on its own background whatever
+// the user's scheme (fixed colours, 4.5:1), and the focus cue stands out
+// 3:1 from the button and the window in another colour than hover. In high
+// contrast all is the user's system colours, skin or not. Switching high
+// contrast while the program runs gives back exactly the colours it had.
+TEST_F(WindowColours, ComeInReadablePairsOrAsTheUsersHighContrastColours) {
+    constexpr Colour kSysWindow = 0x80000005, kSysWindowText = 0x80000008, kSysHighlight = 0x8000000D,
+                     kSysHotLight = 0x8000001A;
+    struct Case {
+        const char* name;
+        bool highContrast;
+        const char* skin;  // the skin file's text, if there is one
+        Colour windowBack, buttonFace, buttonText, text;
+    };
+    const Case cases[] = {
+        {"design", false, nullptr, 0xFFFFFF, 0xFFFFFF, 0x000000, 0x000000},
+        {"skin", false, "[Skin]\nWindowBack=#2B3440\nText=#F0F0F0\nButtonFace=#3B4656\nButtonText=#FFFFFF\n",
+         0x40342B, 0x56463B, 0xFFFFFF, 0xF0F0F0},
+        // The button text left to the system would be black on a dark face.
+        {"skin without button text", false, "[Skin]\nButtonFace=#202020\n", 0xF0F0F0, 0x202020, 0xFFFFFF,
+         0x000000},
+        {"high contrast", true, nullptr, kSysWindow, kSystemFace, kSystemButtonText, kSysWindowText},
+        {"high contrast with a skin", true, "[Skin]\nButtonFace=#202020\n", kSysWindow, kSystemFace,
+         kSystemButtonText, kSysWindowText},
+    };
+    const auto isSystem = [](Colour colour) { return (colour & 0x80000000u) != 0; };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        form.reset();
+        fp.files.fileMap.clear();
+        if (c.skin) fp.files.fileMap[fp.files.folder + L"\\x\\o.cjs"] = {c.skin, true};
+        fp.ui.highContrastOn = c.highContrast;
+        ASSERT_TRUE(start());
+        // Only the painting differs: the property reads back what was written.
+        EXPECT_EQ(window().backColor(), c.skin ? kSystemFace : kWhite);
+
+        const WindowPaint painted = window().paint;
+        EXPECT_EQ(painted.back, c.windowBack);
+        for (const auto& [id, kind] : window().controls()) {
+            SCOPED_TRACE(controlName(id));
+            const auto found = std::find_if(painted.controls.begin(), painted.controls.end(),
+                                            [id = id](const auto& entry) { return entry.first == id; });
+            if (kind != ControlKind::PushButton && !takesBackColor(kind)) {
+                EXPECT_EQ(found, painted.controls.end()) << "draws nothing in the window";
+                continue;
+            }
+            ASSERT_NE(found, painted.controls.end());
+            const ControlPaint& look = found->second;
+            const bool button = kind == ControlKind::PushButton;
+            EXPECT_EQ(look.back, button ? c.buttonFace : c.windowBack);
+            EXPECT_EQ(look.text, button ? c.buttonText : c.text);
+            if (c.highContrast) {
+                for (Colour colour : {look.back, look.text, look.line, look.grayText})
+                    EXPECT_TRUE(isSystem(colour));
+                if (button) {
+                    EXPECT_EQ(look.line, look.text);
+                    EXPECT_EQ(look.focus, kSysHighlight);
+                    EXPECT_EQ(look.hot, kSysHotLight);
+                }
+                continue;
+            }
+            EXPECT_GE(contrastRatio(look.text, look.back), 4.5);
+            if (button) {
+                EXPECT_GE(contrastRatio(look.focus, look.back), 3.0);
+                EXPECT_GE(contrastRatio(look.focus, painted.back), 3.0);
+                EXPECT_NE(look.focus, look.hot);
+            }
+        }
+
+        fp.ui.highContrastOn = !c.highContrast;
+        window().systemColoursChanged();
+        EXPECT_EQ(isSystem(window().paint.back), !c.highContrast);
+        fp.ui.highContrastOn = c.highContrast;
+        window().systemColoursChanged();
+        EXPECT_EQ(window().paint, painted);
+    }
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // The real main window under Wine: layout in pixels, captions, tab order,
 // the routes of clicks, pointer moves, ticks and close requests to the
 // event sink, the pointer shapes, the keyboard through the dialog manager,
+// the colours it is painted in, what a screen reader hears,
 // pictures loaded from files, and the icons the program carries at each DPI.
 #include <gtest/gtest.h>
 #include <windows.h>
 // After windows.h, which it needs.
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <chrono>
@@ -28,6 +30,7 @@
 #include "platform/win32/Win32UiGraphics.h"
 #include "platform/win32/Win32Window.h"
 #include "ui/MainWindowLayout.h"
+#include "ui/WindowColours.h"
 
 namespace glance::win32 {
 namespace {
@@ -36,6 +39,7 @@ struct Recorder : WindowEvents {
     std::vector<std::string> events;
     std::function<void(ControlId)> clicked;
     std::function<void()> resized;
+    std::function<void()> coloursChanged;
     void onQueryUnload() override { events.push_back("QueryUnload"); }
     void onResize() override {
         events.push_back("Resize");
@@ -47,6 +51,9 @@ struct Recorder : WindowEvents {
         if (clicked) clicked(control);
     }
     void onTimer(ControlId timer) override { events.push_back("Timer " + controlName(timer)); }
+    void onColoursChanged() override {
+        if (coloursChanged) coloursChanged();
+    }
     int count(const std::string& event) const {
         return static_cast<int>(std::count(events.begin(), events.end(), event));
     }
@@ -98,6 +105,12 @@ protected:
     void SetUp() override {
         window = std::make_unique<Win32Window>(mainWindowLayout(), events);
         hwnd = window->window();
+        // Painted as the program paints it.
+        events.coloursChanged = [this] {
+            ++colourDecisions;
+            window->setPaint(decideWindowPaint(colourSources(*window, mainWindowLayout(), false)));
+        };
+        events.coloursChanged();
     }
     HWND control(ControlId id) const { return window->controlWindow(id); }
     HCURSOR cursorOver(HWND target) {
@@ -110,6 +123,7 @@ protected:
     Recorder events;
     std::unique_ptr<Win32Window> window;
     HWND hwnd = nullptr;
+    int colourDecisions = 0;
 };
 
 TEST_F(MainWindowTest, CreationRaisesNoEventBeforeTheWindowIsHandedOver) {
@@ -176,9 +190,11 @@ TEST(MainWindowLayout, ScalesEveryLengthWithTheDpi) {
         const RECT button = controlPixelRect(form, find(ControlId::HelpButton), c.dpi);
         const RECT check = controlPixelRect(form, find(ControlId::StartInTrayBox), c.dpi);
         EXPECT_EQ((std::vector<LONG>{button.left, button.top, button.right, button.bottom}),
-                  (std::vector<LONG>{c.helpButton.left, c.helpButton.top, c.helpButton.right, c.helpButton.bottom}));
+                  (std::vector<LONG>{c.helpButton.left, c.helpButton.top, c.helpButton.right,
+                                     c.helpButton.bottom}));
         EXPECT_EQ((std::vector<LONG>{check.left, check.top, check.right, check.bottom}),
-                  (std::vector<LONG>{c.startInTrayBox.left, c.startInTrayBox.top, c.startInTrayBox.right, c.startInTrayBox.bottom}));
+                  (std::vector<LONG>{c.startInTrayBox.left, c.startInTrayBox.top, c.startInTrayBox.right,
+                                     c.startInTrayBox.bottom}));
     }
 }
 
@@ -421,6 +437,104 @@ TEST_F(MainWindowTest, RestyledButtonStaysOwnerDrawn) {
         SendMessageW(button, BM_SETSTYLE, style, TRUE);
         EXPECT_EQ(GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
     }
+}
+
+// How many pixels of a child window show the colour on screen.
+int pixelsOf(HWND child, COLORREF colour) {
+    RECT area;
+    GetClientRect(child, &area);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), area.right, -area.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC screen = GetDC(child);
+    UniqueHbitmap bitmap(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    {
+        UniqueMemoryDc memory(CreateCompatibleDC(screen));
+        const SelectedObject selected(memory.get(), bitmap.get());
+        BitBlt(memory.get(), 0, 0, area.right, area.bottom, screen, 0, 0, SRCCOPY);
+    }
+    ReleaseDC(child, screen);
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    const std::uint32_t wanted = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+    return static_cast<int>(std::count_if(pixels, pixels + area.right * area.bottom,
+                                          [&](std::uint32_t pixel) { return (pixel & 0xFFFFFF) == wanted; }));
+}
+
+// As a standard button's: hidden while the window hides keyboard cues, shown
+// once the keyboard is used, and in another colour than hover.
+TEST_F(MainWindowTest, FocusCueHidesUntilTheKeyboardIsUsed) {
+    window->show();
+    HWND help = control(ControlId::HelpButton);
+    const WindowPaint paint = decideWindowPaint(colourSources(*window, mainWindowLayout(), false));
+    const ControlPaint& look =
+        std::find_if(paint.controls.begin(), paint.controls.end(), [](const auto& entry) {
+            return entry.first == ControlId::HelpButton;
+        })->second;
+    ASSERT_NE(look.focus, look.hot);
+    SendMessageW(hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
+    SetFocus(help);
+    pumpThroughDialogManager(hwnd);
+    UpdateWindow(help);
+    EXPECT_EQ(pixelsOf(help, look.focus), 0);
+    pressKey(hwnd, VK_TAB, true);
+    pressKey(hwnd, VK_TAB);
+    ASSERT_EQ(GetFocus(), help);
+    UpdateWindow(help);
+    EXPECT_GT(pixelsOf(help, look.focus), 500);
+}
+
+// What a screen reader hears: every control by its caption through the
+// system's own proxy, focus moves, a new caption and a ticked box.
+std::vector<std::pair<DWORD, HWND>> heardEvents;
+void CALLBACK hearEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG, DWORD, DWORD) {
+    if (object == OBJID_CLIENT && (event == EVENT_OBJECT_FOCUS || event == EVENT_OBJECT_NAMECHANGE ||
+                                   event == EVENT_OBJECT_STATECHANGE))
+        heardEvents.emplace_back(event, window);
+}
+
+TEST_F(MainWindowTest, ScreenReadersHearEveryCaptionFocusAndChange) {
+    using FromWindow = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
+    using FreeString = void(WINAPI*)(BSTR);
+    const auto fromWindow = reinterpret_cast<FromWindow>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleacc.dll"), "AccessibleObjectFromWindow")));
+    const auto freeString = reinterpret_cast<FreeString>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleaut32.dll"), "SysFreeString")));
+    ASSERT_TRUE(fromWindow != nullptr && freeString != nullptr);
+    window->show();
+    for (const ControlLayout& design : mainWindowLayout().controls) {
+        if (control(design.id) == nullptr) continue;
+        SCOPED_TRACE(design.caption);
+        IAccessible* object = nullptr;
+        ASSERT_EQ(fromWindow(control(design.id), OBJID_CLIENT, __uuidof(IAccessible),
+                             reinterpret_cast<void**>(&object)),
+                  S_OK);
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR name = nullptr;
+        EXPECT_EQ(object->get_accName(self, &name), S_OK);
+        EXPECT_EQ(std::wstring(name != nullptr ? name : L""), widenUtf8(design.caption));
+        freeString(name);
+        object->Release();
+    }
+
+    heardEvents.clear();
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_NAMECHANGE, nullptr, &hearEvent,
+                                         GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(hook, nullptr);
+    for (int twice = 0; twice < 2; ++twice) {  // the second time changes nothing
+        window->button(ControlId::SwitchButton).setCaption("Turn Off");
+        window->checkBox(ControlId::StartWithWindowsBox).setValue(1);
+    }
+    clickWithMouse(hwnd, control(ControlId::StartInTrayBox));
+    pump(100);
+    UnhookWinEvent(hook);
+    const std::vector<std::pair<DWORD, HWND>> expected = {
+        {EVENT_OBJECT_NAMECHANGE, control(ControlId::SwitchButton)},
+        {EVENT_OBJECT_STATECHANGE, control(ControlId::StartWithWindowsBox)},
+        {EVENT_OBJECT_FOCUS, control(ControlId::StartInTrayBox)},
+        {EVENT_OBJECT_STATECHANGE, control(ControlId::StartInTrayBox)}};
+    EXPECT_EQ(heardEvents, expected);
 }
 
 TEST_F(MainWindowTest, WindowCanBeMinimizedButNotMaximizedOrResized) {
@@ -713,21 +827,43 @@ TEST_F(MainWindowTest, BackColourBelongsToFramesAndCheckBoxesOnly) {
     }
 }
 
-TEST_F(MainWindowTest, CheckBoxesArePaintedWithTheirBackColour) {
-    auto brushColour = [&](ControlId name) {
+// The check boxes draw their captions through the system, in the pair of
+// colours decided for them; in high contrast, the user's own.
+TEST_F(MainWindowTest, CheckBoxesDrawTheirCaptionInTheirDecidedPair) {
+    const auto drawnWith = [&](ControlId name) {
         HDC dc = GetDC(control(name));
         auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
             hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control(name))));
+        const COLORREF text = GetTextColor(dc);
         ReleaseDC(control(name), dc);
         LOGBRUSH log{};
         GetObjectW(brush, sizeof(log), &log);
-        return log.lbColor;
+        return std::pair(log.lbColor, text);
     };
-    EXPECT_EQ(brushColour(ControlId::StartWithWindowsBox), RGB(255, 255, 255));
+    EXPECT_EQ(drawnWith(ControlId::StartWithWindowsBox), std::pair(RGB(255, 255, 255), RGB(0, 0, 0)));
     window->applySkin(SkinColours{});
-    EXPECT_EQ(brushColour(ControlId::StartWithWindowsBox), GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(brushColour(ControlId::StartInTrayBox), GetSysColor(COLOR_BTNFACE));
     EXPECT_EQ(window->backColor(), kSystemFace);
+    EXPECT_EQ(drawnWith(ControlId::StartInTrayBox), std::pair(RGB(240, 240, 240), RGB(0, 0, 0)));
+    window->setPaint(decideWindowPaint(colourSources(*window, mainWindowLayout(), true)));
+    EXPECT_EQ(drawnWith(ControlId::StartInTrayBox),
+              std::pair(GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWTEXT)));
+}
+
+TEST_F(MainWindowTest, HighContrastSchemeAndThemeChangesAskForTheColoursAgain) {
+    struct Case {
+        UINT message;
+        WPARAM wParam;
+        int decisions;
+    };
+    const Case cases[] = {{WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 1},
+                          {WM_SETTINGCHANGE, SPI_SETWORKAREA, 0},
+                          {WM_SYSCOLORCHANGE, 0, 1},
+                          {WM_THEMECHANGED, 0, 1}};
+    for (const Case& c : cases) {
+        const int before = colourDecisions;
+        SendMessageW(hwnd, c.message, c.wParam, 0);
+        EXPECT_EQ(colourDecisions - before, c.decisions) << "message " << c.message;
+    }
 }
 
 TEST_F(MainWindowTest, ControlsAreListedWithTheirKindsInCreationOrder) {

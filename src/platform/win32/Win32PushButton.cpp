@@ -38,8 +38,12 @@ void Win32PushButton::setCaption(const std::string& caption) {
     // window text is its wide form, which is what screen readers announce.
     if (!SetWindowTextW(window_.get(), widenUtf8(caption).c_str()))
         throw PlatformError(errtext::kInvalidCall);
+    const bool renamed = caption != caption_;
     caption_ = caption;
     InvalidateRect(window_.get(), nullptr, FALSE);
+    // The system reports the window's new text; a screen reader reads the
+    // button (its client object), which is told here.
+    if (renamed) NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, window_.get(), OBJID_CLIENT, CHILDID_SELF);
 }
 
 bool Win32PushButton::enabled() {
@@ -50,7 +54,7 @@ void Win32PushButton::setEnabled(bool enabled) {
     EnableWindow(window_.get(), enabled ? TRUE : FALSE);
 }
 
-void Win32PushButton::setLook(const PushButtonLook& look) {
+void Win32PushButton::setLook(const ControlPaint& look) {
     look_ = look;
     InvalidateRect(window_.get(), nullptr, FALSE);
 }
@@ -81,16 +85,16 @@ void Win32PushButton::draw(const DRAWITEMSTRUCT& item, COLORREF parentBack) cons
 
     const bool pressed = (item.itemState & ODS_SELECTED) != 0;
     const bool disabled = (item.itemState & ODS_DISABLED) != 0;
-    const bool focused = (item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0;
-    const COLORREF accent = resolveColour(look_.accent);
-    COLORREF face = resolveColour(look_.face);
-    if (pressed)
-        face = mixColours(face, RGB(0, 0, 0), 24);
-    else if (hot_ && !disabled)
-        face = mixColours(face, accent, 16);
-    const COLORREF border = disabled                       ? resolveColour(look_.border)
-                            : (hot_ || focused || pressed) ? accent
-                                                           : resolveColour(look_.border);
+    // Some systems leave ODS_NOFOCUSRECT out: the window's own state decides too.
+    const bool focused = (item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0 &&
+                         (SendMessageW(window_.get(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+    const bool hot = hot_ && !disabled;
+    const COLORREF face = resolveColour(pressed ? look_.pressedBack : hot ? look_.hotBack : look_.back);
+    // The focus cue is thicker and darker than the hover border, so the two never look alike.
+    const COLORREF border = resolveColour(disabled           ? look_.line
+                                          : focused          ? look_.focus
+                                          : (hot || pressed) ? look_.hot
+                                                             : look_.line);
     const int line = scaleFrom96(focused ? 2 : 1, dpi_);
     const int radius = scaleFrom96(6, dpi_);
 
@@ -110,7 +114,9 @@ void Win32PushButton::draw(const DRAWITEMSTRUCT& item, COLORREF parentBack) cons
     const std::wstring text = widenUtf8(caption_);
     const SelectedObject selectedFont(dc.get(), font_.get());
     SetBkMode(dc.get(), TRANSPARENT);
-    SetTextColor(dc.get(), disabled ? GetSysColor(COLOR_GRAYTEXT) : resolveColour(look_.text));
+    SetTextColor(dc.get(), resolveColour(disabled  ? look_.grayText
+                                         : pressed ? look_.pressedText
+                                                   : look_.text));
     RECT textRect{line * 3, 0, width - line * 3, height};
     if (pressed) OffsetRect(&textRect, 0, scaleFrom96(1, dpi_));
     DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &textRect,
@@ -188,6 +194,12 @@ LRESULT Win32PushButton::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENABLE:
         if (!wParam) hot_ = false;
         break;
+    case WM_UPDATEUISTATE: {
+        // The focus cue shows or hides with the window's keyboard cues.
+        const LRESULT result = lazy::DefSubclassProc(window, message, wParam, lParam);
+        InvalidateRect(window, nullptr, FALSE);
+        return result;
+    }
     default:
         break;
     }

@@ -2,7 +2,8 @@
 // hover and pressed states, Enter as well as Space, and a pointer-move event
 // on every move over it. It stays owner-drawn under a dialog manager, which
 // never takes it for a default button. Being a BUTTON, it keeps the button
-// role, focus and its caption as window text for screen readers.
+// role, focus and its caption as window text for screen readers. Its focus
+// cue hides, as a standard button's does, until the keyboard is used.
 #pragma once
 
 #include <windows.h>
@@ -17,13 +18,6 @@ namespace glance::win32 {
 // Sent to the parent on every pointer move over a control that reports
 // them: wParam is the control's id, lParam its window.
 inline constexpr UINT kControlMouseMoveMessage = WM_APP + 0x31;
-
-struct PushButtonLook {
-    Colour face = kWhite;
-    Colour text = kSystemButtonText;
-    Colour border = 0x00BEBEBE;
-    Colour accent = 0x00FEA207;  // RGB 7, 162, 254
-};
 
 class Win32PushButton : public ButtonControl {
 public:
@@ -42,8 +36,7 @@ public:
     bool enabled() override;
     void setEnabled(bool enabled) override;
 
-    void setLook(const PushButtonLook& look);
-    const PushButtonLook& look() const { return look_; }
+    void setLook(const ControlPaint& look);
     // New place and font size after a DPI change.
     void relayout(const RECT& rect, int dpi);
     // WM_DRAWITEM, reflected by the parent; parentBack fills the corners.
@@ -62,7 +55,7 @@ private:
     std::string caption_;
     FontStyle fontStyle_;
     int dpi_;
-    PushButtonLook look_;
+    ControlPaint look_;
     bool hot_ = false;
 };
 

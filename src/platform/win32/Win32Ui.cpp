@@ -102,6 +102,10 @@ Picture Win32Ui::trayIcon(int dpi) {
     return Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(icon.get())};
 }
 
+bool Win32Ui::highContrast() {
+    return highContrastOn();
+}
+
 Picture Win32Ui::loadPicture(const std::wstring& path) {
     // The file is tested and read through its long form and the picture made
     // from memory, so a program folder deeper than MAX_PATH works like any

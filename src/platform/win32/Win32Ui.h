@@ -24,6 +24,7 @@ public:
     // Icons and cursors (.ico, .cur) and bitmaps (.bmp); the file's own header
     // decides which, not its name. The picture lives as long as this object.
     Picture loadPicture(const std::wstring& path) override;
+    bool highContrast() override;
 
 private:
     struct LoadedPictures;

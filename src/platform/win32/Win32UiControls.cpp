@@ -72,6 +72,15 @@ LRESULT CALLBACK Win32CheckBox::subclassProc(HWND window, UINT message, WPARAM w
             return 0;
         }
         if (message == WM_CHAR && wParam == L'\t') return 0;
+        if (message == BM_SETCHECK) {
+            // Ticked by a click or by the program: a screen reader hears the
+            // new state, which not every system reports itself.
+            const LRESULT before = lazy::DefSubclassProc(window, BM_GETCHECK, 0, 0);
+            const LRESULT result = lazy::DefSubclassProc(window, message, wParam, lParam);
+            if (lazy::DefSubclassProc(window, BM_GETCHECK, 0, 0) != before)
+                NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window, OBJID_CLIENT, CHILDID_SELF);
+            return result;
+        }
     } catch (...) {
         noteCallbackFailure("check box");
     }
@@ -94,10 +103,11 @@ Win32Frame::~Win32Frame() {
     if (window_) lazy::RemoveWindowSubclass(window_.get(), &Win32Frame::subclassProc, kSubclassId);
 }
 
-void Win32Frame::setColours(COLORREF back, COLORREF text, COLORREF line) {
+void Win32Frame::setColours(COLORREF back, COLORREF text, COLORREF line, COLORREF grayText) {
     back_ = back;
     text_ = text;
     line_ = line;
+    grayText_ = grayText;
     InvalidateRect(window_.get(), nullptr, TRUE);
 }
 
@@ -202,7 +212,7 @@ void Win32Frame::paint(HDC dc) const {
                  area.top + metrics.tmHeight};
         FillRect(dc, &gap, back.get());
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, IsWindowEnabled(window_.get()) ? text_ : GetSysColor(COLOR_GRAYTEXT));
+        SetTextColor(dc, IsWindowEnabled(window_.get()) ? text_ : grayText_);
         TextOutW(dc, gap.left + pad, gap.top, caption_.c_str(), static_cast<int>(caption_.size()));
     }
 }

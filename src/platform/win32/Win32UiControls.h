@@ -1,5 +1,5 @@
 // The main window's plain controls: the check box (a BUTTON that toggles
-// itself), the frame (a group box that we paint and that reports pointer
+// itself and tells screen readers so), the frame (a group box that we paint and that reports pointer
 // moves, which a group box normally lets fall through), and the timer.
 #pragma once
 
@@ -39,7 +39,7 @@ public:
     Win32Frame& operator=(const Win32Frame&) = delete;
 
     HWND window() const { return window_.get(); }
-    void setColours(COLORREF back, COLORREF text, COLORREF line);
+    void setColours(COLORREF back, COLORREF text, COLORREF line, COLORREF grayText);
     void relayout(const RECT& rect, HFONT font, int dpi);
 
 private:
@@ -56,6 +56,7 @@ private:
     COLORREF back_ = RGB(255, 255, 255);
     COLORREF text_ = RGB(0, 0, 0);
     COLORREF line_ = RGB(200, 200, 200);
+    COLORREF grayText_ = RGB(109, 109, 109);
 };
 
 // SetTimer on the owner window: WM_TIMER with this timer's id reaches the

@@ -58,12 +58,6 @@ COLORREF resolveColour(Colour colour) {
     return static_cast<COLORREF>(colour & 0x00FFFFFFu);
 }
 
-COLORREF mixColours(COLORREF from, COLORREF to, int amount) {
-    const auto mix = [amount](int a, int b) { return a + (b - a) * amount / 255; };
-    return RGB(mix(GetRValue(from), GetRValue(to)), mix(GetGValue(from), GetGValue(to)),
-               mix(GetBValue(from), GetBValue(to)));
-}
-
 UniqueHfont createFont(const FontStyle& design, int dpi) {
     LOGFONTW font{};
     // Hundredths of a point keep fractional sizes such as 11.25 exact.
@@ -95,6 +89,12 @@ void moveFocusOnTab(HWND control) {
     if (HWND next = GetNextDlgTabItem(GetParent(control), control, back ? TRUE : FALSE)) SetFocus(next);
     // The keyboard is in use: focus cues show from now on.
     SendMessageW(GetAncestor(control, GA_ROOT), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+}
+
+bool highContrastOn() {
+    HIGHCONTRASTW setting{sizeof(setting), 0, nullptr};
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(setting), &setting, 0) &&
+           (setting.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }
 
 void noteCallbackFailure(const char* where) noexcept {

@@ -43,8 +43,6 @@ RECT windowRectForClient(int width, int height, DWORD style, DWORD exStyle, int 
 
 // 0x00BBGGRR as is; with the top bit set, the system colour it names.
 COLORREF resolveColour(Colour colour);
-// A colour mixed toward another, amount in 0..255.
-COLORREF mixColours(COLORREF from, COLORREF to, int amount);
 
 // The font at the window's DPI: lfHeight is the negative em height in pixels.
 UniqueHfont createFont(const FontStyle& design, int dpi);
@@ -81,6 +79,9 @@ private:
     HDC dc_;
     HGDIOBJ previous_;
 };
+
+// The user's high-contrast setting is on.
+bool highContrastOn();
 
 // Tab and Shift+Tab on a control: focus moves to the next or previous tab
 // stop of its parent, whether or not the message loop runs a dialog manager.

@@ -13,18 +13,10 @@ constexpr wchar_t kWindowClass[] = L"GlanceRefresherMainWindow";
 constexpr int kFirstControlId = 1000;
 constexpr char kNoSuchProperty[] = "Object doesn't support this property or method";
 
-// The frame outline, a quiet grey that still reads on white and on the face colour.
-constexpr COLORREF kFrameLine = RGB(200, 204, 208);
-
-bool hasBackColor(ControlKind kind) {
-    return kind == ControlKind::Frame || kind == ControlKind::CheckBox || kind == ControlKind::Label ||
-           kind == ControlKind::OptionButton;
-}
-
 }  // namespace
 
 Win32Window::Win32Window(const WindowLayout& design, WindowEvents& events)
-    : design_(design), events_(events), caption_(design.caption), back_(design.backColor) {
+    : design_(design), events_(events), caption_(design.caption), backColor_(design.backColor) {
     // No class cursor and no class brush: WM_SETCURSOR and WM_ERASEBKGND
     // follow the window's own pointer value and back colour.
     static const ATOM windowClass = [] {
@@ -71,7 +63,7 @@ void Win32Window::createControls() {
     HWND parent = window_.get();
     int commandId = kFirstControlId;
     for (const ControlLayout& design : design_.controls) {
-        Control control{design, commandId++, nullptr, std::monostate{}, std::nullopt};
+        Control control{design, commandId++, nullptr, std::monostate{}, std::nullopt, {}, ColourBrush()};
         const RECT rect = controlPixelRect(design_, design, dpi_);
         switch (design.kind) {
         case ControlKind::PushButton: {
@@ -102,7 +94,7 @@ void Win32Window::createControls() {
             // The tray control and the skin engine draw nothing in the window.
             break;
         }
-        if (hasBackColor(design.kind)) control.back.emplace(kWhite);
+        if (takesBackColor(design.kind)) control.back = kWhite;
         controls_.push_back(std::move(control));
     }
 }
@@ -142,20 +134,33 @@ void Win32Window::layout(int dpi, const RECT* suggested) {
                  place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// Paints with the colours the logic decided; system colours among them are
+// looked up again, so this runs on every change of the user's colours too.
 void Win32Window::applyColours() {
-    const COLORREF text = resolveColour(skin_ ? skin_->text : kSystemButtonText);
-    const COLORREF line = skin_ ? resolveColour(skin_->buttonBorder) : kFrameLine;
-    for (const Control& control : controls_) {
-        if (auto* frame = control.as<Win32Frame>(); frame != nullptr && control.back)
-            frame->setColours(resolveColour(control.back->colour()), text, line);
+    back_.set(paint_.back);
+    for (Control& control : controls_) {
+        for (const auto& [id, paint] : paint_.controls)
+            if (id == control.design.id) control.paint = paint;
+        const ControlPaint& paint = control.paint;
+        control.brush.set(paint.back);
+        if (auto* frame = control.as<Win32Frame>())
+            frame->setColours(resolveColour(paint.back), resolveColour(paint.text), resolveColour(paint.line),
+                              resolveColour(paint.grayText));
+        if (auto* button = control.as<Win32PushButton>()) button->setLook(paint);
     }
-    const PushButtonLook look =
-        skin_ ? PushButtonLook{skin_->buttonFace, skin_->buttonText, skin_->buttonBorder, skin_->accent}
-              : PushButtonLook{design_.buttonBackColor, design_.buttonForeColor, PushButtonLook{}.border,
-                               PushButtonLook{}.accent};
-    for (const Control& control : controls_)
-        if (auto* button = control.as<Win32PushButton>()) button->setLook(look);
     RedrawWindow(window_.get(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
+void Win32Window::raiseColoursChanged() {
+    if (dispatching_) events_.onColoursChanged();
+}
+
+// As a standard dialog starts: the focus cue hides until the keyboard is
+// used, unless the user asked for keyboard cues always to show.
+void Win32Window::hideKeyboardCuesUntilUsed() {
+    BOOL alwaysShown = FALSE;
+    if (SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &alwaysShown, 0) && alwaysShown) return;
+    SendMessageW(window_.get(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
 }
 
 HWND Win32Window::firstTabStop() const {
@@ -241,8 +246,8 @@ void Win32Window::applyIcon() {
 }
 
 void Win32Window::setBackColor(Colour colour) {
-    back_.set(colour);
-    RedrawWindow(window_.get(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    backColor_ = colour;
+    raiseColoursChanged();
 }
 
 void Win32Window::setMousePointer(int pointer) {
@@ -335,6 +340,7 @@ void Win32Window::setFocus() {
 
 void Win32Window::show() {
     shown_ = true;
+    hideKeyboardCuesUntilUsed();
     if (state_ == kStateMinimized) {
         // Shown minimized without taking the activation, so that the resize
         // handler sees a minimized window and can send it to the tray.
@@ -368,21 +374,26 @@ std::vector<std::pair<ControlId, ControlKind>> Win32Window::controls() {
 void Win32Window::setControlBackColor(ControlId id, Colour colour) {
     Control* control = findControl(id);
     if (control == nullptr || !control->back) throw PlatformError(kNoSuchProperty);
-    control->back->set(colour);
-    applyColours();
+    control->back = colour;
+    raiseColoursChanged();
 }
 
 Colour Win32Window::controlBackColor(ControlId id) {
     const Control* control = findControl(id);
     if (control == nullptr || !control->back) throw PlatformError(kNoSuchProperty);
-    return control->back->colour();
+    return *control->back;
 }
 
 void Win32Window::applySkin(const SkinColours& colours) {
     skin_ = colours;
-    back_.set(colours.windowBack);
+    backColor_ = colours.windowBack;
     for (Control& control : controls_)
-        if (control.back) control.back->set(colours.windowBack);
+        if (control.back) control.back = colours.windowBack;
+    raiseColoursChanged();
+}
+
+void Win32Window::setPaint(const WindowPaint& paint) {
+    paint_ = paint;
     applyColours();
 }
 

@@ -37,7 +37,7 @@ public:
     std::string caption() override { return caption_; }
     void setCaption(const std::string& caption) override;
     void setIcon(const Picture& icon) override;
-    Colour backColor() override { return back_.colour(); }
+    Colour backColor() override { return backColor_; }
     void setBackColor(Colour colour) override;
     int mousePointer() override { return pointer_; }
     void setMousePointer(int pointer) override;
@@ -57,6 +57,8 @@ public:
     void setControlBackColor(ControlId id, Colour colour) override;
     Colour controlBackColor(ControlId id) override;
     void applySkin(const SkinColours& colours) override;
+    std::optional<SkinColours> skin() override { return skin_; }
+    void setPaint(const WindowPaint& paint) override;
 
     void show() override;
 
@@ -72,7 +74,9 @@ private:
         int commandId = 0;
         HWND window = nullptr;
         Widget widget;
-        std::optional<ColourBrush> back;  // only the kinds that have a BackColor
+        std::optional<Colour> back;  // its BackColor, for the kinds that have one
+        ControlPaint paint;          // what it is painted in
+        ColourBrush brush;           // of paint.back, for the system's own drawing
 
         template <class T>
         T* as() const {
@@ -88,6 +92,8 @@ private:
     void layout(int dpi, const RECT* suggested);
     void orderByTabIndex();
     void applyColours();
+    void raiseColoursChanged();
+    void hideKeyboardCuesUntilUsed();
     void applyIcon();
     void showResized(int showCommand);
     void raiseResize();
@@ -106,7 +112,9 @@ private:
     WindowEvents& events_;
     bool dispatching_ = false;  // no events until the window is fully built
     std::string caption_;
-    ColourBrush back_;
+    Colour backColor_;
+    WindowPaint paint_;
+    ColourBrush back_;  // of paint_.back
     int dpi_ = kDefaultDpi;
     UniqueHfont font_;
     std::vector<Control> controls_;  // in creation order

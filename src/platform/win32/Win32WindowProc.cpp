@@ -99,9 +99,10 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORBTN: {
         HDC dc = reinterpret_cast<HDC>(wParam);
         const Control* control = findControl(reinterpret_cast<HWND>(lParam));
-        const ColourBrush& brush = control != nullptr && control->back ? *control->back : back_;
+        // The check boxes draw their caption in the decided pair of colours.
+        const ColourBrush& brush = control != nullptr ? control->brush : back_;
         SetBkColor(dc, resolveColour(brush.colour()));
-        SetTextColor(dc, resolveColour(skin_ ? skin_->text : kSystemButtonText));
+        SetTextColor(dc, resolveColour(control != nullptr ? control->paint.text : kSystemButtonText));
         return reinterpret_cast<LRESULT>(brush.get());
     }
     case WM_DRAWITEM: {
@@ -117,8 +118,15 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         layout(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         if (!icon_.empty()) applyIcon();
         return 0;
+    case WM_SETTINGCHANGE:
+        if (wParam != SPI_SETHIGHCONTRAST) break;
+        [[fallthrough]];
     case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+        // High contrast, the colour scheme or the theme changed: the colours
+        // are decided again, and system colours looked up again.
         applyColours();
+        raiseColoursChanged();
         break;
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE) {

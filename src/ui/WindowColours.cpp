@@ -1,0 +1,201 @@
+#include "ui/WindowColours.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace glance {
+namespace {
+
+constexpr Colour rgb(int r, int g, int b) {
+    return static_cast<Colour>(r | (g << 8) | (b << 16));
+}
+int red(Colour c) {
+    return static_cast<int>(c & 0xFF);
+}
+int green(Colour c) {
+    return static_cast<int>((c >> 8) & 0xFF);
+}
+int blue(Colour c) {
+    return static_cast<int>((c >> 16) & 0xFF);
+}
+bool isSystemColour(Colour c) {
+    return (c & 0x80000000u) != 0;
+}
+constexpr Colour systemColour(int index) {
+    return 0x80000000u | static_cast<Colour>(index);
+}
+
+// The system colours of the default Windows scheme, by index.
+constexpr Colour kDefaultScheme[] = {
+    rgb(200, 200, 200), rgb(0, 0, 0),       rgb(153, 180, 209), rgb(191, 205, 219), rgb(240, 240, 240),
+    rgb(255, 255, 255), rgb(100, 100, 100), rgb(0, 0, 0),       rgb(0, 0, 0),       rgb(0, 0, 0),
+    rgb(180, 180, 180), rgb(244, 247, 252), rgb(171, 171, 171), rgb(0, 120, 215),   rgb(255, 255, 255),
+    rgb(240, 240, 240), rgb(160, 160, 160), rgb(109, 109, 109), rgb(0, 0, 0),       rgb(0, 0, 0),
+    rgb(255, 255, 255), rgb(105, 105, 105), rgb(227, 227, 227), rgb(0, 0, 0),       rgb(255, 255, 225),
+    rgb(0, 0, 0),       rgb(0, 102, 204),   rgb(185, 209, 234), rgb(215, 228, 242), rgb(0, 120, 215),
+    rgb(240, 240, 240),
+};
+
+constexpr Colour kBlack = rgb(0, 0, 0);
+constexpr Colour kWhiteRgb = rgb(255, 255, 255);
+
+// System colours by the role they play in high contrast.
+constexpr Colour kSysWindow = systemColour(5);
+constexpr Colour kSysWindowText = systemColour(8);
+constexpr Colour kSysHighlight = systemColour(13);
+constexpr Colour kSysHighlightText = systemColour(14);
+constexpr Colour kSysGrayText = systemColour(17);
+constexpr Colour kSysHotLight = systemColour(26);
+
+// The design's own look: a quiet grey frame outline and button border, and
+// the blue of the 'Q' for hover.
+constexpr Colour kFrameLine = rgb(200, 204, 208);
+constexpr Colour kButtonBorder = rgb(190, 190, 190);
+constexpr Colour kAccent = rgb(7, 162, 254);
+
+constexpr double kTextContrast = 4.5;
+constexpr double kCueContrast = 3.0;
+// How clearly the focus cue's colour differs from the hover border's.
+constexpr double kCueFromHover = 1.5;
+
+// A colour mixed toward another, amount in 0..255.
+Colour mix(Colour from, Colour to, int amount) {
+    const auto channel = [amount](int a, int b) { return a + (b - a) * amount / 255; };
+    return rgb(channel(red(from), red(to)), channel(green(from), green(to)), channel(blue(from), blue(to)));
+}
+
+double luminance(Colour c) {
+    const auto linear = [](int channel) {
+        const double v = channel / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(red(c)) + 0.7152 * linear(green(c)) + 0.0722 * linear(blue(c));
+}
+
+// A text colour that followed the system (a design's or a skin's default)
+// and does not read on the background it now comes with is replaced by
+// black or white, whichever reads better. A colour chosen outright stays.
+Colour readableText(Colour text, Colour back) {
+    const Colour fixed = defaultSchemeColour(text);
+    if (!isSystemColour(text) || contrastRatio(fixed, back) >= kTextContrast) return fixed;
+    return contrastRatio(kBlack, back) >= contrastRatio(kWhiteRgb, back) ? kBlack : kWhiteRgb;
+}
+
+// The focus cue: the hover accent darkened (or lightened) step by step until
+// it stands out against both the button's face and the window around it, and
+// from the hover border. Failing that, the step that stands out most.
+Colour focusCue(Colour accent, Colour face, Colour window) {
+    Colour best = accent;
+    double bestContrast = 0;
+    for (const Colour toward : {kBlack, kWhiteRgb}) {
+        for (int step = 1; step <= 8; ++step) {
+            const Colour cue = mix(accent, toward, std::min(step * 32, 255));
+            const double contrast = std::min(contrastRatio(cue, face), contrastRatio(cue, window));
+            if (contrast >= kCueContrast && contrastRatio(cue, accent) >= kCueFromHover) return cue;
+            if (contrast > bestContrast) {
+                best = cue;
+                bestContrast = contrast;
+            }
+        }
+    }
+    return best;
+}
+
+ControlPaint buttonPaint(Colour face, Colour text, Colour border, Colour accent, Colour window) {
+    ControlPaint paint;
+    paint.back = face;
+    paint.text = readableText(text, face);
+    paint.line = border;
+    paint.grayText = defaultSchemeColour(kSysGrayText);
+    paint.focus = focusCue(accent, face, window);
+    paint.hot = accent;
+    paint.hotBack = mix(face, accent, 16);
+    paint.pressedBack = mix(face, kBlack, 24);
+    paint.pressedText = paint.text;
+    return paint;
+}
+
+ControlPaint plainPaint(Colour back, Colour text, Colour line) {
+    ControlPaint paint;
+    paint.back = back;
+    paint.text = readableText(text, back);
+    paint.line = line;
+    paint.grayText = defaultSchemeColour(kSysGrayText);
+    return paint;
+}
+
+// High contrast: the user's own colours for everything, no skin.
+ControlPaint highContrastPaint(ControlKind kind) {
+    ControlPaint paint;
+    paint.grayText = kSysGrayText;
+    if (kind != ControlKind::PushButton) {
+        paint.back = kSysWindow;
+        paint.text = paint.line = kSysWindowText;
+        return paint;
+    }
+    // Outlines in the text colour; focus and hover in the selection colours.
+    paint.back = paint.hotBack = kSystemFace;
+    paint.text = paint.line = kSystemButtonText;
+    paint.focus = kSysHighlight;
+    paint.hot = kSysHotLight;
+    paint.pressedBack = kSysHighlight;
+    paint.pressedText = kSysHighlightText;
+    return paint;
+}
+
+bool drawsInWindow(ControlKind kind) {
+    return kind == ControlKind::PushButton || takesBackColor(kind);
+}
+
+}  // namespace
+
+Colour defaultSchemeColour(Colour colour) {
+    if (!isSystemColour(colour)) return colour & 0x00FFFFFFu;
+    const auto index = static_cast<std::size_t>(colour & 0xFFu);
+    return index < std::size(kDefaultScheme) ? kDefaultScheme[index] : kBlack;
+}
+
+double contrastRatio(Colour a, Colour b) {
+    const double la = luminance(defaultSchemeColour(a));
+    const double lb = luminance(defaultSchemeColour(b));
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+ColourSources colourSources(Window& window, const WindowLayout& design, bool highContrast) {
+    ColourSources sources{window.backColor(), {},          design.buttonForeColor, design.buttonBackColor,
+                          window.skin(),      highContrast};
+    for (const auto& [id, kind] : window.controls())
+        sources.controls.push_back({id, kind, takesBackColor(kind) ? window.controlBackColor(id) : kWhite});
+    return sources;
+}
+
+WindowPaint decideWindowPaint(const ColourSources& sources) {
+    WindowPaint paint;
+    if (sources.highContrast) {
+        paint.back = kSysWindow;
+        for (const auto& control : sources.controls)
+            if (drawsInWindow(control.kind))
+                paint.controls.emplace_back(control.id, highContrastPaint(control.kind));
+        return paint;
+    }
+    const SkinColours* skin = sources.skin ? &*sources.skin : nullptr;
+    paint.back = defaultSchemeColour(skin ? skin->windowBack : sources.windowBack);
+    for (const auto& control : sources.controls) {
+        if (control.kind == ControlKind::PushButton) {
+            paint.controls.emplace_back(
+                control.id, skin ? buttonPaint(defaultSchemeColour(skin->buttonFace), skin->buttonText,
+                                               defaultSchemeColour(skin->buttonBorder),
+                                               defaultSchemeColour(skin->accent), paint.back)
+                                 : buttonPaint(defaultSchemeColour(sources.buttonBack), sources.buttonFore,
+                                               kButtonBorder, kAccent, paint.back));
+        } else if (takesBackColor(control.kind)) {
+            paint.controls.emplace_back(
+                control.id,
+                skin ? plainPaint(paint.back, skin->text, defaultSchemeColour(skin->buttonBorder))
+                     : plainPaint(defaultSchemeColour(control.back), kSystemButtonText, kFrameLine));
+        }
+    }
+    return paint;
+}
+
+}  // namespace glance
