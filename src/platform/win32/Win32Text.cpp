@@ -1,7 +1,5 @@
 #include "platform/win32/Win32Text.h"
 
-#include "core/Error.h"
-
 namespace glance::win32 {
 
 std::wstring widenUtf8(std::string_view utf8) {
@@ -20,27 +18,6 @@ std::string narrowToUtf8(std::wstring_view wide) {
     std::string utf8(static_cast<std::size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), n, nullptr, nullptr);
     return utf8;
-}
-
-std::string errorDescription(DWORD error) {
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-        return errtext::kFileNotFound;
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_DIRECTORY:
-        return errtext::kPathNotFound;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return errtext::kPermissionDenied;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-        return errtext::kOutOfMemory;
-    case ERROR_ARITHMETIC_OVERFLOW:
-        return errtext::kOverflow;
-    default:
-        return errtext::kInvalidCall;
-    }
 }
 
 }  // namespace glance::win32

@@ -1,5 +1,5 @@
-// Text and error conversions shared by the Win32 layer: the logic's strings
-// are UTF-8 (its texts are ASCII), Win32 wants UTF-16.
+// Text conversions shared by the Win32 layer: the logic's strings are UTF-8
+// (its texts are ASCII), Win32 wants UTF-16.
 #pragma once
 
 #include <windows.h>
@@ -12,8 +12,5 @@ namespace glance::win32 {
 // Invalid sequences become U+FFFD rather than failing.
 std::wstring widenUtf8(std::string_view utf8);
 std::string narrowToUtf8(std::wstring_view wide);
-
-// The classic runtime text for a Win32 error code ("Permission denied"...).
-std::string errorDescription(DWORD error);
 
 }  // namespace glance::win32
