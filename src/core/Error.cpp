@@ -2,7 +2,7 @@
 
 namespace glance {
 
-const char* errorText(ErrorCode code) {
+const char* errorText(ErrorCode code) noexcept {
     switch (systemError(code)) {
     case 2:  // ERROR_FILE_NOT_FOUND
         return errtext::kFileNotFound;

@@ -58,7 +58,7 @@ inline constexpr const char* kFileNotFoundInDll = "File not found: shell32";
 // text closest to a system error ("Permission denied" for access denied and
 // for a sharing violation...), and "Invalid procedure call or argument" for
 // any other code.
-const char* errorText(ErrorCode code);
+const char* errorText(ErrorCode code) noexcept;
 
 class PlatformError : public std::exception {
 public:

@@ -1,12 +1,10 @@
 // Process services, simulated: the instance test, recorded message boxes, the
-// program title, the time of day and the logon start-up list with its
-// expandable entries.
+// program title, the time of day and the logon start-up list.
 #pragma once
 
 #include <functional>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -35,9 +33,8 @@ public:
     double timeOfDay = 0;
     std::wstring path = L"C:\\Program Files\\Quillhaven\\GlanceRefresher.exe";
     std::map<std::string, std::wstring> startupEntries;
-    // Entries stored as expandable strings, and the variables they expand with.
-    std::set<std::string> expandableEntries;
-    std::map<std::wstring, std::wstring> environment;
+    // Entries stored as expandable strings: the command line each expands to.
+    std::map<std::string, std::wstring> expandedEntries;
     int startupEntryWrites = 0;  // sets and removals that reached the list
 
     bool anotherInstanceRunning() override {
@@ -77,20 +74,8 @@ public:
     }
     std::optional<std::wstring> startupEntryCommandLine(const std::string& name) override {
         std::optional<std::wstring> text = startupEntry(name);
-        if (!text || !expandableEntries.count(name)) return text;
-        // %NAME% becomes the variable's value; an unknown name stays as written.
-        std::wstring expanded;
-        std::size_t at = 0;
-        while (at < text->size()) {
-            const std::size_t open = text->find(L'%', at);
-            const std::size_t close = open == std::wstring::npos ? open : text->find(L'%', open + 1);
-            if (close == std::wstring::npos) break;
-            auto value = environment.find(text->substr(open + 1, close - open - 1));
-            expanded += text->substr(at, open - at);
-            expanded += value != environment.end() ? value->second : text->substr(open, close - open + 1);
-            at = close + 1;
-        }
-        return expanded + text->substr(at);
+        auto expanded = expandedEntries.find(name);
+        return text && expanded != expandedEntries.end() ? expanded->second : text;
     }
 
 private:

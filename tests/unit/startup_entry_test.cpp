@@ -123,13 +123,13 @@ TEST_F(StartupEntryAtStart, IsRewrittenOnlyWhenTheChoiceIsOnAndItsProgramIsGone)
         fp.system.startupEntries.clear();
         fp.system.startupEntryWrites = 0;
         fp.system.boxes.clear();
-        fp.system.expandableEntries.clear();
-        fp.system.environment = {{L"LOCALAPPDATA", kAppData}};
+        fp.system.expandedEntries.clear();
         fp.files.fileMap.clear();
         fp.files.unknownPaths.clear();
         fp.diagnostics.notes.clear();
         fp.failures.clearAll();
-        if (c.expandable) fp.system.expandableEntries.insert(kProductName);
+        if (c.expandable)
+            fp.system.expandedEntries[kProductName] = L"\"" + kAppData + L"\\GlanceRefresher.exe\"";
         if (!c.unknown.empty()) fp.files.unknownPaths.insert(c.unknown);
         if (c.setting) store(Preferences::kKeyStartWithWindows, c.setting);
         if (c.entry) fp.system.startupEntries[kProductName] = *c.entry;
