@@ -57,17 +57,18 @@ installed="$(winepath -u "$local_app_data" 2>/dev/null)/Programs/Quillhaven/Glan
 mkdir -p "$installed"
 cp "$APP_EXE" "$installed/"
 # Each value is put in place and the moved copy started: the value must be
-# there unchanged when its window shows (the repair runs before it).
+# there unchanged when its window shows (the repair runs before it). The last
+# copy started stays for the untick.
+last='REG_SZ|"Q:\GlanceRefresher.exe"'
 for entry in 'REG_EXPAND_SZ|"%LOCALAPPDATA%\Programs\Quillhaven\GlanceRefresher\GlanceRefresher.exe"' \
-    'REG_SZ|GlanceRefresher.exe' 'REG_SZ|"Q:\GlanceRefresher.exe"'; do
+    'REG_SZ|GlanceRefresher.exe' "$last"; do
     wine reg add "$RUN_KEY" /v "$APP_CAPTION" /t "${entry%%|*}" /d "${entry#*|}" /f >/dev/null 2>&1
     app_start
     [ "$(run_entry)" = "$entry" ] || e2e_fail "$entry became $(run_entry)"
-    close_app
+    [ "$entry" = "$last" ] || close_app
 done
 rm -rf "$installed"
 
-app_start
 click_check "$BOX"
 wait_for 5 run_value_absent || e2e_fail "unticking left the entry $(run_value)"
 close_app
