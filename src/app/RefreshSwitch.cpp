@@ -42,7 +42,7 @@ void RefreshSwitch::onRefreshNowClicked() {
 double RefreshSwitch::onBetweenMessages() {
     // Silent: a check that fails here leaves the last count as it was, so
     // the next tick meets the same failure and reports it at its own step.
-    StepTrap trap = StepTrap::silent();
+    StepTrap trap = StepTrap::noting(diagnostics, "quick check");
     // On means what makes the timer tick: the switch turned off, or the
     // timer stopped on the way out, stops these checks too.
     bool on = false;

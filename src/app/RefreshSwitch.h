@@ -4,6 +4,8 @@
 
 #include "app/Preferences.h"
 #include "engine/RefreshEngine.h"
+#include "platform/Diagnostics.h"
+#include "platform/MessageLoop.h"
 #include "platform/System.h"
 #include "platform/Ui.h"
 
@@ -20,6 +22,7 @@ struct RefreshSwitch {
     Preferences& preferences;
     System& system;
     MessageLoop& loop;
+    Diagnostics& diagnostics;
 
     void onTick();
     void onSwitchClicked();

@@ -6,6 +6,7 @@
 
 #include "core/Error.h"
 #include "core/TextExcerpt.h"
+#include "core/Unicode.h"
 #include "platform/Types.h"
 
 namespace glance {
@@ -16,48 +17,18 @@ constexpr const char* kTooLarge = "Invalid skin file: larger than 64 KiB";
 constexpr const char* kNotUtf16 = "Invalid skin file: not UTF-16 text";
 constexpr const char* kNotSupported = "Object doesn't support this property or method";
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // UTF-16 after its byte-order mark, as UTF-8. A lone surrogate or an odd
 // byte at the end means the file is not the text its mark announces.
 std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     if (bytes.size() % 2 != 0) throw PlatformError(kNotUtf16);
-    const auto unit = [&](std::size_t i) -> char32_t {
-        const auto first = static_cast<unsigned char>(bytes[i]);
-        const auto second = static_cast<unsigned char>(bytes[i + 1]);
-        return bigEndian ? (first << 8) | second : (second << 8) | first;
-    };
-    std::string out;
-    out.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); i += 2) {
-        char32_t c = unit(i);
-        if (c >= 0xDC00 && c <= 0xDFFF) throw PlatformError(kNotUtf16);
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 2 >= bytes.size()) throw PlatformError(kNotUtf16);
-            const char32_t low = unit(i + 2);
-            if (low < 0xDC00 || low > 0xDFFF) throw PlatformError(kNotUtf16);
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            i += 2;
-        }
-        appendUtf8(out, c);
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const auto first = static_cast<unsigned char>(bytes[2 * i]);
+        const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+        units[i] = static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
     }
-    return out;
+    if (!isWellFormedUtf16(units)) throw PlatformError(kNotUtf16);
+    return glance::utf16ToUtf8(units);
 }
 
 // The file's text as UTF-8, in the encodings Notepad saves: UTF-8 with or

@@ -19,10 +19,14 @@ std::wstring startupCommandLine(System& system);
 void putStartupEntry(System& system, const std::optional<std::wstring>& commandLine);
 
 // When "Load this software on Windows startup" is stored as on and the value
-// names a program file that is gone (the program was moved), points the value
-// at this copy. A missing value (removed on purpose), a value that names a
-// file still there (another copy) or one that cannot be checked, and a choice
-// that is not on are left alone. Throws when the platform fails.
+// names a program file that is certainly gone (the program was moved), points
+// the value at this copy. Certainly gone: the value's command line, expanded
+// as the logon start expands it, names the file by an absolute path, the
+// volume of that path is there, and the file is not. Every other value is
+// left exactly as it is: a missing one (removed on purpose), one that names a
+// file still there (another copy), one with arguments, a bare name, a path
+// on a drive or share that is away, one that cannot be checked; and so is any
+// value while the choice is not on. Throws when the platform fails.
 void repairStartupEntry(System& system, FileSystem& files, Preferences& preferences);
 
 }  // namespace glance

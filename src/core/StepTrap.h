@@ -1,6 +1,7 @@
-// Runs the labelled steps of a handler. A step that fails is reported (or, for
-// the silent variant, only noted) and the handler goes on with the next step;
-// what the step did before it failed stays done.
+// Runs the labelled steps of a handler. A step that fails is reported in a box
+// (or, for deliberately silent work, noted on the diagnostic channel) and the
+// handler goes on with the next step; what the step did before it failed stays
+// done.
 //
 //   StepTrap trap = StepTrap::reporting(system, tag::kTick);
 //   trap.step(104, [&] { timer.setEnabled(false); });
@@ -21,7 +22,7 @@ namespace glance {
 
 class StepTrap {
 public:
-    using OnFailure = std::function<void(std::int32_t label, const std::string& description)>;
+    using OnFailure = std::function<void(std::int32_t label, const PlatformError& error)>;
 
     explicit StepTrap(OnFailure onFailure) : onFailure_(std::move(onFailure)) {}
 
@@ -29,12 +30,23 @@ public:
     // The tag is copied, so the trap never refers to a caller's temporary text.
     template <class MessageBoxes>
     static StepTrap reporting(MessageBoxes& boxes, std::string_view handlerTag) {
-        return StepTrap([&boxes, handlerTag = std::string(handlerTag)](std::int32_t label,
-                                                                       const std::string& description) {
-            reportHandlerError(boxes, handlerTag, label, description);
-        });
+        return StepTrap(
+            [&boxes, handlerTag = std::string(handlerTag)](std::int32_t label, const PlatformError& error) {
+                reportHandlerError(boxes, handlerTag, label, error.what());
+            });
     }
-    // Notes failures without showing anything.
+    // Shows nothing: writes each failure's operation (with the step's label,
+    // when it has one) and code to the diagnostic channel of log (anything
+    // with the platform's noteFailure(operation, code)).
+    template <class DiagnosticLog>
+    static StepTrap noting(DiagnosticLog& log, std::string_view operation) {
+        return StepTrap(
+            [&log, operation = std::string(operation)](std::int32_t label, const PlatformError& error) {
+                log.noteFailure(label == 0 ? operation : operation + " at line " + std::to_string(label),
+                                error.code());
+            });
+    }
+    // Only counts failures.
     static StepTrap silent() { return StepTrap(nullptr); }
 
     // Runs one step. Returns false when it failed.
@@ -44,11 +56,11 @@ public:
             action();
             return true;
         } catch (const PlatformError& e) {
-            fail(label, e.description());
+            fail(label, e);
         } catch (const std::bad_alloc&) {
             fail(label, errtext::kOutOfMemory);
         } catch (const std::exception& e) {
-            fail(label, e.what());
+            fail(label, PlatformError(e.what()));
         }
         return false;
     }
@@ -66,13 +78,13 @@ public:
     int failures() const { return failures_; }
 
 private:
-    void fail(std::int32_t label, const std::string& description) {
+    void fail(std::int32_t label, const PlatformError& error) {
         ++failures_;
         if (!onFailure_) return;
         // A report that cannot be shown must not stop the handler: the steps
         // after it (ending the program on close, re-enabling the timer) still run.
         try {
-            onFailure_(label, description);
+            onFailure_(label, error);
         } catch (const std::exception&) {
         }
     }

@@ -2,47 +2,12 @@
 
 #include <cstdint>
 
+#include "core/Unicode.h"
+
 namespace glance {
 namespace {
 
 constexpr const char* kEllipsis = "\xE2\x80\xA6";  // U+2026
-
-// The length of the UTF-8 sequence at the front of text and its code point;
-// 0 when the first byte does not start a well-formed sequence (overlong
-// forms, surrogates and values beyond U+10FFFF included).
-std::size_t decodeUtf8(std::string_view text, char32_t& codePoint) {
-    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
-    const std::uint8_t lead = byte(0);
-    if (lead < 0x80) {
-        codePoint = lead;
-        return 1;
-    }
-    std::size_t length = 0;
-    std::uint8_t low = 0x80, high = 0xBF;  // bounds of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        codePoint = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        codePoint = lead & 0x0F;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        codePoint = lead & 0x07;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (text.size() < length) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        const std::uint8_t next = byte(i);
-        if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF)) return 0;
-        codePoint = (codePoint << 6) | (next & 0x3F);
-    }
-    return length;
-}
 
 // Characters that print nothing or change how the text around them shows:
 // C0 and C1 controls, DEL, line and paragraph separators, zero-width and

@@ -20,6 +20,11 @@ struct FolderEntryCounts {
     std::int64_t subfolders = 0;
 };
 
+// What the system says of a path: something is there, nothing is there, or it
+// cannot tell (access refused, a drive not ready, a network that does not
+// answer, a name no file can have).
+enum class FileState { Present, Absent, Unknown };
+
 class FolderCounter {
 public:
     virtual ~FolderCounter() = default;
@@ -47,6 +52,9 @@ public:
     // the folder cannot be watched (missing, or a file system that gives no
     // change notifications).
     virtual std::unique_ptr<ChangeWatch> watchFolder(const std::wstring& folderPath) = 0;
+
+    // Whether a file or folder is at path (a drive's root for a volume). Never throws.
+    virtual FileState fileState(const std::wstring& path) = 0;
 
     // True when a plain file (not hidden, not system, not a folder) matches path.
     virtual bool plainFileExists(const std::wstring& path) = 0;

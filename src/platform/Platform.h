@@ -3,7 +3,9 @@
 #pragma once
 
 #include "core/Error.h"
+#include "platform/Diagnostics.h"
 #include "platform/FileSystem.h"
+#include "platform/MessageLoop.h"
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"
 #include "platform/System.h"
@@ -21,6 +23,7 @@ struct Platform {
     MessageLoop& loop;
     Windowing& windowing;
     Ui& ui;
+    Diagnostics& diagnostics;
 };
 
 }  // namespace glance

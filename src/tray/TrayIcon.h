@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/MessageLoop.h"
 #include "platform/Shell.h"
-#include "platform/System.h"
 #include "platform/Types.h"
 #include "platform/Windowing.h"
 #include "tray/PropertyBag.h"

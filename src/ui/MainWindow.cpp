@@ -1,6 +1,6 @@
 #include "ui/MainWindow.h"
 
-#include "app/Startup.h"
+#include "app/LoadSequence.h"
 #include "app/StartupEntry.h"
 #include "core/HandlerErrors.h"
 #include "core/Product.h"
@@ -42,7 +42,7 @@ MainWindow::MainWindow(Platform& platform)
     trayIcon_->pictureSource = [this] { return p_.ui.trayIcon(); };
     refreshSwitch_ = std::make_unique<RefreshSwitch>(
         RefreshSwitch{window_->button(ControlId::SwitchButton), window_->timer(ControlId::RefreshTimer),
-                      engine_, preferences_, p_.system, p_.loop});
+                      engine_, preferences_, p_.system, p_.loop, p_.diagnostics});
     p_.loop.setTopLevelWork(*this);
 }
 
@@ -51,8 +51,8 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::load() {
-    StartupTargets targets{*window_, engine_, *skin_, *trayIcon_, preferences_};
-    runStartup(p_, targets);
+    LoadTargets targets{*window_, engine_, *skin_, *trayIcon_, preferences_};
+    runLoadSequence(p_, targets);
 }
 
 void MainWindow::show() {

@@ -1,5 +1,5 @@
 // Failure injection for the fake platform: an operation named here throws
-// PlatformError with the given description the next N times it runs.
+// the given PlatformError the next N times it runs.
 #pragma once
 
 #include <map>
@@ -11,10 +11,16 @@ namespace glance::fake {
 
 class Failures {
 public:
-    // Makes operation fail `times` times (-1: every time) with description.
-    void inject(const std::string& operation, const std::string& description = errtext::kInvalidCall,
-                int times = -1) {
-        planned_[operation] = {description, times};
+    // Makes operation fail `times` times (-1: every time) with error.
+    void inject(const std::string& operation, const PlatformError& error, int times = -1) {
+        planned_.insert_or_assign(operation, Plan{error, times});
+    }
+    void inject(const std::string& operation, ClassicError error = errtext::kInvalidCall, int times = -1) {
+        inject(operation, PlatformError(error), times);
+    }
+    // A failure with a text of its own.
+    void inject(const std::string& operation, const std::string& text, int times = -1) {
+        inject(operation, PlatformError(text), times);
     }
     void clear(const std::string& operation) { planned_.erase(operation); }
     void clearAll() { planned_.clear(); }
@@ -24,12 +30,12 @@ public:
         auto it = planned_.find(operation);
         if (it == planned_.end() || it->second.times == 0) return;
         if (it->second.times > 0) --it->second.times;
-        throw PlatformError(it->second.description);
+        throw it->second.error;
     }
 
 private:
     struct Plan {
-        std::string description;
+        PlatformError error;
         int times;
     };
     std::map<std::string, Plan> planned_;

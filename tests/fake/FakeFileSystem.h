@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +40,10 @@ public:
     std::map<std::wstring, Folder> folders;
     std::map<std::wstring, File> fileMap;
     std::wstring folder = L"C:\\Program Files\\Quillhaven";
+    // Volume roots that are there; a path on any other drive is not there.
+    std::set<std::wstring> volumes = {L"C:\\", L"D:\\"};
+    // Paths the system cannot tell about (a refusal, a drive not ready).
+    std::set<std::wstring> unknownPaths;
     int countersCreated = 0;
     int countersAlive = 0;
     std::map<std::wstring, int> listings;  // countEntries calls per folder path, failed ones included
@@ -97,6 +102,11 @@ public:
         if (it == folders.end()) throw PlatformError(errtext::kPathNotFound);
         if (!it->second.watchable) throw PlatformError(errtext::kInvalidCall);
         return std::make_unique<Watch>(*this, path);
+    }
+    FileState fileState(const std::wstring& path) override {
+        if (unknownPaths.count(path)) return FileState::Unknown;
+        const bool there = fileMap.count(path) || folders.count(path) || volumes.count(path);
+        return there ? FileState::Present : FileState::Absent;
     }
     bool plainFileExists(const std::wstring& path) override {
         failures_.check("plainFileExists");

@@ -12,7 +12,7 @@
 
 #include "Failures.h"
 #include "core/Error.h"
-#include "platform/System.h"
+#include "platform/MessageLoop.h"
 #include "platform/Ui.h"
 
 namespace glance::fake {

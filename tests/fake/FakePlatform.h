@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Failures.h"
+#include "FakeDiagnostics.h"
 #include "FakeFileSystem.h"
 #include "FakeLoop.h"
 #include "FakeSettings.h"
@@ -23,6 +24,7 @@ struct FakePlatform {
     FakeLoop loop{failures};
     FakeWindowing windowing{failures};
     FakeUi ui{failures, loop};
+    FakeDiagnostics diagnostics;
 
     // A watch that fires wakes the top-level loop, as a signalled handle does.
     FakePlatform() {
@@ -33,7 +35,7 @@ struct FakePlatform {
     FakePlatform(const FakePlatform&) = delete;
     FakePlatform& operator=(const FakePlatform&) = delete;
 
-    Platform platform() { return Platform{shell, files, settings, system, loop, windowing, ui}; }
+    Platform platform() { return Platform{shell, files, settings, system, loop, windowing, ui, diagnostics}; }
 };
 
 }  // namespace glance::fake

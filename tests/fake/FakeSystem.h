@@ -33,6 +33,8 @@ public:
     double timeOfDay = 0;
     std::wstring path = L"C:\\Program Files\\Quillhaven\\GlanceRefresher.exe";
     std::map<std::string, std::wstring> startupEntries;
+    // Entries stored as expandable strings: the command line each expands to.
+    std::map<std::string, std::wstring> expandedEntries;
     int startupEntryWrites = 0;  // sets and removals that reached the list
 
     bool anotherInstanceRunning() override {
@@ -69,6 +71,11 @@ public:
         auto it = startupEntries.find(name);
         if (it == startupEntries.end()) return std::nullopt;
         return it->second;
+    }
+    std::optional<std::wstring> startupEntryCommandLine(const std::string& name) override {
+        std::optional<std::wstring> text = startupEntry(name);
+        auto expanded = expandedEntries.find(name);
+        return text && expanded != expandedEntries.end() ? expanded->second : text;
     }
 
 private:

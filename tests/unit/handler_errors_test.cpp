@@ -171,6 +171,43 @@ TEST(StepTrap, SilentTrapShowsNothingButNotesTheFailure) {
     EXPECT_TRUE(p.system.boxes.empty());
 }
 
+// A box shows the classic text for the code the error carries, whatever
+// raised it; a code without one reads as an invalid call.
+TEST(errorText, ClassicTextForEachCauseAndInvalidCallForAnyOther) {
+    const std::vector<std::pair<ErrorCode, std::string>> cases = {
+        {systemErrorCode(2), "File not found"},
+        {systemErrorCode(3), "Path not found"},
+        {systemErrorCode(267), "Path not found"},
+        {systemErrorCode(5), "Permission denied"},
+        {systemErrorCode(32), "Permission denied"},
+        {systemErrorCode(8), "Out of memory"},
+        {systemErrorCode(534), "Overflow"},
+        {systemErrorCode(21), "Invalid procedure call or argument"},
+        {errtext::kCannotCreateObject.code, "ActiveX component can't create object"},
+        {errtext::kInvalidPicture.code, "Invalid picture"},
+        {classicErrorCode(9), "Invalid procedure call or argument"},
+    };
+    for (const auto& [code, text] : cases) {
+        EXPECT_STREQ(PlatformError(code).what(), text.c_str()) << std::hex << code.value;
+        // Only the code is kept: a text of its own is shown as given.
+        EXPECT_STREQ(PlatformError(code, "shell32").what(), "shell32");
+    }
+}
+
+// Deliberately silent work writes each failure, with its operation, its step
+// and the code it carries, to the diagnostic channel; the work goes on.
+TEST(StepTrap, NotingTrapWritesEachFailureToTheDiagnosticChannel) {
+    fake::FakePlatform p;
+    StepTrap trap = StepTrap::noting(p.diagnostics, "quick check");
+    EXPECT_FALSE(trap.step(0, [] { throw PlatformError(systemErrorCode(5)); }));
+    EXPECT_FALSE(trap.step(104, [] { throw std::bad_alloc(); }));
+    EXPECT_TRUE(trap.step(106, [] {}));
+    const std::vector<fake::FakeDiagnostics::Note> expected = {
+        {"quick check", ErrorCode{0x80070005}}, {"quick check at line 104", errtext::kOutOfMemory.code}};
+    EXPECT_EQ(p.diagnostics.notes, expected);
+    EXPECT_TRUE(p.system.boxes.empty());
+}
+
 TEST(StepTrap, EndingTheProgramIsNotAFailureOfTheStep) {
     fake::FakePlatform p;
     StepTrap trap = StepTrap::reporting(p.system, tag::kStartup);

@@ -1,12 +1,14 @@
 // The start-up entry at start: rewritten for this copy only when the choice
-// is on and the entry names a program file that is gone; left alone in every
-// other case, silently, and without writing the stored choice.
+// is on and the entry names a program file that is certainly gone; left alone
+// in every other case, silently, and without writing the stored choice. And
+// how its command line is read.
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "MainWindowFixture.h"
 #include "app/StartupEntry.h"
+#include "app/StartupEntryCommand.h"
 
 namespace glance {
 namespace {
@@ -24,13 +26,16 @@ TEST_F(StartupEntryAtStart, IsRewrittenOnlyWhenTheChoiceIsOnAndItsProgramIsGone)
         std::optional<std::wstring> entry;  // the Run value the start finds
         std::vector<std::wstring> files;    // files that exist
         const char* failing;                // an operation that fails, or nullptr
-        const char* failure;
+        ClassicError failure;
         bool rewritten;
+        bool expandable = false;     // stored as REG_EXPAND_SZ
+        std::wstring unknown = L"";  // a path the system cannot tell about
     };
-    const char* kInvalid = errtext::kInvalidCall;
+    const ClassicError kInvalid = errtext::kInvalidCall;
+    const std::wstring kAppData = L"C:\\Users\\ada\\AppData\\Local";
     const std::vector<Case> cases = {
         {"moved", "On", L"\"" + kMovedFrom + L"\"", {}, nullptr, kInvalid, true},
-        {"moved, with an argument", "On", L"\"" + kMovedFrom + L"\" /tray", {}, nullptr, kInvalid, true},
+        {"moved, with an argument", "On", L"\"" + kMovedFrom + L"\" /tray", {}, nullptr, kInvalid, false},
         {"moved, unquoted with spaces",
          "On",
          L"C:\\Old Place\\GlanceRefresher.exe",
@@ -39,6 +44,45 @@ TEST_F(StartupEntryAtStart, IsRewrittenOnlyWhenTheChoiceIsOnAndItsProgramIsGone)
          kInvalid,
          true},
         {"moved, blanks around", "On", L"  \"" + kMovedFrom + L"\"  ", {}, nullptr, kInvalid, true},
+        {"moved from a share that is there",
+         "On",
+         L"\\\\nas\\tools\\GlanceRefresher.exe",
+         {L"\\\\nas\\tools\\"},
+         nullptr,
+         kInvalid,
+         true},
+        {"on a drive that is away", "On", L"\"E:\\GlanceRefresher.exe\"", {}, nullptr, kInvalid, false},
+        {"on a share that is away",
+         "On",
+         L"\\\\nas\\gone\\GlanceRefresher.exe",
+         {},
+         nullptr,
+         kInvalid,
+         false},
+        {"a bare name", "On", L"GlanceRefresher.exe", {}, nullptr, kInvalid, false},
+        {"expandable, its file there",
+         "On",
+         L"\"%LOCALAPPDATA%\\GlanceRefresher.exe\"",
+         {kAppData + L"\\GlanceRefresher.exe"},
+         nullptr,
+         kInvalid,
+         false,
+         true},
+        {"expandable, its file gone",
+         "On",
+         L"\"%LOCALAPPDATA%\\GlanceRefresher.exe\"",
+         {},
+         nullptr,
+         kInvalid,
+         true,
+         true},
+        {"not expandable, holds a variable",
+         "On",
+         L"\"%LOCALAPPDATA%\\GlanceRefresher.exe\"",
+         {},
+         nullptr,
+         kInvalid,
+         false},
         {"another copy", "On", L"\"" + kOtherCopy + L"\"", {kOtherCopy}, nullptr, kInvalid, false},
         {"another copy, unquoted with spaces",
          "On",
@@ -58,9 +102,11 @@ TEST_F(StartupEntryAtStart, IsRewrittenOnlyWhenTheChoiceIsOnAndItsProgramIsGone)
          "On",
          L"\"" + kMovedFrom + L"\"",
          {},
-         "lastModified",
-         errtext::kPermissionDenied,
-         false},
+         nullptr,
+         kInvalid,
+         false,
+         false,
+         kMovedFrom},
         {"list cannot be read", "On", L"\"" + kMovedFrom + L"\"", {}, "startupEntry", kInvalid, false},
         {"list refuses the write",
          "On",
@@ -77,8 +123,14 @@ TEST_F(StartupEntryAtStart, IsRewrittenOnlyWhenTheChoiceIsOnAndItsProgramIsGone)
         fp.system.startupEntries.clear();
         fp.system.startupEntryWrites = 0;
         fp.system.boxes.clear();
+        fp.system.expandedEntries.clear();
         fp.files.fileMap.clear();
+        fp.files.unknownPaths.clear();
+        fp.diagnostics.notes.clear();
         fp.failures.clearAll();
+        if (c.expandable)
+            fp.system.expandedEntries[kProductName] = L"\"" + kAppData + L"\\GlanceRefresher.exe\"";
+        if (!c.unknown.empty()) fp.files.unknownPaths.insert(c.unknown);
         if (c.setting) store(Preferences::kKeyStartWithWindows, c.setting);
         if (c.entry) fp.system.startupEntries[kProductName] = *c.entry;
         for (const std::wstring& file : c.files) fp.files.fileMap[file] = {"MZ", true};
@@ -90,12 +142,58 @@ TEST_F(StartupEntryAtStart, IsRewrittenOnlyWhenTheChoiceIsOnAndItsProgramIsGone)
         const std::optional<std::wstring> expected = c.rewritten ? std::optional(kThisCopy) : c.entry;
         EXPECT_EQ(fp.system.startupEntry(kProductName), expected);
         EXPECT_EQ(fp.system.startupEntryWrites, c.rewritten ? 1 : 0);
-        // Silent, and the stored choice is only read.
+        // Silent but for a diagnostic line when the platform failed, and
+        // the stored choice is only read.
         EXPECT_TRUE(fp.system.boxes.empty());
+        const std::vector<fake::FakeDiagnostics::Note> noted = {{"start-up entry repair", c.failure.code}};
+        EXPECT_EQ(fp.diagnostics.notes, c.failing ? noted : std::vector<fake::FakeDiagnostics::Note>{});
         EXPECT_EQ(fp.settings.saves, 0);
         EXPECT_EQ(stored(Preferences::kKeyStartWithWindows), c.setting ? c.setting : "<none>");
         EXPECT_EQ(window().fakeCheck(ControlId::StartWithWindowsBox).value(),
                   c.setting && std::string(c.setting) == "On" ? 1 : 0);
+    }
+}
+
+TEST(StartupEntryCommand, NamesTheProgramsWindowsWouldTryAndTheirVolumes) {
+    struct Case {
+        std::wstring line;
+        std::vector<std::wstring> programs;
+        bool hasArguments;
+        std::vector<std::optional<std::wstring>> volumes;  // of each program
+    };
+    const std::optional<std::wstring> none;
+    const std::vector<Case> cases = {
+        {L"\"C:\\A B\\g.exe\"", {L"C:\\A B\\g.exe"}, false, {L"C:\\"}},
+        {L"\t\"c:/a/g.exe\" ", {L"c:/a/g.exe"}, false, {L"c:\\"}},
+        {L"\"C:\\g.exe\" /tray", {L"C:\\g.exe"}, true, {L"C:\\"}},
+        {L"\"C:\\g.exe\"/tray", {L"C:\\g.exe"}, true, {L"C:\\"}},
+        {L"C:\\A B\\g.exe", {L"C:\\A", L"C:\\A B\\g.exe"}, false, {L"C:\\", L"C:\\"}},
+        {L"\\\\nas\\tools\\g.exe", {L"\\\\nas\\tools\\g.exe"}, false, {L"\\\\nas\\tools\\"}},
+        {L"//nas/tools", {L"//nas/tools"}, false, {L"\\\\nas\\tools\\"}},
+        {L"g.exe", {L"g.exe"}, false, {none}},
+        {L"tools\\g.exe", {L"tools\\g.exe"}, false, {none}},
+        {L"\\g.exe", {L"\\g.exe"}, false, {none}},
+        {L"C:g.exe", {L"C:g.exe"}, false, {none}},
+        {L"%LOCALAPPDATA%\\g.exe", {L"%LOCALAPPDATA%\\g.exe"}, false, {none}},
+        {L"\\\\?\\C:\\g.exe", {L"\\\\?\\C:\\g.exe"}, false, {none}},
+        {L"\\\\.\\pipe\\g", {L"\\\\.\\pipe\\g"}, false, {none}},
+        {L"\\\\nas", {L"\\\\nas"}, false, {none}},
+        {L"\\\\nas\\", {L"\\\\nas\\"}, false, {none}},
+        {L"C:\\*.exe", {L"C:\\*.exe"}, false, {none}},
+        {L"C:\\g.exe:stream", {L"C:\\g.exe:stream"}, false, {none}},
+        {std::wstring(L"C:\\g\x01.exe"), {std::wstring(L"C:\\g\x01.exe")}, false, {none}},
+        {L"", {}, false, {}},
+        {L"  \t ", {}, false, {}},
+        {L"\"C:\\g.exe", {}, false, {}},
+        {L"\"\" C:\\g.exe", {}, false, {}},
+    };
+    for (const Case& c : cases) {
+        const StartupEntryCommand command = readStartupEntryCommand(c.line);
+        EXPECT_EQ(command.programs, c.programs) << testing::PrintToString(c.line);
+        EXPECT_EQ(command.hasArguments, c.hasArguments) << testing::PrintToString(c.line);
+        std::vector<std::optional<std::wstring>> volumes;
+        for (const std::wstring& program : command.programs) volumes.push_back(volumeOf(program));
+        EXPECT_EQ(volumes, c.volumes) << testing::PrintToString(c.line);
     }
 }
 

@@ -14,7 +14,9 @@ HMODULE loadSystemLibrary(const wchar_t* file, const char* name) {
     // is as safe: shell32 is a known DLL and comctl32 comes from the
     // side-by-side store.
     if (module == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) module = LoadLibraryW(file);
-    if (module == nullptr) throw PlatformError(std::string(errtext::kFileNotFound) + ": " + name);
+    if (module == nullptr)
+        throw PlatformError(systemErrorCode(GetLastError()),
+                            std::string(errtext::kFileNotFound) + ": " + name);
     return module;
 }
 
@@ -22,7 +24,8 @@ template <typename Function>
 Function entryPoint(HMODULE module, const char* library, const char* name) {
     const FARPROC address = GetProcAddress(module, name);
     if (address == nullptr)
-        throw PlatformError(std::string("Can't find DLL entry point ") + name + " in " + library);
+        throw PlatformError(systemErrorCode(GetLastError()),
+                            std::string("Can't find DLL entry point ") + name + " in " + library);
     return reinterpret_cast<Function>(reinterpret_cast<void*>(address));
 }
 

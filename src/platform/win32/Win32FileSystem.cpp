@@ -58,7 +58,7 @@ public:
         notification_.reset(
             FindFirstChangeNotificationW(watchablePath(folderPath).c_str(), FALSE,
                                          FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME));
-        if (!notification_) throw PlatformError(errorDescription(GetLastError()));
+        if (!notification_) throw PlatformError(systemErrorCode(GetLastError()));
         if (wakes_ != nullptr) wakes_->add(notification_.get());
     }
     ~Win32FolderWatch() override {
@@ -71,7 +71,7 @@ public:
 
     void rearm() override {
         if (!FindNextChangeNotification(notification_.get()))
-            throw PlatformError(errorDescription(GetLastError()));
+            throw PlatformError(systemErrorCode(GetLastError()));
         if (wakes_ != nullptr) wakes_->rearmed(notification_.get());
     }
 
@@ -101,7 +101,7 @@ FolderEntryCounts countFolderEntries(const std::wstring& folderPath) {
                 return counts;
             throw PlatformError(errtext::kPathNotFound);
         }
-        throw PlatformError(errorDescription(error));
+        throw PlatformError(systemErrorCode(error));
     }
     do {
         if (isDotEntry(entry.cFileName)) continue;
@@ -113,7 +113,7 @@ FolderEntryCounts countFolderEntries(const std::wstring& folderPath) {
     } while (FindNextFileW(search.get(), &entry));
     // A search that stops early would give a wrong count, not a smaller one.
     if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) {
-        throw PlatformError(errorDescription(error));
+        throw PlatformError(systemErrorCode(error));
     }
     return counts;
 }
@@ -126,7 +126,7 @@ std::int64_t Win32FileSystem::lastModified(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(extendedPath(path).c_str(), GetFileExInfoStandard, &data)) {
         const DWORD error = GetLastError();
-        throw PlatformError(errorDescription(error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error));
+        throw PlatformError(systemErrorCode(error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error));
     }
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                                      data.ftLastWriteTime.dwLowDateTime);
@@ -157,10 +157,10 @@ std::optional<std::string> Win32FileSystem::readFile(const std::wstring& path, s
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const DWORD error = GetLastError();
-        throw PlatformError(errorDescription(error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error));
+        throw PlatformError(systemErrorCode(error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error));
     }
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) throw PlatformError(errorDescription(GetLastError()));
+    if (!GetFileSizeEx(file.get(), &size)) throw PlatformError(systemErrorCode(GetLastError()));
     const auto length = static_cast<std::uint64_t>(size.QuadPart);
     if (length > maxBytes || length >= std::numeric_limits<std::size_t>::max()) return std::nullopt;
 
@@ -172,7 +172,7 @@ std::optional<std::string> Win32FileSystem::readFile(const std::wstring& path, s
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
         DWORD got = 0;
         if (!ReadFile(file.get(), bytes.data() + done, chunk, &got, nullptr)) {
-            throw PlatformError(errorDescription(GetLastError()));
+            throw PlatformError(systemErrorCode(GetLastError()));
         }
         if (got == 0) break;  // the end of the file (it may have shrunk while it was read)
         done += got;

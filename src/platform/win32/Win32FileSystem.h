@@ -32,6 +32,7 @@ public:
     std::unique_ptr<FolderCounter> createCounter() override;
     std::int64_t lastModified(const std::wstring& path) override;
     std::unique_ptr<ChangeWatch> watchFolder(const std::wstring& folderPath) override;
+    FileState fileState(const std::wstring& path) override;
     bool plainFileExists(const std::wstring& path) override;
     std::optional<std::string> readFile(const std::wstring& path, std::size_t maxBytes) override;
     std::wstring programFolder() override;

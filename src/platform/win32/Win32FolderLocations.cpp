@@ -32,11 +32,11 @@ public:
         // HKLM\Software is redirected, and the redirected key may not exist.
         if (const LONG result = RegOpenKeyExW(root, subKey, 0, KEY_NOTIFY | KEY_WOW64_64KEY, key_.put());
             result != ERROR_SUCCESS)
-            throw PlatformError(errorDescription(static_cast<DWORD>(result)));
+            throw PlatformError(systemErrorCode(static_cast<DWORD>(result)));
         // Manual reset: the top-level loop's wait must not consume the signal
         // that the counter then polls.
         event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        if (!event_) throw PlatformError(errorDescription(GetLastError()));
+        if (!event_) throw PlatformError(systemErrorCode(GetLastError()));
         arm();
     }
 
@@ -49,7 +49,7 @@ public:
         // request is not cancelled by its thread ending.
         const LONG result = RegNotifyChangeKeyValue(
             key_.get(), FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event_.get(), TRUE);
-        if (result != ERROR_SUCCESS) throw PlatformError(errorDescription(static_cast<DWORD>(result)));
+        if (result != ERROR_SUCCESS) throw PlatformError(systemErrorCode(static_cast<DWORD>(result)));
     }
 
 private:
@@ -64,16 +64,16 @@ public:
     // the other one's watch in place. Only when neither can be watched does
     // the watch fail, and the counter then looks the paths up on a timer.
     explicit FolderLocationsWatch(Win32WakeHandles* wakes) : wakes_(wakes) {
-        std::string failure;
+        PlatformError failure(errtext::kInvalidCall);
         keys_.reserve(2);
         for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
             try {
                 keys_.emplace_back(root, kUserShellFolders);
             } catch (const PlatformError& e) {
-                failure = e.description();
+                failure = e;
             }
         }
-        if (keys_.empty()) throw PlatformError(failure);
+        if (keys_.empty()) throw failure;
         if (wakes_ != nullptr)
             for (const KeyWatch& key : keys_) wakes_->add(key.event());
     }

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "platform/System.h"
+#include "platform/MessageLoop.h"
 
 namespace glance::win32 {
 

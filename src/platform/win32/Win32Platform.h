@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/win32/Win32Diagnostics.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Loop.h"
 #include "platform/win32/Win32Settings.h"
@@ -23,8 +24,9 @@ struct Win32Platform {
     Win32System system;
     Win32Windowing windowing;
     Win32Ui ui;
+    Win32Diagnostics diagnostics;
 
-    Platform platform() { return Platform{shell, files, settings, system, loop, windowing, ui}; }
+    Platform platform() { return Platform{shell, files, settings, system, loop, windowing, ui, diagnostics}; }
 };
 
 }  // namespace glance::win32

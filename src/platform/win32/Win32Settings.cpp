@@ -11,7 +11,7 @@ namespace glance::win32 {
 namespace {
 
 [[noreturn]] void fail(LSTATUS status) {
-    throw PlatformError(errorDescription(static_cast<DWORD>(status)));
+    throw PlatformError(systemErrorCode(static_cast<DWORD>(status)));
 }
 
 // The key of one application's section. An empty name would address the
@@ -24,7 +24,7 @@ std::wstring sectionKey(const std::string& application, const std::string& secti
 }  // namespace
 
 std::optional<std::wstring> readRegistryString(HKEY root, const std::wstring& subkey,
-                                               const std::wstring& name) {
+                                               const std::wstring& name, DWORD* storedType) {
     UniqueHkey key;
     LSTATUS status = RegOpenKeyExW(root, subkey.c_str(), 0, KEY_QUERY_VALUE, key.put());
     if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
@@ -51,6 +51,7 @@ std::optional<std::wstring> readRegistryString(HKEY root, const std::wstring& su
         if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
         if (status != ERROR_SUCCESS) fail(status);
         if (type != REG_SZ && type != REG_EXPAND_SZ) return std::wstring();
+        if (storedType != nullptr) *storedType = type;
         const std::size_t chars = read / sizeof(wchar_t);
         std::size_t length = 0;
         while (length < chars && buffer[length] != L'\0') ++length;

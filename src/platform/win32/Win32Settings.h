@@ -29,9 +29,10 @@ inline constexpr const wchar_t* kSettingsRoot = L"Software\\VB and VBA Program S
 inline constexpr std::size_t kMaxValueChars = 32767;
 
 // A string value by the rules above: nullopt when the key or the value is
-// missing. Throws PlatformError when the key or value cannot be read.
+// missing; with type, the value's stored type. Throws PlatformError when the
+// key or value cannot be read.
 std::optional<std::wstring> readRegistryString(HKEY root, const std::wstring& subkey,
-                                               const std::wstring& name);
+                                               const std::wstring& name, DWORD* type = nullptr);
 // Stores a REG_SZ value, creating the key and its parents as needed.
 void writeRegistryString(HKEY root, const std::wstring& subkey, const std::wstring& name,
                          const std::wstring& value);

@@ -8,6 +8,7 @@
 #include "core/Error.h"
 #include "platform/win32/LazyImports.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32FileState.h"
 #include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
@@ -77,7 +78,7 @@ std::wstring systemProgram(const std::wstring& command) {
         const UINT n = get(folder, MAX_PATH);
         if (n == 0 || n >= MAX_PATH) continue;
         const std::wstring candidate = std::wstring(folder) + L"\\" + file;
-        if (GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES) return candidate;
+        if (fileState(candidate) == FileState::Present) return candidate;
     }
     throw PlatformError(errtext::kFileNotFound);
 }

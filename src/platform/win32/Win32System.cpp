@@ -16,7 +16,7 @@ std::wstring modulePath(HMODULE module) {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD n = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) throw PlatformError(errorDescription(GetLastError()));
+        if (n == 0) throw PlatformError(systemErrorCode(GetLastError()));
         if (n < buffer.size()) return std::wstring(buffer.data(), n);
         if (buffer.size() >= 32768) throw PlatformError(errtext::kPathNotFound);
         buffer.resize(buffer.size() * 2);
@@ -66,7 +66,7 @@ int Win32System::messageBox(const std::string& text, const std::optional<std::st
     // box takes them as UTF-16, whatever the ANSI code page.
     const int result =
         MessageBoxW(owner, widenUtf8(text).c_str(), widenUtf8(caption).c_str(), style | modality);
-    if (result == 0) throw PlatformError(errorDescription(GetLastError()));
+    if (result == 0) throw PlatformError(systemErrorCode(GetLastError()));
     return result;
 }
 
@@ -96,6 +96,26 @@ void Win32System::removeStartupEntry(const std::string& name) {
 
 std::optional<std::wstring> Win32System::startupEntry(const std::string& name) {
     return readRegistryString(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(name));
+}
+
+std::optional<std::wstring> Win32System::startupEntryCommandLine(const std::string& name) {
+    DWORD type = REG_NONE;
+    std::optional<std::wstring> text =
+        readRegistryString(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(name), &type);
+    if (!text || type != REG_EXPAND_SZ) return text;
+    // The expansion's size is known only once it is done; a variable changed
+    // in between makes it longer, so it is asked again until it fits.
+    std::wstring expanded(text->size() + 1, L'\0');
+    for (;;) {
+        const DWORD n =
+            ExpandEnvironmentStringsW(text->c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+        if (n == 0) throw PlatformError(systemErrorCode(GetLastError()));
+        if (n <= expanded.size()) {
+            expanded.resize(n - 1);
+            return expanded;
+        }
+        expanded.resize(n);
+    }
 }
 
 }  // namespace glance::win32

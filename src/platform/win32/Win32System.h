@@ -42,6 +42,8 @@ public:
     void setStartupEntry(const std::string& name, const std::wstring& commandLine) override;
     void removeStartupEntry(const std::string& name) override;
     std::optional<std::wstring> startupEntry(const std::string& name) override;
+    // A REG_EXPAND_SZ value expanded with ExpandEnvironmentStringsW.
+    std::optional<std::wstring> startupEntryCommandLine(const std::string& name) override;
 
 private:
     UniqueKernelHandle instanceMutex_;

@@ -1,46 +1,17 @@
 #include "platform/win32/Win32Text.h"
 
-#include "core/Error.h"
+#include "core/Unicode.h"
 
 namespace glance::win32 {
 
+// wchar_t is a UTF-16 code unit on Windows, so the text passes unit for unit.
 std::wstring widenUtf8(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int size = static_cast<int>(utf8.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), n);
-    return wide;
+    const std::u16string units = utf8ToUtf16(utf8);
+    return std::wstring(units.begin(), units.end());
 }
 
 std::string narrowToUtf8(std::wstring_view wide) {
-    if (wide.empty()) return {};
-    const int size = static_cast<int>(wide.size());
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), n, nullptr, nullptr);
-    return utf8;
-}
-
-std::string errorDescription(DWORD error) {
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-        return errtext::kFileNotFound;
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_DIRECTORY:
-        return errtext::kPathNotFound;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return errtext::kPermissionDenied;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-        return errtext::kOutOfMemory;
-    case ERROR_ARITHMETIC_OVERFLOW:
-        return errtext::kOverflow;
-    default:
-        return errtext::kInvalidCall;
-    }
+    return utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
 }
 
 }  // namespace glance::win32

@@ -1,5 +1,4 @@
-// Text and error conversions shared by the Win32 layer: the logic's strings
-// are UTF-8 (its texts are ASCII), Win32 wants UTF-16.
+// The program's UTF-8 texts as the UTF-16 that Win32 takes, and back.
 #pragma once
 
 #include <windows.h>
@@ -9,11 +8,8 @@
 
 namespace glance::win32 {
 
-// Invalid sequences become U+FFFD rather than failing.
+// Invalid sequences and lone surrogates become U+FFFD rather than failing.
 std::wstring widenUtf8(std::string_view utf8);
 std::string narrowToUtf8(std::wstring_view wide);
-
-// The classic runtime text for a Win32 error code ("Permission denied"...).
-std::string errorDescription(DWORD error);
 
 }  // namespace glance::win32

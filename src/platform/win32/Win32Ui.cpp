@@ -11,6 +11,7 @@
 #include "core/Error.h"
 #include "platform/win32/LazyImports.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32FileState.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32PictureFile.h"
 #include "platform/win32/Win32UiGraphics.h"
@@ -110,9 +111,8 @@ Picture Win32Ui::loadPicture(const std::wstring& path) {
     // The file is tested and read through its long form and the picture made
     // from memory, so a program folder deeper than MAX_PATH works like any
     // other: the system's own file loader would be handed the plain path.
-    const DWORD attributes =
-        path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(extendedPath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    DWORD attributes = 0;
+    if (fileState(path, &attributes) != FileState::Present || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         throw PlatformError(errtext::kFileNotFound);
 
     // A file that is there but cannot be read is no picture either.

@@ -1,9 +1,12 @@
 #include "platform/win32/Win32UiGraphics.h"
 
 #include <cmath>
-#include <cstdio>
 #include <exception>
+#include <new>
 #include <string>
+
+#include "core/Error.h"
+#include "platform/win32/Win32Diagnostics.h"
 
 namespace glance::win32 {
 
@@ -98,17 +101,16 @@ bool highContrastOn() {
 }
 
 void noteCallbackFailure(const char* where) noexcept {
-    // A fixed buffer: noting a failure must not fail in turn (out of memory).
-    char text[512];
-    const char* what = "";
+    ErrorCode code = errtext::kInvalidCall.code;
     try {
         throw;
-    } catch (const std::exception& failure) {
-        what = failure.what();
+    } catch (const PlatformError& failure) {
+        code = failure.code();
+    } catch (const std::bad_alloc&) {
+        code = errtext::kOutOfMemory.code;
     } catch (...) {
     }
-    std::snprintf(text, sizeof text, "GlanceRefresher: failure in %s%s%s\n", where, *what ? ": " : "", what);
-    OutputDebugStringA(text);
+    writeDiagnostic(where, code);
 }
 
 }  // namespace glance::win32

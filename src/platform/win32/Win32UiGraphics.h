@@ -88,7 +88,7 @@ bool highContrastOn();
 void moveFocusOnTab(HWND control);
 
 // The catch at the edge of a window procedure: writes the failure in flight
-// to the debugger output, so that the message counts as handled and the
+// to the diagnostic channel, so that the message counts as handled and the
 // system's call returns normally.
 void noteCallbackFailure(const char* where) noexcept;
 

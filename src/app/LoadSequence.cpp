@@ -1,9 +1,7 @@
-#include "app/Startup.h"
-
-#include <cmath>
-#include <cstring>
+#include "app/LoadSequence.h"
 
 #include "app/AppTitle.h"
+#include "app/HomePageDraw.h"
 #include "app/RefreshSwitch.h"
 #include "app/StartupEntry.h"
 #include "core/HandlerErrors.h"
@@ -12,37 +10,7 @@
 
 namespace glance {
 
-void Random::seed(double value) {
-    // Fold all 64 bits of the seed into the 24-bit state, so that seeds a
-    // fraction of a second apart start far apart.
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    bits ^= bits >> 33;
-    bits *= 0xFF51AFD7ED558CCDull;
-    bits ^= bits >> 33;
-    state_ = static_cast<std::uint32_t>(bits) & 0xFFFFFF;
-}
-
-double Random::next() {
-    state_ = (state_ * 0x43FD43FDu + 0xC39EC3u) & 0xFFFFFF;
-    return state_ / 16777216.0;
-}
-
-bool fileExists(FileSystem& files, const std::wstring& path) {
-    StepTrap trap = StepTrap::silent();
-    trap.step(0, [&] { files.lastModified(path); });
-    return !trap.anyFailed();
-}
-
-void openHomePageByChance(System& system, Shell& shell) {
-    Random rnd;
-    rnd.seed(system.secondsSinceMidnight());
-    const int n = static_cast<int>(std::floor(rnd.next() * 100)) + 1;
-    if (n == 7)
-        shell.startProcess(std::string("explorer \"") + kHomePageUrl + "\"", 2 /* minimized, active */);
-}
-
-void runStartup(Platform& p, StartupTargets& t) {
+void runLoadSequence(Platform& p, LoadTargets& t) {
     StepTrap trap = StepTrap::reporting(p.system, tag::kStartup);
     Window& window = t.window;
     ButtonControl& switchButton = window.button(ControlId::SwitchButton);
@@ -54,7 +22,7 @@ void runStartup(Platform& p, StartupTargets& t) {
     trap.step(106, [&] { applySkinFile(p.files, window, t.skin); });
 
     const std::wstring pointerFile = p.files.programFolder() + L"\\HAND-M.CUR";
-    if (trap.test(108, [&] { return fileExists(p.files, pointerFile); })) {
+    if (trap.test(108, [&] { return p.files.fileState(pointerFile) == FileState::Present; })) {
         trap.step(110, [&] { window.setMouseIcon(p.ui.loadPicture(pointerFile)); });
     }
     trap.step(112, [&] { openHomePageByChance(p.system, p.shell); });
@@ -93,8 +61,10 @@ void runStartup(Platform& p, StartupTargets& t) {
     // After the labelled steps and without a label of its own: a program
     // moved since it was registered to start with Windows points its entry
     // at this copy. It is upkeep the user did not ask for, so a failure shows
-    // nothing; the next start tries again.
-    StepTrap::silent().step(0, [&] { repairStartupEntry(p.system, p.files, t.preferences); });
+    // nothing but a diagnostic line; the next start tries again.
+    StepTrap::noting(p.diagnostics, "start-up entry repair").step(0, [&] {
+        repairStartupEntry(p.system, p.files, t.preferences);
+    });
 }
 
 }  // namespace glance
