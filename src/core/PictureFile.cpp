@@ -121,10 +121,8 @@ PictureCheck<Dib> checkDib(std::string_view dib, bool withMask) {
 
     Dib checked{std::string(dib.substr(0, static_cast<std::size_t>(headerBytes))), pixels};
     std::string& h = checked.header;
-    if (bitCount <= 8) {
-        putDword(h, kAtColoursUsed, colours);
-        putDword(h, kAtColoursImportant, std::min(dword(h, kAtColoursImportant), colours));
-    }
+    putDword(h, kAtColoursUsed, colours);
+    putDword(h, kAtColoursImportant, std::min(dword(h, kAtColoursImportant), colours));
     putDword(h, kAtSizeImage, static_cast<std::uint32_t>(pixels));
     if (headerSize >= kV4Header) {
         const std::uint32_t space = dword(h, kAtColourSpace);

@@ -63,10 +63,8 @@ TEST(PictureFile, EverySizeAHeaderStatesIsCheckedAgainstTheBytes) {
     v5Profile.replace(14 + 112, 8, le32(4000) + le32(0x10000));  // ...said to lie beyond the file
     const Case cases[] = {
         {"1-bit bitmap declaring 256 colours", bitmapFile(40, 8, 2, 1, 256, 2, 8), 2},
-        {"4-bit bitmap using 3 of its 16 colours", bitmapFile(40, 8, 2, 4, 3, 3, 8), 3},
         {"4 GiB of rows stated, 16 bytes there", bitmapFile(40, 32768, 32768, 32, 0, 0, 16), 0},
         {"table running into the rows", bitmapFile(40, 8, 2, 8, 0, 2, 8), 0},
-        {"unknown header size", bitmapFile(64, 2, 2, 24, 0, 0, 16), 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
