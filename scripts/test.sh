@@ -42,10 +42,39 @@ set +e
 ctest --preset host -j "$jobs" 2>&1 | tee build/host-ctest.log
 tally build/host-ctest.log
 
+# The unit tier under AddressSanitizer and UndefinedBehaviorSanitizer, then
+# every fuzz target for a short fixed time, at a low priority beside the Wine
+# tiers (which mostly wait): each in its own build folder and log.
+rm -f build/host-sanitize-ctest.log build/fuzz-ctest.log
+(
+  set -e
+  cmake --preset host-sanitize >/dev/null
+  nice -n 15 cmake --build --preset host-sanitize -j "$jobs" >build/host-sanitize-build.log 2>&1
+  nice -n 15 ctest --preset host-sanitize -j "$jobs" >build/host-sanitize-ctest.log 2>&1
+  echo "sanitizer tier: built and run in ${SECONDS}s from the start" >>build/host-sanitize-ctest.log
+) &
+sanitize_pid=$!
+(
+  set -e
+  cmake --preset fuzz >/dev/null
+  nice -n 15 cmake --build --preset fuzz -j "$jobs" >build/fuzz-build.log 2>&1
+  nice -n 15 ctest --preset fuzz -V >build/fuzz-ctest.log 2>&1
+  echo "fuzz tier: built and run in ${SECONDS}s from the start" >>build/fuzz-ctest.log
+) &
+fuzz_pid=$!
+
 source scripts/wine-env.sh
 ctest --preset mingw 2>&1 | tee build/mingw-ctest.log
 tally build/mingw-ctest.log
 wineserver -k >/dev/null 2>&1 || true
+echo "Wine tiers done ${SECONDS}s from the start"
+
+wait "$sanitize_pid" || tail -30 build/host-sanitize-build.log
+grep -hE "tests passed|Failed|runtime error|Sanitizer|sanitizer tier" build/host-sanitize-ctest.log 2>/dev/null
+tally build/host-sanitize-ctest.log
+wait "$fuzz_pid" || tail -30 build/fuzz-build.log
+grep -hE "executions|invariant broken|ERROR|tests passed|fuzz tier" build/fuzz-ctest.log 2>/dev/null
+tally build/fuzz-ctest.log
 
 echo "Artifacts (screenshots): $GLANCE_ARTIFACTS"
 echo "$passed passed, $failed failed, $skipped skipped"

@@ -1,20 +1,15 @@
 // Pictures made from the bytes of an icon (.ico), cursor (.cur) or bitmap
 // (.bmp) file already read into memory, so that where the file lies (a path
-// of any length) does not matter. Every size the file states is checked
-// against the bytes there are before the system is handed any of them.
+// of any length) does not matter. The system gets only what the checks of
+// core/PictureFile.h let through, never the file's bytes as they stand.
 #pragma once
 
 #include <string_view>
 
+#include "core/PictureFile.h"
 #include "platform/win32/UniqueHandle.h"
 
 namespace glance::win32 {
-
-enum class PictureFileKind { Unknown, Icon, Cursor, Bitmap };
-
-// What the file's first bytes say it is: an icon directory (reserved 0,
-// type 1 or 2, at least one image) or a bitmap file header ("BM").
-PictureFileKind pictureFileKind(std::string_view file);
 
 // The file's image closest to the system's size for its kind: an icon at the
 // system's icon size, a cursor at its own size with its hotspot. Null when

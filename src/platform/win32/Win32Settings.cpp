@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/Error.h"
+#include "core/StoredValue.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Text.h"
 
@@ -50,12 +51,11 @@ std::optional<std::wstring> readRegistryString(HKEY root, const std::wstring& su
         if (status == ERROR_MORE_DATA) continue;
         if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
         if (status != ERROR_SUCCESS) fail(status);
-        if (type != REG_SZ && type != REG_EXPAND_SZ) return std::wstring();
-        if (storedType != nullptr) *storedType = type;
-        const std::size_t chars = read / sizeof(wchar_t);
-        std::size_t length = 0;
-        while (length < chars && buffer[length] != L'\0') ++length;
-        return std::wstring(buffer.data(), length);
+        const bool isText = type == REG_SZ || type == REG_EXPAND_SZ;
+        if (isText && storedType != nullptr) *storedType = type;
+        const std::u16string text = storedValueText(
+            isText, std::string_view(reinterpret_cast<const char*>(buffer.data()), read), kMaxValueChars);
+        return std::wstring(text.begin(), text.end());
     }
     return std::wstring();
 }
