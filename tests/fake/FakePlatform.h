@@ -5,11 +5,12 @@
 #include "Failures.h"
 #include "FakeFileSystem.h"
 #include "FakeLoop.h"
+#include "FakeNotifyIcon.h"
+#include "FakeRunningCopy.h"
 #include "FakeSettings.h"
 #include "FakeShell.h"
 #include "FakeSystem.h"
 #include "FakeUi.h"
-#include "FakeWindowing.h"
 #include "platform/Platform.h"
 
 namespace glance::fake {
@@ -21,7 +22,8 @@ struct FakePlatform {
     FakeSettings settings{failures};
     FakeSystem system{failures};
     FakeLoop loop{failures};
-    FakeWindowing windowing{failures};
+    FakeNotificationArea notificationArea{failures, loop};
+    FakeRunningCopy runningCopy;
     FakeUi ui{failures, loop};
 
     // A watch that fires wakes the top-level loop, as a signalled handle does.
@@ -33,7 +35,7 @@ struct FakePlatform {
     FakePlatform(const FakePlatform&) = delete;
     FakePlatform& operator=(const FakePlatform&) = delete;
 
-    Platform platform() { return Platform{shell, files, settings, system, loop, windowing, ui}; }
+    Platform platform() { return Platform{shell, files, settings, system, loop, notificationArea, runningCopy, ui}; }
 };
 
 }  // namespace glance::fake
