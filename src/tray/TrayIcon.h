@@ -26,8 +26,6 @@ public:
     TrayIcon(const TrayIcon&) = delete;
     TrayIcon& operator=(const TrayIcon&) = delete;
 
-    Picture icon() const { return picture_; }
-    std::string text() const { return tip_; }
     // The tooltip.
     void setText(const std::string& text);
 

@@ -1,6 +1,6 @@
 // The notification area, simulated: every request the program makes of it,
-// a shell whose answers a test scripts (refusing, timing out, accepting
-// late), and the icon's events, raised only while the icon is being shown.
+// a shell whose answers to the adds a test scripts (refusing, timing out,
+// accepting late), and the icon's events, raised while the icon is shown.
 #pragma once
 
 #include <deque>
@@ -21,10 +21,8 @@ public:
     enum class Kind { Add, Ask, Picture, Tip, Balloon, Remove };
     struct Request {
         Kind kind = Kind::Add;
-        Picture picture;    // Add, Picture
-        std::string tip;    // Add, Tip
-        std::string title;  // Balloon
-        std::string text;   // Balloon
+        Picture picture;
+        std::string tip, title, text;
         std::uint32_t timeout = 0;
         double at = 0;
     };
@@ -35,7 +33,7 @@ public:
     };
 
     std::vector<Request> requests;
-    std::deque<Reply> addReplies;  // the next adds' replies; when empty, the add is done
+    std::deque<Reply> addReplies;  // for the next adds; none left: the add is done
     bool holdsIcon = false;        // what the shell really holds
     std::vector<double> retryDelays;
 
@@ -45,7 +43,6 @@ public:
             if (r.kind == Kind::Balloon && !r.text.empty()) out.push_back(r);
         return out;
     }
-    // The shell and the system, reporting to the icon while it is being shown.
     void click() { raise(&NotifyIconEvents::onIconClicked); }
     void balloonClosed() { raise(&NotifyIconEvents::onBalloonClosed); }
     void taskbarCreated() {
@@ -55,94 +52,82 @@ public:
     void displayChanged() { raise(&NotifyIconEvents::onDisplayChanged); }
 
     std::unique_ptr<NotifyIcon> createIcon(WindowHandle, NotifyIconEvents& events) override {
-        return std::make_unique<Icon>(*this, events);
+        events_ = &events;
+        return std::make_unique<Icon>(*this);
     }
 
 private:
-    class Icon : public NotifyIcon {
-    public:
-        Icon(FakeNotificationArea& area, NotifyIconEvents& events) : area_(area), events_(events) {
-            area_.icon_ = this;
-        }
-        ~Icon() override { area_.icon_ = nullptr; }
+    struct Icon : NotifyIcon {
+        explicit Icon(FakeNotificationArea& area) : area(area) {}
+        ~Icon() override { area.events_ = nullptr; }
         IconAnswer show(const Picture& picture, const std::string& tip) override {
-            area_.failures_.check("notifyIcon");
-            Request& add = area_.note(Kind::Add);
+            Request& add = area.note(Kind::Add);
             add.picture = picture;
             add.tip = tip;
-            showing_ = true;
-            Reply reply{IconAnswer::Done, true};
-            if (!area_.addReplies.empty()) {
-                reply = area_.addReplies.front();
-                area_.addReplies.pop_front();
-            }
+            area.showing_ = true;
+            const Reply reply =
+                area.addReplies.empty() ? Reply{IconAnswer::Done, true} : area.addReplies.front();
+            if (!area.addReplies.empty()) area.addReplies.pop_front();
             // An icon that is there already cannot be added again.
-            if (area_.holdsIcon) return IconAnswer::Refused;
-            area_.holdsIcon = reply.added;
+            if (area.holdsIcon) return IconAnswer::Refused;
+            area.holdsIcon = reply.added;
             return reply.answer;
         }
-        bool present() override { return modify(Kind::Ask) == IconAnswer::Done; }
+        bool present() override {
+            area.note(Kind::Ask);
+            return modified() == IconAnswer::Done;
+        }
         IconAnswer setPicture(const Picture& picture) override {
-            const IconAnswer answer = modify(Kind::Picture);
-            area_.requests.back().picture = picture;
-            return answer;
+            Request& r = area.note(Kind::Picture);
+            r.picture = picture;
+            return modified();
         }
         IconAnswer setTip(const std::string& tip) override {
-            const IconAnswer answer = modify(Kind::Tip);
-            area_.requests.back().tip = tip;
-            return answer;
+            Request& r = area.note(Kind::Tip);
+            r.tip = tip;
+            return modified();
         }
         IconAnswer balloon(const std::string& title, const std::string& text,
                            std::uint32_t timeout) override {
-            const IconAnswer answer = modify(Kind::Balloon);
-            Request& balloon = area_.requests.back();
-            balloon.title = title;
-            balloon.text = text;
-            balloon.timeout = timeout;
-            return answer;
+            Request& r = area.note(Kind::Balloon);
+            r.title = title;
+            r.text = text;
+            r.timeout = timeout;
+            return modified();
         }
         void hide() override {
-            ++retryGeneration_;
-            if (!showing_) return;
-            area_.failures_.check("notifyIcon");
-            area_.note(Kind::Remove);
-            area_.holdsIcon = false;
-            showing_ = false;
+            ++area.retryGeneration_;
+            if (!area.showing_) return;
+            area.note(Kind::Remove);
+            area.holdsIcon = area.showing_ = false;
         }
         void retryAfter(double seconds) override {
-            area_.retryDelays.push_back(seconds);
-            const int generation = ++retryGeneration_;
-            area_.loop_.postAt(area_.loop_.now() + seconds, [this, generation] {
-                if (generation == retryGeneration_ && showing_) events_.onRetryDue();
+            area.retryDelays.push_back(seconds);
+            area.loop_.postAt(area.loop_.now() + seconds, [this, generation = ++area.retryGeneration_] {
+                if (generation == area.retryGeneration_) area.raise(&NotifyIconEvents::onRetryDue);
             });
         }
-
-        FakeNotificationArea& area_;
-        NotifyIconEvents& events_;
-        bool showing_ = false;
-
-    private:
-        IconAnswer modify(Kind kind) {
-            area_.failures_.check("notifyIcon");
-            area_.note(kind);
-            return area_.holdsIcon ? IconAnswer::Done : IconAnswer::Refused;
-        }
-        int retryGeneration_ = 0;
+        // Only an icon the shell holds can be modified.
+        IconAnswer modified() const { return area.holdsIcon ? IconAnswer::Done : IconAnswer::Refused; }
+        FakeNotificationArea& area;
     };
 
     Request& note(Kind kind) {
+        failures_.check("notifyIcon");
         Request& request = requests.emplace_back();
         request.kind = kind;
         request.at = loop_.now();
         return request;
     }
     void raise(void (NotifyIconEvents::*event)()) {
-        if (icon_ != nullptr && icon_->showing_) (icon_->events_.*event)();
+        if (events_ != nullptr && showing_) (events_->*event)();
     }
 
     Failures& failures_;
     FakeLoop& loop_;
-    Icon* icon_ = nullptr;
+    NotifyIconEvents* events_ = nullptr;
+    bool showing_ = false;
+    int retryGeneration_ = 0;
 };
 
 }  // namespace glance::fake

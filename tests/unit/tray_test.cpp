@@ -51,11 +51,13 @@ protected:
     }
 };
 
-TEST_F(Tray, NewIconHasTheDefaultTipAndItsPictureAndIsOutOfTheTray) {
-    EXPECT_EQ(tray.text(), "Telnet Server");
-    EXPECT_EQ(tray.icon(), kFace);
+TEST_F(Tray, NewIconIsOutOfTheTrayAndEntersItWithTheDefaultTipAndItsPicture) {
     EXPECT_FALSE(tray.inTray());
     EXPECT_TRUE(requests().empty());
+    tray.setInTray(true);
+    ASSERT_EQ(requests().size(), 1u);
+    EXPECT_EQ(requests()[0].tip, "Telnet Server");
+    EXPECT_EQ(requests()[0].picture, kFace);
 }
 
 TEST_F(Tray, TipSetOutOfTheTrayIsStoredForTheAddAndSentWhileShown) {
@@ -174,7 +176,8 @@ TEST_F(Tray, IconFollowsThePictureForTheDisplayButNeverShowsANonIcon) {
     sourceFails = false;
     area.displayChanged();
     EXPECT_EQ(requests().size(), 2u);
-    EXPECT_EQ(tray.icon(), kOtherIcon);
+    area.taskbarCreated();
+    EXPECT_EQ(requests().back().picture, kOtherIcon) << "the picture shown is kept";
 }
 
 TEST_F(Tray, AShellThatCannotBeReachedLeavesTheIconOutSoALaterTryWorks) {
