@@ -48,8 +48,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     windowClass.lpszClassName = L"Shell_TrayWnd";
     if (!RegisterClassW(&windowClass)) return 1;
     // Topmost and the newest: the first window of its class that the shell finds.
-    if (!CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                         instance, nullptr))
+    if (!CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 0, 0,
+                         nullptr, nullptr, instance, nullptr))
         return 1;
     logLine("ready");
     SetTimer(nullptr, 0, 200, nullptr);
