@@ -1,7 +1,6 @@
 // The tray icon's Win32 side under Wine: the 488-byte records handed to the
 // shell, the shell's answers, the hook on the icon's window, a real
-// Shell_NotifyIconA round trip, the channel from a second start, and the
-// main window kept on a screen.
+// Shell_NotifyIconA round trip, and the main window kept on a screen.
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <gtest/gtest.h>
@@ -13,7 +12,6 @@
 
 #include "core/Error.h"
 #include "platform/win32/Win32NotifyIcon.h"
-#include "platform/win32/Win32RunningCopy.h"
 #include "platform/win32/Win32Window.h"
 #include "ui/MainWindowLayout.h"
 
@@ -213,22 +211,6 @@ TEST(RealShell, HoldsTheIconFromAddUntilDeleteAndSaysSo) {
     EXPECT_EQ(icon->balloon("Title", "Text", 0), IconAnswer::Done);
     icon->hide();
     EXPECT_FALSE(icon->present());
-}
-
-TEST(RunningCopy, ASecondStartsRequestReachesTheListeningCopy) {
-    int requests = 0;
-    {
-        Win32RunningCopy running;
-        running.listen([&] { ++requests; });
-        Win32RunningCopy second;
-        second.askToShow();
-        pumpFor(200);
-        EXPECT_EQ(requests, 1);
-    }
-    Win32RunningCopy second;
-    second.askToShow();  // nobody listens any more: nothing happens
-    pumpFor(100);
-    EXPECT_EQ(requests, 1);
 }
 
 struct NoEvents : WindowEvents {
