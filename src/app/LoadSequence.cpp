@@ -17,6 +17,7 @@ void runLoadSequence(Platform& p, LoadTargets& t) {
     TimerControl& refreshTimer = window.timer(ControlId::RefreshTimer);
 
     if (trap.test(100, [&] { return p.system.anotherInstanceRunning(); })) {
+        p.runningCopy.askToShow();
         trap.step(102, [&] { p.loop.endProcess(); });
     }
     trap.step(106, [&] { applySkinFile(p.files, window, t.skin); });

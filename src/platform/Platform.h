@@ -6,12 +6,13 @@
 #include "platform/Diagnostics.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageLoop.h"
+#include "platform/NotifyIcon.h"
+#include "platform/RunningCopy.h"
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"
 #include "platform/System.h"
 #include "platform/Types.h"
 #include "platform/Ui.h"
-#include "platform/Windowing.h"
 
 namespace glance {
 
@@ -21,7 +22,8 @@ struct Platform {
     SettingsStore& settings;
     System& system;
     MessageLoop& loop;
-    Windowing& windowing;
+    NotificationArea& notificationArea;
+    RunningCopy& runningCopy;
     Ui& ui;
     Diagnostics& diagnostics;
 };

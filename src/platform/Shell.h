@@ -1,5 +1,5 @@
 // The Windows shell as the logic needs it: folder paths, the change
-// notification, the notification-area icon and starting a program.
+// notification and starting a program.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +7,6 @@
 #include <string>
 
 #include "platform/ChangeWatch.h"
-#include "platform/NotifyIconRecord.h"
 
 namespace glance {
 
@@ -29,9 +28,6 @@ public:
     // SHChangeNotify(eventId, flags, null, null). Throws when the shell's entry
     // point cannot be reached.
     virtual void changeNotify(std::int32_t eventId, std::uint32_t flags) = 0;
-
-    // Shell_NotifyIconA(message, record); the result is deliberately not returned.
-    virtual void notifyIcon(std::uint32_t message, const NotifyIconRecord& record) = 0;
 
     // Starts a process from a command line with a show-window state; not waited for.
     virtual void startProcess(const std::string& commandLine, int showState) = 0;

@@ -1,126 +1,86 @@
-// The tray icon control: owns one icon in the notification area, its picture
-// and tooltip, shows balloon notices above it, and raises the shell's mouse
-// messages for the icon as the control's events.
+// The program's tray icon: whether it is wanted and whether the shell really
+// shows it, its picture and tip, the balloon above it, and the retries while
+// the shell does not take it (a taskbar still busy at logon).
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
-#include <string_view>
 
 #include "platform/MessageLoop.h"
-#include "platform/Shell.h"
+#include "platform/NotifyIcon.h"
 #include "platform/Types.h"
-#include "platform/Windowing.h"
-#include "tray/PropertyBag.h"
-#include "tray/TrayHook.h"
 
 namespace glance {
 
-class TrayIcon {
+class TrayIcon : private NotifyIconEvents {
 public:
-    // The control's size in twips, whatever its container asks for.
-    static constexpr int kSizeTwips = 510;
     // The tooltip of a new instance.
     static constexpr const char* kDefaultTip = "Telnet Server";
 
-    // Creates the control's own window, owned by ownerWindow (the window the
-    // control is placed on); facePicture is the picture the control shows.
-    TrayIcon(Shell& shell, Windowing& windowing, MessageLoop& loop, WindowHandle ownerWindow,
-             Picture facePicture);
-    // Takes the icon out of the tray, then destroys the control's window.
-    ~TrayIcon();
-    // The window's user-data slot holds this instance's address.
+    // An icon owned by ownerWindow, out of the tray, showing picture.
+    TrayIcon(NotificationArea& area, MessageLoop& loop, WindowHandle ownerWindow, Picture picture);
+    // Takes the icon out of the tray.
+    ~TrayIcon() override;
     TrayIcon(const TrayIcon&) = delete;
     TrayIcon& operator=(const TrayIcon&) = delete;
 
-    Picture icon() const { return icon_; }
-    // Accepts icon pictures only; anything else is ignored without an error.
-    void setIcon(const Picture& picture);
+    // The tooltip.
+    void setText(const std::string& text);
 
-    std::string tip() const { return tip_; }
-    void setTip(const std::string& text);
-    // The control's standard text property: its tooltip.
-    std::string text() const { return tip(); }
-    void setText(const std::string& text) { setTip(text); }
-
-    bool inTray() const { return inTray_; }
-    // True puts the icon into the notification area, false takes it out.
+    // Wanted in the tray.
+    bool inTray() const { return wanted_; }
+    // The shell confirmed that it shows the icon.
+    bool shown() const { return shown_; }
+    // True asks the shell for the icon, and keeps asking (after 1, 2, 4, 8 s,
+    // then every 30 s) until it confirms; false takes the icon out.
     void setInTray(bool show);
 
     // Shows a balloon notice above the icon. With seconds > 0 it waits, with
     // messages running, until the shell reports the balloon closed or
     // that many seconds have passed, and then removes a balloon still open.
     // Throws "Overflow" before sending anything when seconds in milliseconds
-    // does not fit in 32 bits.
+    // does not fit in 32 bits. once: at most one such balloon per instance.
     void showBalloon(const std::string& text, const std::string& title, std::int32_t seconds, bool once);
 
-    // Events, raised synchronously from the icon's callback messages.
-    // button: 1 left, 2 right; id: the icon identifier (always 0).
-    std::function<void(std::int32_t id)> onMouseMove;
-    std::function<void(std::int16_t button, std::int32_t id)> onMouseDown;
-    std::function<void(std::int16_t button, std::int32_t id)> onMouseUp;
-    std::function<void(std::int16_t button, std::int32_t id)> onMouseDoubleClick;
-
+    // A mouse button released over the icon.
+    std::function<void()> onClicked;
+    // The shell started or stopped showing the wanted icon (not raised when
+    // the icon is taken out on purpose).
+    std::function<void(bool shown)> onShownChanged;
     // Gives the icon picture for the notification area as it is drawn now
     // (its DPI may change while the program runs); asked again when the
-    // taskbar is re-created and when the display changes. Unset: the stored
-    // picture is kept whatever happens.
+    // taskbar is re-created and when the display changes. Unset: the
+    // picture given at creation is kept whatever happens.
     std::function<Picture()> pictureSource;
 
-    // Told the name of a persisted property whenever its value changes.
-    std::function<void(std::string_view property)> onPropertyChanged;
-
-    // Persisted properties: a new instance, loading and saving.
-    void initProperties();
-    void readProperties(const PropertyBag& bag);
-    void writeProperties(PropertyBag& bag) const;
-
-    // The container asks for a size; the control keeps 510 x 510 twips.
-    void resize(int requestedWidth, int requestedHeight);
-    int width() const { return width_; }
-    int height() const { return height_; }
-    Picture facePicture() const { return face_; }
-
-    // The control's own window: owner of the icon and receiver of its messages.
-    WindowHandle window() const { return window_; }
-
 private:
-    friend std::intptr_t TrayHook::windowProc(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t);
+    // NotifyIconEvents
+    void onIconClicked() override;
+    void onBalloonClosed() override { balloonVisible_ = false; }
+    void onTaskbarCreated() override;
+    void onDisplayChanged() override;
+    void onRetryDue() override;
 
-    void addIcon(WindowHandle hwnd, std::int32_t id, const std::string& tip, const Picture& icon);
-    void removeIcon(WindowHandle hwnd, std::int32_t id);
-    // Maps the callback's mouse or balloon message to an event or a flag.
-    void handleTrayMessage(std::int32_t message, std::int32_t id);
-    // The shell's notification area was created anew (the taskbar restarted)
-    // and has forgotten the icon.
-    void handleShellRestart();
-    // The display or its scale may have changed: the picture for the
-    // notification area's DPI replaces the one shown when they differ.
-    void handleDisplayChange();
-    // The picture source's answer, or the stored picture when it has none
+    // Asks the shell for the icon (first whether it already holds it, when
+    // an earlier request may have added it); schedules the next try when
+    // the shell does not confirm.
+    void requestIcon(bool askFirst);
+    void setShown(bool shown);
+    // The picture source's answer, or the current picture when it has none
     // or cannot give one.
     Picture pictureForDisplay() const;
 
-    NotifyIconRecord newRecord() const;
-    void reportChange(std::string_view property);
-
-    Shell& shell_;
-    Windowing& windowing_;
     MessageLoop& loop_;
-
-    bool inTray_ = false;
-    std::int32_t iconId_ = 0;
-    std::string tip_;
-    WindowHandle window_ = 0;
-    Picture icon_;
-    bool iconAdded_ = false;
+    std::unique_ptr<NotifyIcon> icon_;
+    Picture picture_;
+    std::string tip_ = kDefaultTip;
+    bool wanted_ = false;
+    bool shown_ = false;
+    int failedTries_ = 0;
     bool balloonVisible_ = false;
-    std::int32_t onceBalloonCount_ = 0;
-
-    Picture face_;
-    int width_ = kSizeTwips;
-    int height_ = kSizeTwips;
+    bool onceBalloonShown_ = false;
 };
 
 }  // namespace glance

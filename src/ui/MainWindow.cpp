@@ -32,11 +32,10 @@ MainWindow::MainWindow(Platform& platform)
     window_ = p_.ui.createWindow(mainWindowLayout(), *this);
     onColoursChanged();
     skin_ = std::make_unique<ColourSkinEngine>(p_.files, *window_);
-    trayIcon_ =
-        std::make_unique<TrayIcon>(p_.shell, p_.windowing, p_.loop, window_->handle(), p_.ui.trayIcon());
-    // As placed on the window: out of the tray, tip "Telnet Server", the blue 'Q' picture.
-    trayIcon_->initProperties();
-    trayIcon_->onMouseUp = [this](std::int16_t, std::int32_t) { onTrayIconReleased(); };
+    // Out of the tray, tip "Telnet Server", the blue 'Q' picture.
+    trayIcon_ = std::make_unique<TrayIcon>(p_.notificationArea, p_.loop, window_->handle(), p_.ui.trayIcon());
+    trayIcon_->onClicked = [this] { bringBack(); };
+    trayIcon_->onShownChanged = [this](bool shown) { onTrayIconShownChanged(shown); };
     // The notification area's DPI can change while the program runs (a new
     // scale, another monitor, a restarted taskbar): the icon follows it.
     trayIcon_->pictureSource = [this] { return p_.ui.trayIcon(); };
@@ -53,6 +52,11 @@ MainWindow::~MainWindow() {
 void MainWindow::load() {
     LoadTargets targets{*window_, engine_, *skin_, *trayIcon_, preferences_};
     runLoadSequence(p_, targets);
+    // A later start of the program asks this copy to come back, as a click on
+    // its icon would; without the channel only that request is lost.
+    StepTrap::noting(p_.diagnostics, "second-start channel").step(0, [&] {
+        p_.runningCopy.listen([this] { bringBack(); });
+    });
 }
 
 void MainWindow::show() {
@@ -121,6 +125,12 @@ void MainWindow::onCloseRequested() {
 
 void MainWindow::onResized() {
     if (window_->windowState() != kStateMinimized || minimizedToTray_) return;
+    // Hidden only behind an icon that the shell confirmed: until then the
+    // window stays an ordinary minimized window with its taskbar button.
+    if (trayIcon_->shown()) moveIntoTray();
+}
+
+void MainWindow::moveIntoTray() {
     window_->setVisible(false);
     // Back to normal while hidden, so that a restore shows the window as it was.
     window_->setWindowState(kStateNormal);
@@ -129,8 +139,26 @@ void MainWindow::onResized() {
     trayIcon_->showBalloon(kBalloonText, kProductName, kBalloonSeconds, true);
 }
 
-void MainWindow::onTrayIconReleased() {
+void MainWindow::onTrayIconShownChanged(bool shown) {
+    if (shown) {
+        // The icon came late: a window minimized meanwhile goes into the tray now.
+        if (!minimizedToTray_ && window_->visible() && window_->windowState() == kStateMinimized)
+            moveIntoTray();
+    } else if (minimizedToTray_) {
+        // The icon is gone (a new taskbar that refuses it): the window comes
+        // back as an ordinary minimized window until the icon is there again.
+        minimizedToTray_ = false;
+        window_->setWindowState(kStateMinimized);
+        window_->setVisible(true);
+    }
+}
+
+void MainWindow::bringBack() {
+    // Shown in its normal state, on a screen, with the focus, whether it was
+    // in the tray or an ordinary minimized window.
+    if (window_->windowState() == kStateMinimized) window_->setWindowState(kStateNormal);
     window_->setVisible(true);
+    window_->keepOnScreen();
     window_->setFocus();
     minimizedToTray_ = false;
 }

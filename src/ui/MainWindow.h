@@ -49,7 +49,10 @@ private:
     void onHelpClicked();
     void onStartWithWindowsClicked();
     void onStartInTrayClicked();
-    void onTrayIconReleased();
+    void moveIntoTray();
+    void onTrayIconShownChanged(bool shown);
+    // What a click on the tray icon and a second start of the program do.
+    void bringBack();
 
     Platform& p_;
     RefreshEngine engine_;

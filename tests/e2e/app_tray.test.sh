@@ -2,8 +2,8 @@
 # GlanceRefresher.exe living in the tray, with real input: the minimize box
 # hides the window with the balloon the first time only, a click on the icon
 # brings the window back with the focus, the Help box, the start-up options
-# stored and registered, the close box ending the program with its icon, and
-# a start in the tray.
+# stored and registered, the close box ending the program with its icon, a
+# start in the tray, and a second start bringing the window back.
 #   bash app_tray.test.sh <exe> <hosts dir> <artifacts dir>
 set -euo pipefail
 source "$(dirname "$0")/app.sh"
@@ -67,4 +67,13 @@ wait_for 5 balloon_shown || e2e_fail "no balloon at a start in the tray"
 e2e_log "started in the tray: $(screenshot start-hidden)"
 click_at "$icon_x" "$icon_y" 1
 wait_for 5 window_shown || e2e_fail "the icon did not bring back a window started in the tray"
+
+# A second start ends at once, without an icon of its own, and brings the
+# running copy's window back from the tray with the focus.
+click_caption_button min
+wait_for 5 window_hidden || e2e_fail "the minimize box did not hide the window"
+timeout 20 wine "$APP_EXE" || e2e_fail "the second start did not end at once"
+wait_for 5 window_shown || e2e_fail "a second start did not bring the window back"
+wait_for 3 focused || e2e_fail "the window brought back by a second start has no focus"
+e2e_log "after a second start: $(screenshot second-start)"
 e2e_pass

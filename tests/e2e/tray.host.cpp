@@ -8,7 +8,7 @@
 // way a wait without MessageLoop::waitForMessage would, so that the CPU time
 // of both kinds of wait can be compared. The log gets, in this order:
 //   ready | balloon shown | balloon done mode=<block|spin> wall=<s> cpu=<s> |
-//   MouseDown/MouseUp/MouseDblClick button=<b> id=<id> | exit
+//   clicked | exit
 // The program ends on --exit-after-balloon, when "<log file>.stop" appears,
 // or after two minutes.
 #include <windows.h>
@@ -20,8 +20,7 @@
 #include <string>
 
 #include "platform/win32/Win32Loop.h"
-#include "platform/win32/Win32Shell.h"
-#include "platform/win32/Win32Windowing.h"
+#include "platform/win32/Win32NotifyIcon.h"
 #include "tray/TrayIcon.h"
 #if __has_include("../../res/resource.h")
 #include "../../res/resource.h"
@@ -93,22 +92,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     Log log(logPath);
     try {
-        glance::win32::Win32Shell shell;
-        glance::win32::Win32Windowing windowing;
+        glance::win32::Win32NotificationArea area;
         std::unique_ptr<Win32Loop> loop =
             spin ? std::make_unique<SpinningLoop>() : std::make_unique<Win32Loop>();
 
-        glance::TrayIcon tray(shell, windowing, *loop, 0, trayPicture());
-        auto button = [&log](const char* event) {
-            return [&log, event](std::int16_t b, std::int32_t id) {
-                log.line(std::string(event) + " button=" + std::to_string(b) + " id=" + std::to_string(id));
-            };
-        };
-        tray.onMouseDown = button("MouseDown");
-        tray.onMouseUp = button("MouseUp");
-        tray.onMouseDoubleClick = button("MouseDblClick");
-        tray.initProperties();
-        tray.setTip("Glance tray host");
+        glance::TrayIcon tray(area, *loop, 0, trayPicture());
+        tray.onClicked = [&log] { log.line("clicked"); };
+        tray.setText("Glance tray host");
         tray.setInTray(true);
         log.line("ready");
 

@@ -6,11 +6,12 @@
 #include "FakeDiagnostics.h"
 #include "FakeFileSystem.h"
 #include "FakeLoop.h"
+#include "FakeNotifyIcon.h"
+#include "FakeRunningCopy.h"
 #include "FakeSettings.h"
 #include "FakeShell.h"
 #include "FakeSystem.h"
 #include "FakeUi.h"
-#include "FakeWindowing.h"
 #include "platform/Platform.h"
 
 namespace glance::fake {
@@ -22,7 +23,8 @@ struct FakePlatform {
     FakeSettings settings{failures};
     FakeSystem system{failures};
     FakeLoop loop{failures};
-    FakeWindowing windowing{failures};
+    FakeNotificationArea notificationArea{failures, loop};
+    FakeRunningCopy runningCopy;
     FakeUi ui{failures, loop};
     FakeDiagnostics diagnostics;
 
@@ -35,7 +37,9 @@ struct FakePlatform {
     FakePlatform(const FakePlatform&) = delete;
     FakePlatform& operator=(const FakePlatform&) = delete;
 
-    Platform platform() { return Platform{shell, files, settings, system, loop, windowing, ui, diagnostics}; }
+    Platform platform() {
+        return Platform{shell, files, settings, system, loop, notificationArea, runningCopy, ui, diagnostics};
+    }
 };
 
 }  // namespace glance::fake

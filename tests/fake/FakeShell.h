@@ -1,6 +1,5 @@
 // The shell, simulated: configurable folder paths with a watch on where they
-// are, and a record of every notification, notify-icon request and started
-// process.
+// are, and a record of every notification and started process.
 #pragma once
 
 #include <algorithm>
@@ -48,16 +47,11 @@ public:
         std::uint32_t flags;
         double at;  // on the clock below
     };
-    struct IconRequest {
-        std::uint32_t message;
-        NotifyIconRecord record;
-    };
     struct Process {
         std::string commandLine;
         int showState;
     };
     std::vector<Notification> notifications;
-    std::vector<IconRequest> iconRequests;
     std::vector<Process> processes;
 
     std::wstring specialFolderRawPath(std::int32_t folderId) override {
@@ -73,10 +67,6 @@ public:
     void changeNotify(std::int32_t eventId, std::uint32_t flags) override {
         failures_.check("changeNotify");
         notifications.push_back({eventId, flags, clock()});
-    }
-    void notifyIcon(std::uint32_t message, const NotifyIconRecord& record) override {
-        failures_.check("notifyIcon");
-        iconRequests.push_back({message, record});
     }
     void startProcess(const std::string& commandLine, int showState) override {
         failures_.check("startProcess");

@@ -174,6 +174,7 @@ public:
     const WindowLayout& design() const { return design_; }
     Picture icon;
     int focusCalls = 0;
+    int onScreenChecks = 0;
     int showCalls = 0;
     std::vector<SkinColours> skins;
     WindowPaint paint;  // what the window is painted in
@@ -228,6 +229,7 @@ public:
         failures_.check("window.setFocus");
         ++focusCalls;
     }
+    void keepOnScreen() override { ++onScreenChecks; }
     ButtonControl& button(ControlId n) override { return *buttons_.at(n); }
     CheckBoxControl& checkBox(ControlId n) override { return *checks_.at(n); }
     TimerControl& timer(ControlId n) override { return *timers_.at(n); }

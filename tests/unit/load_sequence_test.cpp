@@ -39,10 +39,10 @@ TEST_F(Startup, EmptyStoreShowsANormalWindowInTheTrayWithTheFullProductName) {
     EXPECT_TRUE(window().visible());
     EXPECT_EQ(window().windowState(), kStateNormal);
     // The icon enters the tray once, already carrying the product name as its tip.
-    ASSERT_EQ(fp.shell.iconRequests.size(), 1u);
-    EXPECT_EQ(fp.shell.iconRequests[0].message, kNimAdd);
-    EXPECT_EQ(fp.shell.iconRequests[0].record.uFlags, kNifMessage | kNifIcon | kNifTip);
-    EXPECT_STREQ(fp.shell.iconRequests[0].record.szTip, kProductName);
+    ASSERT_EQ(fp.notificationArea.requests.size(), 1u);
+    EXPECT_EQ(fp.notificationArea.requests[0].kind, fake::FakeNotificationArea::Kind::Add);
+    EXPECT_EQ(fp.notificationArea.requests[0].picture, fp.ui.trayIcon());
+    EXPECT_EQ(fp.notificationArea.requests[0].tip, kProductName);
     EXPECT_TRUE(form->trayIcon().inTray());
     EXPECT_TRUE(fp.system.boxes.empty());
 }
@@ -64,16 +64,33 @@ TEST_F(Startup, MinimizedStartHidesBehindTheIconWithTheBalloon) {
     EXPECT_FALSE(window().visible());
     EXPECT_EQ(window().windowState(), kStateNormal);
     EXPECT_TRUE(form->minimizedToTray());
-    ASSERT_GE(fp.shell.iconRequests.size(), 2u);
-    EXPECT_EQ(fp.shell.iconRequests[1].record.uFlags, kNifInfo);
-    EXPECT_STREQ(fp.shell.iconRequests[1].record.szInfoTitle, kProductName);
+    ASSERT_EQ(fp.notificationArea.balloons().size(), 1u);
+    EXPECT_EQ(fp.notificationArea.balloons()[0].title, kProductName);
+}
+
+// At logon the taskbar may not take the icon yet: the window is never hidden
+// behind an icon that is not there, and goes into the tray once it is.
+TEST_F(Startup, StartInTheTrayKeepsAMinimizedWindowUntilTheShellHoldsTheIcon) {
+    store(Preferences::kKeyStartInTray, "On");
+    fp.notificationArea.addReplies = {{IconAnswer::NoAnswer, false}, {IconAnswer::Refused, false}};
+    ASSERT_TRUE(start());
+    fp.loop.advance(2.9);
+    EXPECT_TRUE(window().visible());
+    EXPECT_EQ(window().windowState(), kStateMinimized);
+    EXPECT_TRUE(fp.notificationArea.balloons().empty());
+    fp.loop.advance(0.2);  // the third add, at 3 s, is taken
+    EXPECT_FALSE(window().visible());
+    EXPECT_EQ(window().windowState(), kStateNormal);
+    ASSERT_EQ(fp.notificationArea.balloons().size(), 1u);
+    EXPECT_DOUBLE_EQ(fp.notificationArea.balloons()[0].at, 3);
 }
 
 TEST_F(Startup, SecondInstanceEndsAtOnceWithoutWindowIconOrMessage) {
     fp.system.otherInstance = true;
     EXPECT_FALSE(start());
     EXPECT_TRUE(fp.loop.ended);
-    EXPECT_TRUE(fp.shell.iconRequests.empty());
+    EXPECT_TRUE(fp.notificationArea.requests.empty());
+    EXPECT_EQ(fp.runningCopy.requestsSent, 1) << "the running copy is asked to come back";
     EXPECT_TRUE(fp.system.boxes.empty());
     EXPECT_EQ(window().caption(), "Form1");
     EXPECT_EQ(window().showCalls, 0);

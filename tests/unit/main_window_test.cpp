@@ -9,28 +9,20 @@ namespace {
 class TheWindow : public MainWindowFixture {
 protected:
     void SetUp() override { ASSERT_TRUE(start()); }
-    std::vector<const fake::FakeShell::IconRequest*> balloons() {
-        std::vector<const fake::FakeShell::IconRequest*> out;
-        for (auto& r : fp.shell.iconRequests)
-            if (r.record.uFlags == kNifInfo && r.record.szInfo[0] != '\0') out.push_back(&r);
-        return out;
-    }
-    WindowHandle trayWindow() { return form->trayIcon().window(); }
-    // The shell reports a mouse message on the icon.
-    void trayMessage(std::intptr_t mouseMessage) { fp.windowing.send(trayWindow(), 1125, 0, mouseMessage); }
+    std::vector<fake::FakeNotificationArea::Request> balloons() { return fp.notificationArea.balloons(); }
 };
 
 TEST_F(TheWindow, TrayIconIsTheNotificationAreasSizeAndFollowsItsScale) {
     const auto iconHandles = [&] {
-        std::vector<std::uint32_t> handles;
-        for (auto& r : fp.shell.iconRequests)
-            if (r.record.uFlags & kNifIcon) handles.push_back(r.record.hIcon);
+        std::vector<std::uintptr_t> handles;
+        for (auto& r : fp.notificationArea.requests)
+            if (!r.picture.empty()) handles.push_back(r.picture.handle);
         return handles;
     };
-    EXPECT_EQ(iconHandles(), (std::vector<std::uint32_t>{0x7000 + 16})) << "added at 16 px for 96 DPI";
+    EXPECT_EQ(iconHandles(), (std::vector<std::uintptr_t>{0x7000 + 16})) << "added at 16 px for 96 DPI";
     fp.ui.trayDpi = 144;
-    fp.windowing.send(trayWindow(), 0x001A /* WM_SETTINGCHANGE */, 0, 0);
-    EXPECT_EQ(iconHandles(), (std::vector<std::uint32_t>{0x7000 + 16, 0x7000 + 24}));
+    fp.notificationArea.displayChanged();
+    EXPECT_EQ(iconHandles(), (std::vector<std::uintptr_t>{0x7000 + 16, 0x7000 + 24}));
 }
 
 TEST_F(TheWindow, FirstMinimizeHidesWithTheBalloonLaterOnesSilently) {
@@ -38,13 +30,13 @@ TEST_F(TheWindow, FirstMinimizeHidesWithTheBalloonLaterOnesSilently) {
     EXPECT_FALSE(window().visible());
     EXPECT_EQ(window().windowState(), kStateNormal);
     ASSERT_EQ(balloons().size(), 1u);
-    EXPECT_STREQ(balloons()[0]->record.szInfoTitle, kProductName);
-    EXPECT_STREQ(balloons()[0]->record.szInfo,
-                 "has been minimized to the system tray.\r\nClick on the blue 'Q' icon (Q for Quillhaven) to "
-                 "bring the software back.");
-    EXPECT_EQ(balloons()[0]->record.uTimeout, 5000u);
+    EXPECT_EQ(balloons()[0].title, kProductName);
+    EXPECT_EQ(balloons()[0].text,
+              "has been minimized to the system tray.\r\nClick on the blue 'Q' icon (Q for Quillhaven) to "
+              "bring the software back.");
+    EXPECT_EQ(balloons()[0].timeout, 5000u);
 
-    trayMessage(514);  // left button released
+    fp.notificationArea.click();
     EXPECT_TRUE(window().visible());
     EXPECT_FALSE(form->minimizedToTray());
     window().minimize();
@@ -53,22 +45,40 @@ TEST_F(TheWindow, FirstMinimizeHidesWithTheBalloonLaterOnesSilently) {
 }
 
 TEST_F(TheWindow, RestoreDuringTheBalloonWaitClearsTheFlag) {
-    fp.loop.postAt(1.0, [this] { trayMessage(517); });  // right button released
+    fp.loop.postAt(1.0, [this] { fp.notificationArea.click(); });
     window().minimize();
     EXPECT_TRUE(window().visible());
     EXPECT_GE(window().focusCalls, 1);
     EXPECT_FALSE(form->minimizedToTray());
 }
 
-TEST_F(TheWindow, OnlyButtonReleasesOnTheIconBringTheWindowBack) {
+// A click on the icon and a second start of the program do the same: the
+// window back in its normal state, on a screen, with the focus, wherever it was.
+TEST_F(TheWindow, ClickOnTheIconAndSecondStartBringTheWindowBackOnScreenWithTheFocus) {
+    for (auto bringBack : {+[](fake::FakePlatform& p) { p.notificationArea.click(); },
+                           +[](fake::FakePlatform& p) { p.runningCopy.requestShow(); }}) {
+        window().minimize();
+        ASSERT_FALSE(window().visible());
+        const int focus = window().focusCalls, checks = window().onScreenChecks;
+        bringBack(fp);
+        EXPECT_TRUE(window().visible());
+        EXPECT_EQ(window().windowState(), kStateNormal);
+        EXPECT_EQ(window().focusCalls, focus + 1);
+        EXPECT_EQ(window().onScreenChecks, checks + 1);
+        bringBack(fp);  // already shown: takes the focus again
+        EXPECT_EQ(window().focusCalls, focus + 2);
+    }
+}
+
+TEST_F(TheWindow, WindowInTheTrayComesBackMinimizedWhileANewTaskbarRefusesTheIcon) {
     window().minimize();
-    for (std::intptr_t m : {512, 513, 515, 516, 518, 519, 520}) trayMessage(m);
-    EXPECT_FALSE(window().visible());
-    trayMessage(514);
+    fp.notificationArea.addReplies = {{IconAnswer::Refused, false}};
+    fp.notificationArea.taskbarCreated();
     EXPECT_TRUE(window().visible());
-    const int focus = window().focusCalls;
-    trayMessage(517);  // already visible: only takes the focus
-    EXPECT_EQ(window().focusCalls, focus + 1);
+    EXPECT_EQ(window().windowState(), kStateMinimized);
+    fp.loop.advance(1);
+    EXPECT_FALSE(window().visible()) << "back in the tray once the icon is there";
+    EXPECT_EQ(balloons().size(), 1u);
 }
 
 TEST_F(TheWindow, CloseStopsTheTimerRemovesTheIconAndEndsEvenWhenAStepFails) {
@@ -77,7 +87,7 @@ TEST_F(TheWindow, CloseStopsTheTimerRemovesTheIconAndEndsEvenWhenAStepFails) {
     EXPECT_THROW(window().requestClose(), ProgramEnded);
     EXPECT_EQ(boxLabels(), std::vector<std::int32_t>{100});
     EXPECT_NE(fp.system.boxes[0].text.find("Form1.Form_QueryUnload at line 100"), std::string::npos);
-    EXPECT_EQ(fp.shell.iconRequests.back().message, kNimDelete);
+    EXPECT_EQ(fp.notificationArea.requests.back().kind, fake::FakeNotificationArea::Kind::Remove);
     EXPECT_FALSE(form->trayIcon().inTray());
     EXPECT_EQ(fp.loop.doEventsCalls, 2);
     EXPECT_TRUE(fp.loop.ended);

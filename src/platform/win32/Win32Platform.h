@@ -6,11 +6,12 @@
 #include "platform/win32/Win32Diagnostics.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Loop.h"
+#include "platform/win32/Win32NotifyIcon.h"
+#include "platform/win32/Win32RunningCopy.h"
 #include "platform/win32/Win32Settings.h"
 #include "platform/win32/Win32Shell.h"
 #include "platform/win32/Win32System.h"
 #include "platform/win32/Win32Ui.h"
-#include "platform/win32/Win32Windowing.h"
 
 namespace glance::win32 {
 
@@ -22,11 +23,14 @@ struct Win32Platform {
     Win32FileSystem files{&loop.wakeHandles()};
     Win32Settings settings;
     Win32System system;
-    Win32Windowing windowing;
+    Win32NotificationArea notificationArea;
+    Win32RunningCopy runningCopy;
     Win32Ui ui;
     Win32Diagnostics diagnostics;
 
-    Platform platform() { return Platform{shell, files, settings, system, loop, windowing, ui, diagnostics}; }
+    Platform platform() {
+        return Platform{shell, files, settings, system, loop, notificationArea, runningCopy, ui, diagnostics};
+    }
 };
 
 }  // namespace glance::win32

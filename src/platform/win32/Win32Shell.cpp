@@ -1,5 +1,4 @@
-// Folder paths, the change notification and starting a process. The notify
-// icon lives in Win32NotifyIcon.cpp.
+// Folder paths, the change notification and starting a process.
 #include "platform/win32/Win32Shell.h"
 
 #include <shlobj.h>

@@ -117,7 +117,11 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED:
         layout(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         if (!icon_.empty()) applyIcon();
+        keepOnScreen();
         return 0;
+    case WM_DISPLAYCHANGE:
+        keepOnScreen();
+        break;
     case WM_SETTINGCHANGE:
         if (wParam != SPI_SETHIGHCONTRAST) break;
         [[fallthrough]];
