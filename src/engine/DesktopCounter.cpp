@@ -172,8 +172,19 @@ void DesktopCounter::watch(Folder& folder) {
 }
 
 void DesktopCounter::followParent(Folder& folder) {
-    // Something changed in the folder above a missing one: it may be back.
-    if (folder.watchesParent && folder.watch->fired()) watch(folder);
+    if (!folder.watchesParent) return;
+    // Back yet? Its own watch is tried at every count while it is missing,
+    // not only when the folder above signals: that one may not see its
+    // return (a desktop that is a link to a folder elsewhere).
+    StepTrap trap = StepTrap::silent();
+    std::unique_ptr<ChangeWatch> own;
+    if (trap.step(0, [&] { own = files_.watchFolder(*folder.path); })) {
+        folder.watch = std::move(own);
+        folder.watchesParent = false;
+        folder.listDue = true;
+    } else if (folder.watch->fired() && !trap.step(0, [&] { folder.watch->rearm(); })) {
+        watch(folder);
+    }
 }
 
 bool DesktopCounter::mayHaveChanged(Folder& folder) {
