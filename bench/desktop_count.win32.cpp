@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,9 +25,11 @@
 
 namespace {
 
+// A folder of the benchmark; one that exists already is taken as it is (the
+// script makes them beforehand, far faster than one file at a time here).
 std::wstring makeFolder(const std::wstring& base, const std::wstring& name, int files, int folders) {
     const std::wstring dir = base + L"\\" + name + L"\\";
-    CreateDirectoryW(dir.c_str(), nullptr);
+    if (!CreateDirectoryW(dir.c_str(), nullptr)) return dir;
     for (int i = 0; i < files; ++i) {
         const std::wstring f = dir + L"download-" + std::to_wstring(i) + L".pdf";
         HANDLE h =
@@ -100,10 +103,14 @@ Usage usage() {
 
 }  // namespace
 
-int main() {
+// The folders go under the folder given as the argument (ASCII), or under a
+// new one in TEMP.
+int main(int argc, char** argv) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    const std::wstring base = std::wstring(temp) + L"glance-bench-" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring base =
+        argc > 1 ? std::wstring(argv[1], argv[1] + std::strlen(argv[1]))
+                 : std::wstring(temp) + L"glance-bench-" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(base.c_str(), nullptr);
 
     glance::win32::Win32FileSystem files;
