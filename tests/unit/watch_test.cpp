@@ -283,8 +283,8 @@ TEST(DesktopWatch, AWatchThatCannotBeArmedAgainIsReplacedAtOnceOrFallsBackOnTheT
 
 // A change that neither a watch nor the last-write time shows is found by
 // the full count: every minute for a folder without a watch of its own, every
-// 15 minutes for a watched one (listing a large folder is what idling costs).
-TEST(DesktopWatch, AnUnseenChangeIsFoundByTheMinutesCountWithoutAWatchAndByThe15MinutesCountWithOne) {
+// hour for a watched one (listing a large folder is what idling costs).
+TEST(DesktopWatch, AnUnseenChangeIsFoundByTheMinutesCountWithoutAWatchAndByTheHoursCountWithOne) {
     for (const bool watchable : {false, true}) {
         Folders f(false);
         f.files.folders[kUser].watchable = watchable;
