@@ -45,9 +45,9 @@ public:
     // same on-change check as a tick, kQuickCheckDelaySeconds later, never
     // within kBroadcastGapSeconds of the last broadcast, and not before the
     // counter can count what changed (a folder still changing, or in a
-    // storm, waits). Returns the time at
-    // which it wants to be called again, or kNever to wait for the next
-    // signal. A failure to reach the shell propagates, as from a tick.
+    // storm, waits). Returns the time at which it wants to be called again,
+    // or kNever to wait for the next signal. A failure to reach the shell
+    // propagates, as from a tick.
     double checkSoonAfterAChange();
 
     // Automatic updating is off: a signalled change waits for the next tick.
