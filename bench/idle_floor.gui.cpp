@@ -1,8 +1,11 @@
 // The floor of the idle benchmark: the least a Windows program with a window
 // and a one-second timer costs. An empty window whose timer does nothing,
-// and a plain message loop. bench/idle_latency.sh measures it beside
+// and a plain message loop; with the argument "hidden", the window is never
+// shown (the program hidden in the tray). bench/program.sh measures it beside
 // GlanceRefresher.exe.
 #include <windows.h>
+
+#include <cstring>
 
 namespace {
 
@@ -20,7 +23,7 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int show) {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = instance;
@@ -32,7 +35,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
         CreateWindowExW(0, windowClass.lpszClassName, L"Idle floor", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                         CW_USEDEFAULT, 420, 300, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) return 1;
-    ShowWindow(window, show);
+    if (std::strcmp(arguments, "hidden") != 0) ShowWindow(window, show);
     SetTimer(window, 1, 1000, nullptr);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

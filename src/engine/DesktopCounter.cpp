@@ -3,20 +3,12 @@
 #include <algorithm>
 #include <limits>
 
-#include "core/Error.h"
 #include "core/StepTrap.h"
+#include "engine/DesktopPath.h"
 
 namespace glance {
 
 namespace {
-
-// The cut uses the LAST NUL: the shell writes the path and its NUL into a
-// buffer pre-filled with spaces, so everything after the last NUL is padding.
-std::wstring desktopPathFromRaw(const std::wstring& raw) {
-    const auto nul = raw.rfind(L'\0');
-    if (nul == std::wstring::npos) throw PlatformError(errtext::kInvalidCall);
-    return raw.substr(0, nul) + L'\\';
-}
 
 // A count as a term of the total; none when it leaves the 32-bit signed range.
 std::optional<std::int32_t> asTerm(std::int64_t count) {
@@ -24,28 +16,33 @@ std::optional<std::int32_t> asTerm(std::int64_t count) {
     return static_cast<std::int32_t>(count);
 }
 
+// The folder above a folder path, with its trailing backslash; empty above a
+// drive's root or a share.
+std::wstring parentFolder(const std::wstring& path) {
+    std::wstring parent = path;
+    while (!parent.empty() && parent.back() == L'\\') parent.pop_back();
+    const auto separator = parent.rfind(L'\\');
+    if (separator == std::wstring::npos || separator < 2) return {};
+    return parent.substr(0, separator + 1);
+}
+
 }  // namespace
 
-std::wstring specialFolderPath(Shell& shell, std::int32_t folderId) {
-    return shell.specialFolderRawPath(folderId);
+std::optional<std::wstring> desktopFolderPath(Shell& shell, std::int32_t folderId) {
+    const std::optional<std::wstring> path = shell.specialFolderPath(folderId);
+    if (!path) return std::nullopt;
+    return folderPathToCount(*path);
 }
 
-std::wstring desktopPath(Shell& shell, std::int32_t folderId) {
-    return desktopPathFromRaw(specialFolderPath(shell, folderId));
-}
-
-std::wstring userDesktopPath(Shell& shell) {
-    return desktopPath(shell, kFolderUserDesktop);
-}
-
-std::wstring commonDesktopPath(Shell& shell) {
-    return desktopPath(shell, kFolderCommonDesktop);
+bool DesktopCounter::Folder::inStorm(double now) const {
+    return now - signalledListings.front() < kStormWindowSeconds;
 }
 
 DesktopCounter::DesktopCounter(Shell& shell, FileSystem& files, Clock& clock)
     : shell_(shell), files_(files), clock_(clock) {
     folders_[0].id = kFolderUserDesktop;
     folders_[1].id = kFolderCommonDesktop;
+    for (Folder& folder : folders_) folder.signalledListings.fill(-kNever);
 }
 
 DesktopCounter::~DesktopCounter() = default;
@@ -55,19 +52,25 @@ std::int32_t DesktopCounter::count() {
     noticeMovedLocations(now);
     const bool fullCountDue = now >= fullCountAt_;
     if (fullCountDue) fullCountAt_ = now + kFullCountSeconds;
+    const bool unwatchedCountDue = now >= unwatchedCountAt_;
+    if (unwatchedCountDue) unwatchedCountAt_ = now + kUnwatchedCountSeconds;
 
     std::array<bool, 2> toList{};
     for (std::size_t i = 0; i < folders_.size(); ++i) {
         Folder& folder = folders_[i];
         lookUpPath(folder, now);
-        toList[i] = folder.path && (fullCountDue || mayHaveChanged(folder));
+        followParent(folder);
+        if (!folder.path) continue;
+        const bool due = fullCountDue || (unwatchedCountDue && (folder.failing() || folder.inStorm(now))) ||
+                         mayHaveChanged(folder);
+        toList[i] = due && listableAt(folder, now) <= now;
     }
     if (toList[0] || toList[1]) {
         std::unique_ptr<FolderCounter> counter;
         StepTrap trap = StepTrap::silent();
         if (trap.step(0, [&] { counter = files_.createCounter(); }) && counter) {
             for (std::size_t i = 0; i < folders_.size(); ++i)
-                if (toList[i]) list(folders_[i], *counter);
+                if (toList[i]) list(folders_[i], *counter, now);
         } else {
             // Without the counting component no folder can be read: every
             // term fails, and every folder is listed again at the next count.
@@ -77,15 +80,24 @@ std::int32_t DesktopCounter::count() {
                 folder.listDue = true;
             }
         }
+        // A folder that went away while it was listed looks its path up, and
+        // sets its new watch, now: its return is then seen as soon as it
+        // comes, not at the next retry.
+        for (std::size_t i = 0; i < folders_.size(); ++i)
+            if (toList[i] && folders_[i].lookUpDue) lookUpPath(folders_[i], clock_.monotonicSeconds());
     }
     total_ = sumOfTerms();
     return total_;
 }
 
-bool DesktopCounter::changeSignalled() {
-    for (Folder& folder : folders_)
-        if (folder.watch && folder.watch->fired()) return true;
-    return locations_ && locations_->fired();
+double DesktopCounter::signalledCountDue() {
+    const double now = clock_.monotonicSeconds();
+    double due = locations_ && locations_->fired() ? now : kNever;
+    for (Folder& folder : folders_) {
+        if (!folder.watch || !(folder.unsettled || folder.watch->fired())) continue;
+        due = std::min(due, folder.watchesParent ? now : listableAt(folder, now));
+    }
+    return due;
 }
 
 void DesktopCounter::noticeMovedLocations(double now) {
@@ -113,9 +125,8 @@ void DesktopCounter::lookUpPath(Folder& folder, double now) {
     folder.lookUpDue = false;
     folder.retryAt = now + kRetrySeconds;
 
-    StepTrap trap = StepTrap::silent();
     std::optional<std::wstring> path;
-    trap.step(0, [&] { path = desktopPath(shell_, folder.id); });
+    StepTrap::silent().step(0, [&] { path = desktopFolderPath(shell_, folder.id); });
     if (path) {
         folder.pathFailures = 0;
     } else {
@@ -128,61 +139,155 @@ void DesktopCounter::lookUpPath(Folder& folder, double now) {
     if (path != folder.path) {
         // Another folder altogether: its own watch, and a listing.
         folder.path = std::move(path);
-        folder.watch.reset();
+        dropWatch(folder);
         folder.lastWrite.reset();
         folder.subfolders.reset();
         folder.files.reset();
         folder.listDue = true;
+        folder.signalledListings.fill(-kNever);
     }
-    if (folder.path && !folder.watch) {
-        // A watch set up only now may have missed a change: list once.
-        if (trap.step(0, [&] { folder.watch = files_.watchFolder(*folder.path); })) folder.listDue = true;
+    // A folder that watches its parent tries its own watch again too.
+    if (folder.path && (!folder.watch || folder.watchesParent)) watch(folder);
+}
+
+void DesktopCounter::watch(Folder& folder) {
+    StepTrap trap = StepTrap::silent();
+    dropWatch(folder);
+    // A watch set up only now may have missed a change: list once.
+    if (trap.step(0, [&] { folder.watch = files_.watchFolder(*folder.path); })) {
+        folder.listDue = true;
+        return;
+    }
+    // A folder that is there but cannot be watched (a share that gives no
+    // notifications) is checked by its last-write time alone.
+    if (trap.step(0, [&] { files_.lastModified(*folder.path); })) return;
+    // A missing folder: the nearest folder above it that can be watched
+    // signals when it comes back (created, or moved or renamed into place).
+    for (std::wstring parent = parentFolder(*folder.path); !parent.empty(); parent = parentFolder(parent)) {
+        if (trap.step(0, [&] { folder.watch = files_.watchFolder(parent); })) {
+            folder.watchesParent = true;
+            return;
+        }
+    }
+}
+
+void DesktopCounter::followParent(Folder& folder) {
+    if (!folder.watchesParent) return;
+    // Back yet? Its own watch is tried at every count while it is missing,
+    // not only when the folder above signals: that one may not see its
+    // return (a desktop that is a link to a folder elsewhere).
+    StepTrap trap = StepTrap::silent();
+    std::unique_ptr<ChangeWatch> own;
+    if (trap.step(0, [&] { own = files_.watchFolder(*folder.path); })) {
+        folder.watch = std::move(own);
+        folder.watchesParent = false;
+        folder.listDue = true;
+    } else if (folder.watch->fired() && !trap.step(0, [&] { folder.watch->rearm(); })) {
+        watch(folder);
     }
 }
 
 bool DesktopCounter::mayHaveChanged(Folder& folder) {
     if (folder.listDue) return true;
-    if (folder.watch && folder.watch->fired()) return true;
+    const bool ownWatch = folder.watch && !folder.watchesParent;
+    if (ownWatch && folder.watch->fired()) return true;
     // Also for a watched folder: a watch that stopped signalling without
-    // failing (a file system that drops its notifications) must not hide a
-    // change. A time that cannot be read hides nothing only where a watch is.
+    // failing (a file system that drops its notifications, a folder deleted
+    // or renamed away under its watch) must not hide a change. A time that
+    // cannot be read where it could before means the folder may have gone;
+    // one that never could hides nothing only where a watch is.
     std::optional<std::int64_t> lastWrite;
     StepTrap::silent().step(0, [&] { lastWrite = files_.lastModified(*folder.path); });
-    if (!lastWrite) return !folder.watch;
+    if (!lastWrite) return !ownWatch || folder.lastWrite.has_value();
     return lastWrite != folder.lastWrite;
 }
 
-void DesktopCounter::list(Folder& folder, FolderCounter& counter) {
+double DesktopCounter::listableAt(Folder& folder, double now) {
+    double at = now;
+    if (folder.unsettled && folder.watch && !folder.watchesParent) {
+        if (now < folder.quietSince + kQuietSeconds) {
+            at = folder.quietSince + kQuietSeconds;
+        } else if (folder.watch->fired()) {
+            // It changed again within the window: a new window from now. Armed
+            // at most once a window, so a storm wakes the loop no more often.
+            if (StepTrap::silent().step(0, [&] { folder.watch->rearm(); })) {
+                folder.quietSince = now;
+                at = now + kQuietSeconds;
+            } else {
+                dropWatch(folder);
+                folder.lookUpDue = true;
+            }
+        }
+    }
+    if (folder.inStorm(now)) at = std::max(at, folder.signalledListings.back() + kStormListingGapSeconds);
+    return at;
+}
+
+void DesktopCounter::list(Folder& folder, FolderCounter& counter, double now) {
     StepTrap trap = StepTrap::silent();
-    // A folder that fails for the first time looks its path up again at the
-    // next count (it may have moved); one that goes on failing, every
+    // A folder that fails for the first time looks its path up again at once
+    // (it may have moved, or gone); one that goes on failing, every
     // kRetrySeconds.
     const bool wasWorking = !folder.failing();
+    const bool ownWatch = folder.watch && !folder.watchesParent;
+    const bool signalled = folder.unsettled || (ownWatch && folder.watch->fired());
     // Armed again, and the last-write time read, before the folder is read: a
     // change made while it is being read fires the watch and moves the time
     // again. A watch that has not fired is still armed.
-    if (folder.watch && folder.watch->fired() && !trap.step(0, [&] { folder.watch->rearm(); })) {
-        folder.watch.reset();
-        folder.lookUpDue = wasWorking;
+    if (ownWatch && folder.watch->fired() && !trap.step(0, [&] { folder.watch->rearm(); })) {
+        // The watch cannot go on: its folder went away, or its handle failed.
+        dropWatch(folder);
+        folder.lookUpDue = true;
     }
     folder.lastWrite.reset();
     trap.step(0, [&] { folder.lastWrite = files_.lastModified(*folder.path); });
 
     FolderEntryCounts counts;
     if (trap.step(0, [&] { counts = counter.countEntries(*folder.path); })) {
-        folder.subfolders = asTerm(counts.subfolders);
-        folder.files = asTerm(counts.files);
-        folder.listDue = false;
+        const bool changedMeanwhile = folder.watch && !folder.watchesParent && folder.watch->fired();
+        // A listing taken while names came and went is no count to act on;
+        // the folder keeps its terms from before, if it has any.
+        if (!changedMeanwhile || (!folder.subfolders && !folder.files)) {
+            folder.subfolders = asTerm(counts.subfolders);
+            folder.files = asTerm(counts.files);
+        }
         folder.listingFailed = false;
+        folder.listDue = changedMeanwhile;
+        folder.unsettled = changedMeanwhile;
+        if (changedMeanwhile) {
+            // Armed again at once: the wait for quiet starts now.
+            if (trap.step(0, [&] { folder.watch->rearm(); })) {
+                folder.quietSince = clock_.monotonicSeconds();
+            } else {
+                dropWatch(folder);
+                folder.lookUpDue = true;
+            }
+        }
     } else {
         // A folder that cannot be opened adds nothing to either of its terms,
-        // and is listed again at the next count.
+        // and is listed again at the next count. A folder that was working
+        // may have gone: its watch, if still there, may be on a folder that
+        // no longer exists, so it is set up again with the path.
         folder.subfolders.reset();
         folder.files.reset();
         folder.listDue = true;
         folder.listingFailed = true;
-        if (wasWorking) folder.lookUpDue = true;
+        folder.unsettled = false;
+        if (wasWorking) {
+            dropWatch(folder);
+            folder.lookUpDue = true;
+        }
     }
+    if (signalled) {
+        std::shift_left(folder.signalledListings.begin(), folder.signalledListings.end(), 1);
+        folder.signalledListings.back() = now;
+    }
+}
+
+void DesktopCounter::dropWatch(Folder& folder) {
+    folder.watch.reset();
+    folder.watchesParent = false;
+    folder.unsettled = false;
 }
 
 std::int32_t DesktopCounter::sumOfTerms() const {

@@ -1,7 +1,8 @@
 // The desktop item counter: the number of files plus immediate subfolders of
 // the user's desktop folder and of the all-users desktop folder. It keeps a
 // change watch on each folder and lists a folder again only when it may have
-// changed, so that a check of a quiet desktop costs next to nothing.
+// changed, so that a check of a quiet desktop costs next to nothing whatever
+// its size.
 #pragma once
 
 #include <array>
@@ -20,23 +21,32 @@ namespace glance {
 inline constexpr std::int32_t kFolderUserDesktop = 0;     // CSIDL_DESKTOP
 inline constexpr std::int32_t kFolderCommonDesktop = 25;  // CSIDL_COMMON_DESKTOPDIRECTORY
 
-// Every folder is listed at least this often, whatever its watch says.
-inline constexpr double kFullCountSeconds = 60;
+// Every folder is listed at least this often, whatever its watch says: the
+// net under a watch that stops signalling without failing and a last-write
+// time that does not move. Rare, because it is what idling costs on a large
+// desktop: a listing of 100,000 items takes about half a second of CPU.
+inline constexpr double kFullCountSeconds = 60 * 60;
+// A folder without a watch of its own that works (none could be set, it
+// failed, it watches the parent of a missing folder, or its folder is in a
+// storm) is listed at least this often.
+inline constexpr double kUnwatchedCountSeconds = 60;
 // A folder whose path, watch or listing failed tries again this often; so
 // does the watch on the folders' locations, and without that watch the paths
 // are looked up again this often.
 inline constexpr double kRetrySeconds = 30;
+// A folder that changed while it was listed is listed again once its watch
+// has been quiet this long.
+inline constexpr double kQuietSeconds = 0.1;
+// A folder listed on its watch's signal this many times within
+// kStormWindowSeconds is in a storm: it is listed at most once every
+// kStormListingGapSeconds until it has been quiet for the rest of the window.
+inline constexpr int kStormListings = 3;
+inline constexpr double kStormWindowSeconds = 5;
+inline constexpr double kStormListingGapSeconds = 1;
 
-// The shell's raw path text for a folder id: empty when the shell cannot give
-// the folder, otherwise the path, a NUL and the buffer's padding.
-std::wstring specialFolderPath(Shell& shell, std::int32_t folderId);
-
-// The folder path to count, with a trailing backslash: the raw text up to its
-// last NUL. Throws PlatformError(errtext::kInvalidCall) when the raw text holds
-// no NUL, which includes the shell not giving the folder at all.
-std::wstring desktopPath(Shell& shell, std::int32_t folderId);
-std::wstring userDesktopPath(Shell& shell);
-std::wstring commonDesktopPath(Shell& shell);
+// The shell's path for a folder id, as the path to count (with its trailing
+// backslash); none when the shell cannot give a path that names a folder.
+std::optional<std::wstring> desktopFolderPath(Shell& shell, std::int32_t folderId);
 
 // Counts the two desktop folders as four terms: the user's subfolders, the
 // user's files, the shared subfolders, the shared files. A folder whose path
@@ -47,18 +57,28 @@ std::wstring commonDesktopPath(Shell& shell);
 // A count lists a folder (once, for both of its terms) only when:
 //   - it has never been listed, or its last listing failed;
 //   - its watch fired since the last listing;
-//   - its last-write time moved since the last listing, or, for a folder
-//     without a watch, cannot be read;
+//   - its last-write time moved (or could be read before and cannot now)
+//     since the last listing, or, for a folder without a watch, cannot be read;
 //   - its path changed (looked up again when the watch on the folders'
 //     locations fired, or every kRetrySeconds without that watch, and when
 //     the folder starts failing; a path the shell cannot give is asked for
 //     again after 1, 2, 4... seconds up to kRetrySeconds) or its watch was
 //     set up only now;
-//   - kFullCountSeconds have passed since the last full count.
+//   - it has no working watch of its own and kUnwatchedCountSeconds passed,
+//     or kFullCountSeconds passed, since the last full count.
 // Otherwise it keeps the folder's terms from its last listing: no path look-up,
 // no listing. A folder's watch is armed again before the folder is listed, and
-// its last-write time read before too, so a change during the listing is seen
-// by the next count.
+// its last-write time read before too, so a change during the listing is seen.
+//
+// A listing is not a snapshot: one taken while names come and go can count an
+// item twice or not at all. So a listing during which the folder's watch fired
+// again keeps the folder's terms from before (unless it has none yet), and
+// the folder is listed again once its watch has been quiet for kQuietSeconds;
+// in a storm, at most once every kStormListingGapSeconds.
+//
+// A folder that goes away (its listing fails, or its watch cannot be armed
+// again) adds nothing from that count on, looks its path up again at once and
+// watches the nearest existing folder above it until it is back.
 class DesktopCounter {
 public:
     DesktopCounter(Shell& shell, FileSystem& files, Clock& clock);
@@ -72,9 +92,12 @@ public:
     // The total of the last count, without looking at anything.
     std::int32_t lastTotal() const { return total_; }
 
-    // True when a folder's watch, or the watch on the folders' locations, has
-    // fired since the folder was last listed (or the paths last looked up).
-    bool changeSignalled();
+    // When a count would find something a signal announced: kNever when no
+    // watch has fired since the last count (nor the paths' look-up); now or
+    // earlier when one has; later for a folder that must stay quiet, or keep
+    // the storm's gap, first. A folder waiting to be quiet has its watch
+    // armed again here, at most once every kQuietSeconds.
+    double signalledCountDue();
 
 private:
     // One desktop folder and what the counter keeps of it.
@@ -85,20 +108,31 @@ private:
         double retryAt = 0;    // when a failing folder looks its path up and arms its watch again
         int pathFailures = 0;  // look-ups in a row that gave no path
         std::unique_ptr<ChangeWatch> watch;
+        bool watchesParent = false;             // the watch is on the nearest folder above a missing one
         std::optional<std::int64_t> lastWrite;  // read just before the last listing
         bool listDue = true;
         bool listingFailed = false;
+        // The last listing saw the folder change: listed again once quiet.
+        bool unsettled = false;
+        double quietSince = 0;  // when the watch was last armed while unsettled
+        // Times of the last kStormListings listings made on a signal, oldest first.
+        std::array<double, kStormListings> signalledListings{};
         // The folder's two terms from its last listing; none: the term failed.
         std::optional<std::int32_t> subfolders;
         std::optional<std::int32_t> files;
 
-        bool failing() const { return !path || !watch || listingFailed; }
+        bool failing() const { return !path || !watch || watchesParent || listingFailed; }
+        bool inStorm(double now) const;
     };
 
     void noticeMovedLocations(double now);
     void lookUpPath(Folder& folder, double now);
+    void watch(Folder& folder);
+    void followParent(Folder& folder);
     bool mayHaveChanged(Folder& folder);
-    void list(Folder& folder, FolderCounter& counter);
+    double listableAt(Folder& folder, double now);
+    void list(Folder& folder, FolderCounter& counter, double now);
+    void dropWatch(Folder& folder);
     std::int32_t sumOfTerms() const;
 
     Shell& shell_;
@@ -108,6 +142,7 @@ private:
     std::unique_ptr<ChangeWatch> locations_;
     double locationsRetryAt_ = 0;
     double fullCountAt_ = 0;
+    double unwatchedCountAt_ = 0;
     std::int32_t total_ = 0;
 };
 

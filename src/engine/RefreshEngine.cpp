@@ -23,18 +23,22 @@ void RefreshEngine::takeFirstCount() {
 
 double RefreshEngine::checkSoonAfterAChange() {
     const double now = clock_.monotonicSeconds();
-    if (!changeSignalledAt_) {
-        if (!counter_.changeSignalled()) return kNever;
-        changeSignalledAt_ = now;
+    const double countDue = counter_.signalledCountDue();
+    if (countDue == kNever) {
+        // Nothing signalled, or a tick has counted what was.
+        changeSignalledAt_.reset();
+        return kNever;
     }
-    const double due =
-        std::max(*changeSignalledAt_ + kQuickCheckDelaySeconds, lastBroadcastAt_ + kBroadcastGapSeconds);
+    if (!changeSignalledAt_) changeSignalledAt_ = now;
+    const double due = std::max(
+        {*changeSignalledAt_ + kQuickCheckDelaySeconds, lastBroadcastAt_ + kBroadcastGapSeconds, countDue});
     if (now < due) return due;
-    // A change made during this check fires its watch again, and the loop
-    // calls back for it then.
     changeSignalledAt_.reset();
     if (refreshIfChanged()) lastQuickBroadcastAt_ = lastBroadcastAt_;
-    return kNever;
+    // A change made during this check fires its watch again, and the loop
+    // calls back for it then; a folder that changed while it was listed
+    // asks for the time at which it may be quiet.
+    return counter_.signalledCountDue();
 }
 
 bool RefreshEngine::refreshIfChanged() {

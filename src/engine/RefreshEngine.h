@@ -20,7 +20,7 @@ inline constexpr std::uint32_t kShcnfIdList = 0;
 
 // A signalled change is checked this long after the signal, so that a burst
 // of changes (a download's files, an unzip) is merged into one check.
-inline constexpr double kQuickCheckDelaySeconds = 0.1;
+inline constexpr double kQuickCheckDelaySeconds = kQuietSeconds;
 // No two broadcasts of the automatic checks come closer than this.
 inline constexpr double kBroadcastGapSeconds = 1.0;
 
@@ -42,10 +42,12 @@ public:
 
     // The quick check, for the program's top-level loop while automatic
     // updating is on. Once a desktop folder has signalled a change, runs the
-    // same on-change check as a tick, kQuickCheckDelaySeconds later and never
-    // within kBroadcastGapSeconds of the last broadcast. Returns the time at
-    // which it wants to be called again, or kNever to wait for the next
-    // signal. A failure to reach the shell propagates, as from a tick.
+    // same on-change check as a tick, kQuickCheckDelaySeconds later, never
+    // within kBroadcastGapSeconds of the last broadcast, and not before the
+    // counter can count what changed (a folder still changing, or in a
+    // storm, waits). Returns the time at which it wants to be called again,
+    // or kNever to wait for the next signal. A failure to reach the shell
+    // propagates, as from a tick.
     double checkSoonAfterAChange();
 
     // Automatic updating is off: a signalled change waits for the next tick.

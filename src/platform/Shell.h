@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/ChangeWatch.h"
@@ -14,11 +15,10 @@ class Shell {
 public:
     virtual ~Shell() = default;
 
-    // The raw path text of a shell folder: empty when the shell can give the
-    // folder's path neither through its item-ID list nor from its folder
-    // list, otherwise all 512 characters of a buffer that was filled with
-    // spaces before the shell wrote the path and its NUL into it.
-    virtual std::wstring specialFolderRawPath(std::int32_t folderId) = 0;
+    // The file-system path of a shell folder as the shell gives it now (a
+    // moved folder at its new place, a missing one still by its path); none
+    // when the shell cannot give one.
+    virtual std::optional<std::wstring> specialFolderPath(std::int32_t folderId) = 0;
 
     // A watch on where the shell folders are, the user's own and those shared
     // by all users: it fires when one of them may have moved. Throws

@@ -55,12 +55,17 @@ public:
     // Runs once, inside the next listing, after the folder's entries were
     // read: a change made while a folder is being counted.
     std::function<void()> duringListing;
+    // Runs inside every listing while set: a listing that is no snapshot. It
+    // may change what the listing returns, and the folder meanwhile.
+    std::function<void(const std::wstring& path, FolderEntryCounts& seen)> tornListing;
 
     // Entries created, deleted, renamed or moved in or out of a folder (which
     // is created if need be). Its watches fire; its last-write time moves,
     // unless the file system keeps times too coarse to show this change.
     void changeFolder(const std::wstring& path, std::int64_t fileCount, std::int64_t subfolderCount,
                       bool lastWriteMoves = true) {
+        // A new folder is a new name in its parent.
+        if (!folders.count(path)) fireWatches(parentOf(path));
         Folder& f = folders[path];
         f.files = fileCount;
         f.subfolders = subfolderCount;
@@ -72,10 +77,11 @@ public:
         const Folder& f = folders.at(path);
         changeFolder(path, f.files, f.subfolders);
     }
-    // The folder is removed altogether; its watches fire as the system's do.
+    // The folder is removed altogether; its watches and its parent's fire.
     void removeFolder(const std::wstring& path) {
         folders.erase(path);
         fireWatches(path);
+        fireWatches(parentOf(path));
     }
     int totalListings() const {
         int n = 0;
@@ -163,8 +169,9 @@ private:
             fs_.failures_.check("countEntries");
             auto it = fs_.folders.find(path);
             if (it == fs_.folders.end()) throw PlatformError(errtext::kPathNotFound);
-            const FolderEntryCounts counts{it->second.files, it->second.subfolders};
+            FolderEntryCounts counts{it->second.files, it->second.subfolders};
             if (fs_.duringListing) std::exchange(fs_.duringListing, nullptr)();
+            if (fs_.tornListing) fs_.tornListing(path, counts);
             return counts;
         }
 
@@ -172,6 +179,10 @@ private:
         FakeFileSystem& fs_;
     };
 
+    static std::wstring parentOf(std::wstring path) {
+        path.pop_back();
+        return path.substr(0, path.rfind(L'\\') + 1);
+    }
     void fireWatches(const std::wstring& path) {
         for (Watch* w : std::vector<Watch*>(watches_))
             if (w->path() == path) w->fire();

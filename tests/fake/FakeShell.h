@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,24 +19,18 @@ class FakeShell : public Shell {
 public:
     explicit FakeShell(Failures& failures) : failures_(failures) {}
 
-    // Makes folderId resolve to path, as the real shell fills its buffer. Like
-    // a user moving a folder, each of these fires the folder-location watches.
+    // Makes folderId resolve to path. Like a user moving a folder, each of
+    // these fires the folder-location watches.
     void setFolder(std::int32_t folderId, const std::wstring& path) {
-        std::wstring raw(512, L' ');
-        raw.replace(0, path.size(), path);
-        raw[path.size()] = L'\0';
-        setRawFolder(folderId, raw);
-    }
-    void setRawFolder(std::int32_t folderId, const std::wstring& raw) {
-        raw_[folderId] = raw;
+        paths_[folderId] = path;
         fireLocationWatches();
     }
     void removeFolder(std::int32_t folderId) {
-        raw_.erase(folderId);
+        paths_.erase(folderId);
         fireLocationWatches();
     }
 
-    int lookups = 0;  // specialFolderRawPath calls
+    int lookups = 0;  // specialFolderPath calls
     int locationWatchesAlive = 0;
     // Called when a watch fires; the fake platform wakes its loop with it.
     std::function<void()> onWatchFired;
@@ -54,11 +49,12 @@ public:
     std::vector<Notification> notifications;
     std::vector<Process> processes;
 
-    std::wstring specialFolderRawPath(std::int32_t folderId) override {
+    std::optional<std::wstring> specialFolderPath(std::int32_t folderId) override {
         ++lookups;  // every attempt, also one that fails
-        failures_.check("specialFolderRawPath");
-        auto it = raw_.find(folderId);
-        return it == raw_.end() ? std::wstring() : it->second;
+        failures_.check("specialFolderPath");
+        auto it = paths_.find(folderId);
+        if (it == paths_.end()) return std::nullopt;
+        return it->second;
     }
     std::unique_ptr<ChangeWatch> watchFolderLocations() override {
         failures_.check("watchFolderLocations");
@@ -105,7 +101,7 @@ private:
     }
 
     Failures& failures_;
-    std::map<std::int32_t, std::wstring> raw_;
+    std::map<std::int32_t, std::wstring> paths_;
     std::vector<LocationWatch*> watches_;
 };
 

@@ -3,11 +3,13 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "FakePlatform.h"
 #include "engine/DesktopCounter.h"
+#include "engine/DesktopPath.h"
 #include "engine/RefreshEngine.h"
 #include "platform/Types.h"
 
@@ -19,14 +21,6 @@ using fake::FakePlatform;
 constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
 const std::wstring kUser = L"C:\\Users\\ann\\Desktop";
 const std::wstring kCommon = L"C:\\Users\\Public\\Desktop";
-
-// A raw path text as the shell leaves it: path, NUL, spaces up to 512.
-std::wstring Raw(const std::wstring& path) {
-    std::wstring raw(512, L' ');
-    raw.replace(0, path.size(), path);
-    raw[path.size()] = L'\0';
-    return raw;
-}
 
 struct Desktops : FakePlatform {
     Desktops() {
@@ -45,43 +39,29 @@ struct Desktops : FakePlatform {
     std::int32_t count() { return DesktopCounter(shell, files, loop).count(); }
 };
 
-TEST(DesktopPath, CutsTheRawTextAtItsLastNulAndAppendsABackslash) {
+TEST(DesktopPath, TheShellsPathGetsOneTrailingBackslashAndOnlyAnAbsolutePathNamesAFolder) {
     struct Case {
         const char* name;
-        std::wstring raw;
-        std::wstring expected;
+        std::wstring shellPath;
+        std::optional<std::wstring> expected;
     };
     const std::vector<Case> cases = {
-        {"path, NUL, spaces", Raw(L"C:\\D"), L"C:\\D\\"},
-        {"second NUL later in the text", Raw(L"C:\\D") + L"x" + std::wstring(1, L'\0') + L"  ",
-         L"C:\\D" + std::wstring(1, L'\0') + std::wstring(507, L' ') + L"x\\"},
-        {"NUL right at the end", std::wstring(L"C:\\E") + L'\0', L"C:\\E\\"},
-        {"only a NUL", std::wstring(1, L'\0'), L"\\"},
-        {"Greek and CJK letters", Raw(L"C:\\Users\\Χρήστης\\デスクトップ"),
-         L"C:\\Users\\Χρήστης\\デスクトップ\\"},
+        {"a folder", L"C:\\D", L"C:\\D\\"},
+        {"with a trailing backslash", L"C:\\Users\\ann\\Desktop\\\\", L"C:\\Users\\ann\\Desktop\\"},
+        {"a drive's root", L"D:\\", L"D:\\"},
+        {"a share", L"\\\\server\\home\\ann\\Desktop", L"\\\\server\\home\\ann\\Desktop\\"},
+        {"the long form", L"\\\\?\\C:\\D", L"\\\\?\\C:\\D\\"},
+        {"Greek and CJK letters", L"C:\\Users\\Χρήστης\\デスクトップ", L"C:\\Users\\Χρήστης\\デスクトップ\\"},
+        {"empty", L"", std::nullopt},
+        {"relative", L"Desktop", std::nullopt},
+        {"relative to a drive's current folder", L"C:Desktop", std::nullopt},
+        {"rooted without a drive", L"\\Users\\ann\\Desktop", std::nullopt},
+        {"a value left unexpanded", L"%USERPROFILE%\\Desktop", std::nullopt},
+        {"a server without a share", L"\\\\server", std::nullopt},
+        {"a NUL inside", std::wstring(L"C:\\D") + L'\0' + L"x", std::nullopt},
+        {"longer than any path", L"C:\\" + std::wstring(kMaxFolderPathChars, L'a'), std::nullopt},
     };
-    for (const auto& c : cases) {
-        FakePlatform p;
-        p.shell.setRawFolder(kFolderUserDesktop, c.raw);
-        p.shell.setRawFolder(kFolderCommonDesktop, c.raw);
-        EXPECT_EQ(userDesktopPath(p.shell), c.expected) << c.name;
-        EXPECT_EQ(commonDesktopPath(p.shell), c.expected) << c.name;
-    }
-}
-
-TEST(DesktopPath, RawTextWithoutNulIsAnInvalidCall) {
-    for (const std::wstring& raw : {std::wstring(), std::wstring(512, L' '), std::wstring(L"C:\\D")}) {
-        FakePlatform p;
-        p.shell.setRawFolder(kFolderUserDesktop, raw);
-        p.shell.setRawFolder(kFolderCommonDesktop, raw);
-        try {
-            userDesktopPath(p.shell);
-            ADD_FAILURE() << "no error for a raw text of " << raw.size() << " characters";
-        } catch (const PlatformError& e) {
-            EXPECT_EQ(e.description(), errtext::kInvalidCall);
-        }
-        EXPECT_THROW(commonDesktopPath(p.shell), PlatformError);
-    }
+    for (const auto& c : cases) EXPECT_EQ(folderPathToCount(c.shellPath), c.expected) << c.name;
 }
 
 TEST(DesktopPath, UserAndCommonUseTheirOwnFolderIds) {
@@ -89,8 +69,8 @@ TEST(DesktopPath, UserAndCommonUseTheirOwnFolderIds) {
     p.shell.setFolder(0, L"C:\\A");
     p.shell.setFolder(25, L"C:\\B");
     p.shell.setFolder(16, L"C:\\WrongOne");  // CSIDL_DESKTOPDIRECTORY is not the one asked for
-    EXPECT_EQ(userDesktopPath(p.shell), L"C:\\A\\");
-    EXPECT_EQ(commonDesktopPath(p.shell), L"C:\\B\\");
+    EXPECT_EQ(desktopFolderPath(p.shell, kFolderUserDesktop), L"C:\\A\\");
+    EXPECT_EQ(desktopFolderPath(p.shell, kFolderCommonDesktop), L"C:\\B\\");
 }
 
 TEST(DesktopCounter, AddsFilesAndSubfoldersOfBothDesktops) {
@@ -119,8 +99,7 @@ TEST(DesktopCounter, AFailingTermContributesNothingAndTheOthersStillCount) {
          1},
         {"all-users folder id unknown to the shell",
          [](Desktops& d) { d.shell.removeFolder(kFolderCommonDesktop); }, 5},
-        {"user raw text without NUL", [](Desktops& d) { d.shell.setRawFolder(kFolderUserDesktop, kUser); },
-         1},
+        {"user path not absolute", [](Desktops& d) { d.shell.setFolder(kFolderUserDesktop, L"Desktop"); }, 1},
         {"all-users folder missing on disk", [](Desktops& d) { d.files.folders.erase(kCommon + L"\\"); }, 5},
         {"user subfolder count beyond 32 bits", [](Desktops& d) { d.setUser(3, kMax + 1); }, 4},
         {"user file count beyond 32 bits", [](Desktops& d) { d.setUser(kMax + 1, 2); }, 3},
@@ -138,8 +117,7 @@ TEST(DesktopCounter, AFailingTermContributesNothingAndTheOthersStillCount) {
          [](Desktops& d) { d.failures.inject("watchFolder"); }, 6},
         {"all-users file count beyond 32 bits", [](Desktops& d) { d.setCommon(kMax + 1, 4); }, 9},
         {"the counting component is missing", [](Desktops& d) { d.failures.inject("createCounter"); }, 0},
-        {"the shell fails every path lookup", [](Desktops& d) { d.failures.inject("specialFolderRawPath"); },
-         0},
+        {"the shell fails every path lookup", [](Desktops& d) { d.failures.inject("specialFolderPath"); }, 0},
     };
     for (const auto& c : cases) {
         Desktops d;
@@ -179,6 +157,7 @@ TEST(RefreshEngine, NotifiesOnlyAtChecksWhoseCountDiffersFromThePrevious) {
     const std::vector<std::pair<std::int64_t, std::size_t>> checks = {{5, 0}, {6, 1}, {6, 1}, {4, 2}};
     for (const auto& [count, notifiedSoFar] : checks) {
         e.setTotal(count);
+        e.loop.advance(1);  // checks come a second apart
         e.engine.refreshDesktop(kFalse);
         EXPECT_EQ(e.notified(), notifiedSoFar) << "after a check that counted " << count;
         EXPECT_EQ(e.engine.lastCount(), count);

@@ -214,20 +214,15 @@ TEST(Win32FileSystem, ReadFileFindsAFileDeeperThanMaxPath) {
     }
 }
 
-// A shell whose two desktop folders are folders of the test, given in the
-// raw form the real shell gives them (path, NUL, spaces up to 512).
+// A shell whose two desktop folders are folders of the test.
 class TestDesktops : public Win32Shell {
 public:
     std::wstring user;
     std::wstring common;
     int lookups = 0;
-    std::wstring specialFolderRawPath(std::int32_t folderId) override {
+    std::optional<std::wstring> specialFolderPath(std::int32_t folderId) override {
         ++lookups;
-        const std::wstring& path = folderId == kFolderUserDesktop ? user : common;
-        std::wstring raw(512, L' ');
-        raw.replace(0, path.size(), path);
-        raw[path.size()] = L'\0';
-        return raw;
+        return folderId == kFolderUserDesktop ? user : common;
     }
 };
 
@@ -255,33 +250,21 @@ TEST(DesktopCounter, CountsBothRealFoldersAndSurvivesAMissingAllUsersDesktop) {
     EXPECT_EQ(FreshCount(shell, files), 0);
 }
 
-// What the shell itself gives for a folder id, through the wide API.
+// What the shell's folder list gives for a folder id now.
 std::wstring ShellPath(int csidl) {
-    UniqueCoTaskMem<ITEMIDLIST> idList;
-    if (SHGetSpecialFolderLocation(nullptr, csidl, idList.put()) != S_OK) return {};
     wchar_t path[MAX_PATH] = {};
-    return SHGetPathFromIDListW(idList.get(), path) ? std::wstring(path) : std::wstring();
+    if (SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return {};
+    return path;
 }
 
-TEST(Win32Shell, RawPathIsThePathANulAndSpacesTo512Characters) {
+TEST(Win32Shell, GivesTheFoldersPathAsItIsNowAndNothingForAnIdItCannotGive) {
+    Win32Shell shell;
     for (int id : {kFolderUserDesktop, kFolderCommonDesktop}) {
-        const std::wstring expected = ShellPath(id);
-        ASSERT_FALSE(expected.empty()) << "folder id " << id;
-        Win32Shell shell;
-        const std::wstring raw = shell.specialFolderRawPath(id);
-        ASSERT_EQ(raw.size(), 512u);
-        EXPECT_EQ(raw.substr(0, expected.size()), expected);
-        EXPECT_EQ(raw[expected.size()], L'\0');
-        EXPECT_EQ(raw.find_first_not_of(L' ', expected.size() + 1), std::wstring::npos);
+        ASSERT_FALSE(ShellPath(id).empty()) << "folder id " << id;
+        EXPECT_EQ(shell.specialFolderPath(id), ShellPath(id));
+        EXPECT_EQ(desktopFolderPath(shell, id), ShellPath(id) + L"\\");
     }
-    Win32Shell shell;
-    EXPECT_EQ(userDesktopPath(shell), ShellPath(kFolderUserDesktop) + L"\\");
-    EXPECT_EQ(commonDesktopPath(shell), ShellPath(kFolderCommonDesktop) + L"\\");
-}
-
-TEST(Win32Shell, FolderIdTheShellCannotGiveIsTheEmptyText) {
-    Win32Shell shell;
-    EXPECT_EQ(shell.specialFolderRawPath(0x7fff), L"");
+    EXPECT_EQ(shell.specialFolderPath(0x7fff), std::nullopt);
 }
 
 // Points the user's desktop at another folder the way a user who moves it
@@ -359,10 +342,10 @@ TEST(MovedDesktop, IsFoundAndCountedByAFreshProcess) {
     if (!GetEnvironmentVariableW(kMovedDesktopVariable, expected, 1024))
         GTEST_SKIP() << "run by the test above";
     Win32Shell shell;
-    ASSERT_EQ(userDesktopPath(shell), std::wstring(expected) + L"\\");
+    ASSERT_EQ(desktopFolderPath(shell, kFolderUserDesktop), std::wstring(expected) + L"\\");
     Win32FileSystem files;
     auto counter = files.createCounter();
-    const FolderEntryCounts common = counter->countEntries(commonDesktopPath(shell));
+    const FolderEntryCounts common = counter->countEntries(*desktopFolderPath(shell, kFolderCommonDesktop));
     EXPECT_EQ(FreshCount(shell, files), 3 + common.files + common.subfolders);
 }
 
@@ -477,7 +460,7 @@ TEST(DesktopWatch, CreatesDeletesRenamesAndMovesOnEitherDesktopAreSeenAndOnlyTha
             TempFolder& desk = onUser ? d.user : d.common;
             TempFolder& other = onUser ? d.common : d.user;
             c.act(desk, d.elsewhere);
-            ASSERT_TRUE(WaitUntil([&] { return d.counter->changeSignalled(); })) << name;
+            ASSERT_TRUE(WaitUntil([&] { return d.counter->signalledCountDue() != kNever; })) << name;
             EXPECT_EQ(d.counter->count(), 4 + c.change) << name;
             EXPECT_EQ(d.files.listingsOf(desk), 2) << name;
             EXPECT_EQ(d.files.listingsOf(other), 1) << name;
@@ -489,14 +472,14 @@ TEST(DesktopWatch, AQuietCheckAndAWriteToADesktopFileListNothingAndLookNothingUp
     WatchedDesktops d;
     const int lookups = d.shell.lookups;
     Sleep(200);
-    EXPECT_FALSE(d.counter->changeSignalled());
+    EXPECT_EQ(d.counter->signalledCountDue(), kNever);
     EXPECT_EQ(d.counter->count(), 4);
 
     // A download being written changes no name: nothing to list.
     WriteTo(d.user.path() + L"\\a.txt", "more bytes");
     WriteTo(d.common.path() + L"\\a.txt", "more bytes");
     Sleep(300);
-    EXPECT_FALSE(d.counter->changeSignalled());
+    EXPECT_EQ(d.counter->signalledCountDue(), kNever);
     EXPECT_EQ(d.counter->count(), 4);
 
     EXPECT_EQ(d.files.listingsOf(d.user), 1);
@@ -518,8 +501,8 @@ TEST(DesktopWatch, LookingTheDesktopsUpDoesNotFireTheWatchOnTheirLocations) {
     Win32Shell shell;
     auto locations = shell.watchFolderLocations();
     for (int i = 0; i < 3; ++i) {
-        userDesktopPath(shell);
-        commonDesktopPath(shell);
+        desktopFolderPath(shell, kFolderUserDesktop);
+        desktopFolderPath(shell, kFolderCommonDesktop);
     }
     Sleep(300);
     EXPECT_FALSE(locations->fired());
@@ -535,7 +518,7 @@ TEST(DesktopWatch, AMovedUserDesktopIsLookedUpAgainWatchedAndCounted) {
     {
         MovedUserDesktop registry(moved.path());
         d.shell.user = moved.path();
-        ASSERT_TRUE(WaitUntil([&] { return d.counter->changeSignalled(); }));
+        ASSERT_TRUE(WaitUntil([&] { return d.counter->signalledCountDue() != kNever; }));
         EXPECT_EQ(d.counter->count(), 3);
         EXPECT_EQ(d.shell.lookups, lookups + 2);
         EXPECT_EQ(d.files.listingsOf(moved), 1);
@@ -543,14 +526,30 @@ TEST(DesktopWatch, AMovedUserDesktopIsLookedUpAgainWatchedAndCounted) {
 
         // The new folder is watched.
         moved.file(L"two.txt");
-        ASSERT_TRUE(WaitUntil([&] { return d.counter->changeSignalled(); }));
+        ASSERT_TRUE(WaitUntil([&] { return d.counter->signalledCountDue() != kNever; }));
         EXPECT_EQ(d.counter->count(), 4);
     }
     // Putting the registry back fires again; the paths are the same, so
     // nothing is listed.
-    ASSERT_TRUE(WaitUntil([&] { return d.counter->changeSignalled(); }));
+    ASSERT_TRUE(WaitUntil([&] { return d.counter->signalledCountDue() != kNever; }));
     EXPECT_EQ(d.counter->count(), 4);
     EXPECT_EQ(d.files.listingsOf(moved), 2);
+}
+
+// A desktop redirected while the program runs, by a value that names an
+// environment variable: the same process finds it at its new place at once.
+TEST(Win32Shell, ADesktopRedirectedWhileRunningIsGivenAtItsNewPlaceExpanded) {
+    TempFolder redirected(L"redirected-desktop");
+    Win32Shell shell;
+    const std::optional<std::wstring> before = shell.specialFolderPath(kFolderUserDesktop);
+    ASSERT_TRUE(before.has_value());
+    SetEnvironmentVariableW(L"GLANCE_TEST_REDIRECTED", redirected.path().c_str());
+    {
+        MovedUserDesktop registry(L"%GLANCE_TEST_REDIRECTED%");
+        EXPECT_EQ(shell.specialFolderPath(kFolderUserDesktop), redirected.path());
+    }
+    EXPECT_EQ(shell.specialFolderPath(kFolderUserDesktop), before);
+    SetEnvironmentVariableW(L"GLANCE_TEST_REDIRECTED", nullptr);
 }
 
 // A top-level work that counts its runs and asks for the time given.
@@ -693,17 +692,13 @@ public:
     }
 };
 
-TEST_F(MissingUserDesktop, AllUsersDesktopKeepsItsRawPathAndTheUserDesktopFails) {
-    wchar_t expected[MAX_PATH] = {};
-    ASSERT_EQ(SHGetFolderPathW(nullptr, kFolderCommonDesktop, nullptr, SHGFP_TYPE_CURRENT, expected), S_OK);
+// The missing desktop keeps its path, so that the counter can watch for it.
+TEST_F(MissingUserDesktop, BothDesktopsKeepTheirPaths) {
+    wchar_t missing[MAX_PATH] = {};
+    GetEnvironmentVariableW(kMissingDesktopVariable, missing, MAX_PATH);
     Win32Shell shell;
-    const std::wstring raw = shell.specialFolderRawPath(kFolderCommonDesktop);
-    ASSERT_EQ(raw.size(), 512u);
-    const std::size_t length = wcslen(expected);
-    EXPECT_EQ(raw.substr(0, length), expected);
-    EXPECT_EQ(raw[length], L'\0');
-    EXPECT_EQ(raw.find_first_not_of(L' ', length + 1), std::wstring::npos);
-    EXPECT_THROW(userDesktopPath(shell), PlatformError);
+    EXPECT_EQ(shell.specialFolderPath(kFolderCommonDesktop), ShellPath(kFolderCommonDesktop));
+    EXPECT_EQ(shell.specialFolderPath(kFolderUserDesktop), std::wstring(missing));
 }
 
 TEST_F(MissingUserDesktop, AFileAddedOnTheAllUsersDesktopIsBroadcastAtTheNextTick) {
@@ -715,8 +710,8 @@ TEST_F(MissingUserDesktop, AFileAddedOnTheAllUsersDesktopIsBroadcastAtTheNextTic
     engine.refreshDesktop(0);
     EXPECT_EQ(shell.broadcasts, 0) << "a quiet desktop";
 
-    const std::wstring added =
-        commonDesktopPath(shell) + L"glance-shared-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    const std::wstring added = *desktopFolderPath(shell, kFolderCommonDesktop) + L"glance-shared-" +
+                               std::to_wstring(GetCurrentProcessId()) + L".txt";
     UniqueFileHandle file(CreateFileW(added.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     ASSERT_TRUE(file.valid()) << GetLastError();
     file = UniqueFileHandle();

@@ -58,6 +58,17 @@ private:
     UniqueHkey key_;
 };
 
+// SHFlushSFCache, where shell32 has it (by name: it is not in every import
+// library); shell32 is loaded by then, by the paths' first look-up.
+void flushShellFolderCache() {
+    const HMODULE shell32 = GetModuleHandleW(L"shell32.dll");
+    if (shell32 == nullptr) return;
+    using Flush = void(WINAPI*)();
+    if (const auto flush =
+            reinterpret_cast<Flush>(reinterpret_cast<void*>(GetProcAddress(shell32, "SHFlushSFCache"))))
+        flush();
+}
+
 class FolderLocationsWatch : public ChangeWatch {
 public:
     // Each key is watched when it can be: one that cannot be opened leaves
@@ -93,6 +104,10 @@ public:
     }
 
     void rearm() override {
+        // A location moved: the shell's per-process cache of folder paths
+        // must give way to what the registry now says, before the paths are
+        // looked up again.
+        flushShellFolderCache();
         for (KeyWatch& key : keys_) {
             if (!key.fired()) continue;
             key.arm();

@@ -14,46 +14,47 @@ namespace glance::win32 {
 
 namespace {
 
-constexpr std::size_t kPathBufferChars = 512;
-
-// The folder's path through its item-ID list, written into buffer.
-bool pathFromIdList(std::int32_t folderId, wchar_t* buffer) {
-    UniqueCoTaskMem<ITEMIDLIST> idList;
-    if (lazy::SHGetSpecialFolderLocation(nullptr, folderId, idList.put()) != S_OK || !idList) return false;
-    // A folder without a file-system path (the shell has its item-ID list but
-    // cannot convert it) gives no path at all rather than whatever the shell
-    // left in the buffer, which could be a bare NUL and so the drive's root.
-    return lazy::SHGetPathFromIDListW(idList.get(), buffer) != FALSE;
+// A path the shell wrote into a MAX_PATH buffer; none when it wrote nothing
+// or filled the buffer without its NUL.
+std::optional<std::wstring> writtenPath(const wchar_t* buffer) {
+    const std::size_t length = wcsnlen(buffer, MAX_PATH);
+    if (length == 0 || length == MAX_PATH) return std::nullopt;
+    return std::wstring(buffer, length);
 }
 
-// The folder's path straight from the shell's folder list, written into
-// buffer (MAX_PATH characters at most, with its NUL). Nothing is created.
-bool pathFromFolderList(std::int32_t folderId, wchar_t* buffer) {
+// The folder's path from the shell's folder list, as its location is kept
+// now (the folder's "User Shell Folders" value, expanded). The folder is not
+// required to exist: a desktop that was deleted or moved away keeps its path,
+// so that the counter can watch for it to come back. Nothing is created.
+std::optional<std::wstring> pathFromFolderList(std::int32_t folderId) {
     wchar_t path[MAX_PATH] = {};
-    if (lazy::SHGetFolderPathW(nullptr, folderId, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK ||
-        path[0] == L'\0')
-        return false;
-    const std::size_t length = wcsnlen(path, MAX_PATH);
-    if (length == MAX_PATH) return false;
-    wmemcpy(buffer, path, length + 1);
-    return true;
+    if (lazy::SHGetFolderPathW(nullptr, folderId | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT,
+                               path) != S_OK)
+        return std::nullopt;
+    return writtenPath(path);
+}
+
+// The folder's path through its item-ID list.
+std::optional<std::wstring> pathFromIdList(std::int32_t folderId) {
+    UniqueCoTaskMem<ITEMIDLIST> idList;
+    if (lazy::SHGetSpecialFolderLocation(nullptr, folderId, idList.put()) != S_OK || !idList)
+        return std::nullopt;
+    // A folder without a file-system path (the shell has its item-ID list but
+    // cannot convert it) gives no path at all.
+    wchar_t path[MAX_PATH] = {};
+    if (lazy::SHGetPathFromIDListW(idList.get(), path) == FALSE) return std::nullopt;
+    return writtenPath(path);
 }
 
 }  // namespace
 
-std::wstring Win32Shell::specialFolderRawPath(std::int32_t folderId) {
-    // Spaces, not NULs, fill the buffer: the path ends at the last NUL that
-    // the shell wrote, and everything after it stays padding. The path stays
+std::optional<std::wstring> Win32Shell::specialFolderPath(std::int32_t folderId) {
+    // The folder list first: it reads where the folder is now, while the
+    // item-ID route may go on answering a desktop's old place after it was
+    // redirected (Wine's keeps it for the life of the process). The path stays
     // UTF-16, so a desktop named outside the ANSI code page is still found.
-    std::wstring raw(kPathBufferChars, L' ');
-    if (pathFromIdList(folderId, raw.data())) return raw;
-    // The item-ID route can fail for one folder because of another: with the
-    // user's Desktop folder missing, the all-users desktop has no item-ID
-    // list either, though its path is known. So each folder falls back to the
-    // shell's folder list on its own, and the desktops stay independent.
-    raw.assign(kPathBufferChars, L' ');
-    if (pathFromFolderList(folderId, raw.data())) return raw;
-    return {};
+    if (std::optional<std::wstring> path = pathFromFolderList(folderId)) return path;
+    return pathFromIdList(folderId);
 }
 
 void Win32Shell::changeNotify(std::int32_t eventId, std::uint32_t flags) {

@@ -13,7 +13,7 @@ public:
     // only polled, as in a test).
     explicit Win32Shell(Win32WakeHandles* wakes = nullptr) : wakes_(wakes) {}
 
-    std::wstring specialFolderRawPath(std::int32_t folderId) override;                // Win32Shell.cpp
+    std::optional<std::wstring> specialFolderPath(std::int32_t folderId) override;    // Win32Shell.cpp
     void changeNotify(std::int32_t eventId, std::uint32_t flags) override;            // Win32Shell.cpp
     void startProcess(const std::string& commandLine, int showState) override;        // Win32Shell.cpp
 
