@@ -43,9 +43,11 @@ ctest --preset host -j "$jobs" 2>&1 | tee build/host-ctest.log
 tally build/host-ctest.log
 
 source scripts/wine-env.sh
+# Wine's processes and the Xvfb end with the run, even an interrupted one
+# (GLANCE_KEEP_WINE=1 keeps them).
+trap glance_wine_end EXIT
 ctest --preset mingw 2>&1 | tee build/mingw-ctest.log
 tally build/mingw-ctest.log
-wineserver -k >/dev/null 2>&1 || true
 
 echo "Artifacts (screenshots): $GLANCE_ARTIFACTS"
 echo "$passed passed, $failed failed, $skipped skipped"
