@@ -36,7 +36,10 @@ glance_wine_end() {
   if [ -d "$WINEPREFIX" ]; then wineserver -k >/dev/null 2>&1 || true; fi
   local pid=${glance_xvfb:-}
   [ -n "$pid" ] && [ "$pid" = "$(cat "${glance_lock}.xvfb" 2>/dev/null)" ] || return 0
-  if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ]; then kill "$pid" 2>/dev/null || true; fi
+  if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ]; then
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  fi
   rm -f "${glance_lock}.xvfb" "${glance_lock}.display"
   return 0
 }
