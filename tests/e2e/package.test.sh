@@ -41,7 +41,7 @@ mkdir -p "$PKG"
 EPOCH=$(git -C "$E2E_REPO_DIR" log -1 --format=%ct)
 rebuild=$PKG/rebuild
 rm -rf "$rebuild" && mkdir -p "$rebuild/src"
-(cd "$E2E_REPO_DIR" && cp -r CMakeLists.txt cmake src res packaging scripts "$rebuild/src/")
+(cd "$E2E_REPO_DIR" && tar -c --exclude=./build --exclude=./.git .) | tar -x -C "$rebuild/src"
 setsid bash -c 'cd "$1" && faketime -f +400d cmake -S src -B build -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$1/src/cmake/mingw-i686.cmake" -DGLANCE_GTEST_SOURCE=/none >/dev/null &&
     faketime -f +400d nice -n 10 cmake --build build --target GlanceRefresher -j 2 >/dev/null &&
