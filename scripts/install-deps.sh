@@ -9,7 +9,7 @@ dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
 packages=(cmake g++ make libgtest-dev googletest
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 xvfb xdotool x11-utils xauth imagemagick fonts-wine fonts-liberation
-  wixl msitools zip unzip osslsigncode openssl python3 binutils
+  wixl msitools zip unzip osslsigncode openssl python3 binutils faketime
   clang libclang-rt-dev)
 
 missing=()

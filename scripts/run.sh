@@ -3,6 +3,8 @@
 # virtual desktop (with a taskbar and notification area). Without a display it
 # starts Xvfb; watch it with a VNC server on that display or take screenshots
 # with `import -window root shot.png`. Stop it with Ctrl+C or `wineserver -k`.
+# When the program ends, so do Wine's processes of the prefix and the Xvfb
+# started here (GLANCE_KEEP_WINE=1 keeps them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,5 +17,5 @@ echo "Display $DISPLAY, Wine prefix $WINEPREFIX"
 echo "Running build/mingw/dist/GlanceRefresher.exe; stop with Ctrl+C or 'WINEPREFIX=$WINEPREFIX wineserver -k'"
 # A virtual desktop with the shell (taskbar, notification area) switched on.
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops\Glance' /v EnableShell /t REG_DWORD /d 1 /f >/dev/null 2>&1
-trap 'wineserver -k >/dev/null 2>&1 || true' INT TERM EXIT
+trap glance_wine_end INT TERM EXIT
 wine explorer /desktop=Glance,1024x768 build/mingw/dist/GlanceRefresher.exe

@@ -64,9 +64,11 @@ sanitize_pid=$!
 fuzz_pid=$!
 
 source scripts/wine-env.sh
+# Wine's processes and the Xvfb end with the run, even an interrupted one
+# (GLANCE_KEEP_WINE=1 keeps them).
+trap glance_wine_end EXIT
 ctest --preset mingw 2>&1 | tee build/mingw-ctest.log
 tally build/mingw-ctest.log
-wineserver -k >/dev/null 2>&1 || true
 echo "Wine tiers done ${SECONDS}s from the start"
 
 wait "$sanitize_pid" || tail -30 build/host-sanitize-build.log

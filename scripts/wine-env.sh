@@ -1,8 +1,11 @@
 # Sourced, not run: prepares a Wine environment for the Windows build.
 #   GLANCE_WINE_ROOT  folder that holds HOME and WINEPREFIX (isolated tests);
 #                     unset: the caller's own HOME and WINEPREFIX are kept.
+#   GLANCE_KEEP_WINE  1: glance_wine_end leaves everything running.
 # Starts Xvfb when there is no usable display, creates the 32-bit prefix on
-# first use, and keeps one wineserver running for the session.
+# first use, and keeps one wineserver running for the session, until
+# glance_wine_end (or `source scripts/wine-env.sh --end`, which starts nothing)
+# ends the prefix's Wine processes and the Xvfb started here.
 
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -25,6 +28,27 @@ fi
 
 glance_display_ok() { [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; }
 
+# Ends every Wine process of the prefix (the wineserver, Wine's services,
+# programs still running) and, by its pid, the Xvfb that this shell started
+# (with --end: that any call for this prefix started).
+glance_wine_end() {
+  [ "${GLANCE_KEEP_WINE:-0}" = 1 ] && return 0
+  if [ -d "$WINEPREFIX" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  local pid=${glance_xvfb:-}
+  [ -n "$pid" ] && [ "$pid" = "$(cat "${glance_lock}.xvfb" 2>/dev/null)" ] || return 0
+  if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ]; then
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  fi
+  rm -f "${glance_lock}.xvfb" "${glance_lock}.display"
+  return 0
+}
+glance_xvfb=$(cat "${glance_lock}.xvfb" 2>/dev/null || true)
+if [ "${1:-}" = --end ]; then
+  glance_wine_end
+  return 0
+fi
+
 (
   flock 9
   if ! glance_display_ok; then
@@ -37,6 +61,7 @@ glance_display_ok() { [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; }
         [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
         # fd 9 is closed for Xvfb, or it would hold the lock for its whole life.
         setsid Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 </dev/null 9>&- &
+        echo $! > "${glance_lock}.xvfb"
         for _ in $(seq 50); do DISPLAY=:$n xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
         echo ":$n" > "$saved"
         break
@@ -45,6 +70,9 @@ glance_display_ok() { [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; }
   fi
 ) 9>"$glance_lock"
 glance_display_ok || export DISPLAY=$(cat "${glance_lock}.display")
+# Only an Xvfb started by this call is this shell's to end.
+[ "$(cat "${glance_lock}.xvfb" 2>/dev/null || true)" != "$glance_xvfb" ] &&
+  glance_xvfb=$(cat "${glance_lock}.xvfb") || glance_xvfb=
 
 (
   flock 9

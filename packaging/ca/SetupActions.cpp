@@ -1,8 +1,9 @@
-// Custom actions of the GlanceRefresher installer (GlanceSetupActions.dll,
+// Custom actions of the GlanceRefresher installers (GlanceSetupActions.dll,
 // carried in the MSI's Binary table and never installed): closing a copy of
-// the program that runs from the install folder before its files change, and
-// taking the program's start-up entry away when it is uninstalled, if that
-// entry starts the installed copy.
+// the program that runs from the install folder before its files change,
+// starting it again once the new files are in place, and taking the
+// program's start-up entry away when it is uninstalled, if that entry starts
+// the installed copy.
 //
 // wixl has no WiX extensions, so these stand in for the util extension's
 // CloseApplication and for a RemoveRegistryValue that acts on uninstall
@@ -13,7 +14,9 @@
 // windows.h first: the installer headers use its types.
 #include <msi.h>
 #include <msiquery.h>
+#include <sddl.h>
 #include <tlhelp32.h>
+#include <userenv.h>
 
 #include <memory>
 #include <string>
@@ -139,6 +142,32 @@ std::vector<UniqueHandle> processesRunning(const std::wstring& exe) {
     return found;
 }
 
+// The account a token belongs to, as a SID string; empty when unreadable.
+std::wstring tokenUser(HANDLE token) {
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
+    std::wstring sid(text);
+    LocalFree(text);
+    return sid;
+}
+
+UniqueHandle processToken(HANDLE process, DWORD access) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, access, &token)) return nullptr;
+    return UniqueHandle(token);
+}
+
+bool elevated(HANDLE token) {
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
 struct WindowsOf {
     DWORD processId;
     std::vector<HWND> windows;
@@ -202,12 +231,19 @@ CUSTOM_ACTION CloseRunningCopy(MSIHANDLE install) {
         if (exe.empty()) return;
         for (const UniqueHandle& process : processesRunning(exe)) {
             const std::wstring id = std::to_wstring(GetProcessId(process.get()));
-            log(install, L"asking process " + id + L" (" + exe + L") to close");
+            const UniqueHandle token = processToken(process.get(), TOKEN_QUERY);
+            const std::wstring user = token ? tokenUser(token.get()) : std::wstring();
+            log(install, L"asking process " + id + L" (" + exe + L", user " + user + L") to close");
             askToClose(GetProcessId(process.get()));
-            if (WaitForSingleObject(process.get(), kCloseWaitMs) == WAIT_OBJECT_0)
-                log(install, L"process " + id + L" has ended");
-            else
+            if (WaitForSingleObject(process.get(), kCloseWaitMs) != WAIT_OBJECT_0) {
                 log(install, L"process " + id + L" is still running; its files stay in use");
+                continue;
+            }
+            log(install, L"process " + id + L" has ended");
+            // Only one copy runs per user: the last one closed is the one to start again.
+            if (user.empty()) continue;
+            MsiSetPropertyW(install, L"ClosedCopyUser", user.c_str());
+            MsiSetPropertyW(install, L"ClosedCopyElevated", elevated(token.get()) ? L"1" : L"");
         }
     });
 }
@@ -258,5 +294,81 @@ CUSTOM_ACTION WriteRunValue(MSIHANDLE install) {
         log(install, status == ERROR_SUCCESS
                          ? std::wstring(L"start-up entry written")
                          : L"start-up entry not written, error " + std::to_wstring(status));
+    });
+}
+
+namespace {
+
+// Starts `exe` with `token` (its owner's environment, the exe's folder as the
+// working folder); with no token, as this process's own account. Returns 0,
+// or the error that stopped it.
+DWORD startAs(HANDLE token, const std::wstring& exe) {
+    const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
+    std::wstring command = L"\"" + exe + L"\"";
+    void* environment = nullptr;
+    UniqueHandle own = token ? nullptr : processToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE);
+    CreateEnvironmentBlock(&environment, token ? token : own.get(), FALSE);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION created{};
+    const DWORD flags = environment ? CREATE_UNICODE_ENVIRONMENT : 0;
+    BOOL started = FALSE;
+    if (token) {
+        started = CreateProcessWithTokenW(token, 0, exe.c_str(), command.data(), flags, environment,
+                                          folder.c_str(), &startup, &created);
+    } else {
+        // Out of the installer's job, which may end its processes with it.
+        started = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE,
+                                 flags | CREATE_BREAKAWAY_FROM_JOB, environment, folder.c_str(), &startup,
+                                 &created) ||
+                  CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, flags, environment,
+                                 folder.c_str(), &startup, &created);
+    }
+    const DWORD error = started ? 0 : GetLastError();
+    if (environment) DestroyEnvironmentBlock(environment);
+    if (!started) return error ? error : ERROR_GEN_FAILURE;
+    CloseHandle(created.hThread);
+    CloseHandle(created.hProcess);
+    return 0;
+}
+
+}  // namespace
+
+// Immediate, after InstallFinalize (so only after a successful install,
+// upgrade or repair, never on uninstall): starts the installed program again
+// when CloseRunningCopy closed it, as the user it ran as and with the rights
+// it had. An installer that runs as that user, elevated as the program was
+// (or not), starts it itself; otherwise (an installer raised by UAC, or an
+// administrator's) it borrows the token of that user's shell.
+CUSTOM_ACTION StartClosedCopy(MSIHANDLE install) {
+    return guarded(install, L"StartClosedCopy", [&] {
+        const std::wstring user = property(install, L"ClosedCopyUser");
+        const bool wasElevated = !property(install, L"ClosedCopyElevated").empty();
+        const std::wstring exe = installedExe(install);
+        if (user.empty() || exe.empty() || GetFileAttributesW(exe.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+        const UniqueHandle own = processToken(GetCurrentProcess(), TOKEN_QUERY);
+        DWORD error = ERROR_NO_TOKEN;
+        if (own && tokenUser(own.get()) == user && elevated(own.get()) == wasElevated) {
+            error = startAs(nullptr, exe);
+        } else {
+            DWORD shellId = 0;
+            GetWindowThreadProcessId(GetShellWindow(), &shellId);
+            const UniqueHandle shell(shellId ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shellId)
+                                             : nullptr);
+            const UniqueHandle shellToken =
+                shell ? processToken(shell.get(), TOKEN_QUERY | TOKEN_DUPLICATE) : nullptr;
+            if (!shellToken || tokenUser(shellToken.get()) != user) {
+                log(install, L"the program closed for user " + user + L" is not started: no shell of theirs");
+                return;
+            }
+            HANDLE primary = nullptr;
+            if (DuplicateTokenEx(shellToken.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation,
+                                 TokenPrimary, &primary)) {
+                const UniqueHandle owned(primary);
+                error = startAs(primary, exe);
+            }
+        }
+        log(install, error == 0 ? L"started " + exe + L" again for user " + user
+                                : L"could not start " + exe + L" again, error " + std::to_wstring(error));
     });
 }

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# The packages as users get them. Builds, from the program under test, the
-# MSI, the portable zip, their checksums and the winget manifest (and an
-# older 6.99 installer from the same source), then, under Wine's msiexec:
-# install, the installed program started and its start-up box ticked, an
-# uninstall that leaves nothing behind, the same version installed twice, an
-# uninstall while the program runs, and an upgrade over the older version.
+# The packages as users get them. Builds, from the program under test, both
+# MSIs, the portable zip, the SBOM, their checksums and the winget manifest
+# (and older 6.99 installers from the same source); rebuilds the exe and the
+# packages from a copy of the sources elsewhere, with the clock a year on,
+# and compares the bytes; checks the MSIs' tables against the validation
+# rules; signs everything with a throwaway certificate. Then, under Wine's
+# msiexec: install, the installed program started and its start-up box
+# ticked, an uninstall that leaves nothing behind, the same version
+# installed twice, an uninstall while the program runs, an upgrade over the
+# older version that starts the closed program again, a rebuild of the same
+# version over the installed one, and the per-machine installer beside the
+# per-user one.
 #   bash package.test.sh <exe> <hosts dir> <artifacts dir>
 set -euo pipefail
 # A prefix of its own: installs must not reach the other tests' prefix.
@@ -14,6 +20,8 @@ app_setup package "$@"
 DIST=$(dirname "$APP_EXE")
 PKG=$E2E_ARTIFACTS/package
 readonly SHORTCUT_NAME="$APP_CAPTION.lnk"
+readonly NAMES="GlanceRefresher-7.00-x86.msi GlanceRefresher-7.00-x86-machine.msi \
+GlanceRefresher-7.00-x86-portable.zip GlanceRefresher-7.00-x86.cdx.json"
 
 # package <out dir> [package.sh options]: runs the packaging script on the
 # program under test; its output is kept in <out dir>.log.
@@ -25,14 +33,32 @@ package() {
 }
 msi_property() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' -v p="$2" '$1 == p { print $2 }'; }
 
-# ---------------------------------------------------------------- the files
+# The second build, in the background while the packages are checked and
+# installed: the sources copied elsewhere, built in another folder and
+# packaged with the clock a year on. SOURCE_DATE_EPOCH is the commit's (the
+# copy has no history). Its processes form a group of their own, ended with the test.
 mkdir -p "$PKG"
+EPOCH=$(git -C "$E2E_REPO_DIR" log -1 --format=%ct)
+rebuild=$PKG/rebuild
+rm -rf "$rebuild" && mkdir -p "$rebuild/src"
+(cd "$E2E_REPO_DIR" && tar -c --exclude=./build --exclude=./.git .) | tar -x -C "$rebuild/src"
+setsid bash -c 'cd "$1" && faketime -f +400d cmake -S src -B build -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$1/src/cmake/mingw-i686.cmake" -DGLANCE_GTEST_SOURCE=/none >/dev/null &&
+    faketime -f +400d nice -n 10 cmake --build build --target GlanceRefresher -j 2 >/dev/null &&
+    SOURCE_DATE_EPOCH=$2 faketime -f +400d bash src/scripts/package.sh --no-build --dist build/dist --out out' \
+    rebuild "$rebuild" "$EPOCH" >"$rebuild.log" 2>&1 </dev/null &
+REBUILD_PID=$!
+trap 'kill -- -$REBUILD_PID 2>/dev/null || true; e2e_cleanup' EXIT
+
+# ---------------------------------------------------------------- the files
 package "$PKG/7.00" || e2e_fail "packaging failed: $(tail -5 "$PKG/7.00.log")"
 package "$PKG/6.99" --version 6.99 || e2e_fail "packaging 6.99 failed: $(tail -5 "$PKG/6.99.log")"
 MSI=$PKG/7.00/GlanceRefresher-7.00-x86.msi
+MACHINE_MSI=$PKG/7.00/GlanceRefresher-7.00-x86-machine.msi
 OLD_MSI=$PKG/6.99/GlanceRefresher-6.99-x86.msi
+OLD_MACHINE_MSI=$PKG/6.99/GlanceRefresher-6.99-x86-machine.msi
 ZIP=$PKG/7.00/GlanceRefresher-7.00-x86-portable.zip
-[ -f "$MSI" ] && [ -f "$OLD_MSI" ] && [ -f "$ZIP" ] || e2e_fail "packages missing: $(ls "$PKG"/*)"
+SBOM=$PKG/7.00/GlanceRefresher-7.00-x86.cdx.json
 grep -q "unsigned" "$PKG/7.00.log" || e2e_fail "an unsigned build does not say so"
 
 listing=$(unzip -Z1 "$ZIP" | sort | tr '\n' ' ')
@@ -42,43 +68,81 @@ unzip -p "$ZIP" GlanceRefresher.exe | cmp -s - "$APP_EXE" || e2e_fail "the zip's
 readme=$(unzip -p "$ZIP" README.txt)
 grep -q $'^Lumenfold Live Shell Glance Refresher Utility 7.00, portable copy\r$' <<<"$readme" ||
     e2e_fail "README.txt has no title line with the version and Windows line ends"
+# Every entry is dated the last commit (in UTC, as zip keeps local times, to
+# the even second above, as zip keeps every other second).
+[ "$(TZ=UTC unzip -Z -T "$ZIP" | awk '/^-/ { print $7 }' | sort -u)" = \
+    "$(TZ=UTC date -d "@$((EPOCH + EPOCH % 2))" +%Y%m%d.%H%M%S)" ] ||
+    e2e_fail "the zip's entries are not dated the last commit: $(unzip -Z -T "$ZIP")"
 (cd "$PKG/7.00" && sha256sum -c --strict SHA256SUMS >/dev/null) || e2e_fail "sha256sum -c SHA256SUMS failed"
-[ "$(cut -d' ' -f3 "$PKG/7.00/SHA256SUMS" | tr '\n' ' ')" = "$(basename "$MSI") $(basename "$ZIP") " ] ||
+[ "$(cut -d' ' -f3 "$PKG/7.00/SHA256SUMS" | tr '\n' ' ')" = "$NAMES " ] ||
     e2e_fail "SHA256SUMS lists: $(cat "$PKG/7.00/SHA256SUMS")"
 
-# Per-user: no ALLUSERS, and the summary's word count says no elevation (bit 8).
-[ -z "$(msi_property "$MSI" ALLUSERS)" ] || e2e_fail "the MSI sets ALLUSERS"
-word_count=$(msiinfo suminfo "$MSI" | sed -nE 's/^Source: ([0-9]+).*/\1/p')
-[ $((word_count & 8)) = 8 ] || e2e_fail "the MSI asks for elevation (word count $word_count)"
+# The SBOM names the exe shipped and the runtime the link map shows in it,
+# at the versions the build machine's packages have.
+python3 - "$SBOM" "$(sha256sum "$APP_EXE" | cut -d' ' -f1)" <<'PY' || e2e_fail "the SBOM is wrong: $(head -c 600 "$SBOM")"
+import json, subprocess, sys
+bom = json.load(open(sys.argv[1]))
+assert bom["bomFormat"] == "CycloneDX" and bom["metadata"]["component"]["hashes"][0]["content"] == sys.argv[2]
+parts = {c["name"]: c for c in bom["components"]}
+assert {"libstdc++.a", "libgcc.a", "libmingwex.a", "crt2.o"} <= set(parts), sorted(parts)
+for c in bom["components"] + bom["metadata"]["tools"]["components"]:
+    package = c["properties"][0]["value"]
+    installed = subprocess.run(["dpkg-query", "-W", "-f", "${Version}", package], capture_output=True, text=True)
+    assert c["version"] == installed.stdout and c["licenses"][0]["expression"], c
+assert "GCC-exception" in parts["libstdc++.a"]["licenses"][0]["expression"]
+PY
+
+# Per-user: no ALLUSERS, and the summary's word count says no elevation (bit
+# 8). Per-machine: ALLUSERS=1, elevation asked for.
+[ -z "$(msi_property "$MSI" ALLUSERS)" ] || e2e_fail "the per-user MSI sets ALLUSERS"
+word_count() { msiinfo suminfo "$1" | sed -nE 's/^Source: ([0-9]+).*/\1/p'; }
+[ $(($(word_count "$MSI") & 8)) = 8 ] || e2e_fail "the per-user MSI asks for elevation"
+[ "$(msi_property "$MACHINE_MSI" ALLUSERS)" = 1 ] || e2e_fail "the per-machine MSI does not set ALLUSERS=1"
+[ $(($(word_count "$MACHINE_MSI") & 8)) = 0 ] || e2e_fail "the per-machine MSI asks for no elevation"
 PRODUCT=$(msi_property "$MSI" ProductCode)
-OLD_PRODUCT=$(msi_property "$OLD_MSI" ProductCode)
+MACHINE_PRODUCT=$(msi_property "$MACHINE_MSI" ProductCode)
 [ "$(msi_property "$MSI" UpgradeCode)" = "$(msi_property "$OLD_MSI" UpgradeCode)" ] ||
     e2e_fail "the two versions have different upgrade codes"
-[ "$PRODUCT" != "$OLD_PRODUCT" ] || e2e_fail "the two versions share a product code"
+[ "$(msi_property "$MSI" UpgradeCode)" != "$(msi_property "$MACHINE_MSI" UpgradeCode)" ] ||
+    e2e_fail "the per-user and per-machine products share an upgrade code"
+[ "$PRODUCT" != "$(msi_property "$OLD_MSI" ProductCode)" ] || e2e_fail "the two versions share a product code"
+
+# The tables against Windows Installer's validation rules.
+for file in "$MSI" "$MACHINE_MSI"; do
+    tables=$PKG/tables-$(basename "$file" .msi)
+    rm -rf "$tables" && mkdir -p "$tables"
+    (cd "$tables" && msidump -t "$file" >/dev/null) || e2e_fail "msidump failed on $file"
+    breaches=$(python3 "$E2E_LIB_DIR/msi_rules.py" "$tables") || e2e_fail "$(basename "$file"): $breaches"
+done
 
 manifests=$PKG/7.00/winget/manifests/q/Quillhaven/GlanceRefresher/7.00
-installer=$manifests/Quillhaven.GlanceRefresher.installer.yaml
-msi_sha=$(sha256sum "$MSI" | cut -d' ' -f1 | tr a-f A-F)
-grep -qx "  InstallerSha256: '$msi_sha'" "$installer" || e2e_fail "the winget manifest has not the MSI's SHA-256"
-grep -qx "ProductCode: '$PRODUCT'" "$installer" || e2e_fail "the winget manifest has not the MSI's product code"
-grep -qx "Scope: user" "$installer" || e2e_fail "the winget manifest is not for a per-user install"
+installers=$(tr -d "'" <"$manifests/Quillhaven.GlanceRefresher.installer.yaml")
+for row in "user $MSI $PRODUCT" "machine $MACHINE_MSI $MACHINE_PRODUCT"; do
+    read -r scope file code <<<"$row"
+    # The installer's entry: from its scope to the next installer.
+    entry=$(awk -v s="  Scope: $scope" '$0 == s { on = 1 } on && /^- / { exit } on' <<<"$installers")
+    grep -qx "  InstallerSha256: $(sha256sum "$file" | cut -d' ' -f1 | tr a-f A-F)" <<<"$entry" &&
+        grep -qx "  ProductCode: $code" <<<"$entry" || e2e_fail "the winget manifest's $scope installer: $entry"
+done
 for file in "$manifests"/*.yaml; do
     grep -qx "ManifestVersion: 1.6.0" "$file" || e2e_fail "$(basename "$file") is not a 1.6.0 manifest"
     ! grep -q "@[A-Z_]*@" "$file" || e2e_fail "$(basename "$file") has an unfilled field"
 done
 
-# Signing: a throwaway certificate signs the exe and the MSI; a wrong password
-# is a failed build, never a quietly unsigned one.
+# Signing: a throwaway certificate signs the exe and both MSIs; a wrong
+# password is a failed build, never a quietly unsigned one. The signed
+# per-user MSI is also a rebuild of 7.00 for the upgrade below.
 keys=$PKG/keys
 mkdir -p "$keys"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Quillhaven test signing" \
     -addext extendedKeyUsage=codeSigning -keyout "$keys/key.pem" -out "$keys/cert.pem" 2>/dev/null
 openssl pkcs12 -export -inkey "$keys/key.pem" -in "$keys/cert.pem" -passout pass:test-secret \
     -out "$keys/signing.pfx" 2>/dev/null
-GLANCE_SIGN_CERT=$keys/signing.pfx GLANCE_SIGN_PASSWORD=test-secret package "$PKG/signed" ||
-    e2e_fail "signed packaging failed: $(tail -5 "$PKG/signed.log")"
+GLANCE_SIGN_CERT=$keys/signing.pfx GLANCE_SIGN_PASSWORD=test-secret \
+    package "$PKG/signed" || e2e_fail "signed packaging failed: $(tail -5 "$PKG/signed.log")"
+SIGNED_MSI=$PKG/signed/GlanceRefresher-7.00-x86.msi
 unzip -p "$PKG/signed/GlanceRefresher-7.00-x86-portable.zip" GlanceRefresher.exe >"$keys/exe-from-zip.exe"
-for file in "$PKG/signed/GlanceRefresher-7.00-x86.msi" "$keys/exe-from-zip.exe"; do
+for file in "$SIGNED_MSI" "$PKG/signed/GlanceRefresher-7.00-x86-machine.msi" "$keys/exe-from-zip.exe"; do
     osslsigncode verify -CAfile "$keys/cert.pem" -in "$file" >"$keys/verify.log" 2>&1 ||
         e2e_fail "$(basename "$file") is not validly signed: $(tail -3 "$keys/verify.log")"
 done
@@ -89,12 +153,14 @@ rm -rf "$keys" "$PKG/badpass"
 e2e_log "packages built and checked"
 
 # ---------------------------------------------------------------- under Wine
-LOCAL_APPDATA=$(winepath -u "$(wine cmd /c 'echo %LOCALAPPDATA%' 2>/dev/null | tr -d '\r')")
-APPDATA_DIR=$(winepath -u "$(wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')")
+wine_folder() { winepath -u "$(wine cmd /c "echo %$1%" 2>/dev/null | tr -d '\r')"; }
+LOCAL_APPDATA=$(wine_folder LOCALAPPDATA)
+APPDATA_DIR=$(wine_folder APPDATA)
 INSTALL_DIR=${LOCAL_APPDATA%/}/Programs/Quillhaven/GlanceRefresher
 INSTALLED_EXE=$INSTALL_DIR/GlanceRefresher.exe
 INSTALLED_EXE_WIN=$(wine_path "$INSTALLED_EXE")
 SHORTCUT="${APPDATA_DIR%/}/Microsoft/Windows/Start Menu/Programs/$SHORTCUT_NAME"
+MACHINE_DIR=$(wine_folder ProgramFiles)/Quillhaven/GlanceRefresher
 
 MSIEXEC_RUNS=0
 # msiexec_run <args...>: runs msiexec quietly, with a verbose log kept as an
@@ -111,22 +177,24 @@ msiexec_ok() {
     [ "$MSIEXEC_RC" = 0 ] || e2e_fail "msiexec $* returned $MSIEXEC_RC (log: $MSIEXEC_LOG)"
 }
 
-# arp_entries: one line "version|publisher|install location" per Add/Remove
-# Programs entry of the product. Windows keeps a per-user MSI's entry for
-# the user; Wine files it under HKLM: both are read.
+# arp_entries: one line "version|publisher|install location|about page" per
+# Add/Remove Programs entry of the product, sorted. Windows keeps a per-user
+# MSI's entry for the user; Wine files it under HKLM: both are read.
 arp_entries() {
     {
         wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null || true
         wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null || true
     } | tr -d '\r' | awk -F'    ' -v product="$APP_CAPTION" '
-        function flush() { if (name == product) print version "|" publisher "|" location }
-        /^HKEY_/ { flush(); name = version = publisher = location = "" }
+        function flush() { if (name == product) print version "|" publisher "|" location "|" about }
+        /^HKEY_/ { flush(); name = version = publisher = location = about = "" }
         $2 == "DisplayName" { name = $4 }
         $2 == "DisplayVersion" { version = $4 }
         $2 == "Publisher" { publisher = $4 }
         $2 == "InstallLocation" { location = $4 }
-        END { flush() }'
+        $2 == "URLInfoAbout" { about = $4 }
+        END { flush() }' | sort
 }
+arp_versions() { arp_entries | cut -d'|' -f1 | tr '\n' ' '; }
 # The icon Windows Installer keeps for the entry (ARPPRODUCTICON).
 arp_icon() {
     wine reg query 'HKCU\Software\Microsoft\Installer\Products' /s 2>/dev/null | tr -d '\r' |
@@ -140,14 +208,30 @@ same_as_program_icon() { [ -n "$1" ] && cmp -s "$(winepath -u "$1")" "$E2E_REPO_
 installed_run_value() { [ "$(run_value)" = "\"$INSTALLED_EXE_WIN\"" ]; }
 nothing_installed() {
     [ ! -e "$INSTALL_DIR" ] && [ ! -e "$(dirname "$INSTALL_DIR")" ] && [ ! -e "$SHORTCUT" ] &&
-        [ -z "$(arp_entries)" ] && ! wine reg query 'HKCU\Software\Quillhaven' >/dev/null 2>&1
+        [ ! -e "$(dirname "$MACHINE_DIR")" ] && [ -z "$(arp_entries)" ] &&
+        ! wine reg query 'HKCU\Software\Quillhaven' >/dev/null 2>&1 &&
+        ! wine reg query 'HKLM\Software\Quillhaven' >/dev/null 2>&1
 }
+# installed_copy: the pid of a running copy of the installed exe, however it
+# was started (Wine names a process by its Windows path).
+installed_copy() {
+    local p
+    for p in /proc/[0-9]*; do
+        { tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null | grep -qiF "$INSTALLED_EXE_WIN" && echo "${p#/proc/}" && return 0
+    done
+    return 1
+}
+no_installed_copy() { ! installed_copy >/dev/null; }
+# restarted <pid before>: that copy has ended and a new one runs, in the tray
+# (Minimized is On from step 2).
+restarted() { process_ended "$1" && [ -n "$(installed_copy)" ] && [ "$(installed_copy)" != "$1" ] && icon_found; }
 
 # A prefix kept from an earlier run may still hold an install.
-msiexec_run /x "$MSI"
-msiexec_run /x "$OLD_MSI"
-rm -rf "$(dirname "$INSTALL_DIR")"
-nothing_installed || e2e_fail "an earlier install could not be removed"
+if ! nothing_installed; then
+    for file in "$MSI" "$OLD_MSI" "$SIGNED_MSI" "$MACHINE_MSI" "$OLD_MACHINE_MSI"; do msiexec_run /x "$file"; done
+    rm -rf "$(dirname "$INSTALL_DIR")" "$(dirname "$MACHINE_DIR")"
+    nothing_installed || e2e_fail "an earlier install could not be removed"
+fi
 
 # 1. Install; the program runs from the per-user folder; tick "Load this
 #    software on Windows startup"; close it; uninstall: nothing is left.
@@ -163,7 +247,7 @@ grep -qxF "$INSTALLED_EXE_WIN" <<<"$shortcut_text" || e2e_fail "the shortcut doe
 shortcut_icon=$(strings -a -el "$SHORTCUT" | grep -oE '[A-Z]:\\.*\.ico$' || true)
 same_as_program_icon "$shortcut_icon" || e2e_fail "the shortcut's icon ($shortcut_icon) is not the program icon"
 entries=$(arp_entries)
-[ "$entries" = "7.00|Quillhaven|$(wine_path "$INSTALL_DIR")\\" ] ||
+[ "$entries" = "7.00|Quillhaven|$(wine_path "$INSTALL_DIR")\\|https://www.quillhaven.com/" ] ||
     e2e_fail "Add/Remove Programs entries: ${entries:-none}"
 same_as_program_icon "$(arp_icon)" || e2e_fail "the Add/Remove Programs icon ($(arp_icon)) is not the program icon"
 
@@ -181,7 +265,7 @@ run_value_absent || e2e_fail "the uninstall left the Run value: $(run_value)"
 setting_is "Windows Startup" Off || e2e_fail "Windows Startup is $(setting "Windows Startup") after the uninstall"
 
 # 2. The same version twice is one entry. An uninstall while the program runs
-#    hidden in the tray closes it; another copy's start-up entry stays.
+#    hidden in the tray closes it for good; another copy's start-up entry stays.
 msiexec_ok /i "$MSI"
 msiexec_ok /i "$MSI"
 [ "$(arp_entries | wc -l)" = 1 ] || e2e_fail "installing twice gave entries: $(arp_entries)"
@@ -191,27 +275,72 @@ portable_command='"C:\Tools\GlanceRefresher\GlanceRefresher.exe"'
 wine reg add "$RUN_KEY" /v "$APP_CAPTION" /d "$portable_command" /f >/dev/null 2>&1
 msiexec_ok /x "$PRODUCT"
 wait_for 10 app_ended || e2e_fail "the uninstall did not close the running program"
+no_installed_copy || e2e_fail "the uninstall started the program again"
 wait_for 10 icon_gone || e2e_fail "the program closed by the uninstall left its tray icon"
 nothing_installed || e2e_fail "the uninstall of a running program left: $(find "$INSTALL_DIR" 2>/dev/null)"
 [ "$(run_value)" = "$portable_command" ] || e2e_fail "the portable copy's Run value became $(run_value)"
 wine reg delete "$RUN_KEY" /v "$APP_CAPTION" /f >/dev/null 2>&1
 
-# 3. 7.00 over 6.99 replaces it and keeps its start-up entry; 6.99 over 7.00
-#    is refused.
+# 3. 7.00 over 6.99 replaces it, keeps its start-up entry and, as nothing
+#    ran, starts nothing. Over a running copy, a rebuild of 7.00 (signed:
+#    other bytes, so another product) and a repair each close it and start
+#    the new exe. 6.99 over 7.00 is refused.
 msiexec_ok /i "$OLD_MSI"
-[ "$(arp_entries | cut -d'|' -f1)" = 6.99 ] || e2e_fail "after installing 6.99: $(arp_entries)"
+[ "$(arp_versions)" = "6.99 " ] || e2e_fail "after installing 6.99: $(arp_entries)"
 # What ticking the start-up box in 6.99 leaves.
 wine reg add "$RUN_KEY" /v "$APP_CAPTION" /d "\"$INSTALLED_EXE_WIN\"" /f >/dev/null 2>&1
 wine reg add "$SETTINGS_KEY" /v "Windows Startup" /d On /f >/dev/null 2>&1
 msiexec_ok /i "$MSI"
-[ "$(arp_entries | cut -d'|' -f1 | tr '\n' ' ')" = "7.00 " ] || e2e_fail "after the upgrade: $(arp_entries)"
+[ "$(arp_versions)" = "7.00 " ] || e2e_fail "after the upgrade: $(arp_entries)"
 cmp -s "$INSTALLED_EXE" "$APP_EXE" || e2e_fail "the upgrade left no program"
+no_installed_copy || e2e_fail "the upgrade started a program that was not running"
 installed_run_value || e2e_fail "the upgrade changed the Run value to $(run_value)"
 setting_is "Windows Startup" On || e2e_fail "the upgrade changed Windows Startup to $(setting "Windows Startup")"
+APP_EXE=$INSTALLED_EXE app_start hidden
+msiexec_ok /i "$SIGNED_MSI"
+[ "$(arp_entries | wc -l)" = 1 ] || e2e_fail "the rebuild of 7.00 did not replace the installed one: $(arp_entries)"
+unzip -p "$PKG/signed/GlanceRefresher-7.00-x86-portable.zip" GlanceRefresher.exe | cmp -s - "$INSTALLED_EXE" ||
+    e2e_fail "the rebuild's exe was not installed"
+wait_for 20 restarted "$APP_PID" || e2e_fail "the upgrade did not start the closed program again"
+before=$(installed_copy)
+# A repair (Wine's msiexec /fa answers 1: the properties /fa stands for).
+msiexec_ok /i "$SIGNED_MSI" REINSTALL=ALL REINSTALLMODE=vamus
+wait_for 20 restarted "$before" || e2e_fail "the repair did not start the closed program again"
 msiexec_run /i "$OLD_MSI"
 [ "$MSIEXEC_RC" != 0 ] || e2e_fail "6.99 installed over 7.00"
-[ "$(arp_entries | cut -d'|' -f1 | tr '\n' ' ')" = "7.00 " ] || e2e_fail "after the refused downgrade: $(arp_entries)"
-msiexec_ok /x "$MSI"
+[ "$(arp_versions)" = "7.00 " ] || e2e_fail "after the refused downgrade: $(arp_entries)"
+msiexec_ok /x "$SIGNED_MSI"
+wait_for 10 no_installed_copy || e2e_fail "the uninstall did not close the restarted program"
 nothing_installed || e2e_fail "the last uninstall left something: $(arp_entries)"
 run_value_absent || e2e_fail "the last uninstall left the Run value"
+
+# 4. Per machine, silently: Program Files, a Start-menu entry (in the
+#    all-users Start menu on Windows; Wine's ProgramMenuFolder ignores
+#    ALLUSERS and gives the user's, where the per-user shortcut of the same
+#    name is, so the shortcuts are not checked side by side), upgraded from
+#    6.99; beside a per-user install, each with its entry; removed without
+#    touching the per-user install.
+msiexec_ok /i "$OLD_MACHINE_MSI"
+msiexec_ok /i "$MACHINE_MSI"
+cmp -s "$MACHINE_DIR/GlanceRefresher.exe" "$APP_EXE" || e2e_fail "no program in $MACHINE_DIR"
+menu=$(tr -d '\r' <"$E2E_ARTIFACTS/$MSIEXEC_LOG" | sed -n 's/^Property(S): ProgramMenuFolder = //p')
+[ -f "$(winepath -u "$menu")/$SHORTCUT_NAME" ] || e2e_fail "no Start-menu shortcut in $menu"
+msiexec_ok /i "$MSI"
+entries=$(arp_entries | cut -d'|' -f1,3 | tr '\n' ' ')
+[ "$entries" = "7.00|$(wine_path "$MACHINE_DIR")\\ 7.00|$(wine_path "$INSTALL_DIR")\\ " ] ||
+    e2e_fail "per-machine beside per-user: entries $entries"
+msiexec_ok /x "$MACHINE_MSI"
+[ ! -e "$(dirname "$MACHINE_DIR")" ] && [ "$(arp_entries | cut -d'|' -f3)" = "$(wine_path "$INSTALL_DIR")\\" ] &&
+    cmp -s "$INSTALLED_EXE" "$APP_EXE" || e2e_fail "the per-machine uninstall: $(arp_entries)"
+msiexec_ok /x "$MSI"
+nothing_installed || e2e_fail "the uninstalls left something: $(arp_entries)"
+
+# The second build, at its end: the same bytes.
+wait "$REBUILD_PID" || e2e_fail "the second build failed: $(tail -5 "$rebuild.log")"
+cmp -s "$rebuild/build/dist/GlanceRefresher.exe" "$APP_EXE" || e2e_fail "the exe built elsewhere differs"
+for name in $NAMES SHA256SUMS; do
+    cmp -s "$rebuild/out/$name" "$PKG/7.00/$name" || e2e_fail "$name built elsewhere differs"
+done
+sha256sum "$APP_EXE" "$rebuild/build/dist/GlanceRefresher.exe" "$PKG"/7.00/*.* "$rebuild"/out/*.* |
+    sed "s|$PKG/||" >&2
 e2e_pass
