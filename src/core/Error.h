@@ -2,15 +2,22 @@
 // with the description text that the error message shows to the user.
 #pragma once
 
-#include <stdexcept>
+#include <exception>
 #include <string>
+#include <utility>
 
 namespace glance {
 
-class PlatformError : public std::runtime_error {
+// Holds its text in a std::string rather than deriving from std::runtime_error,
+// whose copy-on-write string would link a second string implementation.
+class PlatformError : public std::exception {
 public:
-    explicit PlatformError(const std::string& description) : std::runtime_error(description) {}
-    std::string description() const { return what(); }
+    explicit PlatformError(std::string description) : description_(std::move(description)) {}
+    const char* what() const noexcept override { return description_.c_str(); }
+    std::string description() const { return description_; }
+
+private:
+    std::string description_;
 };
 
 // The classic runtime texts, so that a failure reads the same whatever raised it.

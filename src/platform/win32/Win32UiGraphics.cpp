@@ -1,7 +1,7 @@
 #include "platform/win32/Win32UiGraphics.h"
 
 #include <cmath>
-#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -99,7 +99,7 @@ void moveFocusOnTab(HWND control) {
 
 void noteCallbackFailure(const char* where) noexcept {
     // A fixed buffer: noting a failure must not fail in turn (out of memory).
-    char text[512];
+    char text[512] = "GlanceRefresher: failure in ";
     const char* what = "";
     try {
         throw;
@@ -107,7 +107,9 @@ void noteCallbackFailure(const char* where) noexcept {
         what = failure.what();
     } catch (...) {
     }
-    std::snprintf(text, sizeof text, "GlanceRefresher: failure in %s%s%s\n", where, *what ? ": " : "", what);
+    // Joined by hand: the printf family would link a formatter of its own.
+    for (const char* part : {where, *what ? ": " : "", what, "\n"})
+        std::strncat(text, part, sizeof text - std::strlen(text) - 1);
     OutputDebugStringA(text);
 }
 
