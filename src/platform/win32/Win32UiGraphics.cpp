@@ -108,8 +108,10 @@ void noteCallbackFailure(const char* where) noexcept {
     } catch (...) {
     }
     // Joined by hand: the printf family would link a formatter of its own.
+    std::size_t used = std::strlen(text);
     for (const char* part : {where, *what ? ": " : "", what, "\n"})
-        std::strncat(text, part, sizeof text - std::strlen(text) - 1);
+        for (; *part && used + 1 < sizeof text; ++part) text[used++] = *part;
+    text[used] = '\0';
     OutputDebugStringA(text);
 }
 
