@@ -10,7 +10,6 @@
 #include <chrono>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/Preferences.h"
@@ -46,37 +45,48 @@ public:
         return TRUE;
     }
 
-    explicit BoxCloser(std::string title)
-        : thread_([this, title = std::move(title)] {
-              const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-              while (std::chrono::steady_clock::now() < deadline) {
-                  HWND box = FindWindowA("#32770", title.c_str());
-                  if (box && IsWindowVisible(box)) {
-                      wchar_t text[2048] = {};
-                      GetDlgItemTextW(box, 0xFFFF, text, 2048);
-                      seen_.title = title;
-                      seen_.text = narrowToUtf8(text);
-                      seen_.owner = GetWindow(box, GW_OWNER);
-                      EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&seen_.hasIcon));
-                      found_ = true;
-                      PostMessageA(box, WM_COMMAND, IDOK, 0);
-                      return;
-                  }
-                  Sleep(20);
-              }
-          }) {}
-    ~BoxCloser() {
-        if (thread_.joinable()) thread_.join();
+    // A thread of its own (a Windows one: the exe's runtime has no std::thread)
+    // finds the box by its title, notes what it shows and presses OK.
+    explicit BoxCloser(std::string title) : title_(std::move(title)) {
+        thread_.reset(CreateThread(nullptr, 0, run, this, 0, nullptr));
     }
+    ~BoxCloser() { join(); }
     std::optional<SeenBox> seen() {
-        thread_.join();
+        join();
         return found_ ? std::optional<SeenBox>(seen_) : std::nullopt;
     }
 
 private:
+    static DWORD WINAPI run(void* self) {
+        static_cast<BoxCloser*>(self)->watch();
+        return 0;
+    }
+    void join() {
+        if (thread_.valid()) WaitForSingleObject(thread_.get(), INFINITE);
+    }
+    void watch() {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < deadline) {
+            HWND box = FindWindowA("#32770", title_.c_str());
+            if (box && IsWindowVisible(box)) {
+                wchar_t text[2048] = {};
+                GetDlgItemTextW(box, 0xFFFF, text, 2048);
+                seen_.title = title_;
+                seen_.text = narrowToUtf8(text);
+                seen_.owner = GetWindow(box, GW_OWNER);
+                EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&seen_.hasIcon));
+                found_ = true;
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(20);
+        }
+    }
+
+    std::string title_;
     SeenBox seen_;
     std::atomic<bool> found_{false};
-    std::thread thread_;
+    UniqueKernelHandle thread_;
 };
 
 TEST(Win32System, MessageBoxShowsTextAndTitleAndReturnsTheButton) {

@@ -1072,8 +1072,8 @@ TEST(TrayIcon, DpiThatNoScreenHasIsAnInvalidArgument) {
 }
 
 TEST(ProgramIcon, CarriesAnImageForEverySizeFrom16To256) {
-    // The frames from 64 px up are PNG inside the .ico; each must load at its
-    // own size, not as a stretched copy of another.
+    // Every frame is PNG inside the .ico; each must load at its own size, not
+    // as a stretched copy of another.
     for (const int size : {16, 20, 24, 32, 48, 64, 128, 256}) {
         SCOPED_TRACE(size);
         UniqueHicon icon(static_cast<HICON>(
