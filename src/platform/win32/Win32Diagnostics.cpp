@@ -2,24 +2,28 @@
 
 #include <windows.h>
 
-#include <cwchar>
+#include <cstddef>
 
 namespace glance::win32 {
 
 void writeDiagnostic(std::string_view operation, ErrorCode code) noexcept {
     // The operation names are the program's own ASCII texts, so each byte is
     // one character; the line is cut rather than allocated.
-    wchar_t line[256];
+    // Joined by hand: the printf family would link a formatter of its own.
+    constexpr wchar_t kPrefix[] = L"GlanceRefresher: ";
     constexpr std::size_t kRoom = 160;
-    wchar_t name[kRoom + 1];
+    wchar_t line[sizeof kPrefix / sizeof kPrefix[0] + kRoom + 20];
     std::size_t length = 0;
+    for (const wchar_t* c = kPrefix; *c != L'\0'; ++c) line[length++] = *c;
+    std::size_t taken = 0;
     for (char c : operation) {
-        if (length == kRoom) break;
-        name[length++] = static_cast<unsigned char>(c) < 0x80 ? static_cast<wchar_t>(c) : L'?';
+        if (taken++ == kRoom) break;
+        line[length++] = static_cast<unsigned char>(c) < 0x80 ? static_cast<wchar_t>(c) : L'?';
     }
-    name[length] = L'\0';
-    std::swprintf(line, sizeof line / sizeof line[0], L"GlanceRefresher: %ls: error 0x%08lX\n", name,
-                  static_cast<unsigned long>(code.value));
+    for (const wchar_t* c = L": error 0x"; *c != L'\0'; ++c) line[length++] = *c;
+    for (int shift = 28; shift >= 0; shift -= 4) line[length++] = L"0123456789ABCDEF"[(code.value >> shift) & 0xF];
+    line[length++] = L'\n';
+    line[length] = L'\0';
     OutputDebugStringW(line);
 }
 
