@@ -1,7 +1,6 @@
 #include "ui/WindowColours.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace glance {
 namespace {
@@ -64,10 +63,26 @@ Colour mix(Colour from, Colour to, int amount) {
     return rgb(channel(red(from), red(to)), channel(green(from), green(to)), channel(blue(from), blue(to)));
 }
 
+// x to the power 2.4 for x in (0, 1], as the fifth root of x^12 by Newton's
+// method: the C library's pow would bring several kilobytes into the exe for
+// this one use.
+double powTwoPointFour(double x) {
+    const double x2 = x * x;
+    const double x12 = x2 * x2 * x2 * x2 * x2 * x2;
+    double y = x2;  // above the root, so every step comes down toward it
+    for (int i = 0; i < 64; ++i) {
+        const double y4 = y * y * y * y;
+        const double next = (4 * y + x12 / y4) / 5;
+        if (next >= y) break;
+        y = next;
+    }
+    return y;
+}
+
 double luminance(Colour c) {
     const auto linear = [](int channel) {
         const double v = channel / 255.0;
-        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        return v <= 0.04045 ? v / 12.92 : powTwoPointFour((v + 0.055) / 1.055);
     };
     return 0.2126 * linear(red(c)) + 0.7152 * linear(green(c)) + 0.0722 * linear(blue(c));
 }
