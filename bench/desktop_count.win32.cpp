@@ -20,6 +20,7 @@
 #include "engine/RefreshEngine.h"
 #include "platform/Types.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32Diagnostics.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Loop.h"
 #include "platform/win32/Win32Shell.h"
@@ -137,7 +138,8 @@ int main(int argc, char** argv) {
         shell.user.pop_back();
         shell.common.pop_back();
         SteppedClock clock;
-        glance::DesktopCounter counter(shell, files, clock);
+        glance::win32::Win32Diagnostics diagnostics;
+        glance::DesktopCounter counter(shell, files, clock, diagnostics);
         std::int64_t sink = counter.count();
 
         const int runs = items >= 100000 ? 5 : items >= 10000 ? 21 : 101;
@@ -164,7 +166,8 @@ int main(int argc, char** argv) {
     // The check of the running program on this user's desktops, when nothing changed.
     glance::win32::Win32Shell shell;
     glance::win32::Win32Loop clock;
-    glance::RefreshEngine engine(shell, files, clock);
+    glance::win32::Win32Diagnostics diagnostics;
+    glance::RefreshEngine engine(shell, files, clock, diagnostics);
     engine.takeFirstCount();
     const Usage before = usage();
     constexpr int kChecks = 3000;  // nearly an hour of ticks

@@ -38,8 +38,8 @@ bool DesktopCounter::Folder::inStorm(double now) const {
     return now - signalledListings.front() < kStormWindowSeconds;
 }
 
-DesktopCounter::DesktopCounter(Shell& shell, FileSystem& files, Clock& clock)
-    : shell_(shell), files_(files), clock_(clock) {
+DesktopCounter::DesktopCounter(Shell& shell, FileSystem& files, Clock& clock, Diagnostics& diagnostics)
+    : shell_(shell), files_(files), clock_(clock), diagnostics_(diagnostics) {
     folders_[0].id = kFolderUserDesktop;
     folders_[1].id = kFolderCommonDesktop;
     for (Folder& folder : folders_) folder.signalledListings.fill(-kNever);
@@ -67,7 +67,7 @@ std::int32_t DesktopCounter::count() {
     }
     if (toList[0] || toList[1]) {
         std::unique_ptr<FolderCounter> counter;
-        StepTrap trap = StepTrap::silent();
+        StepTrap trap = StepTrap::noting(diagnostics_, "desktop count: counting component");
         if (trap.step(0, [&] { counter = files_.createCounter(); }) && counter) {
             for (std::size_t i = 0; i < folders_.size(); ++i)
                 if (toList[i]) list(folders_[i], *counter, now);
@@ -101,7 +101,7 @@ double DesktopCounter::signalledCountDue() {
 }
 
 void DesktopCounter::noticeMovedLocations(double now) {
-    StepTrap trap = StepTrap::silent();
+    StepTrap trap = StepTrap::noting(diagnostics_, "desktop count: folder locations watch");
     if (locations_) {
         if (!locations_->fired()) return;
         // Armed again before the paths are looked up, so that a move made
@@ -126,7 +126,9 @@ void DesktopCounter::lookUpPath(Folder& folder, double now) {
     folder.retryAt = now + kRetrySeconds;
 
     std::optional<std::wstring> path;
-    StepTrap::silent().step(0, [&] { path = desktopFolderPath(shell_, folder.id); });
+    StepTrap::noting(diagnostics_, "desktop count: folder path").step(0, [&] {
+        path = desktopFolderPath(shell_, folder.id);
+    });
     if (path) {
         folder.pathFailures = 0;
     } else {
@@ -210,7 +212,7 @@ double DesktopCounter::listableAt(Folder& folder, double now) {
         } else if (folder.watch->fired()) {
             // It changed again within the window: a new window from now. Armed
             // at most once a window, so a storm wakes the loop no more often.
-            if (StepTrap::silent().step(0, [&] { folder.watch->rearm(); })) {
+            if (StepTrap::noting(diagnostics_, "desktop count: watch").step(0, [&] { folder.watch->rearm(); })) {
                 folder.quietSince = now;
                 at = now + kQuietSeconds;
             } else {
@@ -224,7 +226,7 @@ double DesktopCounter::listableAt(Folder& folder, double now) {
 }
 
 void DesktopCounter::list(Folder& folder, FolderCounter& counter, double now) {
-    StepTrap trap = StepTrap::silent();
+    StepTrap trap = StepTrap::noting(diagnostics_, "desktop count: listing");
     // A folder that fails for the first time looks its path up again at once
     // (it may have moved, or gone); one that goes on failing, every
     // kRetrySeconds.

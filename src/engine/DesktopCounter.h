@@ -14,7 +14,8 @@
 #include "platform/ChangeWatch.h"
 #include "platform/FileSystem.h"
 #include "platform/Shell.h"
-#include "platform/System.h"
+#include "platform/Clock.h"
+#include "platform/Diagnostics.h"
 
 namespace glance {
 
@@ -81,7 +82,7 @@ std::optional<std::wstring> desktopFolderPath(Shell& shell, std::int32_t folderI
 // watches the nearest existing folder above it until it is back.
 class DesktopCounter {
 public:
-    DesktopCounter(Shell& shell, FileSystem& files, Clock& clock);
+    DesktopCounter(Shell& shell, FileSystem& files, Clock& clock, Diagnostics& diagnostics);
     ~DesktopCounter();
     DesktopCounter(const DesktopCounter&) = delete;
     DesktopCounter& operator=(const DesktopCounter&) = delete;
@@ -138,6 +139,7 @@ private:
     Shell& shell_;
     FileSystem& files_;
     Clock& clock_;
+    Diagnostics& diagnostics_;
     std::array<Folder, 2> folders_;
     std::unique_ptr<ChangeWatch> locations_;
     double locationsRetryAt_ = 0;

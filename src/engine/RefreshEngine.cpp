@@ -6,8 +6,8 @@
 
 namespace glance {
 
-RefreshEngine::RefreshEngine(Shell& shell, FileSystem& files, Clock& clock)
-    : shell_(shell), clock_(clock), counter_(shell, files, clock) {}
+RefreshEngine::RefreshEngine(Shell& shell, FileSystem& files, Clock& clock, Diagnostics& diagnostics)
+    : shell_(shell), clock_(clock), counter_(shell, files, clock, diagnostics) {}
 
 void RefreshEngine::refreshDesktop(int force) {
     if (force == kTrue) {

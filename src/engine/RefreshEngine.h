@@ -9,7 +9,8 @@
 #include "engine/DesktopCounter.h"
 #include "platform/FileSystem.h"
 #include "platform/Shell.h"
-#include "platform/System.h"
+#include "platform/Clock.h"
+#include "platform/Diagnostics.h"
 
 namespace glance {
 
@@ -26,7 +27,7 @@ inline constexpr double kBroadcastGapSeconds = 1.0;
 
 class RefreshEngine {
 public:
-    RefreshEngine(Shell& shell, FileSystem& files, Clock& clock);
+    RefreshEngine(Shell& shell, FileSystem& files, Clock& clock, Diagnostics& diagnostics);
 
     // Notifies at once only for exactly kTrue (-1), without touching the last
     // count; any other value checks for a change first. A failure to reach

@@ -6,7 +6,6 @@
 #include <optional>
 #include <string>
 
-#include "platform/Clock.h"
 
 namespace glance {
 

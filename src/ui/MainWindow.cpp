@@ -28,7 +28,7 @@ std::string helpMessage() {
 }
 
 MainWindow::MainWindow(Platform& platform)
-    : p_(platform), engine_(platform.shell, platform.files, platform.loop), preferences_(platform.settings) {
+    : p_(platform), engine_(platform.shell, platform.files, platform.loop, platform.diagnostics), preferences_(platform.settings) {
     window_ = p_.ui.createWindow(mainWindowLayout(), *this);
     onColoursChanged();
     skin_ = std::make_unique<ColourSkinEngine>(p_.files, *window_);

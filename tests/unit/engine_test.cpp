@@ -36,7 +36,7 @@ struct Desktops : FakePlatform {
         files.changeFolder(kCommon + L"\\", fileCount, subfolderCount);
     }
     // A count by a fresh counter, which knows nothing from before.
-    std::int32_t count() { return DesktopCounter(shell, files, loop).count(); }
+    std::int32_t count() { return DesktopCounter(shell, files, loop, diagnostics).count(); }
 };
 
 TEST(DesktopPath, TheShellsPathGetsOneTrailingBackslashAndOnlyAnAbsolutePathNamesAFolder) {
@@ -142,7 +142,7 @@ TEST(DesktopCounter, OpensOneCounterPerCountAndReleasesIt) {
 }
 
 struct Engine : Desktops {
-    RefreshEngine engine{shell, files, loop};
+    RefreshEngine engine{shell, files, loop, diagnostics};
     std::size_t notified() const { return shell.notifications.size(); }
     void setTotal(std::int64_t total) {
         setUser(total, 0);

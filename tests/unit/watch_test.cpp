@@ -24,7 +24,7 @@ const std::wstring kMoved = L"D:\\Ann\\Desktop\\";
 // Both desktops on the fake platform and a counter that has taken its first
 // count (3 + 2 on the user's desktop, 1 on the shared one) at time 0.
 struct Folders : fake::FakePlatform {
-    DesktopCounter counter{shell, files, loop};
+    DesktopCounter counter{shell, files, loop, diagnostics};
 
     explicit Folders(bool firstCount = true) {
         shell.setFolder(kFolderUserDesktop, L"C:\\Users\\ann\\Desktop");
@@ -143,6 +143,10 @@ TEST(DesktopWatch, AFailedListingAddsNothingForBothTermsAndIsTriedAgainAtTheNext
     EXPECT_EQ(f.countAt(2), 7);
     EXPECT_EQ(f.countAt(3), 7);
     EXPECT_EQ(f.listed(kUser), 3);
+    // Silent for the user, but seen by a debug viewer with its cause.
+    ASSERT_EQ(f.diagnostics.notes.size(), 1u);
+    EXPECT_EQ(f.diagnostics.notes[0].operation, "desktop count: listing");
+    EXPECT_EQ(f.diagnostics.notes[0].code, errtext::kPermissionDenied.code);
 }
 
 // Paths are looked up at the first count, when the watch on their locations

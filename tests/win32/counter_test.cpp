@@ -14,6 +14,7 @@
 #include "engine/DesktopCounter.h"
 #include "engine/RefreshEngine.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32Diagnostics.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Loop.h"
 #include "platform/win32/Win32Shell.h"
@@ -74,7 +75,8 @@ private:
 // A count by a fresh counter, which lists both folders.
 std::int32_t FreshCount(Shell& shell, FileSystem& files) {
     Win32Loop clock;
-    return DesktopCounter(shell, files, clock).count();
+    Win32Diagnostics diagnostics;
+    return DesktopCounter(shell, files, clock, diagnostics).count();
 }
 
 constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN;
@@ -405,6 +407,7 @@ struct WatchedDesktops {
     TestDesktops shell;
     CountingFiles files;
     Win32Loop clock;
+    Win32Diagnostics diagnostics;
     std::unique_ptr<DesktopCounter> counter;
 
     explicit WatchedDesktops(bool watches = true) {
@@ -416,7 +419,7 @@ struct WatchedDesktops {
         shell.user = user.path();
         shell.common = common.path();
         files.refuseWatches = !watches;
-        counter = std::make_unique<DesktopCounter>(shell, files, clock);
+        counter = std::make_unique<DesktopCounter>(shell, files, clock, diagnostics);
         EXPECT_EQ(counter->count(), 4);
     }
 };
@@ -705,7 +708,8 @@ TEST_F(MissingUserDesktop, AFileAddedOnTheAllUsersDesktopIsBroadcastAtTheNextTic
     CountingShell shell;
     Win32FileSystem files;
     Win32Loop clock;
-    RefreshEngine engine(shell, files, clock);
+    Win32Diagnostics diagnostics;
+    RefreshEngine engine(shell, files, clock, diagnostics);
     engine.takeFirstCount();
     engine.refreshDesktop(0);
     EXPECT_EQ(shell.broadcasts, 0) << "a quiet desktop";
