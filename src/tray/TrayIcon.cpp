@@ -65,7 +65,7 @@ void TrayIcon::requestIcon(bool askFirst) {
     // icon is there after all, since an add that timed out may have been
     // carried out, and an icon that is already there cannot be added again.
     setShown(false);
-    icon_->retryAfter(kRetryDelays[std::min<std::size_t>(failedTries_, std::size(kRetryDelays) - 1)]);
+    icon_->retryAfter(kRetryDelays[std::min(failedTries_, std::size(kRetryDelays) - 1)]);
     ++failedTries_;
 }
 

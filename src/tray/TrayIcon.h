@@ -3,6 +3,7 @@
 // the shell does not take it (a taskbar still busy at logon).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -78,7 +79,7 @@ private:
     std::string tip_ = kDefaultTip;
     bool wanted_ = false;
     bool shown_ = false;
-    int failedTries_ = 0;
+    std::size_t failedTries_ = 0;
     bool balloonVisible_ = false;
     bool onceBalloonShown_ = false;
 };

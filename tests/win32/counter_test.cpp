@@ -41,8 +41,9 @@ public:
         UniqueFileHandle f(
             CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
         EXPECT_TRUE(f.valid()) << GetLastError();
-        if (attributes != FILE_ATTRIBUTE_NORMAL)
+        if (attributes != FILE_ATTRIBUTE_NORMAL) {
             EXPECT_EQ(GetFileAttributesW(full.c_str()) & attributes, attributes);
+        }
     }
     void folder(const std::wstring& relative, DWORD attributes = 0) {
         const std::wstring full = path_ + L"\\" + relative;

@@ -165,7 +165,9 @@ TEST(Win32System, SecondsSinceMidnightFollowsTheLocalClock) {
     const double seconds = system.secondsSinceMidnight();
     EXPECT_GE(seconds, 0.0);
     EXPECT_LT(seconds, 86400.0);
-    if (expected < 86390.0) EXPECT_NEAR(seconds, expected, 2.0);
+    if (expected < 86390.0) {
+        EXPECT_NEAR(seconds, expected, 2.0);
+    }
 }
 
 TEST(Win32System, StartupEntryIsARegSzValueInTheRunKey) {

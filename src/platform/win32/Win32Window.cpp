@@ -20,12 +20,12 @@ Win32Window::Win32Window(const WindowLayout& design, WindowEvents& events)
     // No class cursor and no class brush: WM_SETCURSOR and WM_ERASEBKGND
     // follow the window's own pointer value and back colour.
     static const ATOM windowClass = [] {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof(windowClass);
-        windowClass.lpfnWndProc = &Win32Window::windowProc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = kWindowClass;
-        return RegisterClassExW(&windowClass);
+        WNDCLASSEXW description{};
+        description.cbSize = sizeof(description);
+        description.lpfnWndProc = &Win32Window::windowProc;
+        description.hInstance = GetModuleHandleW(nullptr);
+        description.lpszClassName = kWindowClass;
+        return RegisterClassExW(&description);
     }();
     if (windowClass == 0) throw PlatformError(errtext::kOutOfMemory);
     // Created hidden and unsized: the size depends on the DPI of the monitor
