@@ -491,19 +491,12 @@ TEST(QuickCheckStorm, IsNotBroadcastListsAtMostOnceASecondAndARealChangeAfterItI
 // where that folder does not see the return (the desktop is a link to a
 // folder elsewhere), the next tick sees it.
 TEST(QuickCheckFollowsTheDesktop, GoneIsCountedAtOnceAndItsReturnAndTheNextChangeAreSeenSoon) {
-    using Act = void (*)(fake::FakeFileSystem&, const std::wstring&);
-    const Act deleted = [](fake::FakeFileSystem& files, const std::wstring& user) {
-        files.removeFolder(user);
-    };
-    const Act renamedAway = [](fake::FakeFileSystem& files, const std::wstring& user) {
-        files.folders.erase(user);
-    };
-    const Act createdAgain = [](fake::FakeFileSystem& files, const std::wstring& user) {
-        files.changeFolder(user, 7, 0);
-    };
-    const Act createdBehindALink = [](fake::FakeFileSystem& files, const std::wstring& user) {
-        files.folders[user] = {7, 0};
-    };
+    using Files = fake::FakeFileSystem;
+    using Act = void (*)(Files&, const std::wstring&);
+    const Act deleted = [](Files& f, const std::wstring& u) { f.removeFolder(u); };
+    const Act renamedAway = [](Files& f, const std::wstring& u) { f.folders.erase(u); };
+    const Act createdAgain = [](Files& f, const std::wstring& u) { f.changeFolder(u, 7, 0); };
+    const Act createdBehindALink = [](Files& f, const std::wstring& u) { f.folders[u] = {7, 0}; };
     struct Case {
         const char* name;
         Act goAway, comeBack;
