@@ -12,41 +12,22 @@
 namespace glance::win32 {
 namespace {
 
-// What DebugView does: own the buffer and its two events, say it is ready,
-// and take the text that a process writes there.
-class DebugViewer {
-public:
-    DebugViewer()
-        : ready_(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY")),
-          written_(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY")),
-          buffer_(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER")) {
-        view_ = static_cast<const char*>(MapViewOfFile(buffer_.get(), FILE_MAP_READ, 0, 0, 4096));
-        SetEvent(ready_.get());
-    }
-    ~DebugViewer() {
-        if (view_) UnmapViewOfFile(view_);
-    }
-    DebugViewer(const DebugViewer&) = delete;
-    DebugViewer& operator=(const DebugViewer&) = delete;
-
-    // The next line written, after the process id that leads the buffer.
-    std::string next() {
-        if (WaitForSingleObject(written_.get(), 5000) != WAIT_OBJECT_0) return "<nothing>";
-        return std::string(view_ + sizeof(DWORD));
-    }
-
-private:
-    UniqueKernelHandle ready_;
-    UniqueKernelHandle written_;
-    UniqueKernelHandle buffer_;
-    const char* view_ = nullptr;
-};
-
 TEST(Win32Diagnostics, ADebugViewerReadsOneLineWithTheOperationAndTheCode) {
-    DebugViewer viewer;
+    // What DebugView does: own the buffer and its two events, say it is ready,
+    // and take the text that a process writes there, after its process id.
+    UniqueKernelHandle ready(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY")),
+        written(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY")),
+        buffer(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"DBWIN_BUFFER"));
+    const auto* view = static_cast<const char*>(MapViewOfFile(buffer.get(), FILE_MAP_READ, 0, 0, 4096));
+    ASSERT_NE(view, nullptr);
+    SetEvent(ready.get());
+
     Win32Diagnostics diagnostics;
     diagnostics.noteFailure("start-up entry repair", systemErrorCode(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(viewer.next(), "GlanceRefresher: start-up entry repair: error 0x80070005\n");
+    ASSERT_EQ(WaitForSingleObject(written.get(), 5000), WAIT_OBJECT_0) << "nothing written";
+    EXPECT_EQ(std::string(view + sizeof(DWORD)),
+              "GlanceRefresher: start-up entry repair: error 0x80070005\n");
+    UnmapViewOfFile(view);
 }
 
 }  // namespace

@@ -121,7 +121,12 @@ TEST_F(NotifyIconRecords, EachRequestSendsExactlyItsFlagsAndFieldsWithTheHookInP
     EXPECT_EQ(GetWindowLongPtrA(window(), GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(ownProcedure));
 }
 
-TEST_F(NotifyIconRecords, ShellsAnswerIsReportedAndATimeOutToldFromARefusal) {
+TEST_F(NotifyIconRecords, ShellsAnswerIsReportedATimeOutToldFromARefusalAndNoShellFromEither) {
+    // A shell that cannot be reached leaves the window unhooked.
+    unreachable = true;
+    EXPECT_THROW(icon->show(picture, "t"), PlatformError);
+    EXPECT_EQ(GetWindowLongPtrA(window(), GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(ownProcedure));
+    unreachable = false;
     EXPECT_EQ(icon->show(picture, "t"), IconAnswer::Done);
     answer = FALSE;
     answerError = ERROR_TIMEOUT;
@@ -129,12 +134,6 @@ TEST_F(NotifyIconRecords, ShellsAnswerIsReportedAndATimeOutToldFromARefusal) {
     EXPECT_FALSE(icon->present());
     answerError = ERROR_ACCESS_DENIED;
     EXPECT_EQ(icon->setTip("t"), IconAnswer::Refused);
-}
-
-TEST_F(NotifyIconRecords, AShellThatCannotBeReachedLeavesTheWindowUnhooked) {
-    unreachable = true;
-    EXPECT_THROW(icon->show(picture, "t"), PlatformError);
-    EXPECT_EQ(GetWindowLongPtrA(window(), GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(ownProcedure));
 }
 
 // The icon's window before the hook: records what reaches it and answers
@@ -238,10 +237,11 @@ TEST(KeepOnScreen, WindowLeftOffEveryScreenComesBackWholeWhenShownOrWhenTheDispl
             SendMessageW(form.window(), WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
         RECT after;
         GetWindowRect(form.window(), &after);
-        EXPECT_EQ(after.left, monitor.rcWork.left) << route;
-        EXPECT_EQ(after.top, monitor.rcWork.top) << route;
-        EXPECT_EQ(after.right - after.left, before.right - before.left) << route;
-        EXPECT_EQ(after.bottom - after.top, before.bottom - before.top) << route;
+        EXPECT_EQ(
+            (std::vector<LONG>{after.left, after.top, after.right - after.left, after.bottom - after.top}),
+            (std::vector<LONG>{monitor.rcWork.left, monitor.rcWork.top, before.right - before.left,
+                               before.bottom - before.top}))
+            << route;
     }
     SetWindowPos(form.window(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     form.keepOnScreen();
