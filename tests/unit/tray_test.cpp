@@ -44,11 +44,12 @@ protected:
         tray.onShownChanged = [this](bool shown) { shownChanges.push_back(shown); };
     }
     const std::vector<FakeNotificationArea::Request>& requests() { return area.requests; }
-    std::vector<Kind> kinds() {
+    static std::vector<Kind> kinds(const FakeNotificationArea& of) {
         std::vector<Kind> out;
-        for (const auto& r : requests()) out.push_back(r.kind);
+        for (const auto& r : of.requests) out.push_back(r.kind);
         return out;
     }
+    std::vector<Kind> kinds() { return kinds(area); }
 };
 
 TEST_F(Tray, NewIconIsOutOfTheTrayAndEntersItWithTheDefaultTipAndItsPicture) {
@@ -115,9 +116,7 @@ TEST_F(Tray, ShellThatRefusesOrTimesOutIsAskedAgainWithBackoffUntilItHoldsTheIco
         EXPECT_TRUE(caseArea.holdsIcon);
         EXPECT_DOUBLE_EQ(shownAt, c.shownAt);
         EXPECT_EQ(caseArea.retryDelays, c.delays);
-        std::vector<Kind> sent;
-        for (const auto& r : caseArea.requests) sent.push_back(r.kind);
-        EXPECT_EQ(sent, c.requests);
+        EXPECT_EQ(kinds(caseArea), c.requests);
     }
 }
 
