@@ -237,11 +237,10 @@ TEST(KeepOnScreen, WindowLeftOffEveryScreenComesBackWholeWhenShownOrWhenTheDispl
             SendMessageW(form.window(), WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
         RECT after;
         GetWindowRect(form.window(), &after);
-        EXPECT_EQ(
-            (std::vector<LONG>{after.left, after.top, after.right - after.left, after.bottom - after.top}),
-            (std::vector<LONG>{monitor.rcWork.left, monitor.rcWork.top, before.right - before.left,
-                               before.bottom - before.top}))
-            << route;
+        EXPECT_EQ(after.left, monitor.rcWork.left) << route;
+        EXPECT_EQ(after.top, monitor.rcWork.top) << route;
+        EXPECT_EQ(after.right - after.left, before.right - before.left) << route;
+        EXPECT_EQ(after.bottom - after.top, before.bottom - before.top) << route;
     }
     SetWindowPos(form.window(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     form.keepOnScreen();
