@@ -8,20 +8,13 @@
 #include <vector>
 
 #include "FakePlatform.h"
+#include "NoEvents.h"
 #include "app/AppTitle.h"
 #include "core/Product.h"
 #include "ui/MainWindowLayout.h"
 
 namespace glance {
 namespace {
-
-struct NoEvents : WindowEvents {
-    void onQueryUnload() override {}
-    void onResize() override {}
-    void onMouseMove(ControlId) override {}
-    void onClick(ControlId) override {}
-    void onTimer(ControlId) override {}
-};
 
 // Records every call the window's code makes on the engine.
 struct RecordingEngine : SkinEngine {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "NoEvents.h"
 #include "core/Error.h"
 #include "platform/win32/Win32NotifyIcon.h"
 #include "platform/win32/Win32Window.h"
@@ -211,14 +212,6 @@ TEST(RealShell, HoldsTheIconFromAddUntilDeleteAndSaysSo) {
     icon->hide();
     EXPECT_FALSE(icon->present());
 }
-
-struct NoEvents : WindowEvents {
-    void onQueryUnload() override {}
-    void onResize() override {}
-    void onMouseMove(ControlId) override {}
-    void onClick(ControlId) override {}
-    void onTimer(ControlId) override {}
-};
 
 TEST(KeepOnScreen, WindowLeftOffEveryScreenComesBackWholeWhenShownOrWhenTheDisplayChanges) {
     NoEvents events;

@@ -4,6 +4,7 @@
 
 #include "core/Error.h"
 #include "platform/win32/LazyImports.h"
+#include "platform/win32/Win32HiddenWindow.h"
 #include "platform/win32/Win32UiGraphics.h"
 
 namespace glance::win32 {
@@ -204,12 +205,7 @@ std::unique_ptr<NotifyIcon> Win32NotificationArea::createIcon(WindowHandle owner
                                                               NotifyIconEvents& events) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     if (classAtom_ == 0) {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = &ownProcedure;
-        windowClass.hInstance = instance;
-        windowClass.lpszClassName = kWindowClass;
-        classAtom_ = RegisterClassExW(&windowClass);
+        classAtom_ = registerHiddenWindowClass(kWindowClass, &ownProcedure);
         // Another notification area of this process may have registered it.
         if (classAtom_ == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
             throw PlatformError(errtext::kOutOfMemory);
@@ -220,11 +216,8 @@ std::unique_ptr<NotifyIcon> Win32NotificationArea::createIcon(WindowHandle owner
                                         reinterpret_cast<HWND>(ownerWindow), nullptr, instance, nullptr);
     if (window == nullptr) throw PlatformError(errtext::kOutOfMemory);
     // Run elevated, the program would not hear the broadcast of an Explorer
-    // that is not: let it through (Windows 7 and later).
-    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-    if (const auto filter = reinterpret_cast<Filter>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx"))))
-        filter(window, RegisterWindowMessageW(L"TaskbarCreated"), 1 /* MSGFLT_ALLOW */, nullptr);
+    // that is not.
+    allowFromLowerRights(window, RegisterWindowMessageW(L"TaskbarCreated"));
     return std::make_unique<Win32NotifyIcon>(window, events, call_);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/win32/Win32RunningCopy.h"
 
 #include "core/Error.h"
+#include "platform/win32/Win32HiddenWindow.h"
 #include "platform/win32/Win32UiGraphics.h"
 
 namespace glance::win32 {
@@ -37,20 +38,12 @@ void Win32RunningCopy::listen(std::function<void()> onShowRequested) {
     onShowRequested_ = std::move(onShowRequested);
     if (window_ != nullptr) return;
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &procedure;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = kWindowClass;
-    classAtom_ = RegisterClassExW(&windowClass);
+    classAtom_ = registerHiddenWindowClass(kWindowClass, &procedure);
     if (classAtom_ == 0 || showRequestMessage() == 0) throw PlatformError(errtext::kOutOfMemory);
     window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
     if (window_ == nullptr) throw PlatformError(errtext::kOutOfMemory);
-    // A copy run elevated still hears a second start that is not (Windows 7 and later).
-    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-    if (const auto filter = reinterpret_cast<Filter>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx"))))
-        filter(window_, showRequestMessage(), 1 /* MSGFLT_ALLOW */, nullptr);
+    // A copy run elevated still hears a second start that is not.
+    allowFromLowerRights(window_, showRequestMessage());
 }
 
 LRESULT CALLBACK Win32RunningCopy::procedure(HWND window, UINT message, WPARAM wParam,

@@ -1,0 +1,22 @@
+#include "platform/win32/Win32HiddenWindow.h"
+
+namespace glance::win32 {
+
+ATOM registerHiddenWindowClass(const wchar_t* name, WNDPROC procedure) {
+    WNDCLASSEXW description{};
+    description.cbSize = sizeof description;
+    description.lpfnWndProc = procedure;
+    description.hInstance = GetModuleHandleW(nullptr);
+    description.lpszClassName = name;
+    return RegisterClassExW(&description);
+}
+
+void allowFromLowerRights(HWND window, UINT message) {
+    // Looked up, not linked: the call is missing before Windows 7.
+    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    if (const auto filter = reinterpret_cast<Filter>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx"))))
+        filter(window, message, 1 /* MSGFLT_ALLOW */, nullptr);
+}
+
+}  // namespace glance::win32
