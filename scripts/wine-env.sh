@@ -1,6 +1,7 @@
 # Sourced, not run: prepares a Wine environment for the Windows build.
 #   GLANCE_WINE_ROOT  folder that holds HOME and WINEPREFIX (isolated tests);
-#                     unset: the caller's own HOME and WINEPREFIX are kept.
+#                     unset: the caller's own HOME, its WINEPREFIX or else
+#                     build/wine-run/prefix, and a display of this checkout's.
 #   GLANCE_KEEP_WINE  1: glance_wine_end leaves everything running.
 # Starts Xvfb when there is no usable display, creates the 32-bit prefix on
 # first use, and keeps one wineserver running for the session, until
@@ -21,9 +22,17 @@ if [ -n "${GLANCE_WINE_ROOT:-}" ]; then
   mkdir -p "$HOME/Desktop" "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
   glance_lock=$GLANCE_WINE_ROOT/.lock
+  glance_state=$glance_lock
 else
-  export WINEPREFIX=${WINEPREFIX:-$HOME/.wine-glance}
+  # The caller's HOME (its Desktop is the one the program watches), with a
+  # prefix and a display of this checkout's own: another checkout's run
+  # neither shares its wineserver nor ends its Xvfb. The lock stays per user,
+  # so that two checkouts never start an Xvfb on the same display number.
+  glance_checkout=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  mkdir -p "$glance_checkout/build/wine-run"
+  export WINEPREFIX=${WINEPREFIX:-$glance_checkout/build/wine-run/prefix}
   glance_lock=${TMPDIR:-/tmp}/glance-wine-$(id -u).lock
+  glance_state=$glance_checkout/build/wine-run/display
 fi
 
 glance_display_ok() { [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; }
@@ -35,15 +44,15 @@ glance_wine_end() {
   [ "${GLANCE_KEEP_WINE:-0}" = 1 ] && return 0
   if [ -d "$WINEPREFIX" ]; then wineserver -k >/dev/null 2>&1 || true; fi
   local pid=${glance_xvfb:-}
-  [ -n "$pid" ] && [ "$pid" = "$(cat "${glance_lock}.xvfb" 2>/dev/null)" ] || return 0
+  [ -n "$pid" ] && [ "$pid" = "$(cat "${glance_state}.xvfb" 2>/dev/null)" ] || return 0
   if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ]; then
     kill "$pid" 2>/dev/null || true
     for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   fi
-  rm -f "${glance_lock}.xvfb" "${glance_lock}.display"
+  rm -f "${glance_state}.xvfb" "${glance_state}.display"
   return 0
 }
-glance_xvfb=$(cat "${glance_lock}.xvfb" 2>/dev/null || true)
+glance_xvfb=$(cat "${glance_state}.xvfb" 2>/dev/null || true)
 if [ "${1:-}" = --end ]; then
   glance_wine_end
   return 0
@@ -53,7 +62,7 @@ fi
   flock 9
   if ! glance_display_ok; then
     # Reuse the display a previous call started, or start one.
-    saved=${glance_lock}.display
+    saved=${glance_state}.display
     if [ -f "$saved" ] && DISPLAY=$(cat "$saved") xdpyinfo >/dev/null 2>&1; then
       :
     else
@@ -61,7 +70,7 @@ fi
         [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
         # fd 9 is closed for Xvfb, or it would hold the lock for its whole life.
         setsid Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 </dev/null 9>&- &
-        echo $! > "${glance_lock}.xvfb"
+        echo $! > "${glance_state}.xvfb"
         for _ in $(seq 50); do DISPLAY=:$n xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
         echo ":$n" > "$saved"
         break
@@ -69,10 +78,10 @@ fi
     fi
   fi
 ) 9>"$glance_lock"
-glance_display_ok || export DISPLAY=$(cat "${glance_lock}.display")
+glance_display_ok || export DISPLAY=$(cat "${glance_state}.display")
 # Only an Xvfb started by this call is this shell's to end.
-[ "$(cat "${glance_lock}.xvfb" 2>/dev/null || true)" != "$glance_xvfb" ] &&
-  glance_xvfb=$(cat "${glance_lock}.xvfb") || glance_xvfb=
+[ "$(cat "${glance_state}.xvfb" 2>/dev/null || true)" != "$glance_xvfb" ] &&
+  glance_xvfb=$(cat "${glance_state}.xvfb") || glance_xvfb=
 
 (
   flock 9
