@@ -32,7 +32,7 @@ else
   mkdir -p "$glance_checkout/build/wine-run"
   export WINEPREFIX=${WINEPREFIX:-$glance_checkout/build/wine-run/prefix}
   glance_lock=${TMPDIR:-/tmp}/glance-wine-$(id -u).lock
-  glance_state=$glance_checkout/build/wine-run/display
+  glance_state=$glance_checkout/build/wine-run/state
 fi
 
 glance_display_ok() { [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; }
