@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Writes the bill of materials (CycloneDX 1.5 JSON) of GlanceRefresher.exe to
-standard output: every library and start-up object the linker took into the
-exe, read from its link map, with the version of the Debian package that
-holds it on the build machine, and the compiler that built it.
+"""Writes the bill of materials (CycloneDX 1.5 JSON) of what the release ships
+to standard output: GlanceRefresher.exe and the installers' custom-action DLL,
+each with its hash, and every library and start-up object the linker took
+into each, read from its link map, with the version of the Debian package
+that holds it on the build machine; and the tools that built them.
 
-Usage: sbom.py --exe EXE --map MAP --compiler PATH --version 7.00 --epoch SECONDS
+Usage: sbom.py --exe EXE --map MAP --dll DLL --dll-map MAP --tool PATH... --version 7.00 --epoch SECONDS
 """
 import argparse
 import datetime
@@ -16,14 +17,25 @@ import subprocess
 import sys
 import uuid
 
-# The licences of the toolchain's parts, by the file's name (the Debian
-# packages' copyright files say the same, in prose).
+# The licences of the toolchain's parts, by the file's name, as the Debian
+# packages' copyright files give them for the sources each part is built from.
 GCC_RUNTIME = "GPL-3.0-or-later WITH GCC-exception-3.1"
+# MinGW-w64: the start-up code (crt/) is in the public domain, the rest is
+# ZPL-2.1; libmingwex also holds David Gay's gdtoa (Lucent's permission
+# notice), Sun's and BSD maths and BSD/ISC helpers.
+MINGW_PUBLIC_DOMAIN = "LicenseRef-MinGW-w64-public-domain"
+MINGW_RUNTIME = f"ZPL-2.1 AND {MINGW_PUBLIC_DOMAIN}"
 LICENCES = [
     (re.compile(r"^(libstdc\+\+|libsupc\+\+|libgcc.*|crtbegin|crtend|crtfastmath)\.(a|o)$"), GCC_RUNTIME),
     (re.compile(r"^lib(win)?pthread\.a$"), "MIT AND BSD-3-Clause"),
+    (re.compile(r"^(crt2|dllcrt2|libmingw32)\.(a|o)$"), MINGW_PUBLIC_DOMAIN),
+    (re.compile(r"^libmingwex\.a$"),
+     f"{MINGW_RUNTIME} AND LicenseRef-MinGW-w64-gdtoa AND SunPro AND BSD-2-Clause AND BSD-3-Clause AND ISC"),
 ]
-MINGW_RUNTIME = "ZPL-2.1"  # the MinGW-w64 CRT, its start-up objects and import libraries
+TOOL_LICENCE = "GPL-3.0-or-later"  # GCC and binutils themselves
+# The program's own parts.
+OWN_LICENCE = "LicenseRef-Quillhaven-Proprietary"
+SUPPLIER = {"name": "Quillhaven", "url": ["https://www.quillhaven.com/"]}
 # A namespace of this program's own, for the SBOM's serial number.
 SBOM_NAMESPACE = uuid.UUID("6F1B7C2E-5D0A-4C39-9E61-3A8C0B4D2F17")
 
@@ -62,6 +74,7 @@ def licence(name):
 
 
 def component(path, kind):
+    """A library linked in, or a tool (an application) that built the parts."""
     name = os.path.basename(path)
     owner = debian_package(path)
     if owner is None:
@@ -73,45 +86,64 @@ def component(path, kind):
         "name": name if kind == "library" else package,
         "version": version,
         "purl": f"pkg:deb/debian/{package}@{version}?arch={arch}",
-        "licenses": [{"expression": licence(name) if kind == "library" else GCC_RUNTIME}],
+        "licenses": [{"expression": licence(name) if kind == "library" else TOOL_LICENCE}],
         "properties": [{"name": "deb:package", "value": package}, {"name": "path", "value": path}],
+    }
+
+
+def own_part(path, version, description, kind="application"):
+    """A file the release ships, made by this project."""
+    name = os.path.basename(path)
+    with open(path, "rb") as file:
+        digest = hashlib.sha256(file.read()).hexdigest()
+    return {
+        "type": kind,
+        "bom-ref": name,
+        "supplier": SUPPLIER,
+        "name": name,
+        "version": version,
+        "description": description,
+        "hashes": [{"alg": "SHA-256", "content": digest}],
+        "licenses": [{"expression": OWN_LICENCE}],
+        "purl": f"pkg:generic/quillhaven/{name.lower()}@{version}",
     }
 
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--exe", "--map", "--compiler", "--version", "--epoch"):
+    for option in ("--exe", "--map", "--dll", "--dll-map", "--version", "--epoch"):
         parser.add_argument(option, required=True)
+    parser.add_argument("--tool", action="append", required=True)
     args = parser.parse_args()
 
-    with open(args.exe, "rb") as exe:
-        digest = hashlib.sha256(exe.read()).hexdigest()
-    files = linked_files(args.map)
-    if not files:
-        sys.exit(f"sbom.py: {args.map} names no library")
+    exe = own_part(args.exe, args.version, "The program")
+    dll = own_part(args.dll, args.version, "The installers' custom actions (carried in both MSIs)", "library")
+    libraries, dependencies = {}, []
+    for part, map_path in ((exe, args.map), (dll, args.dll_map)):
+        files = linked_files(map_path)
+        if not files:
+            sys.exit(f"sbom.py: {map_path} names no library")
+        for path in files:
+            libraries.setdefault(path, component(path, "library"))
+        dependencies.append({"ref": part["bom-ref"], "dependsOn": [libraries[path]["bom-ref"] for path in files]})
     stamp = datetime.datetime.fromtimestamp(int(args.epoch), datetime.timezone.utc)
-    compiler = component(os.path.realpath(args.compiler), "application")
+    tools = {}
+    for path in args.tool:
+        tool = component(os.path.realpath(path), "application")
+        tools.setdefault(tool["bom-ref"].split(":")[0], tool)
     bom = {
         "bomFormat": "CycloneDX",
         "specVersion": "1.5",
-        "serialNumber": f"urn:uuid:{uuid.uuid5(SBOM_NAMESPACE, digest)}",
+        "serialNumber": f"urn:uuid:{uuid.uuid5(SBOM_NAMESPACE, exe['hashes'][0]['content'] + dll['hashes'][0]['content'])}",
         "version": 1,
         "metadata": {
             "timestamp": stamp.strftime("%Y-%m-%dT%H:%M:%SZ"),
-            "tools": {"components": [compiler]},
-            "component": {
-                "type": "application",
-                "bom-ref": "GlanceRefresher.exe",
-                "name": "GlanceRefresher.exe",
-                "version": args.version,
-                "supplier": {"name": "Quillhaven", "url": ["https://www.quillhaven.com/"]},
-                "hashes": [{"alg": "SHA-256", "content": digest}],
-            },
+            "tools": {"components": list(tools.values())},
+            "component": exe,
         },
-        "components": [component(path, "library") for path in files],
+        "components": [dll] + list(libraries.values()),
+        "dependencies": dependencies + [{"ref": lib["bom-ref"]} for lib in libraries.values()],
     }
-    bom["dependencies"] = [{"ref": "GlanceRefresher.exe",
-                            "dependsOn": [part["bom-ref"] for part in bom["components"]]}]
     json.dump(bom, sys.stdout, indent=2)
     sys.stdout.write("\n")
 

@@ -5,6 +5,7 @@
 #   GlanceRefresher-<version>-x86-portable.zip  the program to unzip anywhere
 #   GlanceRefresher-<version>-x86.cdx.json      what the exe is made of (CycloneDX SBOM)
 #   SHA256SUMS                                   the checksums of the four
+#   SHA256SUMS.p7s                               its detached signature (signed builds)
 #   winget/manifests/q/Quillhaven/GlanceRefresher/<version>/   the winget manifest (schema 1.6)
 # The same program, sources and SOURCE_DATE_EPOCH give the same bytes, on any
 # machine and at any time.
@@ -17,16 +18,23 @@
 #   --version V  the product version, with two decimals (default: the project's, 7.00)
 #
 # Environment:
-#   GLANCE_SIGN_CERT           a PKCS#12 file (.pfx) with a code-signing certificate and its key:
-#                              the exe, the installers' custom-action DLL and the MSIs are signed
-#                              with it. Without it the packages are built unsigned, and say so.
-#   GLANCE_SIGN_PASSWORD       the file's password (handed to osslsigncode through a pipe, so it
-#                              never shows in a process list)
-#   GLANCE_SIGN_TIMESTAMP_URL  an RFC 3161 time-stamp server; without one a signature stops being
-#                              valid when the certificate expires (and is dated SOURCE_DATE_EPOCH,
-#                              so a signed build is reproducible too)
+#   Signing (docs/releasing.md): the exe, the custom-action DLL and both MSIs get an Authenticode
+#   signature (SHA-256), and SHA256SUMS a detached CMS signature, SHA256SUMS.p7s, by the same key.
+#   Without GLANCE_SIGN_CERT the packages are built unsigned, and say so.
+#   GLANCE_SIGN_CERT           a PKCS#12 file (.pfx) with the code-signing certificate, its chain
+#                              and key; with GLANCE_SIGN_PKCS11_KEY: the certificate and its chain (PEM)
+#   GLANCE_SIGN_PKCS11_MODULE  the token's or HSM's PKCS#11 module (a .so), and
+#   GLANCE_SIGN_PKCS11_KEY     the key's PKCS#11 URI (pkcs11:token=...;object=...;type=private):
+#                              signs with a key that never leaves its hardware
+#   GLANCE_SIGN_PKCS11_ENGINE  the OpenSSL engine for it (default: libp11's "pkcs11")
+#   GLANCE_SIGN_PASSWORD       the .pfx's password or the token's PIN (handed over through a
+#                              pipe, so it never shows in a process list)
+#   GLANCE_SIGN_TIMESTAMP_URL  RFC 3161 time-stamp servers, tried in turn: a time-stamped signature
+#                              stays valid after the certificate expires. Without one the script
+#                              warns loudly, and dates the signatures SOURCE_DATE_EPOCH (not before
+#                              the certificate's first day), so a signed build is reproducible too
 #   GLANCE_RELEASE_URL         the address of the folder the MSIs will be downloaded from, for the
-#                              winget manifest's InstallerUrl
+#                              winget manifest's InstallerUrl (a query, ?x=1&y=2, stays at the end)
 #   SOURCE_DATE_EPOCH          the release's time, in seconds since 1970 (default: the last
 #                              commit's): file times in the zip and the MSIs' cabinets, the MSIs'
 #                              summary dates, the SBOM's time stamp
@@ -59,7 +67,7 @@ if [ $build = 1 ]; then
     (cd "$repo" && cmake --preset mingw >/dev/null &&
         cmake --build --preset mingw --target GlanceRefresher -j "$(nproc 2>/dev/null || echo 2)")
 fi
-for tool in wixl msibuild msiinfo msidump zip osslsigncode i686-w64-mingw32-g++ python3 sha256sum dpkg-query; do
+for tool in wixl msibuild msiinfo msidump zip osslsigncode openssl i686-w64-mingw32-g++ python3 sha256sum dpkg-query; do
     command -v $tool >/dev/null || die "$tool is missing: run bash scripts/install-deps.sh"
 done
 for file in GlanceRefresher.exe HAND-M.CUR; do
@@ -90,44 +98,82 @@ sbom=$base.cdx.json
 stage=$out/stage
 rm -rf "$stage" "$out/winget"
 rm -f "$out"/GlanceRefresher-*-x86*.msi "$out"/GlanceRefresher-*-x86-portable.zip \
-    "$out"/GlanceRefresher-*-x86.cdx.json "$out/SHA256SUMS"
+    "$out"/GlanceRefresher-*-x86.cdx.json "$out/SHA256SUMS" "$out/SHA256SUMS.p7s"
 mkdir -p "$stage/msi" "$stage/portable/skins"
 trap 'rm -rf "$stage"' EXIT
 
-# --- signing (optional)
-signing=0
-if [ -n "${GLANCE_SIGN_CERT:-}" ]; then
+# --- signing (optional): a key in a .pfx, or on a token or HSM through PKCS#11
+warn() { printf 'package: %s\n' '************************************************************' "WARNING: $@" \
+    '************************************************************' >&2; }
+signing=
+if [ -n "${GLANCE_SIGN_PKCS11_KEY:-}" ]; then
+    [ -f "${GLANCE_SIGN_PKCS11_MODULE:-}" ] || die "GLANCE_SIGN_PKCS11_MODULE names no PKCS#11 module"
+    [ -f "${GLANCE_SIGN_CERT:-}" ] || die "GLANCE_SIGN_CERT names no certificate file for the token's key"
+    signing=pkcs11
+    cp "$GLANCE_SIGN_CERT" "$stage/chain.pem"
+    # The OpenSSL engine that signs SHA256SUMS loads the same module.
+    export PKCS11_MODULE_PATH=$GLANCE_SIGN_PKCS11_MODULE
+elif [ -n "${GLANCE_SIGN_CERT:-}" ]; then
     [ -f "$GLANCE_SIGN_CERT" ] || die "GLANCE_SIGN_CERT names no file: $GLANCE_SIGN_CERT"
-    signing=1
+    signing=pkcs12
+    printf '%s' "${GLANCE_SIGN_PASSWORD:-}" |
+        openssl pkcs12 -in "$GLANCE_SIGN_CERT" -nokeys -passin stdin -out "$stage/chain.pem" 2>/dev/null ||
+        die "cannot open $GLANCE_SIGN_CERT (wrong GLANCE_SIGN_PASSWORD?)"
 fi
-# sign <file>: Authenticode signature (SHA-256) in place.
-sign() {
-    local args=(sign -pkcs12 "$GLANCE_SIGN_CERT" -readpass /dev/stdin -h sha256
-        -n "Lumenfold Live Shell Glance Refresher Utility" -in "$1" -out "$1.signed")
-    if [ -n "${GLANCE_SIGN_TIMESTAMP_URL:-}" ]; then
-        args+=(-ts "$GLANCE_SIGN_TIMESTAMP_URL")
-    else
-        args+=(-time "$epoch")
+sign_time=$epoch
+timestamps=()
+if [ -n "$signing" ]; then
+    for ts_url in ${GLANCE_SIGN_TIMESTAMP_URL:-}; do timestamps+=(-ts "$ts_url"); done
+    if [ ${#timestamps[@]} = 0 ]; then
+        # Dated the release, but never before the certificate's first day.
+        not_before=$(date -d "$(openssl x509 -in "$stage/chain.pem" -noout -startdate | cut -d= -f2)" +%s)
+        ((sign_time >= not_before)) || sign_time=$not_before
+        warn "no GLANCE_SIGN_TIMESTAMP_URL: the signatures carry no time stamp and" \
+            "stop being valid when the signing certificate expires. Do not publish this build."
     fi
-    printf '%s' "${GLANCE_SIGN_PASSWORD:-}" | osslsigncode "${args[@]}" >/dev/null ||
-        die "signing $(basename "$1") failed"
+fi
+# sign <file>: Authenticode signature (SHA-256) in place, time-stamped (RFC 3161)
+# by the first server of GLANCE_SIGN_TIMESTAMP_URL that answers.
+sign() {
+    local args=(sign -h sha256 -n "Lumenfold Live Shell Glance Refresher Utility" -readpass /dev/stdin)
+    if [ $signing = pkcs11 ]; then
+        args+=(-pkcs11module "$GLANCE_SIGN_PKCS11_MODULE" -certs "$stage/chain.pem" -key "$GLANCE_SIGN_PKCS11_KEY")
+        [ -z "${GLANCE_SIGN_PKCS11_ENGINE:-}" ] || args+=(-pkcs11engine "$GLANCE_SIGN_PKCS11_ENGINE")
+    else
+        args+=(-pkcs12 "$GLANCE_SIGN_CERT")
+    fi
+    if [ ${#timestamps[@]} -gt 0 ]; then args+=("${timestamps[@]}"); else args+=(-time "$sign_time"); fi
+    printf '%s' "${GLANCE_SIGN_PASSWORD:-}" | osslsigncode "${args[@]}" -in "$1" -out "$1.signed" \
+        >"$stage/sign.log" 2>&1 || { cat "$stage/sign.log" >&2; die "signing $(basename "$1") failed"; }
     mv "$1.signed" "$1"
+}
+# sign_detached <file>: <file>.p7s, a detached CMS signature with the same key and chain.
+sign_detached() {
+    local key=(-inkey "$GLANCE_SIGN_CERT" -keyform P12)
+    [ $signing = pkcs12 ] || key=(-engine "${GLANCE_SIGN_PKCS11_ENGINE:-pkcs11}" -keyform engine
+        -inkey "$GLANCE_SIGN_PKCS11_KEY")
+    printf '%s' "${GLANCE_SIGN_PASSWORD:-}" | openssl cms -sign -binary -md sha256 -in "$1" \
+        -signer "$stage/chain.pem" -certfile "$stage/chain.pem" "${key[@]}" -passin stdin -outform DER \
+        -out "$1.p7s" >"$stage/sign.log" 2>&1 || { cat "$stage/sign.log" >&2; die "signing $(basename "$1") failed"; }
 }
 
 cp "$dist/GlanceRefresher.exe" "$dist/HAND-M.CUR" "$stage/msi/"
 cp "$repo/res/GlanceRefresher.ico" "$stage/msi/"
-[ $signing = 1 ] && sign "$stage/msi/GlanceRefresher.exe"
+[ -z "$signing" ] || sign "$stage/msi/GlanceRefresher.exe"
 
 # --- the installers' custom actions: closing a running copy and starting it
 # again, removing the start-up entry (see packaging/SetupActions.wxi). Built
 # like the exe, the same bytes wherever it is built: no build paths, no link
 # time stamp, a fixed image base (ld would derive one from the output path).
+# Compiled, then linked by a relative name, so that its link map, which the
+# SBOM reads, names the program's own object as such.
 i686-w64-mingw32-g++ -std=c++20 -Os -Wall -Wextra -Wpedantic -Werror \
     -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -D_WIN32_WINNT=0x0601 -ffile-prefix-map="$repo/=" \
-    -ffunction-sections -shared -static -s -Wl,--gc-sections -Wl,--kill-at \
-    -Wl,--no-insert-timestamp -Wl,--disable-auto-image-base \
-    -o "$stage/msi/GlanceSetupActions.dll" "$repo/packaging/ca/SetupActions.cpp" -lmsi -luserenv
-[ $signing = 1 ] && sign "$stage/msi/GlanceSetupActions.dll"
+    -ffunction-sections -c -o "$stage/SetupActions.o" "$repo/packaging/ca/SetupActions.cpp"
+(cd "$stage" && i686-w64-mingw32-g++ -shared -static -s -Wl,--gc-sections -Wl,--kill-at \
+    -Wl,--no-insert-timestamp -Wl,--disable-auto-image-base -Wl,-Map,GlanceSetupActions.map \
+    -o msi/GlanceSetupActions.dll SetupActions.o -lmsi -luserenv)
+[ -z "$signing" ] || sign "$stage/msi/GlanceSetupActions.dll"
 
 # The cabinets keep each file's time.
 chmod 644 "$stage"/msi/*
@@ -163,7 +209,7 @@ build_msi() {
     [ -n "$upgrade_code" ] || die "no UpgradeCode in $wxs"
     content=$( (echo "$version $1"; cd "$stage/msi" && sha256sum GlanceRefresher.exe HAND-M.CUR \
         GlanceRefresher.ico GlanceSetupActions.dll "$wxs" "$repo/packaging/SetupActions.wxi" \
-        "$repo/scripts/package.sh" |
+        "$repo/scripts/package.sh" "$repo/packaging/msi_patch.py" |
         cut -d' ' -f1) | sha256sum | cut -d' ' -f1)
     product_code=$(uuid5 "$upgrade_code" "GlanceRefresher $version $content")
     (cd "$stage/msi" && wixl -a x86 -I "$repo/packaging" -D "Version=$version" -D "ProductCode=$product_code" \
@@ -172,32 +218,13 @@ build_msi() {
     # wixl warns, and goes on, about what it does not know: treat that as an error.
     if grep -q . "$stage/wixl.log"; then cat "$stage/wixl.log" >&2; die "wixl did not take all of $1"; fi
 
-    # What wixl cannot write (see packaging/SetupActions.wxi):
-    # - the rollback action's type (DLL 1 + continue 64 + in-script 1024 + rollback 256);
-    # - immediate actions without the no-impersonation bit (2048), which only
-    #   deferred actions may carry;
-    # - same-version upgrades: VersionMaxInclusive (512) beside MigrateFeatures (1);
-    # - HKMU, the root that follows ALLUSERS, is -1 (wixl writes 4).
-    local sql=(-q "UPDATE \`CustomAction\` SET \`Type\` = 1345 WHERE \`Action\` = 'RestoreRunValue'")
-    local action type
-    while IFS=$'\t' read -r action type; do
-        if ((type & 2048)) && ! ((type & 1024)); then
-            sql+=(-q "UPDATE \`CustomAction\` SET \`Type\` = $((type - 2048)) WHERE \`Action\` = '$action'")
-        fi
-    done < <(msiinfo export "$file" CustomAction | tr -d '\r' | tail -n +4 | cut -f1,2)
-    sql+=(-q "UPDATE \`Registry\` SET \`Root\` = -1 WHERE \`Root\` = 4")
-    msibuild "$file" "${sql[@]}" || die "could not patch the tables of $2"
-    # Attributes is part of the Upgrade table's key, which SQL cannot change: the table is replaced.
-    mkdir -p "$stage/upgrade"
-    msiinfo export "$file" Upgrade | tr -d '\r' | awk -F'\t' -v OFS='\t' \
-        'NR > 3 && $7 == "WIX_UPGRADE_DETECTED" { $5 = 513 } { print }' >"$stage/upgrade/Upgrade.idt"
-    (cd "$stage/upgrade" && msibuild "$file" -i Upgrade.idt) || die "could not patch the upgrade table of $2"
-    grep -q "^RestoreRunValue	1345	" <<<"$(msiinfo export "$file" CustomAction)" ||
-        die "the rollback action's type was not set in $2"
+    # What wixl drops or cannot write, patched by column name and read back.
+    python3 "$repo/packaging/msi_patch.py" "$file" "$wxs" "$stage/msi" "$stage/patch" ||
+        die "could not patch the tables of $2"
 
     set_summary "$file" 00000000-0000-0000-0000-000000000000
     set_summary "$file" "$(uuid5 "$upgrade_code" "GlanceRefresher package $(sha256sum "$file" | cut -d' ' -f1)")"
-    [ $signing = 1 ] && sign "$file"
+    [ -z "$signing" ] || sign "$file"
     msi_product_code=$product_code
 }
 
@@ -219,23 +246,32 @@ find "$portable" -exec touch -d "@$epoch" {} +
 (cd "$portable" && zip -X -D -q -9 "$out/$zip" \
     GlanceRefresher.exe HAND-M.CUR README.txt skins/slate.cjs.example)
 
-# --- the bill of materials: the libraries the link map shows in the exe, and
-# the compiler that the build folder's CMake cache names.
-compiler=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$(dirname "$map")/CMakeCache.txt" 2>/dev/null || true)
+# --- the bill of materials: the exe and the custom-action DLL as shipped,
+# the libraries their link maps show in them, and the compiler, linker and
+# resource compiler that the build folder's CMake cache names.
+cache=$(dirname "$map")/CMakeCache.txt
+cached() { sed -n "s/^$1:[A-Z]*=//p" "$cache" 2>/dev/null | grep . || command -v "$2"; }
 python3 "$repo/packaging/sbom.py" --exe "$stage/msi/GlanceRefresher.exe" --map "$map" \
-    --compiler "${compiler:-$(command -v i686-w64-mingw32-g++)}" --version "$version" --epoch "$epoch" \
-    >"$out/$sbom" ||
-    die "the SBOM could not be made"
+    --dll "$stage/msi/GlanceSetupActions.dll" --dll-map "$stage/GlanceSetupActions.map" \
+    --tool "$(cached CMAKE_CXX_COMPILER i686-w64-mingw32-g++)" --tool "$(cached CMAKE_LINKER i686-w64-mingw32-ld)" \
+    --tool "$(cached CMAKE_RC_COMPILER i686-w64-mingw32-windres)" --version "$version" --epoch "$epoch" \
+    >"$out/$sbom" || die "the SBOM could not be made"
 
 (cd "$out" && sha256sum "$msi" "$machine_msi" "$zip" "$sbom" >SHA256SUMS)
+[ -z "$signing" ] || sign_detached "$out/SHA256SUMS"
 
 # --- the winget manifest: both installers, each with its scope.
 manifests=$out/winget/manifests/q/Quillhaven/GlanceRefresher/$version
 mkdir -p "$manifests"
 sha() { sha256sum "$1" | cut -d' ' -f1 | tr a-f A-F; }
 base_url=${GLANCE_RELEASE_URL:-SET-GLANCE_RELEASE_URL}
-# A replacement text for sed: an address may hold & (a query) or |.
-url() { printf '%s' "${base_url%/}/$1" | sed 's/[&|\\]/\\&/g'; }
+# url <file>: the file's address in the release folder, the query (?x=1&y=2)
+# and fragment kept after it; escaped as a replacement text for sed.
+url() {
+    python3 -c 'import sys, urllib.parse as u; a = u.urlsplit(sys.argv[1])
+print(u.urlunsplit(a._replace(path=a.path.rstrip("/") + "/" + u.quote(sys.argv[2]))))' "$base_url" "$1" |
+        sed 's/[&|\\]/\\&/g'
+}
 for template in "$repo"/packaging/winget/*.yaml; do
     sed -e '/^# Template:/d' -e "s|@VERSION@|$version|g" \
         -e "s|@USER_PRODUCT_CODE@|{$user_product_code}|g" -e "s|@MACHINE_PRODUCT_CODE@|{$machine_product_code}|g" \
@@ -255,10 +291,12 @@ say "$out/$zip"
 say "$out/$sbom"
 say "$out/SHA256SUMS"
 say "$manifests/"
-if [ $signing = 1 ]; then
-    say "signed with $(basename "$GLANCE_SIGN_CERT")${GLANCE_SIGN_TIMESTAMP_URL:+, time-stamped by $GLANCE_SIGN_TIMESTAMP_URL}"
+if [ -n "$signing" ]; then
+    say "$out/SHA256SUMS.p7s"
+    say "signed ($signing) as $(openssl x509 -in "$stage/chain.pem" -noout -subject -nameopt oneline)," \
+        "${GLANCE_SIGN_TIMESTAMP_URL:+time-stamped by $GLANCE_SIGN_TIMESTAMP_URL}${GLANCE_SIGN_TIMESTAMP_URL:-NOT time-stamped}"
 else
-    say "the exe and the MSIs are unsigned (set GLANCE_SIGN_CERT and GLANCE_SIGN_PASSWORD to sign them)"
+    say "the exe and the MSIs are unsigned (see docs/releasing.md to sign them)"
 fi
 [ -n "${GLANCE_RELEASE_URL:-}" ] ||
     say "the winget manifest has no download address yet (set GLANCE_RELEASE_URL)"
