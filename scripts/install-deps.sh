@@ -10,12 +10,15 @@ packages=(cmake g++ make libgtest-dev googletest
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 xvfb xdotool x11-utils xauth imagemagick fonts-wine fonts-liberation
   wixl msitools zip unzip osslsigncode openssl python3 binutils faketime
+  softhsm2 libengine-pkcs11-openssl
   clang libclang-rt-dev)
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
 done
+# The package test validates the SBOM with npm packages: any Node.js with npm will do.
+command -v npm >/dev/null || missing+=(nodejs npm)
 [ $need_i386 = 0 ] && [ ${#missing[@]} = 0 ] && exit 0
 
 SUDO=""

@@ -116,9 +116,11 @@ if [ -n "${GLANCE_SIGN_PKCS11_KEY:-}" ]; then
 elif [ -n "${GLANCE_SIGN_CERT:-}" ]; then
     [ -f "$GLANCE_SIGN_CERT" ] || die "GLANCE_SIGN_CERT names no file: $GLANCE_SIGN_CERT"
     signing=pkcs12
-    printf '%s' "${GLANCE_SIGN_PASSWORD:-}" |
-        openssl pkcs12 -in "$GLANCE_SIGN_CERT" -nokeys -passin stdin -out "$stage/chain.pem" 2>/dev/null ||
-        die "cannot open $GLANCE_SIGN_CERT (wrong GLANCE_SIGN_PASSWORD?)"
+    # The certificate chain, the signer's first.
+    for certs in -clcerts -cacerts; do
+        printf '%s' "${GLANCE_SIGN_PASSWORD:-}" | openssl pkcs12 -in "$GLANCE_SIGN_CERT" -nokeys $certs \
+            -passin stdin 2>/dev/null || die "cannot open $GLANCE_SIGN_CERT (wrong GLANCE_SIGN_PASSWORD?)"
+    done >"$stage/chain.pem"
 fi
 sign_time=$epoch
 timestamps=()
@@ -152,8 +154,12 @@ sign_detached() {
     local key=(-inkey "$GLANCE_SIGN_CERT" -keyform P12)
     [ $signing = pkcs12 ] || key=(-engine "${GLANCE_SIGN_PKCS11_ENGINE:-pkcs11}" -keyform engine
         -inkey "$GLANCE_SIGN_PKCS11_KEY")
+    # The signer's certificate goes in by itself; the chain's others are added.
+    local chain=()
+    awk '/BEGIN CERTIFICATE/ { n++ } n > 1' "$stage/chain.pem" >"$stage/intermediates.pem"
+    [ ! -s "$stage/intermediates.pem" ] || chain=(-certfile "$stage/intermediates.pem")
     printf '%s' "${GLANCE_SIGN_PASSWORD:-}" | openssl cms -sign -binary -md sha256 -in "$1" \
-        -signer "$stage/chain.pem" -certfile "$stage/chain.pem" "${key[@]}" -passin stdin -outform DER \
+        -signer "$stage/chain.pem" "${chain[@]}" "${key[@]}" -passin stdin -outform DER \
         -out "$1.p7s" >"$stage/sign.log" 2>&1 || { cat "$stage/sign.log" >&2; die "signing $(basename "$1") failed"; }
 }
 

@@ -3,10 +3,13 @@
 #                     unset: the caller's own HOME, its WINEPREFIX or else
 #                     build/wine-run/prefix, and a display of this checkout's.
 #   GLANCE_KEEP_WINE  1: glance_wine_end leaves everything running.
+#   GLANCE_DISPLAYS   the X display numbers it may take (default 150-199), so
+#                     that two checkouts on one machine keep apart.
 # Starts Xvfb when there is no usable display, creates the 32-bit prefix on
 # first use, and keeps one wineserver running for the session, until
 # glance_wine_end (or `source scripts/wine-env.sh --end`, which starts nothing)
-# ends the prefix's Wine processes and the Xvfb started here.
+# ends the prefix's Wine processes and the Xvfb started here; or, however it
+# ends (killed too), the process named by glance_wine_end_with.
 
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -52,6 +55,17 @@ glance_wine_end() {
   rm -f "${glance_state}.xvfb" "${glance_state}.display"
   return 0
 }
+# glance_wine_end_with <pid>: glance_wine_end when that process ends, even
+# killed (a trap would not run then), by a watchdog outside its process tree.
+# The last process named for a prefix is the one that counts.
+glance_wine_end_with() {
+  [ "${GLANCE_KEEP_WINE:-0}" = 1 ] && return 0
+  [ "$(cat "${glance_state}.watch" 2>/dev/null)" = "$1" ] && return 0
+  echo "$1" >"${glance_state}.watch"
+  (setsid bash -c 'tail --pid="$1" -f /dev/null
+    [ "$(cat "$2.watch" 2>/dev/null)" = "$1" ] && rm -f "$2.watch" && source "$3" --end' \
+    wine-watchdog "$1" "$glance_state" "${BASH_SOURCE[0]}" </dev/null >/dev/null 2>&1 9>&- &)
+}
 glance_xvfb=$(cat "${glance_state}.xvfb" 2>/dev/null || true)
 if [ "${1:-}" = --end ]; then
   glance_wine_end
@@ -66,7 +80,8 @@ fi
     if [ -f "$saved" ] && DISPLAY=$(cat "$saved") xdpyinfo >/dev/null 2>&1; then
       :
     else
-      for n in $(seq 90 140); do
+      range=${GLANCE_DISPLAYS:-150-199}
+      for n in $(seq "${range%-*}" "${range#*-}"); do
         [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
         # fd 9 is closed for Xvfb, or it would hold the lock for its whole life.
         setsid Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 </dev/null 9>&- &

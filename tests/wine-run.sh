@@ -9,6 +9,8 @@ if [ "${1:-}" = --end ]; then
   exit 0
 fi
 source "$(dirname "$0")/../scripts/wine-env.sh"
+# The shared environment ends with ctest (wine.end), or, if ctest is killed, after it.
+glance_wine_end_with "$PPID"
 # Wine's own long-lived processes (services, the desktop) inherit the output
 # of the program that first needs them. Through a file, they cannot hold
 # ctest's pipe open after the test program has ended.

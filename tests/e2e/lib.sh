@@ -20,11 +20,17 @@
 #   GLANCE_WINE_ROOT  Wine home/prefix folder (default: a per-test folder under
 #                     ${TMPDIR:-/tmp}); kept between runs, so the prefix is made once.
 #   E2E_KEEP_DISPLAY  set to 1 to leave the private Xvfb running (debugging).
+#   GLANCE_DISPLAYS   the X display numbers the tests may take (default 150-199),
+#                     so that two checkouts on one machine keep apart.
 
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 E2E_REPO_DIR=$(cd "$E2E_LIB_DIR/../.." && pwd)
-E2E_PIDS=()
 E2E_XVFB_PID=
+# What the test started, one "pid N", "group N" or "xvfb N" a line: a file,
+# so that the watchdog can end it too.
+E2E_OWNED=
+# Programs started by hand (E2E_PIDS+=): Wine processes, which wineserver -k ends too.
+E2E_PIDS=()
 
 e2e_log() { echo "[e2e ${E2E_NAME:-?}] $*" >&2; }
 
@@ -36,25 +42,37 @@ e2e_setup() {
     mkdir -p "$2"
     E2E_ARTIFACTS=$(cd "$2" && pwd)
     export GLANCE_WINE_ROOT=${GLANCE_WINE_ROOT:-${TMPDIR:-/tmp}/glance-e2e-$E2E_NAME}
+    E2E_OWNED=$E2E_ARTIFACTS/$E2E_NAME.owned
+    : >"$E2E_OWNED"
     trap e2e_cleanup EXIT
     e2e_start_display
     # shellcheck source=../../scripts/wine-env.sh
     source "$E2E_REPO_DIR/scripts/wine-env.sh"
+    # A test killed hard (ctest's time-out sends SIGKILL) runs no trap. A
+    # watchdog outside its process tree waits for it to end and then ends
+    # what it started, unless the trap has done so (and removed the list).
+    (setsid bash -c 'tail --pid="$1" -f /dev/null; [ -f "$3" ] && source "$2" && E2E_OWNED=$3 e2e_cleanup' \
+        e2e-watchdog $$ "$E2E_LIB_DIR/lib.sh" "$E2E_OWNED" </dev/null >/dev/null 2>&1 8>&- 9>&- &)
 }
+
+# e2e_own <pid|group|xvfb> <id>: the clean-up ends that process (or process group).
+e2e_own() { echo "$1 $2" >>"$E2E_OWNED"; }
 
 # Starts Xvfb on the first free display number and exports DISPLAY. A display
 # of its own keeps screenshots free of other tests' windows.
 e2e_start_display() {
-    local n
-    for n in $(seq 150 199); do
+    local n range=${GLANCE_DISPLAYS:-150-199}
+    for n in $(seq "${range%-*}" "${range#*-}"); do
         [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
         # No inherited descriptors beyond the standard three: a lock held
         # open by a long-lived display would block every later test.
         Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- 8>&- &
         E2E_XVFB_PID=$!
+        e2e_own xvfb "$E2E_XVFB_PID"
         export DISPLAY=:$n
         if wait_for 10 xdpyinfo; then return 0; fi
         kill_pid "$E2E_XVFB_PID"
+        sed -i '/^xvfb /d' "$E2E_OWNED"
         E2E_XVFB_PID=
     done
     e2e_log "no free display"
@@ -80,7 +98,7 @@ e2e_start_desktop() {
 e2e_start() {
     "$@" >>"$E2E_ARTIFACTS/$E2E_NAME-processes.log" 2>&1 </dev/null &
     E2E_LAST_PID=$!
-    E2E_PIDS+=("$E2E_LAST_PID")
+    e2e_own pid "$E2E_LAST_PID"
 }
 
 # wait_for <seconds> <command> [args...]
@@ -183,23 +201,33 @@ wineserver_pid() {
     return 1
 }
 
-# kill_pid <pid>: ends one process, asking first, forcing after 5 s.
+# kill_pid <pid>: ends one process (-pgid: a process group), asking first,
+# forcing after 5 s.
 kill_pid() {
     local pid=$1
-    kill -0 "$pid" 2>/dev/null || return 0
-    kill "$pid" 2>/dev/null || true
-    wait_for 5 bash -c "! kill -0 $pid" || kill -9 "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+    kill -0 -- "$pid" 2>/dev/null || return 0
+    kill -- "$pid" 2>/dev/null || true
+    wait_for 5 bash -c "! kill -0 -- $pid" || kill -9 -- "$pid" 2>/dev/null || true
+    wait "${pid#-}" 2>/dev/null || true
 }
 
-# Ends, in order, the processes the test started, every Wine process of the
-# prefix (wineserver -k), and the private display.
+# Ends, in order, the processes the test started (the last first), every Wine
+# process of the prefix (wineserver -k: Wine's services, an installed program),
+# and the private display.
 e2e_cleanup() {
-    local pid
-    for pid in "${E2E_PIDS[@]}"; do kill_pid "$pid"; done
+    local kind id
+    [ -f "${E2E_OWNED:-}" ] || return 0
+    for id in "${E2E_PIDS[@]}"; do kill_pid "$id"; done
     E2E_PIDS=()
+    while read -r kind id; do
+        case $kind in pid) kill_pid "$id" ;; group) kill_pid "-$id" ;; esac
+    done < <(tac "$E2E_OWNED")
     if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
-    if [ -n "$E2E_XVFB_PID" ] && [ "${E2E_KEEP_DISPLAY:-0}" != 1 ]; then kill_pid "$E2E_XVFB_PID"; fi
+    id=$(sed -n 's/^xvfb //p' "$E2E_OWNED")
+    if [ -n "$id" ] && [ "$(cat "/proc/$id/comm" 2>/dev/null)" = Xvfb ] && [ "${E2E_KEEP_DISPLAY:-0}" != 1 ]; then
+        kill_pid "$id"
+    fi
+    rm -f "$E2E_OWNED"
     E2E_XVFB_PID=
 }
 

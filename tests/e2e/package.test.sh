@@ -4,7 +4,9 @@
 # (and older 6.99 installers from the same source); rebuilds the exe and the
 # packages from a copy of the sources elsewhere, with the clock a year on,
 # and compares the bytes; checks the MSIs' tables against the validation
-# rules; signs everything with a throwaway certificate. Then, under Wine's
+# rules, and the checker against faults put into copies of them; signs
+# everything with a throwaway key, on a SoftHSM2 token through PKCS#11 and
+# time-stamped by a local RFC 3161 server, and from a .pfx. Then, under Wine's
 # msiexec: install, the installed program started and its start-up box
 # ticked, an uninstall that leaves nothing behind, the same version
 # installed twice, an uninstall while the program runs, an upgrade over the
@@ -48,11 +50,29 @@ setsid bash -c 'cd "$1" && faketime -f +400d cmake -S src -B build -DCMAKE_BUILD
     SOURCE_DATE_EPOCH=$2 faketime -f +400d bash src/scripts/package.sh --no-build --dist build/dist --out out' \
     rebuild "$rebuild" "$EPOCH" >"$rebuild.log" 2>&1 </dev/null &
 REBUILD_PID=$!
-trap 'kill -- -$REBUILD_PID 2>/dev/null || true; e2e_cleanup' EXIT
+e2e_own group "$REBUILD_PID"
 
 # ---------------------------------------------------------------- the files
-package "$PKG/7.00" || e2e_fail "packaging failed: $(tail -5 "$PKG/7.00.log")"
-package "$PKG/6.99" --version 6.99 || e2e_fail "packaging 6.99 failed: $(tail -5 "$PKG/6.99.log")"
+RELEASE_URL='https://downloads.quillhaven.com/glance/7.00?channel=stable&x=1'
+GLANCE_RELEASE_URL=$RELEASE_URL package "$PKG/7.00" || e2e_fail "packaging failed: $(tail -5 "$PKG/7.00.log")"
+# A throwaway code-signing key: in a .pfx, which signs 6.99 without a time
+# stamp, and on a SoftHSM2 token; and a time-stamping authority's.
+keys=$PKG/keys
+rm -rf "$keys" && mkdir -p "$keys/tokens"
+for row in "signing codeSigning" "tsa critical,timeStamping"; do
+    read -r name usage <<<"$row"
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Quillhaven test $name" \
+        -addext "extendedKeyUsage=$usage" -keyout "$keys/$name.key" -out "$keys/$name.pem" 2>/dev/null
+done
+openssl pkcs12 -export -inkey "$keys/signing.key" -in "$keys/signing.pem" -passout pass:test-secret \
+    -out "$keys/signing.pfx" 2>/dev/null
+export SOFTHSM2_CONF=$keys/softhsm2.conf
+echo "directories.tokendir = $keys/tokens" >"$SOFTHSM2_CONF"
+softhsm2-util --init-token --free --label glance-release --pin 2468 --so-pin 1357 >/dev/null &&
+    softhsm2-util --import "$keys/signing.key" --token glance-release --label signing --id 01 --pin 2468 \
+        >/dev/null || e2e_fail "the SoftHSM2 token could not be made"
+GLANCE_SIGN_CERT=$keys/signing.pfx GLANCE_SIGN_PASSWORD=test-secret package "$PKG/6.99" --version 6.99 ||
+    e2e_fail "packaging 6.99 failed: $(tail -5 "$PKG/6.99.log")"
 MSI=$PKG/7.00/GlanceRefresher-7.00-x86.msi
 MACHINE_MSI=$PKG/7.00/GlanceRefresher-7.00-x86-machine.msi
 OLD_MSI=$PKG/6.99/GlanceRefresher-6.99-x86.msi
@@ -77,21 +97,6 @@ grep -q $'^Lumenfold Live Shell Glance Refresher Utility 7.00, portable copy\r$'
 [ "$(cut -d' ' -f3 "$PKG/7.00/SHA256SUMS" | tr '\n' ' ')" = "$NAMES " ] ||
     e2e_fail "SHA256SUMS lists: $(cat "$PKG/7.00/SHA256SUMS")"
 
-# The SBOM names the exe shipped and the runtime the link map shows in it,
-# at the versions the build machine's packages have.
-python3 - "$SBOM" "$(sha256sum "$APP_EXE" | cut -d' ' -f1)" <<'PY' || e2e_fail "the SBOM is wrong: $(head -c 600 "$SBOM")"
-import json, subprocess, sys
-bom = json.load(open(sys.argv[1]))
-assert bom["bomFormat"] == "CycloneDX" and bom["metadata"]["component"]["hashes"][0]["content"] == sys.argv[2]
-parts = {c["name"]: c for c in bom["components"]}
-assert {"libstdc++.a", "libgcc.a", "libmingwex.a", "crt2.o"} <= set(parts), sorted(parts)
-for c in bom["components"] + bom["metadata"]["tools"]["components"]:
-    package = c["properties"][0]["value"]
-    installed = subprocess.run(["dpkg-query", "-W", "-f", "${Version}", package], capture_output=True, text=True)
-    assert c["version"] == installed.stdout and c["licenses"][0]["expression"], c
-assert "GCC-exception" in parts["libstdc++.a"]["licenses"][0]["expression"]
-PY
-
 # Per-user: no ALLUSERS, and the summary's word count says no elevation (bit
 # 8). Per-machine: ALLUSERS=1, elevation asked for.
 [ -z "$(msi_property "$MSI" ALLUSERS)" ] || e2e_fail "the per-user MSI sets ALLUSERS"
@@ -114,6 +119,71 @@ for file in "$MSI" "$MACHINE_MSI"; do
     (cd "$tables" && msidump -t "$file" >/dev/null) || e2e_fail "msidump failed on $file"
     breaches=$(python3 "$E2E_LIB_DIR/msi_rules.py" "$tables") || e2e_fail "$(basename "$file"): $breaches"
 done
+# Each fault put into a copy of the real tables is caught, by its rule.
+python3 - "$E2E_LIB_DIR" "$PKG"/tables-GlanceRefresher-7.00-x86{-machine,} <<'PY' >&2 || e2e_fail "the table rules missed a fault"
+import copy, sys
+sys.path.insert(0, sys.argv[1])
+from msi_rules import check, load
+machine, user = load(sys.argv[2]), load(sys.argv[3])
+row = lambda t, table, **match: next(r for r in t[table] if all(r[k] == v for k, v in match.items()))
+FAULTS = [  # (tables, fault, the rule that must catch it, how it is put in)
+    (machine, "a deferred action after InstallFinalize", "ICE77",
+     lambda t: row(t, "InstallExecuteSequence", Action="KeepRunValue").update(Sequence="6700")),
+    (machine, "an HKCU value in the Program Files component", "ICE57",
+     lambda t: t["Registry"].append(dict(t["Registry"][0], Registry="hkcu", Root="1", Component_="Program"))),
+    (machine, "the upgrade property not secure", "ICE61",
+     lambda t: row(t, "Property", Property="SecureCustomProperties").update(Value="WIX_DOWNGRADE_DETECTED")),
+    (machine, "a duplicate component GUID", "ICE08",
+     lambda t: t["Component"][1].update(ComponentId=t["Component"][0]["ComponentId"])),
+    (machine, "the rollback action left immediate", "CustomActionData",
+     lambda t: row(t, "CustomAction", Action="RestoreRunValue").update(Type="65")),
+    (machine, "an immediate action without impersonation", "ICE68",
+     lambda t: row(t, "CustomAction", Action="CloseRunningCopy").update(Type="2113")),
+    (machine, "the exe without a File.Version", "File.Version",
+     lambda t: row(t, "File", File="GlanceRefresher.exe").update(Version="")),
+    (machine, "the feature without Absent=disallow", "Absent", lambda t: t["Feature"][0].update(Attributes="0")),
+    (machine, "no ARPHELPLINK", "ARPHELPLINK", lambda t: t["Property"].remove(row(t, "Property", Property="ARPHELPLINK"))),
+    (user, "a profile component keyed on its file", "ICE38",
+     lambda t: row(t, "Component", Component="Program").update(KeyPath="GlanceRefresher.exe")),
+    (user, "a profile folder not removed", "ICE64", lambda t: t["RemoveFile"].pop()),
+]
+missed = 0
+for tables, fault, rule, inject in FAULTS:
+    faulty = copy.deepcopy(tables)
+    inject(faulty)
+    caught = [breach for breach in check(faulty) if breach.startswith(rule)]
+    missed += not caught
+    print(f"{fault:46} {caught[0] if caught else 'MISSED'}")
+sys.exit(missed)
+PY
+
+# The SBOM names the exe and the custom-action DLL shipped (the DLL as the
+# MSI carries it), the runtime their link maps show, the tools, at the
+# versions the build machine's packages have; and it passes the official
+# CycloneDX schema, with SPDX licence expressions (npm packages, installed once).
+python3 - "$SBOM" "$(sha256sum "$APP_EXE" | cut -d' ' -f1)" \
+    "$(sha256sum "$PKG/tables-GlanceRefresher-7.00-x86/Binary/Binary.GlanceSetupActions" | cut -d' ' -f1)" <<'PY' ||
+import json, subprocess, sys
+bom = json.load(open(sys.argv[1]))
+parts = {c["name"]: c for c in bom["components"] + bom["metadata"]["tools"]["components"]}
+exe, dll = bom["metadata"]["component"], parts["GlanceSetupActions.dll"]
+assert exe["hashes"][0]["content"] == sys.argv[2] and dll["hashes"][0]["content"] == sys.argv[3]
+assert exe["purl"] and exe["licenses"] and {"libstdc++.a", "libmingwex.a", "crt2.o", "binutils-mingw-w64-i686"} <= set(parts)
+assert {"dllcrt2.o", "libmsi.a"} <= {ref.split(":")[1] for d in bom["dependencies"] if d["ref"] == dll["bom-ref"]
+                                     for ref in d["dependsOn"]}
+for c in bom["components"] + bom["metadata"]["tools"]["components"]:
+    if c is not dll:
+        installed = subprocess.run(["dpkg-query", "-W", "-f", "${Version}", c["properties"][0]["value"]],
+                                   capture_output=True, text=True)
+        assert c["version"] == installed.stdout, c
+PY
+    e2e_fail "the SBOM is wrong: $(head -c 600 "$SBOM")"
+NODE_MODULES=$(dirname "$E2E_ARTIFACTS")/npm/node_modules
+[ -d "$NODE_MODULES/ajv-formats-draft2019" ] || npm install --prefix "$(dirname "$NODE_MODULES")" --no-save \
+    --no-audit --no-fund @cyclonedx/cyclonedx-library@10.3.0 ajv@8.20.0 ajv-formats@3.0.1 \
+    ajv-formats-draft2019@1.6.1 spdx-expression-parse@4.0.0 >"$PKG/npm.log" 2>&1 || e2e_fail "npm: $(tail -3 "$PKG/npm.log")"
+node "$E2E_LIB_DIR/sbom_schema.js" "$NODE_MODULES" "$SBOM" >&2 || e2e_fail "the SBOM does not pass the CycloneDX schema"
+
 
 manifests=$PKG/7.00/winget/manifests/q/Quillhaven/GlanceRefresher/7.00
 installers=$(tr -d "'" <"$manifests/Quillhaven.GlanceRefresher.installer.yaml")
@@ -122,29 +192,60 @@ for row in "user $MSI $PRODUCT" "machine $MACHINE_MSI $MACHINE_PRODUCT"; do
     # The installer's entry: from its scope to the next installer.
     entry=$(awk -v s="  Scope: $scope" '$0 == s { on = 1 } on && /^- / { exit } on' <<<"$installers")
     grep -qx "  InstallerSha256: $(sha256sum "$file" | cut -d' ' -f1 | tr a-f A-F)" <<<"$entry" &&
-        grep -qx "  ProductCode: $code" <<<"$entry" || e2e_fail "the winget manifest's $scope installer: $entry"
+        grep -qx "  ProductCode: $code" <<<"$entry" &&
+        grep -qxF "  InstallerUrl: ${RELEASE_URL%%\?*}/$(basename "$file")?${RELEASE_URL#*\?}" <<<"$entry" || e2e_fail "the winget manifest's $scope installer: $entry"
 done
 for file in "$manifests"/*.yaml; do
     grep -qx "ManifestVersion: 1.6.0" "$file" || e2e_fail "$(basename "$file") is not a 1.6.0 manifest"
     ! grep -q "@[A-Z_]*@" "$file" || e2e_fail "$(basename "$file") has an unfilled field"
 done
 
-# Signing: a throwaway certificate signs the exe and both MSIs; a wrong
-# password is a failed build, never a quietly unsigned one. The signed
-# per-user MSI is also a rebuild of 7.00 for the upgrade below.
-keys=$PKG/keys
-mkdir -p "$keys"
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Quillhaven test signing" \
-    -addext extendedKeyUsage=codeSigning -keyout "$keys/key.pem" -out "$keys/cert.pem" 2>/dev/null
-openssl pkcs12 -export -inkey "$keys/key.pem" -in "$keys/cert.pem" -passout pass:test-secret \
-    -out "$keys/signing.pfx" 2>/dev/null
-GLANCE_SIGN_CERT=$keys/signing.pfx GLANCE_SIGN_PASSWORD=test-secret \
-    package "$PKG/signed" || e2e_fail "signed packaging failed: $(tail -5 "$PKG/signed.log")"
+# Signing: 7.00 with the key on the token, time-stamped; every signature
+# verifies with its time stamp, and so does SHA256SUMS.p7s. A wrong password
+# is a failed build, never a quietly unsigned one. The signed per-user MSI is
+# also a rebuild of 7.00 for the upgrade below.
+cat >"$keys/tsa.py" <<'PY'
+# A minimal RFC 3161 time-stamping server: each query POSTed is answered by openssl ts.
+import http.server, subprocess, sys
+class Server(http.server.BaseHTTPRequestHandler):
+    def do_POST(self):
+        query = self.rfile.read(int(self.headers["Content-Length"]))
+        reply = subprocess.run(["openssl", "ts", "-reply", "-config", sys.argv[1], "-queryfile", "/dev/stdin",
+                                "-out", "/dev/stdout"], input=query, capture_output=True).stdout
+        self.send_response(200 if reply else 500)
+        self.send_header("Content-Type", "application/timestamp-reply")
+        self.send_header("Content-Length", str(len(reply)))
+        self.end_headers()
+        self.wfile.write(reply)
+server = http.server.HTTPServer(("127.0.0.1", 0), Server)
+with open(sys.argv[2], "w") as port:
+    port.write(str(server.server_port))
+server.serve_forever()
+PY
+printf '%s\n' '[tsa]' 'default_tsa = local' '[local]' "serial = $keys/tsa.serial" "signer_cert = $keys/tsa.pem" \
+    "signer_key = $keys/tsa.key" signer_digest=sha256 default_policy=1.3.6.1.4.1.4146.2.3 digests=sha256 \
+    ess_cert_id_alg=sha256 >"$keys/tsa.cnf"
+echo 01 >"$keys/tsa.serial"
+e2e_start python3 "$keys/tsa.py" "$keys/tsa.cnf" "$keys/tsa.port"
+TSA_PID=$E2E_LAST_PID
+wait_for 10 test -s "$keys/tsa.port" || e2e_fail "the time-stamping server did not start"
+GLANCE_SIGN_PKCS11_MODULE=$(dpkg -L libsofthsm2 | grep -m1 '/libsofthsm2\.so$') \
+    GLANCE_SIGN_PKCS11_KEY='pkcs11:token=glance-release;object=signing;type=private' GLANCE_SIGN_PASSWORD=2468 \
+    GLANCE_SIGN_CERT=$keys/signing.pem GLANCE_SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat "$keys/tsa.port")/ \
+    package "$PKG/signed" || e2e_fail "signing on the token failed: $(tail -5 "$PKG/signed.log")"
+kill_pid "$TSA_PID"
 SIGNED_MSI=$PKG/signed/GlanceRefresher-7.00-x86.msi
 unzip -p "$PKG/signed/GlanceRefresher-7.00-x86-portable.zip" GlanceRefresher.exe >"$keys/exe-from-zip.exe"
-for file in "$SIGNED_MSI" "$PKG/signed/GlanceRefresher-7.00-x86-machine.msi" "$keys/exe-from-zip.exe"; do
-    osslsigncode verify -CAfile "$keys/cert.pem" -in "$file" >"$keys/verify.log" 2>&1 ||
-        e2e_fail "$(basename "$file") is not validly signed: $(tail -3 "$keys/verify.log")"
+for file in "$SIGNED_MSI" "$PKG/signed/GlanceRefresher-7.00-x86-machine.msi" "$keys/exe-from-zip.exe" "$OLD_MSI"; do
+    osslsigncode verify -CAfile "$keys/signing.pem" -TSA-CAfile "$keys/tsa.pem" -in "$file" >"$PKG/verify.log" 2>&1 ||
+        e2e_fail "$(basename "$file") is not validly signed: $(tail -3 "$PKG/verify.log")"
+    [ "$file" = "$OLD_MSI" ] || grep -q "^Timestamp Server Signature verification: ok" "$PKG/verify.log" ||
+        e2e_fail "$(basename "$file") has no valid time stamp: $(cat "$PKG/verify.log")"
+done
+grep -q "WARNING: no GLANCE_SIGN_TIMESTAMP_URL" "$PKG/6.99.log" || e2e_fail "signing without a time stamp passed quietly"
+for sums in "$PKG/signed/SHA256SUMS" "$PKG/6.99/SHA256SUMS"; do
+    openssl cms -verify -binary -inform DER -in "$sums.p7s" -content "$sums" -CAfile "$keys/signing.pem" \
+        -purpose any -out /dev/null 2>>"$PKG/verify.log" || e2e_fail "$sums.p7s does not verify"
 done
 if GLANCE_SIGN_CERT=$keys/signing.pfx GLANCE_SIGN_PASSWORD=wrong package "$PKG/badpass"; then
     e2e_fail "packaging with a wrong certificate password succeeded"
