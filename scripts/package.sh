@@ -3,7 +3,7 @@
 #   GlanceRefresher-<version>-x86.msi           the per-user installer (packaging/GlanceRefresher.wxs)
 #   GlanceRefresher-<version>-x86-machine.msi   the per-machine installer (packaging/GlanceRefresher.machine.wxs)
 #   GlanceRefresher-<version>-x86-portable.zip  the program to unzip anywhere
-#   GlanceRefresher-<version>-x86.cdx.json      what the exe is made of (CycloneDX SBOM)
+#   GlanceRefresher-<version>-x86.cdx.json      what the exe and the installers' DLL are made of (CycloneDX SBOM)
 #   SHA256SUMS                                   the checksums of the four
 #   SHA256SUMS.p7s                               its detached signature (signed builds)
 #   winget/manifests/q/Quillhaven/GlanceRefresher/<version>/   the winget manifest (schema 1.6)
