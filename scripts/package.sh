@@ -299,8 +299,9 @@ say "$out/SHA256SUMS"
 say "$manifests/"
 if [ -n "$signing" ]; then
     say "$out/SHA256SUMS.p7s"
-    say "signed ($signing) as $(openssl x509 -in "$stage/chain.pem" -noout -subject -nameopt oneline)," \
-        "${GLANCE_SIGN_TIMESTAMP_URL:+time-stamped by $GLANCE_SIGN_TIMESTAMP_URL}${GLANCE_SIGN_TIMESTAMP_URL:-NOT time-stamped}"
+    stamped="NOT time-stamped"
+    [ ${#timestamps[@]} = 0 ] || stamped="time-stamped by $GLANCE_SIGN_TIMESTAMP_URL"
+    say "signed ($signing) as $(openssl x509 -in "$stage/chain.pem" -noout -subject -nameopt oneline), $stamped"
 else
     say "the exe and the MSIs are unsigned (see docs/releasing.md to sign them)"
 fi
