@@ -42,7 +42,8 @@ e2e_setup() {
     mkdir -p "$2"
     E2E_ARTIFACTS=$(cd "$2" && pwd)
     export GLANCE_WINE_ROOT=${GLANCE_WINE_ROOT:-${TMPDIR:-/tmp}/glance-e2e-$E2E_NAME}
-    E2E_OWNED=$E2E_ARTIFACTS/$E2E_NAME.owned
+    # One list per run: a watchdog of an earlier, killed run may still be at work.
+    E2E_OWNED=$E2E_ARTIFACTS/$E2E_NAME.$$.owned
     : >"$E2E_OWNED"
     trap e2e_cleanup EXIT
     e2e_start_display
