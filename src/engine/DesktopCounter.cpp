@@ -26,6 +26,15 @@ std::wstring parentFolder(const std::wstring& path) {
     return parent.substr(0, separator + 1);
 }
 
+// Ticks come a second apart give or take the system timer's grain: a retry
+// due one or more seconds after a tick is taken by the tick that comes a hair
+// before it, not one a whole second later.
+constexpr double kTickGrainSeconds = 0.02;
+
+bool reached(double at, double now) {
+    return now + kTickGrainSeconds >= at;
+}
+
 }  // namespace
 
 std::optional<std::wstring> desktopFolderPath(Shell& shell, std::int32_t folderId) {
@@ -50,9 +59,9 @@ DesktopCounter::~DesktopCounter() = default;
 std::int32_t DesktopCounter::count() {
     const double now = clock_.monotonicSeconds();
     noticeMovedLocations(now);
-    const bool fullCountDue = now >= fullCountAt_;
+    const bool fullCountDue = reached(fullCountAt_, now);
     if (fullCountDue) fullCountAt_ = now + kFullCountSeconds;
-    const bool unwatchedCountDue = now >= unwatchedCountAt_;
+    const bool unwatchedCountDue = reached(unwatchedCountAt_, now);
     if (unwatchedCountDue) unwatchedCountAt_ = now + kUnwatchedCountSeconds;
 
     std::array<bool, 2> toList{};
@@ -90,8 +99,7 @@ std::int32_t DesktopCounter::count() {
     return total_;
 }
 
-double DesktopCounter::signalledCountDue() {
-    const double now = clock_.monotonicSeconds();
+double DesktopCounter::signalledCountDue(double now) {
     double due = locations_ && locations_->fired() ? now : kNever;
     for (Folder& folder : folders_) {
         if (!folder.watch || !(folder.unsettled || folder.watch->fired())) continue;
@@ -111,7 +119,7 @@ void DesktopCounter::noticeMovedLocations(double now) {
             locationsRetryAt_ = now + kRetrySeconds;
         }
     } else {
-        if (now < locationsRetryAt_) return;
+        if (!reached(locationsRetryAt_, now)) return;
         locationsRetryAt_ = now + kRetrySeconds;
         trap.step(0, [&] { locations_ = shell_.watchFolderLocations(); });
     }
@@ -121,7 +129,7 @@ void DesktopCounter::noticeMovedLocations(double now) {
 }
 
 void DesktopCounter::lookUpPath(Folder& folder, double now) {
-    if (!folder.lookUpDue && !(folder.failing() && now >= folder.retryAt)) return;
+    if (!folder.lookUpDue && !(folder.failing() && reached(folder.retryAt, now))) return;
     folder.lookUpDue = false;
     folder.retryAt = now + kRetrySeconds;
 
@@ -212,7 +220,9 @@ double DesktopCounter::listableAt(Folder& folder, double now) {
         } else if (folder.watch->fired()) {
             // It changed again within the window: a new window from now. Armed
             // at most once a window, so a storm wakes the loop no more often.
-            if (StepTrap::noting(diagnostics_, "desktop count: watch").step(0, [&] { folder.watch->rearm(); })) {
+            if (StepTrap::noting(diagnostics_, "desktop count: watch").step(0, [&] {
+                    folder.watch->rearm();
+                })) {
                 folder.quietSince = now;
                 at = now + kQuietSeconds;
             } else {

@@ -12,10 +12,10 @@
 #include <string>
 
 #include "platform/ChangeWatch.h"
-#include "platform/FileSystem.h"
-#include "platform/Shell.h"
 #include "platform/Clock.h"
 #include "platform/Diagnostics.h"
+#include "platform/FileSystem.h"
+#include "platform/Shell.h"
 
 namespace glance {
 
@@ -97,8 +97,9 @@ public:
     // watch has fired since the last count (nor the paths' look-up); now or
     // earlier when one has; later for a folder that must stay quiet, or keep
     // the storm's gap, first. A folder waiting to be quiet has its watch
-    // armed again here, at most once every kQuietSeconds.
-    double signalledCountDue();
+    // armed again here, at most once every kQuietSeconds. `now` is the
+    // caller's time, which it compares the answer with.
+    double signalledCountDue(double now);
 
 private:
     // One desktop folder and what the counter keeps of it.
