@@ -68,8 +68,9 @@ std::int32_t DesktopCounter::count() {
     for (std::size_t i = 0; i < folders_.size(); ++i) {
         Folder& folder = folders_[i];
         lookUpPath(folder, now);
-        followParent(folder);
+        followParent(folder, now);
         if (!folder.path) continue;
+        if (folder.listingFailed && !reached(folder.listRetryAt, now)) continue;
         const bool due = fullCountDue || (unwatchedCountDue && (folder.failing() || folder.inStorm(now))) ||
                          mayHaveChanged(folder);
         toList[i] = due && listableAt(folder, now) <= now;
@@ -181,18 +182,23 @@ void DesktopCounter::watch(Folder& folder) {
     }
 }
 
-void DesktopCounter::followParent(Folder& folder) {
+void DesktopCounter::followParent(Folder& folder, double now) {
     if (!folder.watchesParent) return;
-    // Back yet? Its own watch is tried at every count while it is missing,
-    // not only when the folder above signals: that one may not see its
-    // return (a desktop that is a link to a folder elsewhere).
+    // Back yet? The folder above signals a return by create or rename at
+    // once; its own watch is also tried with the listing's backoff, since the
+    // folder above may not see the return (a desktop that is a link to a
+    // folder elsewhere).
     StepTrap trap = StepTrap::silent();
+    const bool aboveFired = folder.watch->fired();
+    if (aboveFired) folder.listRetryAt = now;
+    if (!aboveFired && !reached(folder.listRetryAt, now)) return;
     std::unique_ptr<ChangeWatch> own;
     if (trap.step(0, [&] { own = files_.watchFolder(*folder.path); })) {
         folder.watch = std::move(own);
         folder.watchesParent = false;
         folder.listDue = true;
-    } else if (folder.watch->fired() && !trap.step(0, [&] { folder.watch->rearm(); })) {
+        folder.listRetryAt = now;
+    } else if (aboveFired && !trap.step(0, [&] { folder.watch->rearm(); })) {
         watch(folder);
     }
 }
@@ -236,7 +242,11 @@ double DesktopCounter::listableAt(Folder& folder, double now) {
 }
 
 void DesktopCounter::list(Folder& folder, FolderCounter& counter, double now) {
-    StepTrap trap = StepTrap::noting(diagnostics_, "desktop count: listing");
+    // One line when the folder starts failing, not one at every try, and not
+    // one more for its watch and its time, which fail with it when it is gone.
+    StepTrap trap =
+        folder.listingFailed ? StepTrap::silent() : StepTrap::noting(diagnostics_, "desktop count: listing");
+    StepTrap quiet = StepTrap::silent();
     // A folder that fails for the first time looks its path up again at once
     // (it may have moved, or gone); one that goes on failing, every
     // kRetrySeconds.
@@ -246,13 +256,13 @@ void DesktopCounter::list(Folder& folder, FolderCounter& counter, double now) {
     // Armed again, and the last-write time read, before the folder is read: a
     // change made while it is being read fires the watch and moves the time
     // again. A watch that has not fired is still armed.
-    if (ownWatch && folder.watch->fired() && !trap.step(0, [&] { folder.watch->rearm(); })) {
+    if (ownWatch && folder.watch->fired() && !quiet.step(0, [&] { folder.watch->rearm(); })) {
         // The watch cannot go on: its folder went away, or its handle failed.
         dropWatch(folder);
         folder.lookUpDue = true;
     }
     folder.lastWrite.reset();
-    trap.step(0, [&] { folder.lastWrite = files_.lastModified(*folder.path); });
+    quiet.step(0, [&] { folder.lastWrite = files_.lastModified(*folder.path); });
 
     FolderEntryCounts counts;
     if (trap.step(0, [&] { counts = counter.countEntries(*folder.path); })) {
@@ -263,7 +273,9 @@ void DesktopCounter::list(Folder& folder, FolderCounter& counter, double now) {
             folder.subfolders = asTerm(counts.subfolders);
             folder.files = asTerm(counts.files);
         }
+        if (folder.listingFailed) diagnostics_.noteFailure("desktop count: listed again", ErrorCode{});
         folder.listingFailed = false;
+        folder.listFailures = 0;
         folder.listDue = changedMeanwhile;
         folder.unsettled = changedMeanwhile;
         if (changedMeanwhile) {
@@ -285,6 +297,8 @@ void DesktopCounter::list(Folder& folder, FolderCounter& counter, double now) {
         folder.listDue = true;
         folder.listingFailed = true;
         folder.unsettled = false;
+        const int doublings = std::min(folder.listFailures++, 5);
+        folder.listRetryAt = now + std::min(kRetrySeconds, static_cast<double>(1 << doublings));
         if (wasWorking) {
             dropWatch(folder);
             folder.lookUpDue = true;
