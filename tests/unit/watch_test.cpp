@@ -221,7 +221,7 @@ TEST(DesktopWatch, AMovedDesktopIsWatchedAtItsNewPlaceAndNoLongerAtTheOld) {
     Folders f;
     f.shell.setFolder(kFolderUserDesktop, L"D:\\Ann\\Desktop");
     EXPECT_EQ(f.countAt(1), 8);
-    EXPECT_EQ(f.files.watchesAlive, 2);
+    EXPECT_EQ(f.files.watches.alive(), 2);
     f.files.changeFolder(kUser, 10, 0);  // the old place: nothing to do with the desktop now
     f.files.changeFolder(kMoved, 8, 0);
     EXPECT_EQ(f.countAt(2), 9);
@@ -239,14 +239,14 @@ TEST(DesktopWatch, WithoutAWatchOnTheLocationsPathsAreLookedUpEvery30Seconds) {
     const int lookups = f.shell.lookups;
     for (double t = 121; t <= 200; t += 1) f.countAt(t);
     EXPECT_EQ(f.shell.lookups, lookups);
-    EXPECT_EQ(f.shell.locationWatchesAlive, 1);
+    EXPECT_EQ(f.shell.watches.alive(), 1);
 }
 
 TEST(DesktopWatch, AFolderWithoutAWatchIsCheckedByItsTimeAtEveryCountAndItsWatchRetriedEvery30Seconds) {
     Folders f(false);
     f.files.folders[kCommon].watchable = false;  // a share without notifications
     EXPECT_EQ(f.counter.count(), 6);
-    EXPECT_EQ(f.files.watchesAlive, 1);
+    EXPECT_EQ(f.files.watches.alive(), 1);
     const int reads = f.files.lastModifiedReads;
     EXPECT_EQ(f.countAt(1), 6);
     EXPECT_EQ(f.files.lastModifiedReads, reads + 2);  // both folders' times, every count
@@ -268,7 +268,7 @@ TEST(DesktopWatch, AFolderWithoutAWatchIsCheckedByItsTimeAtEveryCountAndItsWatch
     // The share starts giving notifications: the next retry sets the watch up.
     f.files.folders[kCommon].watchable = true;
     for (double t = 66; t <= 91; t += 1) f.countAt(t);
-    EXPECT_EQ(f.files.watchesAlive, 2);
+    EXPECT_EQ(f.files.watches.alive(), 2);
 }
 
 TEST(DesktopWatch, AFolderWhoseTimeCannotBeReadIsListedAtEveryCount) {
@@ -286,7 +286,7 @@ TEST(DesktopWatch, AWatchThatCannotBeArmedAgainIsReplacedAtOnceOrFallsBackOnTheT
     f.files.changeFolder(kUser, 4, 2);
     EXPECT_EQ(f.countAt(1), 7);
     // Set up afresh in the same count, with its path looked up again.
-    EXPECT_EQ(f.files.watchesAlive, 2);
+    EXPECT_EQ(f.files.watches.alive(), 2);
     EXPECT_EQ(f.shell.lookups, 3);
     f.files.changeFolder(kUser, 5, 2);
     EXPECT_EQ(f.countAt(2), 8);
@@ -299,12 +299,12 @@ TEST(DesktopWatch, AWatchThatCannotBeArmedAgainIsReplacedAtOnceOrFallsBackOnTheT
     ++f.files.folders[kUser].files;
     ++f.files.folders[kUser].lastWrite;
     EXPECT_EQ(f.countAt(4), 10);
-    EXPECT_EQ(f.files.watchesAlive, 1);
+    EXPECT_EQ(f.files.watches.alive(), 1);
     f.failures.clear("watchFolder");
     for (double t = 5; t <= 32; t += 1) f.countAt(t);
-    EXPECT_EQ(f.files.watchesAlive, 1);
+    EXPECT_EQ(f.files.watches.alive(), 1);
     f.countAt(33);
-    EXPECT_EQ(f.files.watchesAlive, 2);
+    EXPECT_EQ(f.files.watches.alive(), 2);
 }
 
 // A change that neither a watch nor the last-write time shows is found by
