@@ -42,7 +42,7 @@ launch() { # launch <log> <winedebug>: start to visible in ms, in $launched
 }
 stop() { kill_pid "$running"; running=; sleep 2; }
 
-for n in ${BENCH_SIZES:-100 10000}; do
+for n in ${BENCH_SIZES-100 10000}; do
     populate "$n"
     launch "$logs/engine-$n.log" trace+shell
     python3 - "$logs/engine-$n.log" "$user" "$n" "$launched" <<'PY'
@@ -66,12 +66,14 @@ done
 
 populate 100
 rmdir "$user" 2>/dev/null || rm -rf "$user"
-launch "$logs/engine-missing.log" +debugstr
+launch "$logs/engine-missing.log" warn+seh  # OutputDebugString lines
 sleep 60
-echo "  desktop missing: $(grep -c 'GlanceRefresher: desktop' "$logs/engine-missing.log") diagnostic lines in a minute"
+echo "  desktop missing: $(grep -c 'OutputDebugStringA "GlanceRefresher: desktop' "$logs/engine-missing.log") diagnostic lines in a minute"
 mkdir -p "$user"
-sleep 3
-echo "  desktop back: $(grep -c 'listed again' "$logs/engine-missing.log") line(s) saying so"
+back=$SECONDS
+wait_for 40 log_has "$logs/engine-missing.log" 'OutputDebugStringA .*listed again' || true
+echo "  desktop back (created behind Wine's link): seen after $((SECONDS - back)) s;" \
+    "$(grep -c 'OutputDebugStringA "GlanceRefresher: desktop' "$logs/engine-missing.log") lines in all"
 stop
 
 populate 100
