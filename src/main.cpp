@@ -33,8 +33,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         glance::MainWindow mainWindow(platform);
         mainWindow.load();
         mainWindow.show();
-
         const HWND main = reinterpret_cast<HWND>(mainWindow.window().handle());
+        // The first count, the baseline of the first tick, comes once the
+        // window is on screen and painted: a large desktop's listing never
+        // holds back the window's first appearance. It reports nothing.
+        UpdateWindow(main);
+        mainWindow.engine().takeFirstCount();
+
         // The top-level loop. It waits, in one MsgWaitForMultipleObjectsEx, on
         // the messages, on the handles of the desktop folders' change watches
         // (which the watches hand to the loop as they are set up), and on the

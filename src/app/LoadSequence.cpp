@@ -32,8 +32,6 @@ void runLoadSequence(Platform& p, LoadTargets& t) {
     trap.step(132, [&] { window.setIcon(p.ui.programIcon()); });
     trap.step(132, [&] { setAppTitle(p.system); });
 
-    trap.step(134, [&] { t.engine.takeFirstCount(); });
-
     std::string state;
     trap.step(136, [&] { state = t.preferences.switchState(); });
     if (trap.test(138, [&] { return state == Preferences::kOff; })) {

@@ -26,6 +26,15 @@ std::wstring parentFolder(const std::wstring& path) {
     return parent.substr(0, separator + 1);
 }
 
+// Ticks come a second apart give or take the system timer's grain: a retry
+// due one or more seconds after a tick is taken by the tick that comes a hair
+// before it, not one a whole second later.
+constexpr double kTickGrainSeconds = 0.02;
+
+bool reached(double at, double now) {
+    return now + kTickGrainSeconds >= at;
+}
+
 }  // namespace
 
 std::optional<std::wstring> desktopFolderPath(Shell& shell, std::int32_t folderId) {
@@ -50,17 +59,18 @@ DesktopCounter::~DesktopCounter() = default;
 std::int32_t DesktopCounter::count() {
     const double now = clock_.monotonicSeconds();
     noticeMovedLocations(now);
-    const bool fullCountDue = now >= fullCountAt_;
+    const bool fullCountDue = reached(fullCountAt_, now);
     if (fullCountDue) fullCountAt_ = now + kFullCountSeconds;
-    const bool unwatchedCountDue = now >= unwatchedCountAt_;
+    const bool unwatchedCountDue = reached(unwatchedCountAt_, now);
     if (unwatchedCountDue) unwatchedCountAt_ = now + kUnwatchedCountSeconds;
 
     std::array<bool, 2> toList{};
     for (std::size_t i = 0; i < folders_.size(); ++i) {
         Folder& folder = folders_[i];
         lookUpPath(folder, now);
-        followParent(folder);
+        followParent(folder, now);
         if (!folder.path) continue;
+        if (folder.listingFailed && !reached(folder.listRetryAt, now)) continue;
         const bool due = fullCountDue || (unwatchedCountDue && (folder.failing() || folder.inStorm(now))) ||
                          mayHaveChanged(folder);
         toList[i] = due && listableAt(folder, now) <= now;
@@ -90,8 +100,7 @@ std::int32_t DesktopCounter::count() {
     return total_;
 }
 
-double DesktopCounter::signalledCountDue() {
-    const double now = clock_.monotonicSeconds();
+double DesktopCounter::signalledCountDue(double now) {
     double due = locations_ && locations_->fired() ? now : kNever;
     for (Folder& folder : folders_) {
         if (!folder.watch || !(folder.unsettled || folder.watch->fired())) continue;
@@ -111,7 +120,7 @@ void DesktopCounter::noticeMovedLocations(double now) {
             locationsRetryAt_ = now + kRetrySeconds;
         }
     } else {
-        if (now < locationsRetryAt_) return;
+        if (!reached(locationsRetryAt_, now)) return;
         locationsRetryAt_ = now + kRetrySeconds;
         trap.step(0, [&] { locations_ = shell_.watchFolderLocations(); });
     }
@@ -121,7 +130,7 @@ void DesktopCounter::noticeMovedLocations(double now) {
 }
 
 void DesktopCounter::lookUpPath(Folder& folder, double now) {
-    if (!folder.lookUpDue && !(folder.failing() && now >= folder.retryAt)) return;
+    if (!folder.lookUpDue && !(folder.failing() && reached(folder.retryAt, now))) return;
     folder.lookUpDue = false;
     folder.retryAt = now + kRetrySeconds;
 
@@ -173,18 +182,23 @@ void DesktopCounter::watch(Folder& folder) {
     }
 }
 
-void DesktopCounter::followParent(Folder& folder) {
+void DesktopCounter::followParent(Folder& folder, double now) {
     if (!folder.watchesParent) return;
-    // Back yet? Its own watch is tried at every count while it is missing,
-    // not only when the folder above signals: that one may not see its
-    // return (a desktop that is a link to a folder elsewhere).
+    // Back yet? The folder above signals a return by create or rename at
+    // once; its own watch is also tried with the listing's backoff, since the
+    // folder above may not see the return (a desktop that is a link to a
+    // folder elsewhere).
     StepTrap trap = StepTrap::silent();
+    const bool aboveFired = folder.watch->fired();
+    if (aboveFired) folder.listRetryAt = now;
+    if (!aboveFired && !reached(folder.listRetryAt, now)) return;
     std::unique_ptr<ChangeWatch> own;
     if (trap.step(0, [&] { own = files_.watchFolder(*folder.path); })) {
         folder.watch = std::move(own);
         folder.watchesParent = false;
         folder.listDue = true;
-    } else if (folder.watch->fired() && !trap.step(0, [&] { folder.watch->rearm(); })) {
+        folder.listRetryAt = now;
+    } else if (aboveFired && !trap.step(0, [&] { folder.watch->rearm(); })) {
         watch(folder);
     }
 }
@@ -212,7 +226,9 @@ double DesktopCounter::listableAt(Folder& folder, double now) {
         } else if (folder.watch->fired()) {
             // It changed again within the window: a new window from now. Armed
             // at most once a window, so a storm wakes the loop no more often.
-            if (StepTrap::noting(diagnostics_, "desktop count: watch").step(0, [&] { folder.watch->rearm(); })) {
+            if (StepTrap::noting(diagnostics_, "desktop count: watch").step(0, [&] {
+                    folder.watch->rearm();
+                })) {
                 folder.quietSince = now;
                 at = now + kQuietSeconds;
             } else {
@@ -226,7 +242,11 @@ double DesktopCounter::listableAt(Folder& folder, double now) {
 }
 
 void DesktopCounter::list(Folder& folder, FolderCounter& counter, double now) {
-    StepTrap trap = StepTrap::noting(diagnostics_, "desktop count: listing");
+    // One line when the folder starts failing, not one at every try, and not
+    // one more for its watch and its time, which fail with it when it is gone.
+    StepTrap trap =
+        folder.listingFailed ? StepTrap::silent() : StepTrap::noting(diagnostics_, "desktop count: listing");
+    StepTrap quiet = StepTrap::silent();
     // A folder that fails for the first time looks its path up again at once
     // (it may have moved, or gone); one that goes on failing, every
     // kRetrySeconds.
@@ -236,13 +256,13 @@ void DesktopCounter::list(Folder& folder, FolderCounter& counter, double now) {
     // Armed again, and the last-write time read, before the folder is read: a
     // change made while it is being read fires the watch and moves the time
     // again. A watch that has not fired is still armed.
-    if (ownWatch && folder.watch->fired() && !trap.step(0, [&] { folder.watch->rearm(); })) {
+    if (ownWatch && folder.watch->fired() && !quiet.step(0, [&] { folder.watch->rearm(); })) {
         // The watch cannot go on: its folder went away, or its handle failed.
         dropWatch(folder);
         folder.lookUpDue = true;
     }
     folder.lastWrite.reset();
-    trap.step(0, [&] { folder.lastWrite = files_.lastModified(*folder.path); });
+    quiet.step(0, [&] { folder.lastWrite = files_.lastModified(*folder.path); });
 
     FolderEntryCounts counts;
     if (trap.step(0, [&] { counts = counter.countEntries(*folder.path); })) {
@@ -253,7 +273,9 @@ void DesktopCounter::list(Folder& folder, FolderCounter& counter, double now) {
             folder.subfolders = asTerm(counts.subfolders);
             folder.files = asTerm(counts.files);
         }
+        if (folder.listingFailed) diagnostics_.noteFailure("desktop count: listed again", ErrorCode{});
         folder.listingFailed = false;
+        folder.listFailures = 0;
         folder.listDue = changedMeanwhile;
         folder.unsettled = changedMeanwhile;
         if (changedMeanwhile) {
@@ -275,6 +297,8 @@ void DesktopCounter::list(Folder& folder, FolderCounter& counter, double now) {
         folder.listDue = true;
         folder.listingFailed = true;
         folder.unsettled = false;
+        const int doublings = std::min(folder.listFailures++, 5);
+        folder.listRetryAt = now + std::min(kRetrySeconds, static_cast<double>(1 << doublings));
         if (wasWorking) {
             dropWatch(folder);
             folder.lookUpDue = true;

@@ -12,10 +12,10 @@
 #include <string>
 
 #include "platform/ChangeWatch.h"
-#include "platform/FileSystem.h"
-#include "platform/Shell.h"
 #include "platform/Clock.h"
 #include "platform/Diagnostics.h"
+#include "platform/FileSystem.h"
+#include "platform/Shell.h"
 
 namespace glance {
 
@@ -79,7 +79,10 @@ std::optional<std::wstring> desktopFolderPath(Shell& shell, std::int32_t folderI
 //
 // A folder that goes away (its listing fails, or its watch cannot be armed
 // again) adds nothing from that count on, looks its path up again at once and
-// watches the nearest existing folder above it until it is back.
+// watches the nearest existing folder above it until it is back. While it
+// cannot be listed it is tried again after 1, 2, 4... seconds up to
+// kRetrySeconds, or at once when that watch fires; the diagnostic channel gets
+// one line when it starts failing and one when it is listed again.
 class DesktopCounter {
 public:
     DesktopCounter(Shell& shell, FileSystem& files, Clock& clock, Diagnostics& diagnostics);
@@ -97,8 +100,9 @@ public:
     // watch has fired since the last count (nor the paths' look-up); now or
     // earlier when one has; later for a folder that must stay quiet, or keep
     // the storm's gap, first. A folder waiting to be quiet has its watch
-    // armed again here, at most once every kQuietSeconds.
-    double signalledCountDue();
+    // armed again here, at most once every kQuietSeconds. `now` is the
+    // caller's time, which it compares the answer with.
+    double signalledCountDue(double now);
 
 private:
     // One desktop folder and what the counter keeps of it.
@@ -113,6 +117,12 @@ private:
         std::optional<std::int64_t> lastWrite;  // read just before the last listing
         bool listDue = true;
         bool listingFailed = false;
+        // Listings in a row that failed, and when the next may be tried: a
+        // missing desktop, or one on a server that does not answer, is listed
+        // again after 1, 2, 4... seconds up to kRetrySeconds, and at once when
+        // a watch says it may be back.
+        int listFailures = 0;
+        double listRetryAt = 0;
         // The last listing saw the folder change: listed again once quiet.
         bool unsettled = false;
         double quietSince = 0;  // when the watch was last armed while unsettled
@@ -129,7 +139,7 @@ private:
     void noticeMovedLocations(double now);
     void lookUpPath(Folder& folder, double now);
     void watch(Folder& folder);
-    void followParent(Folder& folder);
+    void followParent(Folder& folder, double now);
     bool mayHaveChanged(Folder& folder);
     double listableAt(Folder& folder, double now);
     void list(Folder& folder, FolderCounter& counter, double now);

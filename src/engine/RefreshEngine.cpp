@@ -22,8 +22,10 @@ void RefreshEngine::takeFirstCount() {
 }
 
 double RefreshEngine::checkSoonAfterAChange() {
+    // One time for the whole pass: a due time is compared with the very time
+    // it was worked out from, never with a later reading.
     const double now = clock_.monotonicSeconds();
-    const double countDue = counter_.signalledCountDue();
+    const double countDue = counter_.signalledCountDue(now);
     if (countDue == kNever) {
         // Nothing signalled, or a tick has counted what was.
         changeSignalledAt_.reset();
@@ -38,7 +40,7 @@ double RefreshEngine::checkSoonAfterAChange() {
     // A change made during this check fires its watch again, and the loop
     // calls back for it then; a folder that changed while it was listed
     // asks for the time at which it may be quiet.
-    return counter_.signalledCountDue();
+    return counter_.signalledCountDue(clock_.monotonicSeconds());
 }
 
 bool RefreshEngine::refreshIfChanged() {

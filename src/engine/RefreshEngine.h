@@ -7,10 +7,10 @@
 #include <optional>
 
 #include "engine/DesktopCounter.h"
-#include "platform/FileSystem.h"
-#include "platform/Shell.h"
 #include "platform/Clock.h"
 #include "platform/Diagnostics.h"
+#include "platform/FileSystem.h"
+#include "platform/Shell.h"
 
 namespace glance {
 

@@ -64,4 +64,21 @@ sleep 1.5
 touch "$USER_DESKTOP/after-restart.txt"
 wait_for 3 broadcasts_at_least 1 || e2e_fail "no broadcast after the restart"
 e2e_log "restarted: $(screenshot restarted)"
+
+# A file saved at any phase of the one-second tick is broadcast by the quick
+# check a tenth of a second later, not by the next tick.
+latency=$E2E_ARTIFACTS/main-latency.txt
+python3 - "$APP_LOG" "$USER_DESKTOP" >"$latency" <<'PY' || e2e_fail "a file waited for the tick: $(tr '\n' ' ' <"$latency")"
+import os, random, sys, time
+count = lambda: open(sys.argv[1], "rb").read().count(b"SHChangeNotify (0x08000000")
+for i in range(8):
+    time.sleep(1.1 + random.random())
+    before, start = count(), time.monotonic()
+    open(os.path.join(sys.argv[2], "phase-%d.txt" % i), "wb").close()
+    while count() == before and time.monotonic() - start < 2:
+        time.sleep(0.005)
+    print("%.3f s" % (time.monotonic() - start), flush=True)
+    if time.monotonic() - start > 0.3: sys.exit(1)
+PY
+e2e_log "latency: $(tr '\n' ' ' <"$latency")"
 e2e_pass

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Failures.h"
+#include "FakeWatch.h"
 #include "core/Error.h"
 #include "platform/FileSystem.h"
 
@@ -22,7 +23,9 @@ namespace glance::fake {
 
 class FakeFileSystem : public FileSystem {
 public:
-    explicit FakeFileSystem(Failures& failures) : failures_(failures) {}
+    explicit FakeFileSystem(Failures& failures) : watches(failures, "rearmWatch"), failures_(failures) {
+        watches.stillThere = [this](const std::wstring& path) { return folders.count(path) != 0; };
+    }
 
     struct Folder {
         std::int64_t files = 0;
@@ -49,9 +52,7 @@ public:
     std::map<std::wstring, int> listings;  // countEntries calls per folder path, failed ones included
     int lastModifiedReads = 0;
     int watchRequests = 0;  // watchFolder calls, whether they succeed or not
-    int watchesAlive = 0;
-    // Called when a watch fires; the fake platform wakes its loop with it.
-    std::function<void()> onWatchFired;
+    FakeWatches watches;    // on folder paths
     // Runs once, inside the next listing, after the folder's entries were
     // read: a change made while a folder is being counted.
     std::function<void()> duringListing;
@@ -107,7 +108,7 @@ public:
         auto it = folders.find(path);
         if (it == folders.end()) throw PlatformError(errtext::kPathNotFound);
         if (!it->second.watchable) throw PlatformError(errtext::kInvalidCall);
-        return std::make_unique<Watch>(*this, path);
+        return watches.watch(path);
     }
     FileState fileState(const std::wstring& path) override {
         if (unknownPaths.count(path)) return FileState::Unknown;
@@ -129,37 +130,6 @@ public:
     std::wstring programFolder() override { return folder; }
 
 private:
-    // A folder watch: set when the folder changes, cleared only by rearm.
-    class Watch : public ChangeWatch {
-    public:
-        Watch(FakeFileSystem& fs, std::wstring path) : fs_(fs), path_(std::move(path)) {
-            ++fs_.watchesAlive;
-            fs_.watches_.push_back(this);
-        }
-        ~Watch() override {
-            --fs_.watchesAlive;
-            std::erase(fs_.watches_, this);
-        }
-        bool fired() override { return fired_; }
-        void rearm() override {
-            fs_.failures_.check("rearmWatch");
-            if (!fs_.folders.count(path_)) throw PlatformError(errtext::kPathNotFound);
-            fired_ = false;
-        }
-        void fire() {
-            // A handle already signalled wakes nobody a second time.
-            if (fired_) return;
-            fired_ = true;
-            if (fs_.onWatchFired) fs_.onWatchFired();
-        }
-        const std::wstring& path() const { return path_; }
-
-    private:
-        FakeFileSystem& fs_;
-        std::wstring path_;
-        bool fired_ = false;
-    };
-
     class Counter : public FolderCounter {
     public:
         explicit Counter(FakeFileSystem& fs) : fs_(fs) { ++fs_.countersAlive; }
@@ -183,13 +153,9 @@ private:
         path.pop_back();
         return path.substr(0, path.rfind(L'\\') + 1);
     }
-    void fireWatches(const std::wstring& path) {
-        for (Watch* w : std::vector<Watch*>(watches_))
-            if (w->path() == path) w->fire();
-    }
+    void fireWatches(const std::wstring& path) { watches.fire(path); }
 
     Failures& failures_;
-    std::vector<Watch*> watches_;
 };
 
 }  // namespace glance::fake

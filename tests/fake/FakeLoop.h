@@ -64,7 +64,11 @@ public:
         now_ = std::min(now_ + maxSeconds, std::max(now_, next));
         collectDue();
     }
-    double monotonicSeconds() override { return now_; }
+    // The clock as the program reads it: it moves a little on every read, as
+    // a real clock does while code runs, so code that reads the time twice
+    // and compares the two cannot pass here alone. Events and timers keep to
+    // the loop's own time (now()), which reads never move.
+    double monotonicSeconds() override { return read_ = std::max(read_, now_) + kReadStep; }
     void endProcess() override {
         ended = true;
         throw ProgramEnded{};
@@ -85,6 +89,8 @@ public:
     };
     void addTimer(TimerSlot* slot) { timers_.push_back(slot); }
     void removeTimer(TimerSlot* slot) { std::erase(timers_, slot); }
+
+    static constexpr double kReadStep = 1e-6;
 
     int doEventsCalls = 0;
     int waitCalls = 0;
@@ -132,6 +138,7 @@ private:
 
     Failures& failures_;
     double now_ = 0;
+    double read_ = 0;
     std::deque<std::function<void()>> queue_;
     std::vector<Scheduled> scheduled_;
     std::vector<TimerSlot*> timers_;

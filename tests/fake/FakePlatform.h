@@ -30,8 +30,8 @@ struct FakePlatform {
 
     // A watch that fires wakes the top-level loop, as a signalled handle does.
     FakePlatform() {
-        files.onWatchFired = [this] { loop.wake(); };
-        shell.onWatchFired = [this] { loop.wake(); };
+        files.watches.onFired = [this] { loop.wake(); };
+        shell.watches.onFired = [this] { loop.wake(); };
         shell.clock = [this] { return loop.now(); };
     }
     FakePlatform(const FakePlatform&) = delete;

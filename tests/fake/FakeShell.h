@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "Failures.h"
+#include "FakeWatch.h"
 #include "platform/Shell.h"
 
 namespace glance::fake {
 
 class FakeShell : public Shell {
 public:
-    explicit FakeShell(Failures& failures) : failures_(failures) {}
+    explicit FakeShell(Failures& failures) : watches(failures, "rearmFolderLocations"), failures_(failures) {}
 
     // Makes folderId resolve to path. Like a user moving a folder, each of
     // these fires the folder-location watches.
@@ -30,10 +31,8 @@ public:
         fireLocationWatches();
     }
 
-    int lookups = 0;  // specialFolderPath calls
-    int locationWatchesAlive = 0;
-    // Called when a watch fires; the fake platform wakes its loop with it.
-    std::function<void()> onWatchFired;
+    int lookups = 0;      // specialFolderPath calls
+    FakeWatches watches;  // on the folders' locations
     // The time notifications are stamped with; the fake platform's loop clock.
     std::function<double()> clock = [] { return 0.0; };
 
@@ -58,7 +57,7 @@ public:
     }
     std::unique_ptr<ChangeWatch> watchFolderLocations() override {
         failures_.check("watchFolderLocations");
-        return std::make_unique<LocationWatch>(*this);
+        return watches.watch(kLocations);
     }
     void changeNotify(std::int32_t eventId, std::uint32_t flags) override {
         failures_.check("changeNotify");
@@ -70,39 +69,11 @@ public:
     }
 
 private:
-    class LocationWatch : public ChangeWatch {
-    public:
-        explicit LocationWatch(FakeShell& shell) : shell_(shell) {
-            ++shell_.locationWatchesAlive;
-            shell_.watches_.push_back(this);
-        }
-        ~LocationWatch() override {
-            --shell_.locationWatchesAlive;
-            std::erase(shell_.watches_, this);
-        }
-        bool fired() override { return fired_; }
-        void rearm() override {
-            shell_.failures_.check("rearmFolderLocations");
-            fired_ = false;
-        }
-        void fire() {
-            if (fired_) return;
-            fired_ = true;
-            if (shell_.onWatchFired) shell_.onWatchFired();
-        }
-
-    private:
-        FakeShell& shell_;
-        bool fired_ = false;
-    };
-
-    void fireLocationWatches() {
-        for (LocationWatch* w : std::vector<LocationWatch*>(watches_)) w->fire();
-    }
+    static constexpr const wchar_t* kLocations = L"shell folder locations";
+    void fireLocationWatches() { watches.fire(kLocations); }
 
     Failures& failures_;
     std::map<std::int32_t, std::wstring> paths_;
-    std::vector<LocationWatch*> watches_;
 };
 
 }  // namespace glance::fake

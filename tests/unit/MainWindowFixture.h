@@ -46,6 +46,7 @@ protected:
         try {
             form->load();
             form->show();
+            form->engine().takeFirstCount();  // as the program does once its window is shown
         } catch (ProgramEnded&) {
             return false;
         }

@@ -93,11 +93,12 @@ TEST(DesktopWatch, OnlyAFolderThatSignalledIsListedAndOnceForBothItsTerms) {
     for (const Case& c : cases) {
         Folders f;
         c.change(f);
-        EXPECT_EQ(f.counter.signalledCountDue(), 0) << c.name;
+        const double now = f.loop.monotonicSeconds();
+        EXPECT_EQ(f.counter.signalledCountDue(now), now) << c.name;
         EXPECT_EQ(f.countAt(1), c.total) << c.name;
         EXPECT_EQ(f.listed(kUser), c.userListings) << c.name;
         EXPECT_EQ(f.listed(kCommon), c.commonListings) << c.name;
-        EXPECT_EQ(f.counter.signalledCountDue(), kNever) << c.name;
+        EXPECT_EQ(f.counter.signalledCountDue(f.loop.monotonicSeconds()), kNever) << c.name;
         EXPECT_EQ(f.shell.lookups, 2) << c.name;
     }
 }
@@ -144,9 +145,30 @@ TEST(DesktopWatch, AFailedListingAddsNothingForBothTermsAndIsTriedAgainAtTheNext
     EXPECT_EQ(f.countAt(3), 7);
     EXPECT_EQ(f.listed(kUser), 3);
     // Silent for the user, but seen by a debug viewer with its cause.
-    ASSERT_EQ(f.diagnostics.notes.size(), 1u);
+    ASSERT_EQ(f.diagnostics.notes.size(), 2u);
     EXPECT_EQ(f.diagnostics.notes[0].operation, "desktop count: listing");
     EXPECT_EQ(f.diagnostics.notes[0].code, errtext::kPermissionDenied.code);
+    EXPECT_EQ(f.diagnostics.notes[1].operation, "desktop count: listed again");
+}
+
+// A missing desktop (or one on a server that does not answer) is not listed
+// at every tick: 1, 2, 4... seconds apart up to 30, with one line for the
+// debug viewer; its return, which the folder above signals, is seen at once.
+TEST(DesktopWatch, AMissingDesktopIsTriedLessAndLessOftenWithOneLineAndItsReturnIsSeenAtOnce) {
+    Folders f;
+    f.files.folders[L"C:\\Users\\ann\\"] = {};
+    f.files.removeFolder(kUser);
+    std::vector<double> tried;
+    for (double t = 1; t <= 70; t += 1) {
+        const int before = f.listed(kUser);
+        EXPECT_EQ(f.countAt(t), 1);
+        if (f.listed(kUser) != before) tried.push_back(t);
+    }
+    EXPECT_EQ(tried, (std::vector<double>{1, 2, 4, 8, 16, 32, 62}));
+    EXPECT_EQ(f.diagnostics.notes.size(), 1u);
+    f.files.changeFolder(kUser, 1, 0);
+    EXPECT_EQ(f.countAt(70.1), 2);
+    EXPECT_EQ(f.diagnostics.notes.size(), 2u);
 }
 
 // Paths are looked up at the first count, when the watch on their locations
@@ -199,7 +221,7 @@ TEST(DesktopWatch, AMovedDesktopIsWatchedAtItsNewPlaceAndNoLongerAtTheOld) {
     Folders f;
     f.shell.setFolder(kFolderUserDesktop, L"D:\\Ann\\Desktop");
     EXPECT_EQ(f.countAt(1), 8);
-    EXPECT_EQ(f.files.watchesAlive, 2);
+    EXPECT_EQ(f.files.watches.alive(), 2);
     f.files.changeFolder(kUser, 10, 0);  // the old place: nothing to do with the desktop now
     f.files.changeFolder(kMoved, 8, 0);
     EXPECT_EQ(f.countAt(2), 9);
@@ -217,14 +239,14 @@ TEST(DesktopWatch, WithoutAWatchOnTheLocationsPathsAreLookedUpEvery30Seconds) {
     const int lookups = f.shell.lookups;
     for (double t = 121; t <= 200; t += 1) f.countAt(t);
     EXPECT_EQ(f.shell.lookups, lookups);
-    EXPECT_EQ(f.shell.locationWatchesAlive, 1);
+    EXPECT_EQ(f.shell.watches.alive(), 1);
 }
 
 TEST(DesktopWatch, AFolderWithoutAWatchIsCheckedByItsTimeAtEveryCountAndItsWatchRetriedEvery30Seconds) {
     Folders f(false);
     f.files.folders[kCommon].watchable = false;  // a share without notifications
     EXPECT_EQ(f.counter.count(), 6);
-    EXPECT_EQ(f.files.watchesAlive, 1);
+    EXPECT_EQ(f.files.watches.alive(), 1);
     const int reads = f.files.lastModifiedReads;
     EXPECT_EQ(f.countAt(1), 6);
     EXPECT_EQ(f.files.lastModifiedReads, reads + 2);  // both folders' times, every count
@@ -246,7 +268,7 @@ TEST(DesktopWatch, AFolderWithoutAWatchIsCheckedByItsTimeAtEveryCountAndItsWatch
     // The share starts giving notifications: the next retry sets the watch up.
     f.files.folders[kCommon].watchable = true;
     for (double t = 66; t <= 91; t += 1) f.countAt(t);
-    EXPECT_EQ(f.files.watchesAlive, 2);
+    EXPECT_EQ(f.files.watches.alive(), 2);
 }
 
 TEST(DesktopWatch, AFolderWhoseTimeCannotBeReadIsListedAtEveryCount) {
@@ -264,7 +286,7 @@ TEST(DesktopWatch, AWatchThatCannotBeArmedAgainIsReplacedAtOnceOrFallsBackOnTheT
     f.files.changeFolder(kUser, 4, 2);
     EXPECT_EQ(f.countAt(1), 7);
     // Set up afresh in the same count, with its path looked up again.
-    EXPECT_EQ(f.files.watchesAlive, 2);
+    EXPECT_EQ(f.files.watches.alive(), 2);
     EXPECT_EQ(f.shell.lookups, 3);
     f.files.changeFolder(kUser, 5, 2);
     EXPECT_EQ(f.countAt(2), 8);
@@ -277,12 +299,12 @@ TEST(DesktopWatch, AWatchThatCannotBeArmedAgainIsReplacedAtOnceOrFallsBackOnTheT
     ++f.files.folders[kUser].files;
     ++f.files.folders[kUser].lastWrite;
     EXPECT_EQ(f.countAt(4), 10);
-    EXPECT_EQ(f.files.watchesAlive, 1);
+    EXPECT_EQ(f.files.watches.alive(), 1);
     f.failures.clear("watchFolder");
     for (double t = 5; t <= 32; t += 1) f.countAt(t);
-    EXPECT_EQ(f.files.watchesAlive, 1);
+    EXPECT_EQ(f.files.watches.alive(), 1);
     f.countAt(33);
-    EXPECT_EQ(f.files.watchesAlive, 2);
+    EXPECT_EQ(f.files.watches.alive(), 2);
 }
 
 // A change that neither a watch nor the last-write time shows is found by
@@ -338,7 +360,7 @@ TEST_F(QuickCheck, AChangeIsBroadcastATenthOfASecondLaterWhileTheTicksGoOnAsBefo
     EXPECT_EQ(notifications(), 0u);
     fp.loop.advance(0.02);
     ASSERT_EQ(notifications(), 1u);
-    EXPECT_NEAR(fp.shell.notifications[0].at, 1.4, 1e-9);
+    EXPECT_NEAR(fp.shell.notifications[0].at, 1.4, 1e-3);
     EXPECT_EQ(form->engine().lastCount(), 6);
     fp.loop.advance(3.0);
     EXPECT_EQ(timer().ticks, 4);
@@ -351,7 +373,7 @@ TEST_F(QuickCheck, ABurstOfChangesIsMergedIntoOneCheck) {
     fp.loop.advance(0.5);
     EXPECT_EQ(userListings(), 2);  // the first count, then one check after the burst
     ASSERT_EQ(notifications(), 1u);
-    EXPECT_NEAR(fp.shell.notifications[0].at, 1.402, 1e-9);
+    EXPECT_NEAR(fp.shell.notifications[0].at, 1.402, 1e-3);
     EXPECT_EQ(form->engine().lastCount(), 45);
 }
 
@@ -376,8 +398,8 @@ TEST_F(QuickCheck, AChangeRightAfterAForcedBroadcastWaitsForTheTick) {
     fp.loop.advance(2);
     const std::vector<double> times = broadcastTimes();
     ASSERT_EQ(times.size(), 2u);
-    EXPECT_NEAR(times[0], 1.3, 1e-9);
-    EXPECT_NEAR(times[1], 2.0, 1e-9);
+    EXPECT_NEAR(times[0], 1.3, 1e-3);
+    EXPECT_NEAR(times[1], 2.0, 1e-3);
 }
 
 TEST_F(QuickCheck, NothingIsCheckedAheadOfTheTicksWhileTheSwitchIsOff) {
@@ -392,7 +414,7 @@ TEST_F(QuickCheck, NothingIsCheckedAheadOfTheTicksWhileTheSwitchIsOff) {
     EXPECT_EQ(notifications(), 0u);
     fp.loop.advance(0.2);
     ASSERT_EQ(notifications(), 1u);
-    EXPECT_NEAR(fp.shell.notifications[0].at, 4.5, 1e-9);
+    EXPECT_NEAR(fp.shell.notifications[0].at, 4.5, 1e-3);
 }
 
 // A change made while a message box or the balloon's wait runs its own loop
@@ -412,14 +434,14 @@ TEST_F(QuickCheck, NoQuickCheckRunsInsideAMessageBoxOrTheBalloonWait) {
     EXPECT_EQ(notifications(), 0u);
     fp.loop.advance(0.2);  // back in the top-level loop, the check comes a tenth later
     ASSERT_EQ(notifications(), 1u);
-    EXPECT_NEAR(fp.shell.notifications[0].at, 0.85, 1e-9);
+    EXPECT_NEAR(fp.shell.notifications[0].at, 0.85, 1e-3);
 
     fp.system.whileBoxOpen = nullptr;
     fp.loop.advance(1.6 - fp.loop.now());
     fp.loop.postAt(1.7, [this] { setDesktop(5, 2); });
     window().minimize();  // waits five seconds for the balloon, ticks running inside
     ASSERT_EQ(notifications(), 2u);
-    EXPECT_NEAR(fp.shell.notifications[1].at, 2.0, 1e-9);
+    EXPECT_NEAR(fp.shell.notifications[1].at, 2.0, 1e-3);
 }
 
 TEST_F(QuickCheck, AMovedDesktopIsCheckedSoonAndCountedAtItsNewPlace) {
@@ -428,7 +450,7 @@ TEST_F(QuickCheck, AMovedDesktopIsCheckedSoonAndCountedAtItsNewPlace) {
     fp.shell.setFolder(kUserDesktop, L"D:\\Ada\\Desktop");
     fp.loop.advance(0.2);
     ASSERT_EQ(notifications(), 1u);
-    EXPECT_NEAR(fp.shell.notifications[0].at, 1.4, 1e-9);
+    EXPECT_NEAR(fp.shell.notifications[0].at, 1.4, 1e-3);
     EXPECT_EQ(form->engine().lastCount(), 23);
 }
 
@@ -489,7 +511,8 @@ TEST(QuickCheckStorm, IsNotBroadcastListsAtMostOnceASecondAndARealChangeAfterItI
 // silent), is counted as gone at once, or at the next tick. The folder above
 // it is watched, so its return and the next change are seen a tenth later;
 // where that folder does not see the return (the desktop is a link to a
-// folder elsewhere), the next tick sees it.
+// folder elsewhere), its own watch, tried 1, 2, 4... seconds apart, sees it.
+// Either way the debug viewer gets one line for the loss and one for the return.
 TEST(QuickCheckFollowsTheDesktop, GoneIsCountedAtOnceAndItsReturnAndTheNextChangeAreSeenSoon) {
     using Files = fake::FakeFileSystem;
     using Act = void (*)(Files&, const std::wstring&);
@@ -505,7 +528,7 @@ TEST(QuickCheckFollowsTheDesktop, GoneIsCountedAtOnceAndItsReturnAndTheNextChang
     const std::vector<Case> cases = {
         {"deleted", deleted, createdAgain, {1.4, 3.4, 5.4}},
         {"renamed away", renamedAway, createdAgain, {2.0, 3.4, 5.4}},
-        {"deleted behind a link", deleted, createdBehindALink, {1.4, 4.0, 5.4}},
+        {"deleted behind a link", deleted, createdBehindALink, {1.4, 5.0, 6.0}},
     };
     for (const Case& c : cases) {
         QuickCheckRun r;
@@ -519,11 +542,12 @@ TEST(QuickCheckFollowsTheDesktop, GoneIsCountedAtOnceAndItsReturnAndTheNextChang
         c.comeBack(fp.files, user);
         fp.loop.advance(2.0);
         fp.files.changeFolder(user, 8, 0);  // a download into it
-        fp.loop.advance(0.2);
+        fp.loop.advance(0.8);
         std::vector<double> times = r.broadcastTimes();
         for (double& t : times) t = std::round(t * 1000) / 1000;
         EXPECT_EQ(times, c.broadcasts) << c.name;
         EXPECT_EQ(r.lastCount(), 10) << c.name;
+        EXPECT_EQ(fp.diagnostics.notes.size(), 2u) << c.name;
     }
 }
 

@@ -464,7 +464,9 @@ TEST(DesktopWatch, CreatesDeletesRenamesAndMovesOnEitherDesktopAreSeenAndOnlyTha
             TempFolder& desk = onUser ? d.user : d.common;
             TempFolder& other = onUser ? d.common : d.user;
             c.act(desk, d.elsewhere);
-            ASSERT_TRUE(WaitUntil([&] { return d.counter->signalledCountDue() != kNever; })) << name;
+            ASSERT_TRUE(WaitUntil([&] {
+                return d.counter->signalledCountDue(d.clock.monotonicSeconds()) != kNever;
+            })) << name;
             EXPECT_EQ(d.counter->count(), 4 + c.change) << name;
             EXPECT_EQ(d.files.listingsOf(desk), 2) << name;
             EXPECT_EQ(d.files.listingsOf(other), 1) << name;
@@ -476,14 +478,14 @@ TEST(DesktopWatch, AQuietCheckAndAWriteToADesktopFileListNothingAndLookNothingUp
     WatchedDesktops d;
     const int lookups = d.shell.lookups;
     Sleep(200);
-    EXPECT_EQ(d.counter->signalledCountDue(), kNever);
+    EXPECT_EQ(d.counter->signalledCountDue(d.clock.monotonicSeconds()), kNever);
     EXPECT_EQ(d.counter->count(), 4);
 
     // A download being written changes no name: nothing to list.
     WriteTo(d.user.path() + L"\\a.txt", "more bytes");
     WriteTo(d.common.path() + L"\\a.txt", "more bytes");
     Sleep(300);
-    EXPECT_EQ(d.counter->signalledCountDue(), kNever);
+    EXPECT_EQ(d.counter->signalledCountDue(d.clock.monotonicSeconds()), kNever);
     EXPECT_EQ(d.counter->count(), 4);
 
     EXPECT_EQ(d.files.listingsOf(d.user), 1);
@@ -522,7 +524,8 @@ TEST(DesktopWatch, AMovedUserDesktopIsLookedUpAgainWatchedAndCounted) {
     {
         MovedUserDesktop registry(moved.path());
         d.shell.user = moved.path();
-        ASSERT_TRUE(WaitUntil([&] { return d.counter->signalledCountDue() != kNever; }));
+        ASSERT_TRUE(
+            WaitUntil([&] { return d.counter->signalledCountDue(d.clock.monotonicSeconds()) != kNever; }));
         EXPECT_EQ(d.counter->count(), 3);
         EXPECT_EQ(d.shell.lookups, lookups + 2);
         EXPECT_EQ(d.files.listingsOf(moved), 1);
@@ -530,12 +533,14 @@ TEST(DesktopWatch, AMovedUserDesktopIsLookedUpAgainWatchedAndCounted) {
 
         // The new folder is watched.
         moved.file(L"two.txt");
-        ASSERT_TRUE(WaitUntil([&] { return d.counter->signalledCountDue() != kNever; }));
+        ASSERT_TRUE(
+            WaitUntil([&] { return d.counter->signalledCountDue(d.clock.monotonicSeconds()) != kNever; }));
         EXPECT_EQ(d.counter->count(), 4);
     }
     // Putting the registry back fires again; the paths are the same, so
     // nothing is listed.
-    ASSERT_TRUE(WaitUntil([&] { return d.counter->signalledCountDue() != kNever; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return d.counter->signalledCountDue(d.clock.monotonicSeconds()) != kNever; }));
     EXPECT_EQ(d.counter->count(), 4);
     EXPECT_EQ(d.files.listingsOf(moved), 2);
 }
