@@ -129,8 +129,6 @@ TEST_F(Switch, DescriptionTellsTheStateAndOnlyADoneRefreshIsReadOut) {
     EXPECT_EQ(description(), "Automatic refresh is off");
     click(ControlId::SwitchButton);
     EXPECT_EQ(description(), "Automatic refresh is on");
-    click(ControlId::SwitchButton);
-    EXPECT_EQ(description(), "Automatic refresh is off");
     click(ControlId::RefreshNowButton);
     fp.failures.inject("changeNotify", "File not found: shell32");
     click(ControlId::RefreshNowButton);
