@@ -34,9 +34,9 @@ void RefreshSwitch::onSwitchClicked() {
     }
 }
 
-void RefreshSwitch::onRefreshNowClicked() {
+bool RefreshSwitch::onRefreshNowClicked() {
     StepTrap trap = StepTrap::reporting(system, tag::kRefreshNowClick);
-    trap.step(102, [&] { engine.refreshDesktop(kTrue); });
+    return trap.step(102, [&] { engine.refreshDesktop(kTrue); });
 }
 
 double RefreshSwitch::onBetweenMessages() {

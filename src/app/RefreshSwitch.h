@@ -26,7 +26,8 @@ struct RefreshSwitch {
 
     void onTick();
     void onSwitchClicked();
-    void onRefreshNowClicked();
+    // True when the desktop was refreshed.
+    bool onRefreshNowClicked();
 
     // Between messages in the top-level loop: while automatic updating is
     // on, a desktop folder's change is checked soon rather than at the next

@@ -185,6 +185,14 @@ public:
     // The colours the window and its controls are painted in from now on.
     virtual void setPaint(const WindowPaint& paint) = 0;
 
+    // What assistive technology reads beside a control's name and role (its
+    // state, why it is locked...; empty: nothing); a reader is told of each
+    // change. Throws for a control that draws nothing in the window.
+    virtual void setDescription(ControlId id, const std::string& text) = 0;
+    // Reads text out to assistive technology as the outcome of an action on
+    // the control, where the system can; elsewhere nothing happens.
+    virtual void announce(ControlId id, const std::string& text) = 0;
+
     // Shows the window for the first time, in its current window state.
     virtual void show() = 0;
 };

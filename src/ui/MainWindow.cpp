@@ -15,6 +15,8 @@ constexpr const char* kBalloonText =
     "has been minimized to the system tray.\r\n"
     "Click on the blue 'Q' icon (Q for Quillhaven) to bring the software back.";
 constexpr std::int32_t kBalloonSeconds = 5;
+// Read out after a click on "Update Icons On Desktop Now (Test)" has done its work.
+constexpr const char* kRefreshedNotice = "Desktop icons updated";
 
 }  // namespace
 
@@ -28,7 +30,9 @@ std::string helpMessage() {
 }
 
 MainWindow::MainWindow(Platform& platform)
-    : p_(platform), engine_(platform.shell, platform.files, platform.loop, platform.diagnostics), preferences_(platform.settings) {
+    : p_(platform),
+      engine_(platform.shell, platform.files, platform.loop, platform.diagnostics),
+      preferences_(platform.settings) {
     window_ = p_.ui.createWindow(mainWindowLayout(), *this);
     onColoursChanged();
     skin_ = std::make_unique<ColourSkinEngine>(p_.files, *window_);
@@ -52,6 +56,7 @@ MainWindow::~MainWindow() {
 void MainWindow::load() {
     LoadTargets targets{*window_, engine_, *skin_, *trayIcon_, preferences_};
     runLoadSequence(p_, targets);
+    describeSwitch();
     // A later start of the program asks this copy to come back, as a click on
     // its icon would; without the channel only that request is lost.
     StepTrap::noting(p_.diagnostics, "second-start channel").step(0, [&] {
@@ -87,10 +92,13 @@ void MainWindow::onClick(ControlId control) {
         onHelpClicked();
         break;
     case ControlId::RefreshNowButton:
-        refreshSwitch_->onRefreshNowClicked();
+        // The button shows nothing when it has done its work; a screen reader hears so.
+        if (refreshSwitch_->onRefreshNowClicked())
+            window_->announce(ControlId::RefreshNowButton, kRefreshedNotice);
         break;
     case ControlId::SwitchButton:
         refreshSwitch_->onSwitchClicked();
+        describeSwitch();
         break;
     case ControlId::StartWithWindowsBox:
         onStartWithWindowsClicked();
@@ -161,6 +169,14 @@ void MainWindow::bringBack() {
     window_->keepOnScreen();
     window_->setFocus();
     minimizedToTray_ = false;
+}
+
+// The switch's caption names what a click does ("Turn Off" while refreshing
+// is on); a screen reader also hears the state, as the switch's description.
+void MainWindow::describeSwitch() {
+    const bool on = window_->button(ControlId::SwitchButton).caption() == kCaptionTurnOff;
+    window_->setDescription(ControlId::SwitchButton,
+                            on ? "Automatic refresh is on" : "Automatic refresh is off");
 }
 
 // The pointer handlers write on every move, but never replace the hourglass.

@@ -49,6 +49,7 @@ private:
     void onHelpClicked();
     void onStartWithWindowsClicked();
     void onStartInTrayClicked();
+    void describeSwitch();
     void moveIntoTray();
     void onTrayIconShownChanged(bool shown);
     // What a click on the tray icon and a second start of the program do.

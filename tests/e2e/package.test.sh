@@ -38,16 +38,17 @@ msi_property() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' -v p="$2
 # The second build, in the background while the packages are checked and
 # installed: the sources copied elsewhere, built in another folder and
 # packaged with the clock a year on. SOURCE_DATE_EPOCH is the commit's (the
-# copy has no history). Its processes form a group of their own, ended with the test.
+# copy has no history), for the build's copyright year too. Its processes
+# form a group of their own, ended with the test.
 mkdir -p "$PKG"
 EPOCH=$(git -C "$E2E_REPO_DIR" log -1 --format=%ct)
 rebuild=$PKG/rebuild
 rm -rf "$rebuild" && mkdir -p "$rebuild/src"
 (cd "$E2E_REPO_DIR" && tar -c --exclude=./build --exclude=./.git .) | tar -x -C "$rebuild/src"
-setsid bash -c 'cd "$1" && faketime -f +400d cmake -S src -B build -DCMAKE_BUILD_TYPE=Release \
+setsid bash -c 'export SOURCE_DATE_EPOCH=$2 && cd "$1" && faketime -f +400d cmake -S src -B build -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$1/src/cmake/mingw-i686.cmake" -DGLANCE_GTEST_SOURCE=/none >/dev/null &&
     faketime -f +400d nice -n 10 cmake --build build --target GlanceRefresher -j 2 >/dev/null &&
-    SOURCE_DATE_EPOCH=$2 faketime -f +400d bash src/scripts/package.sh --no-build --dist build/dist --out out' \
+    faketime -f +400d bash src/scripts/package.sh --no-build --dist build/dist --out out' \
     rebuild "$rebuild" "$EPOCH" >"$rebuild.log" 2>&1 </dev/null &
 REBUILD_PID=$!
 e2e_own group "$REBUILD_PID"

@@ -177,7 +177,9 @@ public:
     int onScreenChecks = 0;
     int showCalls = 0;
     std::vector<SkinColours> skins;
-    WindowPaint paint;  // what the window is painted in
+    WindowPaint paint;                                             // what the window is painted in
+    std::map<ControlId, std::string> descriptions;                 // for assistive technology
+    std::vector<std::pair<ControlId, std::string>> announcements;  // read out, in order
 
     // Window
     WindowHandle handle() override { return 0x0BADF00D; }
@@ -249,6 +251,8 @@ public:
         return skins.empty() ? std::nullopt : std::optional(skins.back());
     }
     void setPaint(const WindowPaint& p) override { paint = p; }
+    void setDescription(ControlId n, const std::string& text) override { descriptions[n] = text; }
+    void announce(ControlId n, const std::string& text) override { announcements.emplace_back(n, text); }
     void show() override {
         ++showCalls;
         shown_ = true;

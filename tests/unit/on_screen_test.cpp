@@ -1,5 +1,6 @@
 // Where a window goes after the screens changed: it stays when its caption
 // can be reached on a work area, else it moves onto the nearest one, whole.
+// At start and after a change of scale it must lie wholly on its own one.
 #include <gtest/gtest.h>
 
 #include "platform/OnScreen.h"
@@ -15,7 +16,9 @@ TEST(OnScreen, WindowWhoseCaptionCannotBeReachedMovesOntoTheNearestWorkAreaKeepi
         ScreenRect window;
         std::vector<ScreenRect> areas;
         std::optional<ScreenPoint> expected;
+        bool whole = false;
     };
+    const ScreenRect small{0, 0, 1024, 738};  // 1024 x 768 less the taskbar
     const Case cases[] = {
         {"on the screen", {100, 100, 500, 400}, {primary}, std::nullopt},
         {"partly off, caption reachable", {1800, 900, 2200, 1300}, {primary}, std::nullopt},
@@ -28,8 +31,21 @@ TEST(OnScreen, WindowWhoseCaptionCannotBeReachedMovesOntoTheNearestWorkAreaKeepi
         {"larger than the screen", {-3000, -3000, 0, 0}, {primary}, ScreenPoint{0, 0}},
         {"nearest of two", {3300, 100, 3700, 400}, {primary, right}, ScreenPoint{2800, 100}},
         {"no screen known", {-5000, 0, -4000, 100}, {}, std::nullopt},
+        {"whole: partly off, caption reachable",
+         {1800, 900, 2200, 1300},
+         {primary},
+         ScreenPoint{1520, 640},
+         true},
+        {"whole: wider than the area, 192 DPI", {-27, 200, 1051, 600}, {small}, ScreenPoint{0, 200}, true},
+        {"whole: taller than the area", {100, -50, 500, 900}, {small}, ScreenPoint{100, 0}, true},
+        {"whole: onto the screen it overlaps most",
+         {1700, 50, 2300, 350},
+         {primary, right},
+         ScreenPoint{1920, 50},
+         true},
     };
-    for (const Case& c : cases) EXPECT_EQ(placeOnScreen(c.window, kCaption, c.areas), c.expected) << c.name;
+    for (const Case& c : cases)
+        EXPECT_EQ(placeOnScreen(c.window, kCaption, c.areas, c.whole), c.expected) << c.name;
 }
 
 }  // namespace

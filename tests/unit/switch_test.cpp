@@ -122,6 +122,21 @@ TEST_F(Switch, FailingStepsGoOnAsTheirLabelsSay) {
     EXPECT_NE(fp.system.boxes.back().text.find("PushButton2_Click at line 102"), std::string::npos);
 }
 
+// The caption names the action; a screen reader hears the state beside it,
+// and hears a forced refresh that worked, but not one that failed.
+TEST_F(Switch, DescriptionTellsTheStateAndOnlyADoneRefreshIsReadOut) {
+    const auto description = [&] { return window().descriptions[ControlId::SwitchButton]; };
+    EXPECT_EQ(description(), "Automatic refresh is off");
+    click(ControlId::SwitchButton);
+    EXPECT_EQ(description(), "Automatic refresh is on");
+    click(ControlId::RefreshNowButton);
+    fp.failures.inject("changeNotify", "File not found: shell32");
+    click(ControlId::RefreshNowButton);
+    const std::vector<std::pair<ControlId, std::string>> said = {
+        {ControlId::RefreshNowButton, "Desktop icons updated"}};
+    EXPECT_EQ(window().announcements, said);
+}
+
 TEST_F(Switch, ACaptionThatIsNeitherStateDoesNothing) {
     window().fakeButton(ControlId::SwitchButton).setCaption("Paused");
     click(ControlId::SwitchButton);

@@ -1,5 +1,6 @@
-// Win32Window::keepOnScreen: the work areas of the monitors there are now, and
-// the window moved onto the nearest one when it cannot be reached where it is.
+// Win32Window::keepOnScreen and fitOnScreen: the work areas of the monitors
+// there are now, and the window moved onto the nearest one when it cannot be
+// reached where it is, or wholly into its own one.
 #include "platform/OnScreen.h"
 #include "platform/win32/Win32Window.h"
 
@@ -20,6 +21,10 @@ BOOL CALLBACK addWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
 }  // namespace
 
 void Win32Window::keepOnScreen() {
+    fitOnScreen(false);
+}
+
+void Win32Window::fitOnScreen(bool whole) {
     HWND window = window_.get();
     // A minimized window has no place of its own on a screen; it is checked
     // when it is restored.
@@ -31,7 +36,8 @@ void Win32Window::keepOnScreen() {
     EnumDisplayMonitors(nullptr, nullptr, &addWorkArea, reinterpret_cast<LPARAM>(&areas));
     // The frame and the caption: everything above the client area.
     const int caption = client.y > bounds.top ? client.y - bounds.top : GetSystemMetrics(SM_CYCAPTION);
-    const auto place = placeOnScreen({bounds.left, bounds.top, bounds.right, bounds.bottom}, caption, areas);
+    const auto place =
+        placeOnScreen({bounds.left, bounds.top, bounds.right, bounds.bottom}, caption, areas, whole);
     if (place)
         SetWindowPos(window, nullptr, place->x, place->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

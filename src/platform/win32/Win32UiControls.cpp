@@ -72,15 +72,6 @@ LRESULT CALLBACK Win32CheckBox::subclassProc(HWND window, UINT message, WPARAM w
             return 0;
         }
         if (message == WM_CHAR && wParam == L'\t') return 0;
-        if (message == BM_SETCHECK) {
-            // Ticked by a click or by the program: a screen reader hears the
-            // new state, which not every system reports itself.
-            const LRESULT before = lazy::DefSubclassProc(window, BM_GETCHECK, 0, 0);
-            const LRESULT result = lazy::DefSubclassProc(window, message, wParam, lParam);
-            if (lazy::DefSubclassProc(window, BM_GETCHECK, 0, 0) != before)
-                NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window, OBJID_CLIENT, CHILDID_SELF);
-            return result;
-        }
     } catch (...) {
         noteCallbackFailure("check box");
     }

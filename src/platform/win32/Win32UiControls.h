@@ -1,6 +1,6 @@
 // The main window's plain controls: the check box (a BUTTON that toggles
-// itself and tells screen readers so), the frame (a group box that we paint and that reports pointer
-// moves, which a group box normally lets fall through), and the timer.
+// itself and tells screen readers so on its own), the frame (a group box that we paint and that reports
+// pointer moves, which a group box normally lets fall through), and the timer.
 #pragma once
 
 #include <windows.h>

@@ -63,7 +63,7 @@ void Win32Window::createControls() {
     HWND parent = window_.get();
     int commandId = kFirstControlId;
     for (const ControlLayout& design : design_.controls) {
-        Control control{design, commandId++, nullptr, std::monostate{}, std::nullopt, {}, ColourBrush()};
+        Control control{design, commandId++, nullptr, std::monostate{}, std::nullopt, {}, ColourBrush(), {}};
         const RECT rect = controlPixelRect(design_, design, dpi_);
         switch (design.kind) {
         case ControlKind::PushButton: {
@@ -114,6 +114,47 @@ void Win32Window::orderByTabIndex() {
         SetWindowPos(control->window, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         after = control->window;
     }
+    // A frame goes just above the first control it holds. Screen readers go
+    // through a window's children in this order, and take a group box that
+    // comes before a control and surrounds it for that control's group: so
+    // they meet "Startup Options" before its boxes. A frame is no tab stop,
+    // so the tab order stays; holes in it let its controls paint and take
+    // the pointer (cutFramesAroundHeldControls).
+    for (const Control& frame : controls_) {
+        if (frame.as<Win32Frame>() == nullptr) continue;
+        for (HWND child = GetWindow(window_.get(), GW_CHILD); child != nullptr;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            const Control* held = findControl(child);
+            if (held == nullptr || held->design.container != frame.design.id) continue;
+            HWND above = GetWindow(child, GW_HWNDPREV);
+            if (above != frame.window)
+                SetWindowPos(frame.window, above != nullptr ? above : HWND_TOP, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            break;
+        }
+    }
+}
+
+// Each frame's window region leaves out the controls it holds, which lie
+// below it: they paint themselves and take the pointer as before, and the
+// rest of the frame is still the frame's.
+void Win32Window::cutFramesAroundHeldControls() {
+    for (const Control& frame : controls_) {
+        if (frame.as<Win32Frame>() == nullptr) continue;
+        RECT outer;
+        GetWindowRect(frame.window, &outer);
+        HRGN region = CreateRectRgn(0, 0, outer.right - outer.left, outer.bottom - outer.top);
+        for (const Control& held : controls_) {
+            if (held.window == nullptr || held.design.container != frame.design.id) continue;
+            RECT hole;
+            GetWindowRect(held.window, &hole);
+            OffsetRect(&hole, -outer.left, -outer.top);
+            const UniqueGdiObject<HRGN> cut(CreateRectRgnIndirect(&hole));
+            CombineRgn(region, region, cut.get(), RGN_DIFF);
+        }
+        // The window owns the region from here.
+        if (!SetWindowRgn(frame.window, region, TRUE)) DeleteObject(region);
+    }
 }
 
 void Win32Window::layout(int dpi, const RECT* suggested) {
@@ -123,15 +164,23 @@ void Win32Window::layout(int dpi, const RECT* suggested) {
         dpi_ = dpi;
         replaced = std::exchange(font_, createFont(design_.font, dpi));
     }
-    for (const Control& control : controls_) {
-        const RECT rect = controlPixelRect(design_, control.design, dpi);
+    // Each label measured in the font of this DPI gets the room it needs.
+    const PixelLayout pixels = pixelLayout(design_, dpi, font_.get());
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+        const Control& control = controls_[i];
+        const RECT& rect = pixels.controls[i];
         if (auto* button = control.as<Win32PushButton>()) button->relayout(rect, dpi);
         if (auto* box = control.as<Win32CheckBox>()) box->relayout(rect, font_.get());
         if (auto* frame = control.as<Win32Frame>()) frame->relayout(rect, font_.get(), dpi);
     }
-    const RECT place = windowPixelRect(window_.get(), design_, dpi, suggested);
+    cutFramesAroundHeldControls();
+    const RECT place = windowPixelRect(window_.get(), pixels.client, dpi, suggested);
     SetWindowPos(window_.get(), nullptr, place.left, place.top, place.right - place.left,
                  place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // At start and after a change of scale the whole window lies on its
+    // monitor's work area; a DPI change while the user drags the window to
+    // another monitor leaves it where the user puts it.
+    if (!userMoving_) fitOnScreen(true);
 }
 
 // Paints with the colours the logic decided; system colours among them are
@@ -200,6 +249,12 @@ Win32Window::Control* Win32Window::findControl(HWND window) {
     for (Control& control : controls_)
         if (control.window == window) return &control;
     return nullptr;
+}
+
+Win32Window::Control& Win32Window::controlWithWindow(ControlId id) {
+    Control* control = findControl(id);
+    if (control == nullptr || control->window == nullptr) throw PlatformError(kNoSuchProperty);
+    return *control;
 }
 
 template <class T>
@@ -395,6 +450,16 @@ void Win32Window::applySkin(const SkinColours& colours) {
 void Win32Window::setPaint(const WindowPaint& paint) {
     paint_ = paint;
     applyColours();
+}
+
+void Win32Window::setDescription(ControlId id, const std::string& text) {
+    Control& control = controlWithWindow(id);
+    if (!control.description) control.description = std::make_unique<AccessibleDescription>(control.window);
+    control.description->set(text);
+}
+
+void Win32Window::announce(ControlId id, const std::string& text) {
+    win32::announce(controlWithWindow(id).window, widenUtf8(text));
 }
 
 }  // namespace glance::win32

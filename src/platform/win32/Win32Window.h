@@ -14,6 +14,7 @@
 
 #include "platform/Ui.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32Accessibility.h"
 #include "platform/win32/Win32PushButton.h"
 #include "platform/win32/Win32UiControls.h"
 #include "platform/win32/Win32UiGraphics.h"
@@ -60,6 +61,8 @@ public:
     void applySkin(const SkinColours& colours) override;
     std::optional<SkinColours> skin() override { return skin_; }
     void setPaint(const WindowPaint& paint) override;
+    void setDescription(ControlId id, const std::string& text) override;
+    void announce(ControlId id, const std::string& text) override;
 
     void show() override;
 
@@ -78,6 +81,8 @@ private:
         std::optional<Colour> back;  // its BackColor, for the kinds that have one
         ControlPaint paint;          // what it is painted in
         ColourBrush brush;           // of paint.back, for the system's own drawing
+        // Last: it leaves the control's window before the widget destroys it.
+        std::unique_ptr<AccessibleDescription> description;
 
         template <class T>
         T* as() const {
@@ -92,6 +97,10 @@ private:
     void createControls();
     void layout(int dpi, const RECT* suggested);
     void orderByTabIndex();
+    void cutFramesAroundHeldControls();
+    // Moves the window wholly into its monitor's work area (whole), or only
+    // where its caption can be reached.
+    void fitOnScreen(bool whole);
     void applyColours();
     void raiseColoursChanged();
     void hideKeyboardCuesUntilUsed();
@@ -105,6 +114,8 @@ private:
     const Control* findControl(ControlId id) const;
     Control* findControlByCommand(int commandId);
     Control* findControl(HWND window);
+    // Throws for a control that has no window (timer, tray icon...).
+    Control& controlWithWindow(ControlId id);
     template <class T>
     T& control(ControlId id);
 
@@ -130,6 +141,7 @@ private:
     int sizeEvents_ = 0;
     HWND lastFocus_ = nullptr;
     bool sessionEnding_ = false;
+    bool userMoving_ = false;  // inside the system's move or size loop
 };
 
 }  // namespace glance::win32

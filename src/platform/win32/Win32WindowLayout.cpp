@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/Win32Text.h"
 #include "platform/win32/Win32UiGraphics.h"
 
 namespace glance::win32 {
@@ -27,8 +28,44 @@ SIZE clientPixelSize(const WindowLayout& form, int dpi) {
     return SIZE{twipsToPixels(form.clientWidth, dpi), twipsToPixels(form.clientHeight, dpi)};
 }
 
-RECT windowPixelRect(HWND window, const WindowLayout& form, int dpi, const RECT* suggested) {
-    const SIZE client = clientPixelSize(form, dpi);
+int checkBoxWidthNeeded(HDC dc, const std::wstring& label, int dpi) {
+    SIZE text{};
+    GetTextExtentPoint32W(dc, label.c_str(), static_cast<int>(label.size()), &text);
+    // The glyph, then a gap of about half a character before the text, and
+    // the focus rectangle's pixel around it.
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    return systemMetricForDpi(SM_CXMENUCHECK, dpi) + metrics.tmAveCharWidth / 2 + text.cx +
+           2 * scaleFrom96(1, dpi);
+}
+
+PixelLayout pixelLayout(const WindowLayout& form, int dpi, HFONT font) {
+    PixelLayout pixels{clientPixelSize(form, dpi), std::vector<RECT>(form.controls.size())};
+    HDC dc = GetDC(nullptr);
+    {
+        const SelectedObject selected(dc, font);
+        ControlId row = ControlId::Window;
+        int shift = 0;
+        for (std::size_t i = 0; i < form.controls.size(); ++i) {
+            const ControlLayout& control = form.controls[i];
+            RECT& rect = pixels.controls[i] = controlPixelRect(form, control, dpi);
+            if (control.kind != ControlKind::CheckBox) continue;
+            // The boxes of one container form a row, in creation order; the
+            // gaps between them stay as designed.
+            if (control.container != row) shift = 0;
+            row = control.container;
+            OffsetRect(&rect, shift, 0);
+            const int width = static_cast<int>(rect.right - rect.left);
+            const int grow = std::max(0, checkBoxWidthNeeded(dc, widenUtf8(control.caption), dpi) - width);
+            rect.right += grow;
+            shift += grow;
+        }
+    }
+    ReleaseDC(nullptr, dc);
+    return pixels;
+}
+
+RECT windowPixelRect(HWND window, SIZE client, int dpi, const RECT* suggested) {
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
     const RECT frame = windowRectForClient(client.cx, client.cy, kMainWindowStyle, exStyle, dpi);
     const int width = frame.right - frame.left;

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/Ui.h"
 
 namespace glance::win32 {
@@ -17,8 +20,22 @@ inline constexpr DWORD kMainWindowStyle =
 RECT controlPixelRect(const WindowLayout& form, const ControlLayout& control, int dpi);
 SIZE clientPixelSize(const WindowLayout& form, int dpi);
 
-// The window's outer rectangle at a DPI: centred on the monitor's screen
-// when no place is suggested, else at the suggested corner.
-RECT windowPixelRect(HWND window, const WindowLayout& form, int dpi, const RECT* suggested);
+// The client size and every control's place (in creation order) at a DPI,
+// with room for each check box's label in font, the window's font at that
+// DPI: a box that needs more than its designed width takes it, and the boxes
+// after it in its container move along. The window keeps its designed size:
+// the frame's right half is free for them.
+struct PixelLayout {
+    SIZE client;
+    std::vector<RECT> controls;
+};
+PixelLayout pixelLayout(const WindowLayout& form, int dpi, HFONT font);
+// The width a check box needs to show its whole label: the box glyph, the
+// gap after it and the text in the font selected into dc.
+int checkBoxWidthNeeded(HDC dc, const std::wstring& label, int dpi);
+
+// The window's outer rectangle for a client size at a DPI: centred on the
+// monitor's screen when no place is suggested, else at the suggested corner.
+RECT windowPixelRect(HWND window, SIZE client, int dpi, const RECT* suggested);
 
 }  // namespace glance::win32

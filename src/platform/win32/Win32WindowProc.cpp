@@ -117,8 +117,11 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED:
         layout(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         if (!icon_.empty()) applyIcon();
-        keepOnScreen();
         return 0;
+    case WM_ENTERSIZEMOVE:
+    case WM_EXITSIZEMOVE:
+        userMoving_ = message == WM_ENTERSIZEMOVE;
+        break;
     case WM_DISPLAYCHANGE:
         keepOnScreen();
         break;
@@ -128,7 +131,12 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SYSCOLORCHANGE:
     case WM_THEMECHANGED:
         // High contrast, the colour scheme or the theme changed: the colours
-        // are decided again, and system colours looked up again.
+        // are decided again, and system colours looked up again. The common
+        // controls recolour their glyphs only when their top-level window
+        // passes the colour change on.
+        if (message == WM_SYSCOLORCHANGE)
+            for (const Control& control : controls_)
+                if (control.window != nullptr) SendMessageW(control.window, message, wParam, lParam);
         applyColours();
         raiseColoursChanged();
         break;

@@ -1,0 +1,129 @@
+#include "platform/win32/Win32Accessibility.h"
+
+#include <oleacc.h>
+
+#include "platform/win32/LazyImports.h"
+#include "platform/win32/Win32Text.h"
+
+namespace glance::win32 {
+
+namespace {
+
+constexpr UINT_PTR kSubclassId = 0xA11;
+constexpr GUID kAccPropServices = {
+    0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+constexpr GUID kIAccPropServices = {
+    0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+constexpr GUID kDescriptionProperty = {
+    0x4d48dfe4, 0xbd3f, 0x491f, {0xa6, 0x48, 0x49, 0x2d, 0x6f, 0x20, 0xc5, 0x88}};
+
+// The property service of oleacc, created on first use on the GUI thread
+// and kept, like a loaded DLL, until the process ends. Null where it cannot
+// be had; null without trying when nobody asked for it yet.
+IAccPropServices* propertyService(bool create) {
+    static IAccPropServices* service = nullptr;
+    static bool tried = false;
+    if (!tried && create) {
+        tried = true;
+        // An apartment of our own; one that another part opened already is as good.
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        if (SUCCEEDED(com) || com == RPC_E_CHANGED_MODE)
+            CoCreateInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices,
+                             reinterpret_cast<void**>(&service));
+    }
+    return service;
+}
+
+}  // namespace
+
+AccessibleDescription::AccessibleDescription(HWND control) : control_(control) {
+    lazy::SetWindowSubclass(control_, &AccessibleDescription::subclassProc, kSubclassId,
+                            reinterpret_cast<DWORD_PTR>(this));
+}
+
+AccessibleDescription::~AccessibleDescription() {
+    if (IAccPropServices* service = propertyService(false)) {
+        MSAAPROPID property = kDescriptionProperty;
+        service->ClearHwndProps(control_, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &property, 1);
+    }
+    lazy::RemoveWindowSubclass(control_, &AccessibleDescription::subclassProc, kSubclassId);
+}
+
+void AccessibleDescription::set(const std::string& text) {
+    if (text == text_) return;
+    text_ = text;
+    if (asked_ || propertyService(false) != nullptr) apply();
+    NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, control_, OBJID_CLIENT, CHILDID_SELF);
+}
+
+void AccessibleDescription::apply() const {
+    IAccPropServices* service = propertyService(true);
+    if (service == nullptr) return;
+    MSAAPROPID property = kDescriptionProperty;
+    if (text_.empty())
+        service->ClearHwndProps(control_, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &property, 1);
+    else
+        service->SetHwndPropStr(control_, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, property,
+                                widenUtf8(text_).data());
+}
+
+LRESULT CALLBACK AccessibleDescription::subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                     UINT_PTR, DWORD_PTR self) noexcept {
+    // A reader (or UI Automation on its behalf) asks for the control's
+    // accessible object: the description is in place before it reads one.
+    auto* description = reinterpret_cast<AccessibleDescription*>(self);
+    if (message == WM_GETOBJECT && !description->asked_) {
+        description->asked_ = true;
+        description->apply();
+    }
+    return lazy::DefSubclassProc(window, message, wParam, lParam);
+}
+
+void announce(HWND element, const std::wstring& text) {
+    using HostProvider = HRESULT(WINAPI*)(HWND, IUnknown**);
+    using RaiseNotification = HRESULT(WINAPI*)(IUnknown*, int, int, BSTR, BSTR);
+    using AllocString = BSTR(WINAPI*)(const OLECHAR*);
+    using FreeString = void(WINAPI*)(BSTR);
+    constexpr int kActionCompleted = 2;  // NotificationKind_ActionCompleted
+    constexpr int kMostRecent = 3;       // NotificationProcessing_MostRecent: only the latest is read
+    // Looked up once; where the event is missing the DLL goes again at once.
+    // uiautomationcore brings oleaut32, whose strings the event takes.
+    struct Uia {
+        HostProvider hostProvider = nullptr;
+        RaiseNotification raise = nullptr;
+        AllocString allocString = nullptr;
+        FreeString freeString = nullptr;
+        Uia() {
+            HMODULE core = LoadLibraryExW(L"uiautomationcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+            if (core == nullptr) return;
+            HMODULE automation = GetModuleHandleW(L"oleaut32.dll");
+            raise = reinterpret_cast<RaiseNotification>(
+                reinterpret_cast<void*>(GetProcAddress(core, "UiaRaiseNotificationEvent")));
+            hostProvider = reinterpret_cast<HostProvider>(
+                reinterpret_cast<void*>(GetProcAddress(core, "UiaHostProviderFromHwnd")));
+            allocString = reinterpret_cast<AllocString>(
+                reinterpret_cast<void*>(GetProcAddress(automation, "SysAllocString")));
+            freeString = reinterpret_cast<FreeString>(
+                reinterpret_cast<void*>(GetProcAddress(automation, "SysFreeString")));
+            if (raise == nullptr || hostProvider == nullptr || allocString == nullptr ||
+                freeString == nullptr) {
+                raise = nullptr;
+                FreeLibrary(core);
+            }
+            // Otherwise kept until the process ends, as the other system DLLs.
+        }
+    };
+    static const Uia uia;
+    if (uia.raise == nullptr) return;
+    IUnknown* provider = nullptr;
+    if (FAILED(uia.hostProvider(element, &provider)) || provider == nullptr) return;
+    const BSTR said = uia.allocString(text.c_str());
+    const BSTR activity = uia.allocString(L"GlanceRefresher.Result");
+    if (said != nullptr && activity != nullptr)
+        uia.raise(provider, kActionCompleted, kMostRecent, said, activity);
+    uia.freeString(said);
+    uia.freeString(activity);
+    provider->Release();
+}
+
+}  // namespace glance::win32
