@@ -249,6 +249,14 @@ public:
         return skins.empty() ? std::nullopt : std::optional(skins.back());
     }
     void setPaint(const WindowPaint& p) override { paint = p; }
+    void setLocked(ControlId n, const std::string& reason) override {
+        failures_.check("window.setLocked");
+        if (reason.empty())
+            lockReasons.erase(n);
+        else
+            lockReasons[n] = reason;
+    }
+    std::map<ControlId, std::string> lockReasons;  // the locked controls, with why
     void show() override {
         ++showCalls;
         shown_ = true;

@@ -129,6 +129,7 @@ void Win32Window::layout(int dpi, const RECT* suggested) {
         if (auto* box = control.as<Win32CheckBox>()) box->relayout(rect, font_.get());
         if (auto* frame = control.as<Win32Frame>()) frame->relayout(rect, font_.get(), dpi);
     }
+    if (lockNotes_) lockNotes_->relayout();
     const RECT place = windowPixelRect(window_.get(), design_, dpi, suggested);
     SetWindowPos(window_.get(), nullptr, place.left, place.top, place.right - place.left,
                  place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -395,6 +396,14 @@ void Win32Window::applySkin(const SkinColours& colours) {
 void Win32Window::setPaint(const WindowPaint& paint) {
     paint_ = paint;
     applyColours();
+}
+
+void Win32Window::setLocked(ControlId id, const std::string& reason) {
+    Control* control = findControl(id);
+    if (control == nullptr || control->window == nullptr) throw PlatformError(kNoSuchProperty);
+    EnableWindow(control->window, reason.empty());
+    if (!lockNotes_) lockNotes_ = std::make_unique<Win32LockNotes>(window_.get());
+    lockNotes_->set(control->window, widenUtf8(reason));
 }
 
 }  // namespace glance::win32

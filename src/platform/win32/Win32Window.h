@@ -14,6 +14,7 @@
 
 #include "platform/Ui.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32LockNotes.h"
 #include "platform/win32/Win32PushButton.h"
 #include "platform/win32/Win32UiControls.h"
 #include "platform/win32/Win32UiGraphics.h"
@@ -60,6 +61,7 @@ public:
     void applySkin(const SkinColours& colours) override;
     std::optional<SkinColours> skin() override { return skin_; }
     void setPaint(const WindowPaint& paint) override;
+    void setLocked(ControlId id, const std::string& reason) override;
 
     void show() override;
 
@@ -130,6 +132,7 @@ private:
     int sizeEvents_ = 0;
     HWND lastFocus_ = nullptr;
     bool sessionEnding_ = false;
+    std::unique_ptr<Win32LockNotes> lockNotes_;  // made when a control is first locked
 };
 
 }  // namespace glance::win32

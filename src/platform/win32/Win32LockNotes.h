@@ -1,0 +1,35 @@
+// Why a locked control is locked, where a user meets it: a tooltip over the
+// control and the control's accessible description for screen readers.
+//
+// A disabled control gets no mouse messages (they go to its parent), so the
+// tips belong to the parent window, each one a rectangle over its control,
+// placed again whenever the controls move.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/UniqueHandle.h"
+
+namespace glance::win32 {
+
+class Win32LockNotes {
+public:
+    explicit Win32LockNotes(HWND parent) : parent_(parent) {}
+
+    // Gives the control its note; an empty text takes it away.
+    void set(HWND control, const std::wstring& text);
+    // The controls were laid out again: the tips follow them.
+    void relayout();
+
+private:
+    void place(HWND control);
+
+    HWND parent_;
+    UniqueHwnd tips_;
+    std::vector<HWND> noted_;
+};
+
+}  // namespace glance::win32

@@ -1,0 +1,37 @@
+// The administrator's settings, simulated: policy values per scope as stored
+// and the machine's logon list; a read fails when the failure plan says so.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "Failures.h"
+#include "platform/AdminSettings.h"
+
+namespace glance::fake {
+
+class FakeAdminSettings : public AdminSettings {
+public:
+    explicit FakeAdminSettings(Failures& failures) : failures_(failures) {}
+
+    std::map<std::pair<PolicyScope, std::string>, PolicyData> policies;
+    std::set<std::string> machineStartupEntries;
+
+    std::optional<PolicyData> policy(PolicyScope scope, const std::string& name) override {
+        failures_.check("policy");
+        auto it = policies.find({scope, name});
+        if (it == policies.end()) return std::nullopt;
+        return it->second;
+    }
+    bool machineStartupEntry(const std::string& name) override {
+        failures_.check("machineStartupEntry");
+        return machineStartupEntries.count(name) > 0;
+    }
+
+private:
+    Failures& failures_;
+};
+
+}  // namespace glance::fake
