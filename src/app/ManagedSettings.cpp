@@ -99,13 +99,16 @@ void applyManagedSettings(Platform& p, Window& window, Preferences& preferences,
     } rows[] = {{ControlId::SwitchButton, before.automaticRefresh, now.automaticRefresh},
                 {ControlId::StartInTrayBox, before.startInTray, now.startInTray},
                 {ControlId::StartWithWindowsBox, startsWithWindows(before), startsWithWindows(now)}};
+    // A user's logon value beside the machine's would start a second copy at
+    // logon, which brings the first one's window forward.
+    try {
+        if (now.startWithWindows && !(*now.startWithWindows && now.startedForEveryone))
+            putLogonValue(p.system, preferences, *now.startWithWindows);
+    } catch (const PlatformError& e) {
+        p.diagnostics.noteFailure("managed start-up entry", e.code());
+    }
     for (const auto& row : rows) {
         try {
-            // A user's logon value beside the machine's would start a second
-            // copy at logon, which brings the first one's window forward.
-            if (row.control == ControlId::StartWithWindowsBox && now.startWithWindows &&
-                !(*now.startWithWindows && now.startedForEveryone))
-                putLogonValue(p.system, preferences, *now.startWithWindows);
             if (row.now || row.before)
                 show(window, row.control, row.now ? *row.now : usersOwn(preferences, row.control));
             if (row.now.has_value() != row.before.has_value())

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
+#include <string_view>
 
 namespace glance {
 
@@ -23,10 +23,10 @@ public:
     virtual ~AdminSettings() = default;
     // The named value under the program's policy key of that scope; nullopt
     // when the key or the value is missing. Throws when it cannot be read.
-    virtual std::optional<PolicyData> policy(PolicyScope scope, const std::string& name) = 0;
+    virtual std::optional<PolicyData> policy(PolicyScope scope, std::string_view name) = 0;
     // True when the machine's logon list holds a value of that name. Throws
     // when it cannot be read.
-    virtual bool machineStartupEntry(const std::string& name) = 0;
+    virtual bool machineStartupEntry(std::string_view name) = 0;
 };
 
 }  // namespace glance

@@ -19,15 +19,15 @@ public:
     std::map<std::pair<PolicyScope, std::string>, PolicyData> policies;
     std::set<std::string> machineStartupEntries;
 
-    std::optional<PolicyData> policy(PolicyScope scope, const std::string& name) override {
+    std::optional<PolicyData> policy(PolicyScope scope, std::string_view name) override {
         failures_.check("policy");
-        auto it = policies.find({scope, name});
+        auto it = policies.find({scope, std::string(name)});
         if (it == policies.end()) return std::nullopt;
         return it->second;
     }
-    bool machineStartupEntry(const std::string& name) override {
+    bool machineStartupEntry(std::string_view name) override {
         failures_.check("machineStartupEntry");
-        return machineStartupEntries.count(name) > 0;
+        return machineStartupEntries.count(std::string(name)) > 0;
     }
 
 private:

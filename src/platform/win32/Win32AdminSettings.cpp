@@ -12,43 +12,38 @@ namespace glance::win32 {
 
 namespace {
 
-// The key, or null when it is not there. Throws when it cannot be opened.
-UniqueHkey openKey(HKEY root, const std::wstring& path, REGSAM view) {
+// Reads a value into number; false when the key or the value is missing.
+// A value too long for the room is there all the same. Throws when the key
+// or the value cannot be read.
+bool readValue(HKEY root, const std::wstring& path, std::string_view name, REGSAM view, DWORD& type,
+               DWORD& number, DWORD& bytes) {
     UniqueHkey key;
-    const LSTATUS status = RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put());
-    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+    LSTATUS status = RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put());
+    bytes = sizeof(number);
+    if (status == ERROR_SUCCESS)
+        status = RegGetValueW(key.get(), nullptr, widenUtf8(name).c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type,
+                              &number, &bytes);
+    if (status == ERROR_FILE_NOT_FOUND) return false;
+    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
         throw PlatformError(systemErrorCode(static_cast<DWORD>(status)));
-    return key;
+    if (status == ERROR_MORE_DATA) bytes = 0;
+    return true;
 }
 
 }  // namespace
 
-std::optional<PolicyData> Win32AdminSettings::policy(PolicyScope scope, const std::string& name) {
-    const UniqueHkey key = openKey(scope == PolicyScope::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
-                                   widenUtf8(kPolicyKey), 0);
-    if (!key) return std::nullopt;
-    DWORD type = REG_NONE;
-    DWORD number = 0;
-    DWORD bytes = sizeof(number);
-    const LSTATUS status = RegQueryValueExW(key.get(), widenUtf8(name).c_str(), nullptr, &type,
-                                            reinterpret_cast<BYTE*>(&number), &bytes);
-    if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
-    // A value too long for a number is bad data, not a failure to read.
-    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
-        throw PlatformError(systemErrorCode(static_cast<DWORD>(status)));
-    if (status == ERROR_SUCCESS && type == REG_DWORD && bytes == sizeof(number))
-        return PolicyData{true, number};
-    return PolicyData{};
+std::optional<PolicyData> Win32AdminSettings::policy(PolicyScope scope, std::string_view name) {
+    DWORD type = REG_NONE, number = 0, bytes = 0;
+    if (!readValue(scope == PolicyScope::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+                   widenUtf8(kPolicyKey), name, 0, type, number, bytes))
+        return std::nullopt;
+    return PolicyData{type == REG_DWORD && bytes == sizeof(number), number};
 }
 
-bool Win32AdminSettings::machineStartupEntry(const std::string& name) {
-    for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-        const UniqueHkey key = openKey(HKEY_LOCAL_MACHINE, kRunKeyPath, view);
-        if (key && RegQueryValueExW(key.get(), widenUtf8(name).c_str(), nullptr, nullptr, nullptr, nullptr) ==
-                       ERROR_SUCCESS)
-            return true;
-    }
-    return false;
+bool Win32AdminSettings::machineStartupEntry(std::string_view name) {
+    DWORD type = REG_NONE, number = 0, bytes = 0;
+    return readValue(HKEY_LOCAL_MACHINE, kRunKeyPath, name, KEY_WOW64_64KEY, type, number, bytes) ||
+           readValue(HKEY_LOCAL_MACHINE, kRunKeyPath, name, KEY_WOW64_32KEY, type, number, bytes);
 }
 
 }  // namespace glance::win32

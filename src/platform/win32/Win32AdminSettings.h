@@ -10,8 +10,8 @@ namespace glance::win32 {
 
 class Win32AdminSettings : public AdminSettings {
 public:
-    std::optional<PolicyData> policy(PolicyScope scope, const std::string& name) override;
-    bool machineStartupEntry(const std::string& name) override;
+    std::optional<PolicyData> policy(PolicyScope scope, std::string_view name) override;
+    bool machineStartupEntry(std::string_view name) override;
 };
 
 }  // namespace glance::win32

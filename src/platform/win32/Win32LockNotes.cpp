@@ -3,8 +3,6 @@
 // After windows.h, which it builds on.
 #include <oleacc.h>
 
-#include <algorithm>
-
 #include "core/Error.h"
 #include "platform/win32/LazyImports.h"
 
@@ -57,12 +55,8 @@ TTTOOLINFOW toolFor(HWND parent, HWND control) {
 
 void Win32LockNotes::set(HWND control, const std::wstring& text) {
     describe(control, text);
-    const auto noted = std::find(noted_.begin(), noted_.end(), control);
-    if (noted != noted_.end()) {
-        TTTOOLINFOW tool = toolFor(parent_, control);
-        SendMessageW(tips_.get(), TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-        noted_.erase(noted);
-    }
+    TTTOOLINFOW tool = toolFor(parent_, control);
+    if (tips_) SendMessageW(tips_.get(), TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     if (text.empty()) return;
     if (!tips_) {
         const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_WIN95_CLASSES};
@@ -73,16 +67,16 @@ void Win32LockNotes::set(HWND control, const std::wstring& text) {
                                     nullptr));
         if (!tips_) throw PlatformError(systemErrorCode(GetLastError()));
     }
-    TTTOOLINFOW tool = toolFor(parent_, control);
     tool.lpszText = const_cast<wchar_t*>(text.c_str());  // the tip keeps a copy
     if (!SendMessageW(tips_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)))
         throw PlatformError(errtext::kOutOfMemory);
-    noted_.push_back(control);
     place(control);
 }
 
 void Win32LockNotes::relayout() {
-    for (HWND control : noted_) place(control);
+    TTTOOLINFOW tool = toolFor(parent_, nullptr);
+    for (WPARAM i = 0; SendMessageW(tips_.get(), TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&tool)); ++i)
+        place(reinterpret_cast<HWND>(tool.uId));
 }
 
 void Win32LockNotes::place(HWND control) {

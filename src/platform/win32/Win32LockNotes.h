@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "platform/win32/UniqueHandle.h"
 
@@ -28,8 +27,7 @@ private:
     void place(HWND control);
 
     HWND parent_;
-    UniqueHwnd tips_;
-    std::vector<HWND> noted_;
+    UniqueHwnd tips_;  // made with the first note
 };
 
 }  // namespace glance::win32
