@@ -28,7 +28,7 @@ struct FakePlatform {
     FakeRunningCopy runningCopy;
     FakeUi ui{failures, loop};
     FakeDiagnostics diagnostics;
-    FakeAdminSettings admin{failures};
+    FakeAdminSettings admin;
 
     // A watch that fires wakes the top-level loop, as a signalled handle does.
     FakePlatform() {

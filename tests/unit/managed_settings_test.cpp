@@ -32,15 +32,14 @@ TEST(ManagedSettings, MachineWinsOverUserAndBadDataIsNotConfiguredWithOneNote) {
 
 TEST_F(MainWindowFixture, HeldSettingsShowLockedAtStartAndTheUsersOwnComeBackWhenLifted) {
     store(Preferences::kKeySwitchState, "On");
-    fp.admin.policies[{PolicyScope::User, kPolicyAutomaticRefresh}] = *kOff;
-    fp.admin.policies[{PolicyScope::Machine, kPolicyStartInTray}] = *kOn;
-    fp.admin.policies[{PolicyScope::Machine, kPolicyStartWithWindows}] = *kOn;
-    fp.admin.policies[{PolicyScope::Machine, kPolicyNoHomePage}] = *kOn;
+    fp.admin.policies = {{{PolicyScope::User, kPolicyAutomaticRefresh}, *kOff},
+                         {{PolicyScope::Machine, kPolicyStartInTray}, *kOn},
+                         {{PolicyScope::Machine, kPolicyStartWithWindows}, *kOn},
+                         {{PolicyScope::Machine, kPolicyNoHomePage}, *kOn}};
     fp.system.timeOfDay = 44.5;  // a start that draws the home page
     ASSERT_TRUE(start());
-    EXPECT_EQ(switchCaption(), "Turn On");
-    EXPECT_EQ(timer().interval(), 0);
-    EXPECT_EQ(stored(Preferences::kKeySwitchState), "On");
+    EXPECT_EQ(std::tuple(switchCaption(), timer().interval(), stored(Preferences::kKeySwitchState)),
+              std::tuple("Turn On", 0, "On"));
     EXPECT_FALSE(window().visible()) << "the held tray start hides the window";
     EXPECT_EQ(fp.system.startupEntries[kProductName], L"\"" + fp.system.path + L"\"");
     EXPECT_TRUE(fp.shell.processes.empty());
@@ -50,8 +49,7 @@ TEST_F(MainWindowFixture, HeldSettingsShowLockedAtStartAndTheUsersOwnComeBackWhe
     fp.admin.policies.clear();
     fp.admin.machineStartupEntries.insert(kProductName);
     form->onPoliciesChanged();
-    EXPECT_EQ(switchCaption(), "Turn Off");
-    EXPECT_EQ(timer().interval(), 1000);
+    EXPECT_EQ(std::tuple(switchCaption(), timer().interval()), std::tuple("Turn Off", 1000));
     EXPECT_EQ(window().fakeCheck(ControlId::StartInTrayBox).value(), 0);
     EXPECT_EQ(window().fakeCheck(ControlId::StartWithWindowsBox).value(), 1) << "started for every user";
     EXPECT_EQ(window().lockReasons.size(), 1u);

@@ -30,7 +30,6 @@ TEST(PolicyRefresh, OnlyThePolicyBroadcastIsRaisedAndALockedControlTellsWhyUntil
     SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Policy"),
                         SMTO_ABORTIFHUNG, 5000, &answer);
     SendMessageW(window.window(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"));
-    SendMessageW(window.window(), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
     EXPECT_EQ(events.refreshes, 1);
 
     HWND button = window.controlWindow(ControlId::SwitchButton);
