@@ -20,13 +20,16 @@ void runLoadSequence(Platform& p, LoadTargets& t) {
         p.runningCopy.askToShow();
         trap.step(102, [&] { p.loop.endProcess(); });
     }
+    t.managed = readManagedSettings(p.admin, p.diagnostics);
     trap.step(106, [&] { applySkinFile(p.files, window, t.skin); });
 
     const std::wstring pointerFile = p.files.programFolder() + L"\\HAND-M.CUR";
     if (trap.test(108, [&] { return p.files.fileState(pointerFile) == FileState::Present; })) {
         trap.step(110, [&] { window.setMouseIcon(p.ui.loadPicture(pointerFile)); });
     }
-    trap.step(112, [&] { openHomePageByChance(p.system, p.shell); });
+    trap.step(112, [&] {
+        if (!t.managed.homePageVisitOff) openHomePageByChance(p.system, p.shell);
+    });
 
     trap.step(132, [&] { window.setCaption(kProductName); });
     trap.step(132, [&] { window.setIcon(p.ui.programIcon()); });
@@ -53,6 +56,8 @@ void runLoadSequence(Platform& p, LoadTargets& t) {
             .setValue(checkValue(t.preferences.startWithWindows()));
     });
     trap.step(156, [&] { startInTrayBox.setValue(checkValue(t.preferences.startInTray())); });
+    // Before the minimized start, which follows the box as shown.
+    applyManagedSettings(p, window, t.preferences, {}, t.managed);
     if (trap.test(158, [&] { return startInTrayBox.value() == 1; })) {
         trap.step(160, [&] { window.setWindowState(kStateMinimized); });
     }

@@ -2,6 +2,7 @@
 // runs the whole start-up in labelled steps.
 #pragma once
 
+#include "app/ManagedSettings.h"
 #include "app/Preferences.h"
 #include "app/Skin.h"
 #include "engine/RefreshEngine.h"
@@ -17,6 +18,8 @@ struct LoadTargets {
     SkinEngine& skin;
     TrayIcon& trayIcon;
     Preferences& preferences;
+    // What the administrator holds, read at start.
+    ManagedSettings& managed;
 };
 
 // The main window's load handler: the whole start-up, in labelled steps,

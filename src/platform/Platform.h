@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/Error.h"
+#include "platform/AdminSettings.h"
 #include "platform/Diagnostics.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageLoop.h"
@@ -26,6 +27,7 @@ struct Platform {
     RunningCopy& runningCopy;
     Ui& ui;
     Diagnostics& diagnostics;
+    AdminSettings& admin;
 };
 
 }  // namespace glance

@@ -144,6 +144,8 @@ public:
     // the skin, high contrast, the system's colours or theme. A sink that
     // leaves the window in its first colours has nothing to do.
     virtual void onColoursChanged() {}
+    // The administrator's policies may have changed (a Group Policy refresh).
+    virtual void onPoliciesChanged() {}
 };
 
 class Window {
@@ -184,6 +186,10 @@ public:
     virtual std::optional<SkinColours> skin() = 0;
     // The colours the window and its controls are painted in from now on.
     virtual void setPaint(const WindowPaint& paint) = 0;
+    // Locks a control that someone else decides: it is disabled, and the
+    // reason is its tooltip and its accessible description. An empty reason
+    // unlocks it.
+    virtual void setLocked(ControlId id, const std::string& reason) = 0;
 
     // What assistive technology reads beside a control's name and role (its
     // state, why it is locked...; empty: nothing); a reader is told of each

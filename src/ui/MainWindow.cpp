@@ -54,7 +54,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::load() {
-    LoadTargets targets{*window_, engine_, *skin_, *trayIcon_, preferences_};
+    LoadTargets targets{*window_, engine_, *skin_, *trayIcon_, preferences_, managed_};
     runLoadSequence(p_, targets);
     describeSwitch();
     // A later start of the program asks this copy to come back, as a click on
@@ -119,6 +119,13 @@ void MainWindow::onTimer(ControlId timer) {
 // window follows high contrast live and gets its own colours back after it.
 void MainWindow::onColoursChanged() {
     window_->setPaint(decideWindowPaint(colourSources(*window_, mainWindowLayout(), p_.ui.highContrast())));
+}
+
+// A Group Policy refresh: what changed applies at once.
+void MainWindow::onPoliciesChanged() {
+    const ManagedSettings before = managed_;
+    managed_ = readManagedSettings(p_.admin, p_.diagnostics);
+    applyManagedSettings(p_, *window_, preferences_, before, managed_);
 }
 
 void MainWindow::onCloseRequested() {

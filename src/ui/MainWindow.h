@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "app/ManagedSettings.h"
 #include "app/Preferences.h"
 #include "app/RefreshSwitch.h"
 #include "app/Skin.h"
@@ -38,6 +39,7 @@ public:
     void onClick(ControlId control) override;
     void onTimer(ControlId timer) override;
     void onColoursChanged() override;
+    void onPoliciesChanged() override;
 
     // TopLevelWork: the quick check of a desktop change.
     double runBetweenMessages() override { return refreshSwitch_->onBetweenMessages(); }
@@ -63,6 +65,7 @@ private:
     std::unique_ptr<TrayIcon> trayIcon_;
     std::unique_ptr<RefreshSwitch> refreshSwitch_;
     bool minimizedToTray_ = false;
+    ManagedSettings managed_;
 };
 
 }  // namespace glance

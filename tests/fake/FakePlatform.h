@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Failures.h"
+#include "FakeAdminSettings.h"
 #include "FakeDiagnostics.h"
 #include "FakeFileSystem.h"
 #include "FakeLoop.h"
@@ -27,6 +28,7 @@ struct FakePlatform {
     FakeRunningCopy runningCopy;
     FakeUi ui{failures, loop};
     FakeDiagnostics diagnostics;
+    FakeAdminSettings admin;
 
     // A watch that fires wakes the top-level loop, as a signalled handle does.
     FakePlatform() {
@@ -38,7 +40,8 @@ struct FakePlatform {
     FakePlatform& operator=(const FakePlatform&) = delete;
 
     Platform platform() {
-        return Platform{shell, files, settings, system, loop, notificationArea, runningCopy, ui, diagnostics};
+        return Platform{shell,       files, settings,    system, loop, notificationArea,
+                        runningCopy, ui,    diagnostics, admin};
     }
 };
 

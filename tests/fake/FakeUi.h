@@ -253,6 +253,14 @@ public:
     void setPaint(const WindowPaint& p) override { paint = p; }
     void setDescription(ControlId n, const std::string& text) override { descriptions[n] = text; }
     void announce(ControlId n, const std::string& text) override { announcements.emplace_back(n, text); }
+    void setLocked(ControlId n, const std::string& reason) override {
+        failures_.check("window.setLocked");
+        if (reason.empty())
+            lockReasons.erase(n);
+        else
+            lockReasons[n] = reason;
+    }
+    std::map<ControlId, std::string> lockReasons;  // the locked controls, with why
     void show() override {
         ++showCalls;
         shown_ = true;

@@ -53,6 +53,8 @@ struct Comctl32 {
         entryPoint<decltype(removeSubclass)>(module, "comctl32", "RemoveWindowSubclass");
     decltype(&::DefSubclassProc) defSubclassProc =
         entryPoint<decltype(defSubclassProc)>(module, "comctl32", "DefSubclassProc");
+    decltype(&::InitCommonControlsEx) initCommonControls =
+        entryPoint<decltype(initCommonControls)>(module, "comctl32", "InitCommonControlsEx");
     // Only version 6 (the one the manifest asks for) has it: may be null.
     using LoadIconWithScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
     LoadIconWithScaleDownFn loadIconWithScaleDown = reinterpret_cast<LoadIconWithScaleDownFn>(
@@ -97,6 +99,10 @@ BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_P
 
 BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id) {
     return comctl32().removeSubclass(window, procedure, id);
+}
+
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* classes) {
+    return comctl32().initCommonControls(classes);
 }
 
 HRESULT LoadIconWithScaleDown(HINSTANCE module, PCWSTR name, int width, int height, HICON* icon) {

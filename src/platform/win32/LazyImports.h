@@ -33,6 +33,7 @@ BOOL Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data);
 BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data);
 BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id);
 LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* classes);
 // E_NOTIMPL where the common controls are older than version 6.
 HRESULT LoadIconWithScaleDown(HINSTANCE module, PCWSTR name, int width, int height, HICON* icon);
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/win32/Win32AdminSettings.h"
 #include "platform/win32/Win32Diagnostics.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Loop.h"
@@ -27,9 +28,11 @@ struct Win32Platform {
     Win32RunningCopy runningCopy;
     Win32Ui ui;
     Win32Diagnostics diagnostics;
+    Win32AdminSettings admin;
 
     Platform platform() {
-        return Platform{shell, files, settings, system, loop, notificationArea, runningCopy, ui, diagnostics};
+        return Platform{shell,       files, settings,    system, loop, notificationArea,
+                        runningCopy, ui,    diagnostics, admin};
     }
 };
 

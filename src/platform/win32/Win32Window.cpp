@@ -63,7 +63,7 @@ void Win32Window::createControls() {
     HWND parent = window_.get();
     int commandId = kFirstControlId;
     for (const ControlLayout& design : design_.controls) {
-        Control control{design, commandId++, nullptr, std::monostate{}, std::nullopt, {}, ColourBrush(), {}};
+        Control control{design, commandId++, nullptr, std::monostate{}, std::nullopt, {}, ColourBrush(), {}, {}, {}};
         const RECT rect = controlPixelRect(design_, design, dpi_);
         switch (design.kind) {
         case ControlKind::PushButton: {
@@ -174,6 +174,7 @@ void Win32Window::layout(int dpi, const RECT* suggested) {
         if (auto* frame = control.as<Win32Frame>()) frame->relayout(rect, font_.get(), dpi);
     }
     cutFramesAroundHeldControls();
+    if (lockNotes_) lockNotes_->relayout();
     const RECT place = windowPixelRect(window_.get(), pixels.client, dpi, suggested);
     SetWindowPos(window_.get(), nullptr, place.left, place.top, place.right - place.left,
                  place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -452,14 +453,33 @@ void Win32Window::setPaint(const WindowPaint& paint) {
     applyColours();
 }
 
-void Win32Window::setDescription(ControlId id, const std::string& text) {
-    Control& control = controlWithWindow(id);
+// A control's accessible description is what it says of itself followed by
+// why it is locked, if it is: one property that both keep current.
+void Win32Window::describe(Control& control) {
+    std::string text = control.ownDescription;
+    if (!text.empty() && !control.lockReason.empty()) text += ' ';
+    text += control.lockReason;
     if (!control.description) control.description = std::make_unique<AccessibleDescription>(control.window);
     control.description->set(text);
 }
 
+void Win32Window::setDescription(ControlId id, const std::string& text) {
+    Control& control = controlWithWindow(id);
+    control.ownDescription = text;
+    describe(control);
+}
+
 void Win32Window::announce(ControlId id, const std::string& text) {
     win32::announce(controlWithWindow(id).window, widenUtf8(text));
+}
+
+void Win32Window::setLocked(ControlId id, const std::string& reason) {
+    Control& control = controlWithWindow(id);
+    EnableWindow(control.window, reason.empty());
+    if (!lockNotes_) lockNotes_ = std::make_unique<Win32LockNotes>(window_.get());
+    lockNotes_->set(control.window, widenUtf8(reason));
+    control.lockReason = reason;
+    describe(control);
 }
 
 }  // namespace glance::win32

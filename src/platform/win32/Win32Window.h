@@ -15,6 +15,7 @@
 #include "platform/Ui.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Accessibility.h"
+#include "platform/win32/Win32LockNotes.h"
 #include "platform/win32/Win32PushButton.h"
 #include "platform/win32/Win32UiControls.h"
 #include "platform/win32/Win32UiGraphics.h"
@@ -63,6 +64,7 @@ public:
     void setPaint(const WindowPaint& paint) override;
     void setDescription(ControlId id, const std::string& text) override;
     void announce(ControlId id, const std::string& text) override;
+    void setLocked(ControlId id, const std::string& reason) override;
 
     void show() override;
 
@@ -81,6 +83,8 @@ private:
         std::optional<Colour> back;  // its BackColor, for the kinds that have one
         ControlPaint paint;          // what it is painted in
         ColourBrush brush;           // of paint.back, for the system's own drawing
+        std::string ownDescription;  // what the logic says of it (UTF-8)
+        std::string lockReason;      // why a policy holds it; empty while free
         // Last: it leaves the control's window before the widget destroys it.
         std::unique_ptr<AccessibleDescription> description;
 
@@ -93,6 +97,7 @@ private:
 
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void describe(Control& control);
 
     void createControls();
     void layout(int dpi, const RECT* suggested);
@@ -142,6 +147,7 @@ private:
     HWND lastFocus_ = nullptr;
     bool sessionEnding_ = false;
     bool userMoving_ = false;  // inside the system's move or size loop
+    std::unique_ptr<Win32LockNotes> lockNotes_;  // made when a control is first locked
 };
 
 }  // namespace glance::win32

@@ -126,6 +126,11 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         keepOnScreen();
         break;
     case WM_SETTINGCHANGE:
+        // What a Group Policy refresh sends to every top-level window.
+        if (lParam != 0 && lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"Policy") == 0) {
+            if (dispatching_) events_.onPoliciesChanged();
+            break;
+        }
         if (wParam != SPI_SETHIGHCONTRAST) break;
         [[fallthrough]];
     case WM_SYSCOLORCHANGE:

@@ -1,0 +1,122 @@
+#include "app/ManagedSettings.h"
+
+#include <string>
+
+#include "app/RefreshSwitch.h"
+#include "app/StartupEntry.h"
+#include "core/PolicyNames.h"
+#include "core/Product.h"
+
+namespace glance {
+
+namespace {
+
+// The one place where a policy that cannot be used is reported: a diagnostic
+// line naming the value and its scope (and, for administrators, the event
+// log's entry for a refused policy joins it here).
+void notePolicy(Diagnostics& diagnostics, PolicyScope scope, const char* name, const char* what,
+                ErrorCode code) {
+    diagnostics.noteFailure(
+        std::string("policy ") + name + (scope == PolicyScope::Machine ? " (machine): " : " (user): ") + what,
+        code);
+}
+
+std::optional<bool> readScope(AdminSettings& admin, Diagnostics& diagnostics, PolicyScope scope,
+                              const char* name) {
+    std::optional<PolicyData> data;
+    try {
+        data = admin.policy(scope, name);
+    } catch (const PlatformError& e) {
+        notePolicy(diagnostics, scope, name, "unreadable", e.code());
+        return std::nullopt;
+    }
+    if (!data) return std::nullopt;
+    if (!data->isNumber || data->number > 1) {
+        notePolicy(diagnostics, scope, name, "bad data", errtext::kInvalidCall.code);
+        return std::nullopt;
+    }
+    return data->number == 1;
+}
+
+std::optional<bool> readPolicy(AdminSettings& admin, Diagnostics& diagnostics, const char* name) {
+    const std::optional<bool> machine = readScope(admin, diagnostics, PolicyScope::Machine, name);
+    const std::optional<bool> user = readScope(admin, diagnostics, PolicyScope::User, name);
+    return machine ? machine : user;
+}
+
+// A setting shown on its control. The switch shows it as the stored word
+// does at start: its caption and the timer's interval.
+void show(Window& window, ControlId control, bool on) {
+    if (control != ControlId::SwitchButton) return window.checkBox(control).setValue(checkValue(on));
+    ButtonControl& button = window.button(control);
+    if (button.caption() == (on ? kCaptionTurnOff : kCaptionTurnOn)) return;
+    button.setCaption(on ? kCaptionTurnOff : kCaptionTurnOn);
+    TimerControl& timer = window.timer(ControlId::RefreshTimer);
+    timer.setInterval(on ? kTickMilliseconds : 0);
+    if (on) timer.setEnabled(true);
+}
+
+// The user's own choice for a control; for the switch, only the stored word
+// "On" is on, as at start.
+bool usersOwn(Preferences& preferences, ControlId control) {
+    if (control == ControlId::SwitchButton) return Preferences::isOn(preferences.switchState());
+    return control == ControlId::StartInTrayBox ? preferences.startInTray() : preferences.startWithWindows();
+}
+
+void putLogonValue(System& system, Preferences& preferences, bool on) {
+    const std::optional<std::wstring> wanted = on ? std::optional(startupCommandLine(system)) : std::nullopt;
+    if (system.startupEntry(kProductName) != wanted) putStartupEntry(system, wanted);
+    if (preferences.startWithWindows() != on) preferences.saveStartWithWindows(on);
+}
+
+// The machine's value starts the program at logon whatever the user's list
+// says, so the box shows it ticked.
+std::optional<bool> startsWithWindows(const ManagedSettings& held) {
+    return held.startedForEveryone ? std::optional(true) : held.startWithWindows;
+}
+
+}  // namespace
+
+ManagedSettings readManagedSettings(AdminSettings& admin, Diagnostics& diagnostics) {
+    ManagedSettings held;
+    held.automaticRefresh = readPolicy(admin, diagnostics, kPolicyAutomaticRefresh);
+    held.startInTray = readPolicy(admin, diagnostics, kPolicyStartInTray);
+    held.startWithWindows = readPolicy(admin, diagnostics, kPolicyStartWithWindows);
+    held.homePageVisitOff = readPolicy(admin, diagnostics, kPolicyNoHomePage).value_or(false);
+    try {
+        held.startedForEveryone = admin.machineStartupEntry(kProductName);
+    } catch (const PlatformError& e) {
+        diagnostics.noteFailure("machine start-up entry", e.code());
+    }
+    return held;
+}
+
+void applyManagedSettings(Platform& p, Window& window, Preferences& preferences,
+                          const ManagedSettings& before, const ManagedSettings& now) {
+    const struct {
+        ControlId control;
+        std::optional<bool> before, now;
+    } rows[] = {{ControlId::SwitchButton, before.automaticRefresh, now.automaticRefresh},
+                {ControlId::StartInTrayBox, before.startInTray, now.startInTray},
+                {ControlId::StartWithWindowsBox, startsWithWindows(before), startsWithWindows(now)}};
+    // A user's logon value beside the machine's would start a second copy at
+    // logon, which brings the first one's window forward.
+    try {
+        if (now.startWithWindows && !(*now.startWithWindows && now.startedForEveryone))
+            putLogonValue(p.system, preferences, *now.startWithWindows);
+    } catch (const PlatformError& e) {
+        p.diagnostics.noteFailure("managed start-up entry", e.code());
+    }
+    for (const auto& row : rows) {
+        try {
+            if (row.now || row.before)
+                show(window, row.control, row.now ? *row.now : usersOwn(preferences, row.control));
+            if (row.now.has_value() != row.before.has_value())
+                window.setLocked(row.control, row.now ? kManagedReason : "");
+        } catch (const PlatformError& e) {
+            p.diagnostics.noteFailure("managed setting", e.code());
+        }
+    }
+}
+
+}  // namespace glance
