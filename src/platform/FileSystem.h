@@ -5,9 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/ChangeWatch.h"
 
@@ -55,6 +57,15 @@ public:
 
     // Whether a file or folder is at path (a drive's root for a volume). Never throws.
     virtual FileState fileState(const std::wstring& path) = 0;
+
+    // The state of each path, asked off the calling thread, so that a volume
+    // that does not answer (a share whose server is down keeps the system
+    // waiting 20-45 s) holds no window. `answer` runs later on the calling
+    // thread, between its messages, with the states in the order of `paths`,
+    // when all of them came within `seconds`; otherwise it never runs.
+    // Throws PlatformError when the question cannot be asked.
+    virtual void askFileStates(std::vector<std::wstring> paths, double seconds,
+                               std::function<void(std::vector<FileState>)> answer) = 0;
 
     // True when a plain file (not hidden, not system, not a folder) matches path.
     virtual bool plainFileExists(const std::wstring& path) = 0;
