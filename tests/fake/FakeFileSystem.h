@@ -118,14 +118,14 @@ public:
         return there ? FileState::Present : FileState::Absent;
     }
     void askFileStates(std::vector<std::wstring> paths, double,
-                       std::function<void(std::vector<FileState>)> answer) override {
+                       std::unique_ptr<FileStatesAnswer> answer) override {
         failures_.check("askFileStates");
         std::vector<FileState> states;
         for (const std::wstring& path : paths) {
             if (unansweredPaths.count(path)) return;
             states.push_back(fileState(path));
         }
-        answer(std::move(states));
+        answer->answer(states);
     }
     bool plainFileExists(const std::wstring& path) override {
         failures_.check("plainFileExists");

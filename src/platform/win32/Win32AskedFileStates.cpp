@@ -1,13 +1,11 @@
 // File states asked on a pool thread: a volume that does not answer (a share
 // whose server is down) blocks that thread for the system's network time-out,
 // never the window's. The window's thread looks for the answer on a thread
-// timer, which every message loop dispatches (message boxes' included), and
+// timer, which every message loop dispatches (a message box's included), and
 // gives up when it is late.
 #include <windows.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <memory>
 
 #include "core/Error.h"
@@ -23,7 +21,7 @@ constexpr UINT kLookMilliseconds = 50;
 // frees it, so a worker that comes back long after the question was given up
 // frees it then.
 struct Shared {
-    explicit Shared(std::vector<std::wstring> asked) : paths(std::move(asked)) {}
+    explicit Shared(std::vector<std::wstring> asked) : paths(std::move(asked)), states(paths.size()) {}
     const std::vector<std::wstring> paths;
     std::vector<FileState> states;  // the worker's until `done`, then the window thread's
     std::atomic<bool> done{false};
@@ -40,68 +38,63 @@ void release(Shared* shared) {
 // fileState and extendedPath, which keep no statics.
 DWORD WINAPI askStates(void* parameter) {
     auto* shared = static_cast<Shared*>(parameter);
-    for (const std::wstring& path : shared->paths) shared->states.push_back(fileState(path));
+    for (std::size_t i = 0; i < shared->paths.size(); ++i) shared->states[i] = fileState(shared->paths[i]);
     shared->done.store(true, std::memory_order_release);
     release(shared);
     return 0;
 }
 
-// A question on the window's thread.
+// A question open on the window's thread, in a list of them.
 struct Question {
     UINT_PTR timer;
     Shared* shared;
     DWORD asked;
     DWORD patience;  // milliseconds
-    std::function<void(std::vector<FileState>)> answer;
+    std::unique_ptr<FileStatesAnswer> answer;
+    Question* next;
 };
-
-// The window thread's open questions. At namespace scope, built before the
-// program's first line and only ever touched by the window's thread.
-std::vector<std::unique_ptr<Question>> openQuestions;
+// Only ever touched by the window's thread.
+Question* openQuestions = nullptr;
 
 void CALLBACK lookForAnswer(HWND, UINT, UINT_PTR timer, DWORD) noexcept {
-    const auto it = std::find_if(openQuestions.begin(), openQuestions.end(),
-                                 [&](const auto& question) { return question->timer == timer; });
-    if (it == openQuestions.end()) {
+    Question** link = &openQuestions;
+    while (*link != nullptr && (*link)->timer != timer) link = &(*link)->next;
+    Question* question = *link;
+    if (question == nullptr) {
         KillTimer(nullptr, timer);
         return;
     }
-    Question& question = **it;
-    const bool done = question.shared->done.load(std::memory_order_acquire);
-    if (!done && GetTickCount() - question.asked < question.patience) return;
+    const bool done = question->shared->done.load(std::memory_order_acquire);
+    if (!done && GetTickCount() - question->asked < question->patience) return;
     KillTimer(nullptr, timer);
-    const std::unique_ptr<Question> closed = std::move(*it);
-    openQuestions.erase(it);
-    std::vector<FileState> states;
-    if (done) states = std::move(closed->shared->states);
-    release(closed->shared);
-    if (!done) return;
-    try {
-        closed->answer(std::move(states));
-    } catch (...) {
-        // An exception never crosses the system's callback; the answer keeps
-        // its own failures.
+    *link = question->next;
+    const std::unique_ptr<Question> closed(question);
+    if (done) {
+        try {
+            closed->answer->answer(closed->shared->states);
+        } catch (...) {
+            // An exception never crosses the system's callback; the answer
+            // keeps its own failures.
+        }
     }
+    release(closed->shared);
 }
 
 }  // namespace
 
 void Win32FileSystem::askFileStates(std::vector<std::wstring> paths, double seconds,
-                                    std::function<void(std::vector<FileState>)> answer) {
-    auto question = std::make_unique<Question>();
-    question->patience = static_cast<DWORD>(std::clamp(std::ceil(seconds * 1000), 0.0, 3600000.0));
-    question->answer = std::move(answer);
-    question->timer = SetTimer(nullptr, 0, kLookMilliseconds, lookForAnswer);
-    if (question->timer == 0) throw PlatformError(systemErrorCode(GetLastError()));
-    question->shared = new Shared(std::move(paths));
-    question->asked = GetTickCount();
-    if (!QueueUserWorkItem(askStates, question->shared, WT_EXECUTELONGFUNCTION)) {
+                                    std::unique_ptr<FileStatesAnswer> answer) {
+    // A timer left behind by a failure below finds no question and ends itself.
+    const UINT_PTR timer = SetTimer(nullptr, 0, kLookMilliseconds, lookForAnswer);
+    if (timer == 0) throw PlatformError(systemErrorCode(GetLastError()));
+    auto* shared = new Shared(std::move(paths));
+    if (!QueueUserWorkItem(askStates, shared, WT_EXECUTELONGFUNCTION)) {
         const DWORD error = GetLastError();
-        KillTimer(nullptr, question->timer);
-        delete question->shared;
+        delete shared;
         throw PlatformError(systemErrorCode(error));
     }
-    openQuestions.push_back(std::move(question));
+    const DWORD patience = seconds > 0 ? static_cast<DWORD>(seconds * 1000) : 0;
+    openQuestions = new Question{timer, shared, GetTickCount(), patience, std::move(answer), openQuestions};
 }
 
 }  // namespace glance::win32

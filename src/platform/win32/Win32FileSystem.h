@@ -35,7 +35,7 @@ public:
     FileState fileState(const std::wstring& path) override;
     // Asked on a pool thread; see Win32AskedFileStates.cpp.
     void askFileStates(std::vector<std::wstring> paths, double seconds,
-                       std::function<void(std::vector<FileState>)> answer) override;
+                       std::unique_ptr<FileStatesAnswer> answer) override;
     bool plainFileExists(const std::wstring& path) override;
     std::optional<std::string> readFile(const std::wstring& path, std::size_t maxBytes) override;
     std::wstring programFolder() override;
