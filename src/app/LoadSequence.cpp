@@ -65,9 +65,10 @@ void runLoadSequence(Platform& p, LoadTargets& t) {
     // After the labelled steps and without a label of its own: a program
     // moved since it was registered to start with Windows points its entry
     // at this copy. It is upkeep the user did not ask for, so a failure shows
-    // nothing but a diagnostic line; the next start tries again.
+    // nothing but a diagnostic line; the next start tries again. Its file
+    // checks run off the window's thread and never hold the first message.
     StepTrap::noting(p.diagnostics, "start-up entry repair").step(0, [&] {
-        repairStartupEntry(p.system, p.files, t.preferences);
+        repairStartupEntry(p.system, p.files, t.preferences, p.diagnostics);
     });
 }
 

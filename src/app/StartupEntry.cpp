@@ -1,20 +1,51 @@
 #include "app/StartupEntry.h"
 
+#include <memory>
+#include <utility>
+#include <vector>
+
 #include "app/StartupEntryCommand.h"
+#include "core/Error.h"
 #include "core/Product.h"
 
 namespace glance {
 
 namespace {
 
-// Only a file missing from a volume that is there is gone: a drive that is
-// away (an unplugged stick, a network drive not connected) says nothing of
-// the file, and neither does a path the system cannot check.
-bool certainlyGone(FileSystem& files, const std::wstring& path) {
-    const std::optional<std::wstring> volume = volumeOf(path);
-    return volume && files.fileState(*volume) == FileState::Present &&
-           files.fileState(path) == FileState::Absent;
-}
+// How long the volumes may take to answer. A local disk answers at once and a
+// connected share within a second; a server that is down keeps the system
+// waiting far longer, and the value is then left alone.
+constexpr double kCheckSeconds = 4;
+// As the load sequence names the repair in diagnostics.
+constexpr const char* kRepairOperation = "start-up entry repair";
+
+// Points the value at this copy when the states of each program's volume and
+// of the program (in pairs) say that every program is certainly gone: only a
+// file missing from a volume that is there is gone. A drive that is away (an
+// unplugged stick, a network drive not connected) says nothing of the file,
+// and neither does a path the system cannot check.
+class RepairWhenGone : public FileStatesAnswer {
+public:
+    RepairWhenGone(System& system, Diagnostics& diagnostics, std::wstring read)
+        : system_(system), diagnostics_(diagnostics), read_(std::move(read)) {}
+
+    void answer(const std::vector<FileState>& states) override {
+        for (std::size_t i = 0; i + 1 < states.size(); i += 2)
+            if (states[i] != FileState::Present || states[i + 1] != FileState::Absent) return;
+        try {
+            // The user may have unticked or ticked the choice meanwhile.
+            if (system_.startupEntryCommandLine(kProductName) != read_) return;
+            system_.setStartupEntry(kProductName, startupCommandLine(system_));
+        } catch (const PlatformError& error) {
+            diagnostics_.noteFailure(kRepairOperation, error.code());
+        }
+    }
+
+private:
+    System& system_;
+    Diagnostics& diagnostics_;
+    const std::wstring read_;  // the value's command line when it was read
+};
 
 }  // namespace
 
@@ -29,15 +60,24 @@ void putStartupEntry(System& system, const std::optional<std::wstring>& commandL
         system.removeStartupEntry(kProductName);
 }
 
-void repairStartupEntry(System& system, FileSystem& files, Preferences& preferences) {
+void repairStartupEntry(System& system, FileSystem& files, Preferences& preferences,
+                        Diagnostics& diagnostics) {
     if (!preferences.startWithWindows()) return;
     const std::optional<std::wstring> entry = system.startupEntryCommandLine(kProductName);
     if (!entry) return;
     const StartupEntryCommand command = readStartupEntryCommand(*entry);
     if (command.programs.empty() || command.hasArguments) return;
-    for (const std::wstring& program : command.programs)
-        if (!certainlyGone(files, program)) return;
-    system.setStartupEntry(kProductName, startupCommandLine(system));
+    // Each program's volume, then the program: a program without a volume
+    // (a bare name, a relative path) cannot be certainly gone.
+    std::vector<std::wstring> paths(2 * command.programs.size());
+    for (std::size_t i = 0; i < command.programs.size(); ++i) {
+        std::optional<std::wstring> volume = volumeOf(command.programs[i]);
+        if (!volume) return;
+        paths[2 * i] = std::move(*volume);
+        paths[2 * i + 1] = command.programs[i];
+    }
+    files.askFileStates(std::move(paths), kCheckSeconds,
+                        std::make_unique<RepairWhenGone>(system, diagnostics, *entry));
 }
 
 }  // namespace glance

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/Preferences.h"
+#include "platform/Diagnostics.h"
 #include "platform/FileSystem.h"
 #include "platform/System.h"
 
@@ -25,8 +26,14 @@ void putStartupEntry(System& system, const std::optional<std::wstring>& commandL
 // volume of that path is there, and the file is not. Every other value is
 // left exactly as it is: a missing one (removed on purpose), one that names a
 // file still there (another copy), one with arguments, a bare name, a path
-// on a drive or share that is away, one that cannot be checked; and so is any
-// value while the choice is not on. Throws when the platform fails.
-void repairStartupEntry(System& system, FileSystem& files, Preferences& preferences);
+// on a drive or share that is away, one that cannot be checked, one whose
+// volume does not answer within a few seconds; and so is any value while the
+// choice is not on. The files are checked off the window's thread and the
+// value is rewritten later, between messages, only if it has not changed
+// meanwhile; a failure then is noted in diagnostics. Throws when the platform
+// fails before the check. system, preferences and diagnostics must outlive
+// the check (they are the program's own).
+void repairStartupEntry(System& system, FileSystem& files, Preferences& preferences,
+                        Diagnostics& diagnostics);
 
 }  // namespace glance

@@ -12,6 +12,12 @@ constexpr std::size_t kIconDirectorySize = 6;
 constexpr std::size_t kIconEntrySize = 16;
 constexpr std::size_t kBitmapFileHeaderSize = 14;
 constexpr std::int32_t kMaxSide = 32768;  // beyond any real picture; keeps the sums below in range
+// The most pixels a picture may state. The system decodes a picture to the
+// screen's depth (4 bytes a pixel) and the window keeps what it loaded for
+// its whole life, so a file of a few megabytes at one bit a pixel must not
+// become half a gigabyte. 4096 x 4096 (64 MB decoded) still takes a bitmap
+// the size of any screen; a pointer or an icon is at most 256 x 256.
+constexpr std::uint64_t kMaxPixels = std::uint64_t{4096} * 4096;
 
 // The bitmap headers the system reads: the info header (40 bytes), with the
 // bit-field masks (52, 56), and the version 4 and 5 headers (108, 124).
@@ -36,6 +42,7 @@ constexpr const char* kDirectoryCut = "image directory cut off";
 constexpr const char* kImageOutside = "image lies outside the file";
 constexpr const char* kUnknownHeader = "unknown bitmap header";
 constexpr const char* kBadShape = "width, height or planes out of range";
+constexpr const char* kTooManyPixels = "more pixels than any picture the window uses";
 constexpr const char* kBadDepth = "unsupported colour depth";
 constexpr const char* kBadCompression = "unsupported compression";
 constexpr const char* kTooManyColours = "colour table too large";
@@ -109,6 +116,8 @@ PictureCheck<Dib> checkDib(std::string_view dib, bool withMask) {
 
     const auto columns = static_cast<std::uint64_t>(width);
     const auto rows = static_cast<std::uint64_t>(height < 0 ? -std::int64_t{height} : height);
+    // An icon's stated height counts its mask rows too.
+    if (columns * (withMask ? rows / 2 : rows) > kMaxPixels) return PictureRejection{kTooManyPixels};
     std::uint64_t pixels = 0;
     if (!withMask) {
         pixels = rowBytes(columns, bitCount) * rows;

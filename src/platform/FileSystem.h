@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/ChangeWatch.h"
 
@@ -24,6 +25,13 @@ struct FolderEntryCounts {
 // cannot tell (access refused, a drive not ready, a network that does not
 // answer, a name no file can have).
 enum class FileState { Present, Absent, Unknown };
+
+// What takes the answer of FileSystem::askFileStates.
+class FileStatesAnswer {
+public:
+    virtual ~FileStatesAnswer() = default;
+    virtual void answer(const std::vector<FileState>& states) = 0;
+};
 
 class FolderCounter {
 public:
@@ -55,6 +63,15 @@ public:
 
     // Whether a file or folder is at path (a drive's root for a volume). Never throws.
     virtual FileState fileState(const std::wstring& path) = 0;
+
+    // The state of each path, asked off the calling thread, so that a volume
+    // that does not answer (a share whose server is down keeps the system
+    // waiting 20-45 s) holds no window. The answer is given later on the
+    // calling thread, between its messages, with the states in the order of
+    // `paths`, when all of them came within `seconds`; otherwise never.
+    // Throws PlatformError when the question cannot be asked.
+    virtual void askFileStates(std::vector<std::wstring> paths, double seconds,
+                               std::unique_ptr<FileStatesAnswer> answer) = 0;
 
     // True when a plain file (not hidden, not system, not a folder) matches path.
     virtual bool plainFileExists(const std::wstring& path) = 0;

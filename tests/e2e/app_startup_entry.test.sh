@@ -40,7 +40,7 @@ close_app
 # The program was moved: the old copy is gone, the entry follows the new one.
 rm -rf "$places/Old place"
 app_start
-run_value_is "$NEW" || e2e_fail "after the move the entry is $(run_value), not $NEW"
+wait_for 5 run_value_is "$NEW" || e2e_fail "after the move the entry is $(run_value), not $NEW"
 [ "$(setting "Windows Startup")" = On ] || e2e_fail "Windows Startup is $(setting "Windows Startup")"
 box_gone "$APP_TITLE" && box_gone "Application Error" || e2e_fail "a box at start"
 e2e_log "started after the move: $(screenshot moved)"
@@ -57,8 +57,8 @@ installed="$(winepath -u "$local_app_data" 2>/dev/null)/Programs/Quillhaven/Glan
 mkdir -p "$installed"
 cp "$APP_EXE" "$installed/"
 # Each value is put in place and the moved copy started: the value must be
-# there unchanged when its window shows (the repair runs before it). The last
-# copy started stays for the untick.
+# there unchanged once its window shows and the repair's check has had its
+# time. The last copy started stays for the untick.
 last='REG_SZ|"Q:\GlanceRefresher.exe"'
 for entry in 'REG_EXPAND_SZ|"%LOCALAPPDATA%\Programs\Quillhaven\GlanceRefresher\GlanceRefresher.exe"' \
     'REG_SZ|GlanceRefresher.exe' "$last"; do

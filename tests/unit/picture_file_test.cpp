@@ -65,6 +65,9 @@ TEST(PictureFile, EverySizeAHeaderStatesIsCheckedAgainstTheBytes) {
         {"1-bit bitmap declaring 256 colours", bitmapFile(40, 8, 2, 1, 256, 2, 8), 2},
         {"4 GiB of rows stated, 16 bytes there", bitmapFile(40, 32768, 32768, 32, 0, 0, 16), 0},
         {"table running into the rows", bitmapFile(40, 8, 2, 8, 0, 2, 8), 0},
+        {"32768 x 4000 at 1 bit, every row there (535 MB decoded)",
+         bitmapFile(40, 32768, 4000, 1, 0, 2, 32768 / 8 * 4000), 0},
+        {"4096 x 4096 at 1 bit, every row there", bitmapFile(40, 4096, 4096, 1, 0, 2, 4096 / 8 * 4096), 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

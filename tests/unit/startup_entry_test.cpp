@@ -30,6 +30,7 @@ TEST_F(StartupEntryAtStart, IsRewrittenOnlyWhenTheChoiceIsOnAndItsProgramIsGone)
         std::wstring unknown = L"";            // a path the system cannot tell about
         const char* failing = nullptr;         // an operation that fails
         ClassicError failure = errtext::kInvalidCall;
+        std::wstring unanswered = L"";  // a path whose state never comes
     };
     const std::wstring kAppData = L"C:\\Users\\ada\\AppData\\Local";
     const std::wstring moved = L"\"" + kMovedFrom + L"\"", other = L"C:\\Other Place\\GlanceRefresher.exe",
@@ -60,6 +61,7 @@ TEST_F(StartupEntryAtStart, IsRewrittenOnlyWhenTheChoiceIsOnAndItsProgramIsGone)
         {"empty entry", "On", L"", false},
         {"quote never closed", "On", L"\"" + kMovedFrom, false},
         {"file cannot be checked", "On", moved, false, {}, false, kMovedFrom},
+        {.what = "its volume does not answer", .setting = "On", .entry = moved, .unanswered = L"C:\\"},
         {"list cannot be read", "On", moved, false, {}, false, L"", "startupEntry"},
         {"list refuses the write",
          "On",
@@ -81,6 +83,7 @@ TEST_F(StartupEntryAtStart, IsRewrittenOnlyWhenTheChoiceIsOnAndItsProgramIsGone)
         fp.system.expandedEntries.clear();
         fp.files.fileMap.clear();
         fp.files.unknownPaths.clear();
+        fp.files.unansweredPaths = {c.unanswered};
         fp.diagnostics.notes.clear();
         fp.failures.clearAll();
         if (c.expandable)

@@ -19,6 +19,7 @@
 #include "core/Product.h"
 #include "engine/RefreshEngine.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32Diagnostics.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Settings.h"
 #include "platform/win32/Win32Shell.h"
@@ -259,20 +260,32 @@ TEST(StartupEntry, MovedProgramIsRegisteredAgainAtItsNewPlaceInTheRealRegistry) 
     Win32FileSystem files;
     Win32Settings settings;
     Preferences preferences(settings);
+    Win32Diagnostics diagnostics;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         settings.save(kSettingsApplication, kProductName, Preferences::kKeyStartWithWindows, c.choice);
         system.setStartupEntry(kProductName, c.entry);
-        repairStartupEntry(system, files, preferences);
+        repairStartupEntry(system, files, preferences, diagnostics);
         // Read back as Windows will at the next logon: a REG_SZ in the Run key.
         wchar_t stored[1024] = {};
-        DWORD bytes = sizeof(stored);
         DWORD type = 0;
-        ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(kProductName).c_str(), RRF_RT_ANY,
-                               &type, stored, &bytes),
-                  ERROR_SUCCESS);
+        const auto read = [&] {
+            DWORD bytes = sizeof(stored);
+            return RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(kProductName).c_str(), RRF_RT_ANY,
+                                &type, stored, &bytes) == ERROR_SUCCESS;
+        };
+        // The file check answers through this thread's messages, off it.
+        const std::wstring expected = c.rewritten ? thisCopy : c.entry;
+        for (const DWORD start = GetTickCount();
+             GetTickCount() - start < 300 ||
+             (read() && stored != expected && GetTickCount() - start < 3000);) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+            Sleep(10);
+        }
+        ASSERT_TRUE(read());
         EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-        EXPECT_EQ(std::wstring(stored), c.rewritten ? thisCopy : c.entry);
+        EXPECT_EQ(std::wstring(stored), expected);
         EXPECT_EQ(preferences.startWithWindows(), std::string(c.choice) == "On");
     }
     DeleteFileW(otherCopy.c_str());

@@ -746,6 +746,18 @@ TEST_F(MainWindowTest, MinimizingRaisesResizeWithTheWindowMinimized) {
     EXPECT_EQ(window->windowState(), kStateNormal);
 }
 
+TEST_F(MainWindowTest, WindowHiddenInTheTrayComesBackMinimizedWhenAskedTo) {
+    window->show();
+    window->setWindowState(kStateMinimized);
+    window->setVisible(false);
+    window->setWindowState(kStateNormal);
+    window->setWindowState(kStateMinimized);  // the icon is gone: back on the taskbar
+    window->setVisible(true);
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    EXPECT_TRUE(IsIconic(hwnd)) << "restored instead";
+    EXPECT_EQ(window->windowState(), kStateMinimized);
+}
+
 TEST_F(MainWindowTest, ShowingAMinimizedWindowLetsTheResizeHandlerSeeIt) {
     std::vector<int> statesSeen;
     events.resized = [&] { statesSeen.push_back(window->windowState()); };

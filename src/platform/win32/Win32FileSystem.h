@@ -33,6 +33,9 @@ public:
     std::int64_t lastModified(const std::wstring& path) override;
     std::unique_ptr<ChangeWatch> watchFolder(const std::wstring& folderPath) override;
     FileState fileState(const std::wstring& path) override;
+    // Asked on a pool thread; see Win32AskedFileStates.cpp.
+    void askFileStates(std::vector<std::wstring> paths, double seconds,
+                       std::unique_ptr<FileStatesAnswer> answer) override;
     bool plainFileExists(const std::wstring& path) override;
     std::optional<std::string> readFile(const std::wstring& path, std::size_t maxBytes) override;
     std::wstring programFolder() override;

@@ -382,8 +382,10 @@ void Win32Window::setVisible(bool visible) {
     }
     if (IsWindowVisible(window)) return;
     shown_ = true;
+    // SW_SHOWNOACTIVATE would restore an iconic window; SW_SHOWMINNOACTIVE
+    // shows it minimized on the taskbar whatever it was while hidden.
     if (state_ == kStateMinimized)
-        ShowWindow(window, IsIconic(window) ? SW_SHOWNOACTIVATE : SW_SHOWMINNOACTIVE);
+        ShowWindow(window, SW_SHOWMINNOACTIVE);
     else
         ShowWindow(window, IsIconic(window) ? SW_RESTORE : SW_SHOW);
 }
