@@ -13,6 +13,7 @@
 #   --no-build   package the program already in the dist folder (default: build it first)
 #   --dist DIR   the folder with GlanceRefresher.exe and HAND-M.CUR (default: build/mingw/dist)
 #   --map FILE   the exe's link map, which names the libraries in it (default: DIR/../GlanceRefresher.map)
+#   --ca FILE    the installers' custom-action DLL (default: DIR/../GlanceSetupActions.dll)
 #   --out DIR    where the packages go (default: build/package)
 #   --version V  the product version, with two decimals (default: the project's, 7.00)
 #
@@ -36,6 +37,7 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 build=1
 dist=$repo/build/mingw/dist
 map=
+ca=
 out=$repo/build/package
 version=
 while [ $# -gt 0 ]; do
@@ -43,6 +45,7 @@ while [ $# -gt 0 ]; do
     --no-build) build=0 ;;
     --dist) dist=$2; shift ;;
     --map) map=$2; shift ;;
+    --ca) ca=$2; shift ;;
     --out) out=$2; shift ;;
     --version) version=$2; shift ;;
     *) echo "package.sh: unknown option $1 (see the head of the script)" >&2; exit 2 ;;
@@ -50,6 +53,7 @@ while [ $# -gt 0 ]; do
     shift
 done
 map=${map:-$dist/../GlanceRefresher.map}
+ca=${ca:-$dist/../GlanceSetupActions.dll}
 
 say() { echo "package: $*"; }
 die() { echo "package: $*" >&2; exit 1; }
@@ -57,7 +61,7 @@ die() { echo "package: $*" >&2; exit 1; }
 if [ $build = 1 ]; then
     bash "$repo/scripts/install-deps.sh"
     (cd "$repo" && cmake --preset mingw >/dev/null &&
-        cmake --build --preset mingw --target GlanceRefresher -j "$(nproc 2>/dev/null || echo 2)")
+        cmake --build --preset mingw --target GlanceRefresher GlanceSetupActions -j "$(nproc 2>/dev/null || echo 2)")
 fi
 for tool in wixl msibuild msiinfo msidump zip osslsigncode i686-w64-mingw32-g++ python3 sha256sum dpkg-query; do
     command -v $tool >/dev/null || die "$tool is missing: run bash scripts/install-deps.sh"
@@ -66,6 +70,7 @@ for file in GlanceRefresher.exe HAND-M.CUR; do
     [ -f "$dist/$file" ] || die "no $dist/$file: build the program first (or leave out --no-build)"
 done
 [ -f "$map" ] || die "no link map $map: build the program with the project's CMakeLists.txt"
+[ -f "$ca" ] || die "no custom-action DLL $ca: build the target GlanceSetupActions"
 
 # Users see "7.00" (the version record's spelling); Windows Installer reads it as 7.0.
 if [ -z "$version" ]; then
@@ -118,15 +123,9 @@ cp "$dist/GlanceRefresher.exe" "$dist/HAND-M.CUR" "$stage/msi/"
 cp "$repo/res/GlanceRefresher.ico" "$stage/msi/"
 [ $signing = 1 ] && sign "$stage/msi/GlanceRefresher.exe"
 
-# --- the installers' custom actions: closing a running copy and starting it
-# again, removing the start-up entry (see packaging/SetupActions.wxi). Built
-# like the exe, the same bytes wherever it is built: no build paths, no link
-# time stamp, a fixed image base (ld would derive one from the output path).
-i686-w64-mingw32-g++ -std=c++20 -Os -Wall -Wextra -Wpedantic -Werror \
-    -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -D_WIN32_WINNT=0x0601 -ffile-prefix-map="$repo/=" \
-    -ffunction-sections -shared -static -s -Wl,--gc-sections -Wl,--kill-at \
-    -Wl,--no-insert-timestamp -Wl,--disable-auto-image-base \
-    -o "$stage/msi/GlanceSetupActions.dll" "$repo/packaging/ca/SetupActions.cpp" -lmsi -luserenv
+# --- the installers' custom actions (packaging/ca, built by CMake beside the
+# exe with the same reproducibility flags; see packaging/SetupActions.wxi).
+cp "$ca" "$stage/msi/GlanceSetupActions.dll"
 [ $signing = 1 ] && sign "$stage/msi/GlanceSetupActions.dll"
 
 # The cabinets keep each file's time.
@@ -173,7 +172,8 @@ build_msi() {
     if grep -q . "$stage/wixl.log"; then cat "$stage/wixl.log" >&2; die "wixl did not take all of $1"; fi
 
     # What wixl cannot write (see packaging/SetupActions.wxi):
-    # - the rollback action's type (DLL 1 + continue 64 + in-script 1024 + rollback 256);
+    # - the rollback action's type (DLL 1 + continue 64 + in-script 1024 + rollback 256),
+    #   and the commit action's (DLL 1 + continue 64 + in-script 1024 + commit 512 + no impersonation 2048);
     # - immediate actions without the no-impersonation bit (2048), which only
     #   deferred actions may carry;
     # - same-version upgrades: VersionMaxInclusive (512) beside MigrateFeatures (1);
@@ -185,6 +185,7 @@ build_msi() {
             sql+=(-q "UPDATE \`CustomAction\` SET \`Type\` = $((type - 2048)) WHERE \`Action\` = '$action'")
         fi
     done < <(msiinfo export "$file" CustomAction | tr -d '\r' | tail -n +4 | cut -f1,2)
+    sql+=(-q "UPDATE \`CustomAction\` SET \`Type\` = 3649 WHERE \`Action\` = 'StartClosedCopies'")
     sql+=(-q "UPDATE \`Registry\` SET \`Root\` = -1 WHERE \`Root\` = 4")
     msibuild "$file" "${sql[@]}" || die "could not patch the tables of $2"
     # Attributes is part of the Upgrade table's key, which SQL cannot change: the table is replaced.
@@ -194,6 +195,8 @@ build_msi() {
     (cd "$stage/upgrade" && msibuild "$file" -i Upgrade.idt) || die "could not patch the upgrade table of $2"
     grep -q "^RestoreRunValue	1345	" <<<"$(msiinfo export "$file" CustomAction)" ||
         die "the rollback action's type was not set in $2"
+    grep -q "^StartClosedCopies	3649	" <<<"$(msiinfo export "$file" CustomAction)" ||
+        die "the commit action's type was not set in $2"
 
     set_summary "$file" 00000000-0000-0000-0000-000000000000
     set_summary "$file" "$(uuid5 "$upgrade_code" "GlanceRefresher package $(sha256sum "$file" | cut -d' ' -f1)")"

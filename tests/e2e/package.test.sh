@@ -44,7 +44,7 @@ rm -rf "$rebuild" && mkdir -p "$rebuild/src"
 (cd "$E2E_REPO_DIR" && tar -c --exclude=./build --exclude=./.git .) | tar -x -C "$rebuild/src"
 setsid bash -c 'cd "$1" && faketime -f +400d cmake -S src -B build -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$1/src/cmake/mingw-i686.cmake" -DGLANCE_GTEST_SOURCE=/none >/dev/null &&
-    faketime -f +400d nice -n 10 cmake --build build --target GlanceRefresher -j 2 >/dev/null &&
+    faketime -f +400d nice -n 10 cmake --build build --target GlanceRefresher GlanceSetupActions -j 2 >/dev/null &&
     SOURCE_DATE_EPOCH=$2 faketime -f +400d bash src/scripts/package.sh --no-build --dist build/dist --out out' \
     rebuild "$rebuild" "$EPOCH" >"$rebuild.log" 2>&1 </dev/null &
 REBUILD_PID=$!
