@@ -177,7 +177,9 @@ build_msi() {
     # - immediate actions without the no-impersonation bit (2048), which only
     #   deferred actions may carry;
     # - same-version upgrades: VersionMaxInclusive (512) beside MigrateFeatures (1);
-    # - HKMU, the root that follows ALLUSERS, is -1 (wixl writes 4).
+    # - HKMU, the root that follows ALLUSERS, is -1 (wixl writes 4);
+    # - per machine: the condition of the AUTOSTART component, and AUTOSTART
+    #   among the secure properties (passed on from the command line).
     local sql=(-q "UPDATE \`CustomAction\` SET \`Type\` = 1345 WHERE \`Action\` = 'RestoreRunValue'")
     local action type
     while IFS=$'\t' read -r action type; do
@@ -187,6 +189,12 @@ build_msi() {
     done < <(msiinfo export "$file" CustomAction | tr -d '\r' | tail -n +4 | cut -f1,2)
     sql+=(-q "UPDATE \`CustomAction\` SET \`Type\` = 3649 WHERE \`Action\` = 'StartClosedCopies'")
     sql+=(-q "UPDATE \`Registry\` SET \`Root\` = -1 WHERE \`Root\` = 4")
+    if [ "$1" = GlanceRefresher.machine.wxs ]; then
+        local secure
+        secure=$(msiinfo export "$file" Property | tr -d '\r' | awk -F'\t' '$1 == "SecureCustomProperties" { print $2 }')
+        sql+=(-q "UPDATE \`Component\` SET \`Condition\` = 'AUTOSTART = 1' WHERE \`Component\` = 'StartForEveryone'"
+            -q "UPDATE \`Property\` SET \`Value\` = 'AUTOSTART;$secure' WHERE \`Property\` = 'SecureCustomProperties'")
+    fi
     msibuild "$file" "${sql[@]}" || die "could not patch the tables of $2"
     # Attributes is part of the Upgrade table's key, which SQL cannot change: the table is replaced.
     mkdir -p "$stage/upgrade"
@@ -197,6 +205,9 @@ build_msi() {
         die "the rollback action's type was not set in $2"
     grep -q "^StartClosedCopies	3649	" <<<"$(msiinfo export "$file" CustomAction)" ||
         die "the commit action's type was not set in $2"
+    [ "$1" != GlanceRefresher.machine.wxs ] ||
+        grep -q "^StartForEveryone	.*	AUTOSTART = 1	" <<<"$(msiinfo export "$file" Component)" ||
+        die "the AUTOSTART component's condition was not set in $2"
 
     set_summary "$file" 00000000-0000-0000-0000-000000000000
     set_summary "$file" "$(uuid5 "$upgrade_code" "GlanceRefresher package $(sha256sum "$file" | cut -d' ' -f1)")"

@@ -46,8 +46,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // start-up entry starts it and a second copy would show the window.
         glance::win32::lazy::RegisterApplicationRestart(
             nullptr, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
-        glance::win32::Win32CloseRequest installerClose(win32.loop.wakeHandles(),
-                                                        [main] { PostMessageW(main, WM_CLOSE, 0, 0); });
+        glance::win32::Win32CloseRequest installerClose(win32.loop.wakeHandles(), main);
         // The top-level loop. It waits, in one MsgWaitForMultipleObjectsEx, on
         // the messages, on the handles of the desktop folders' change watches
         // (which the watches hand to the loop as they are set up), and on the

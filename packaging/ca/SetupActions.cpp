@@ -255,8 +255,9 @@ void sendEndSession(DWORD processId) {
 // which reaches any session and a copy run elevated, or else through the
 // end-session messages. True when it has ended.
 bool askToClose(MSIHANDLE install, const RunningCopy& copy) {
+    glance::win32::CloseRequestName name;
     const UniqueKernelHandle request(
-        OpenEventW(EVENT_MODIFY_STATE, FALSE, glance::win32::closeRequestName(copy.id).c_str()));
+        OpenEventW(EVENT_MODIFY_STATE, FALSE, glance::win32::closeRequestName(copy.id, name)));
     if (request) {
         SetEvent(request.get());
     } else {

@@ -64,7 +64,7 @@ void runLoadSequence(Platform& p, LoadTargets& t) {
     // at this copy. It is upkeep the user did not ask for, so a failure shows
     // nothing but a diagnostic line; the next start tries again.
     StepTrap::noting(p.diagnostics, "start-up entry repair").step(0, [&] {
-        repairStartupEntry(p.system, p.files, t.preferences);
+        repairStartupEntry(p.system, p.files, t.preferences, p.eventLog);
     });
 }
 

@@ -29,7 +29,7 @@ void putStartupEntry(System& system, const std::optional<std::wstring>& commandL
         system.removeStartupEntry(kProductName);
 }
 
-void repairStartupEntry(System& system, FileSystem& files, Preferences& preferences) {
+void repairStartupEntry(System& system, FileSystem& files, Preferences& preferences, EventLog& events) {
     if (!preferences.startWithWindows()) return;
     const std::optional<std::wstring> entry = system.startupEntryCommandLine(kProductName);
     if (!entry) return;
@@ -37,7 +37,9 @@ void repairStartupEntry(System& system, FileSystem& files, Preferences& preferen
     if (command.programs.empty() || command.hasArguments) return;
     for (const std::wstring& program : command.programs)
         if (!certainlyGone(files, program)) return;
-    system.setStartupEntry(kProductName, startupCommandLine(system));
+    const std::wstring repaired = startupCommandLine(system);
+    system.setStartupEntry(kProductName, repaired);
+    events.report(AdminEvent::StartupEntryRepaired, repaired);
 }
 
 }  // namespace glance

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/Preferences.h"
+#include "platform/EventLog.h"
 #include "platform/FileSystem.h"
 #include "platform/System.h"
 
@@ -27,6 +28,7 @@ void putStartupEntry(System& system, const std::optional<std::wstring>& commandL
 // file still there (another copy), one with arguments, a bare name, a path
 // on a drive or share that is away, one that cannot be checked; and so is any
 // value while the choice is not on. Throws when the platform fails.
-void repairStartupEntry(System& system, FileSystem& files, Preferences& preferences);
+// A repair is also reported to the administrator's event log.
+void repairStartupEntry(System& system, FileSystem& files, Preferences& preferences, EventLog& events);
 
 }  // namespace glance

@@ -4,6 +4,7 @@
 
 #include "core/Error.h"
 #include "platform/Diagnostics.h"
+#include "platform/EventLog.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageLoop.h"
 #include "platform/NotifyIcon.h"
@@ -26,6 +27,7 @@ struct Platform {
     RunningCopy& runningCopy;
     Ui& ui;
     Diagnostics& diagnostics;
+    EventLog& eventLog;
 };
 
 }  // namespace glance

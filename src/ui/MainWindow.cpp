@@ -28,7 +28,9 @@ std::string helpMessage() {
 }
 
 MainWindow::MainWindow(Platform& platform)
-    : p_(platform), engine_(platform.shell, platform.files, platform.loop, platform.diagnostics), preferences_(platform.settings) {
+    : p_(platform),
+      engine_(platform.shell, platform.files, platform.loop, platform.diagnostics),
+      preferences_(platform.settings) {
     window_ = p_.ui.createWindow(mainWindowLayout(), *this);
     onColoursChanged();
     skin_ = std::make_unique<ColourSkinEngine>(p_.files, *window_);
@@ -39,6 +41,7 @@ MainWindow::MainWindow(Platform& platform)
     // The notification area's DPI can change while the program runs (a new
     // scale, another monitor, a restarted taskbar): the icon follows it.
     trayIcon_->pictureSource = [this] { return p_.ui.trayIcon(); };
+    trayIcon_->onStillMissing = [this] { p_.eventLog.report(AdminEvent::TrayIconMissing, L""); };
     refreshSwitch_ = std::make_unique<RefreshSwitch>(
         RefreshSwitch{window_->button(ControlId::SwitchButton), window_->timer(ControlId::RefreshTimer),
                       engine_, preferences_, p_.system, p_.loop, p_.diagnostics});

@@ -4,6 +4,7 @@
 
 #include "Failures.h"
 #include "FakeDiagnostics.h"
+#include "FakeEventLog.h"
 #include "FakeFileSystem.h"
 #include "FakeLoop.h"
 #include "FakeNotifyIcon.h"
@@ -27,6 +28,7 @@ struct FakePlatform {
     FakeRunningCopy runningCopy;
     FakeUi ui{failures, loop};
     FakeDiagnostics diagnostics;
+    FakeEventLog eventLog;
 
     // A watch that fires wakes the top-level loop, as a signalled handle does.
     FakePlatform() {
@@ -38,7 +40,8 @@ struct FakePlatform {
     FakePlatform& operator=(const FakePlatform&) = delete;
 
     Platform platform() {
-        return Platform{shell, files, settings, system, loop, notificationArea, runningCopy, ui, diagnostics};
+        return Platform{shell,       files, settings,    system,  loop, notificationArea,
+                        runningCopy, ui,    diagnostics, eventLog};
     }
 };
 

@@ -8,34 +8,27 @@
 
 #include <windows.h>
 
-#include <functional>
-#include <string>
-
 #include "platform/win32/UniqueHandle.h"
 
 namespace glance::win32 {
 
-inline constexpr wchar_t kCloseRequestPrefix[] = L"Global\\Quillhaven.LumenfoldGlanceRefresher.Close.";
-
-inline std::wstring closeRequestName(DWORD processId) {
-    // Decimal digits by hand: the library's number formatting would bring
-    // its printf machinery into the exe.
-    std::wstring digits;
-    do {
-        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + processId % 10));
-        processId /= 10;
-    } while (processId != 0);
-    return kCloseRequestPrefix + digits;
+// The event's name for the copy with this process id (user32's formatter:
+// the C library's would bring its printf machinery into the exe).
+using CloseRequestName = wchar_t[80];
+inline const wchar_t* closeRequestName(DWORD processId, CloseRequestName& name) {
+    wsprintfW(name, L"Global\\Quillhaven.LumenfoldGlanceRefresher.Close.%lu", processId);
+    return name;
 }
 
 class Win32WakeHandles;
 
 class Win32CloseRequest {
 public:
-    // Listens for as long as it lives; onRequested runs at the loop's top
-    // level. Without the event (a name already taken, no rights) it listens
-    // to nothing, and the installers fall back to the window messages.
-    Win32CloseRequest(Win32WakeHandles& wakes, std::function<void()> onRequested);
+    // Listens for as long as it lives: a request posts WM_CLOSE to `window`,
+    // which closes it as its close box does. Without the event (a name
+    // already taken, no rights) it listens to nothing, and the installers
+    // fall back to the end-session messages.
+    Win32CloseRequest(Win32WakeHandles& wakes, HWND window);
     ~Win32CloseRequest();
     Win32CloseRequest(const Win32CloseRequest&) = delete;
     Win32CloseRequest& operator=(const Win32CloseRequest&) = delete;

@@ -21,21 +21,19 @@ DWORD waitMilliseconds(double seconds) {
 }  // namespace
 
 void Win32WakeHandles::add(HANDLE handle) {
-    entries_.push_back({handle, false, nullptr});
+    entries_.push_back({handle, false, nullptr, 0});
 }
 
-void Win32WakeHandles::addRequest(HANDLE handle, std::function<void()> onSignal) {
-    entries_.push_back({handle, false, std::move(onSignal)});
+void Win32WakeHandles::addRequest(HANDLE handle, HWND window, UINT message) {
+    entries_.push_back({handle, false, window, message});
 }
 
 bool Win32WakeHandles::signalled(HANDLE handle) {
     for (Entry& e : entries_) {
         if (e.handle != handle) continue;
         e.setAside = true;
-        if (!e.onSignal) return true;
-        // A copy: the request may remove its own entry.
-        const std::function<void()> onSignal = e.onSignal;
-        onSignal();
+        if (e.requestWindow == nullptr) return true;
+        PostMessageW(e.requestWindow, e.requestMessage, 0, 0);
         return false;
     }
     return false;

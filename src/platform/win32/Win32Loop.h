@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstddef>
-#include <functional>
 #include <vector>
 
 #include "platform/MessageLoop.h"
@@ -21,9 +20,9 @@ class Win32WakeHandles {
 public:
     void add(HANDLE handle);
     // A handle that stands for a request rather than a change: when it
-    // signals, the loop sets it aside and runs onSignal at top level, and the
-    // top-level work does not run for it.
-    void addRequest(HANDLE handle, std::function<void()> onSignal);
+    // signals, the loop sets it aside and posts `message` to `window`, and
+    // the top-level work does not run for it.
+    void addRequest(HANDLE handle, HWND window, UINT message);
     void remove(HANDLE handle);
     // The watch is armed again: the loop waits on its handle once more.
     void rearmed(HANDLE handle);
@@ -36,7 +35,8 @@ private:
     struct Entry {
         HANDLE handle;
         bool setAside;
-        std::function<void()> onSignal;
+        HWND requestWindow;
+        UINT requestMessage;
     };
     std::vector<Entry> entries_;
 };

@@ -4,6 +4,7 @@
 
 #include "platform/Platform.h"
 #include "platform/win32/Win32Diagnostics.h"
+#include "platform/win32/Win32EventLog.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Loop.h"
 #include "platform/win32/Win32NotifyIcon.h"
@@ -27,9 +28,11 @@ struct Win32Platform {
     Win32RunningCopy runningCopy;
     Win32Ui ui;
     Win32Diagnostics diagnostics;
+    Win32EventLog eventLog;
 
     Platform platform() {
-        return Platform{shell, files, settings, system, loop, notificationArea, runningCopy, ui, diagnostics};
+        return Platform{shell, files, settings, system, loop, notificationArea, runningCopy, ui, diagnostics,
+                        eventLog};
     }
 };
 
