@@ -45,11 +45,14 @@ constexpr wchar_t kStartupSetting[] = L"Windows Startup";
 constexpr DWORD kCloseWaitMs = 10000;
 constexpr UINT kMessageWaitMs = 5000;
 // Where the closing action notes each copy it closed, for the action that
-// starts them again after the files are in place: a volatile key (gone at the
-// next boot) in the hive of the account the actions run as (SYSTEM for the
-// per-machine package, where no user can write it; the user for the
-// per-user one). One value per session: "<time closed> <user's SID>".
-constexpr wchar_t kClosedCopiesKey[] = L"Software\\Quillhaven\\GlanceRefresher\\ClosedCopies";
+// starts them again after the files are in place: a volatile key (never
+// written to disk, gone at the next boot at the latest) in the hive of the
+// account the actions run as (SYSTEM for the per-machine package, where no
+// user can write it; the user for the per-user one), apart from the
+// product's own keys, which an uninstall removes. One value per session:
+// "<time closed> <user's SID>". The starting action deletes it; after an
+// uninstall it stays, and the next install ignores what is older than itself.
+constexpr wchar_t kClosedCopiesKey[] = L"Software\\Quillhaven.GlanceRefresher.ClosedCopies";
 
 void log(MSIHANDLE install, const std::wstring& text) {
     PMSIHANDLE record = MsiCreateRecord(0);
@@ -428,10 +431,9 @@ CUSTOM_ACTION StartClosedCopies(MSIHANDLE install) {
         const unsigned long long since = wcstoull(data.c_str(), nullptr, 10);
         const std::wstring exe = data.substr(space + 1);
         HKEY raw = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, kClosedCopiesKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &raw) !=
-            ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kClosedCopiesKey, 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
             return;
-        const UniqueHkey key(raw);
+        UniqueHkey key(raw);
         std::vector<std::pair<std::wstring, std::wstring>> notes;
         for (DWORD i = 0;; ++i) {
             wchar_t name[16];
@@ -446,8 +448,9 @@ CUSTOM_ACTION StartClosedCopies(MSIHANDLE install) {
             note[noteSize / sizeof(wchar_t)] = L'\0';
             notes.emplace_back(name, note);
         }
+        key.reset();
+        RegDeleteKeyW(HKEY_CURRENT_USER, kClosedCopiesKey);
         for (const auto& [name, note] : notes) {
-            RegDeleteValueW(key.get(), name.c_str());
             const size_t gap = note.find(L' ');
             if (gap == std::wstring::npos || wcstoull(note.c_str(), nullptr, 10) < since) continue;
             const DWORD session = static_cast<DWORD>(wcstoul(name.c_str(), nullptr, 10));
