@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+
 namespace glance {
 
 class System {
