@@ -382,10 +382,13 @@ UniqueKernelHandle ordinaryToken(DWORD session, const std::wstring& user) {
     return UniqueKernelHandle(primary);
 }
 
-// Starts `exe` as the token's user on that session's desktop, with the
-// user's environment and the exe's folder as the working folder. Returns 0,
-// or the error that stopped it.
-DWORD startAs(HANDLE token, const std::wstring& exe) {
+// Starts `exe` as the token's user in `session`, with the user's environment
+// and the exe's folder as the working folder: on the session's interactive
+// desktop when it is another session than the installer's (the installer's
+// own desktop there is session 0's, which nobody sees), or else on the
+// installer's desktop, which is the one its user sees. Returns 0, or the
+// error that stopped it.
+DWORD startAs(HANDLE token, DWORD session, const std::wstring& exe) {
     const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
     std::wstring command = L"\"" + exe + L"\"";
     void* environment = nullptr;
@@ -393,7 +396,8 @@ DWORD startAs(HANDLE token, const std::wstring& exe) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     wchar_t desktop[] = L"winsta0\\default";
-    startup.lpDesktop = desktop;
+    DWORD own = 0;
+    if (ProcessIdToSessionId(GetCurrentProcessId(), &own) && own != session) startup.lpDesktop = desktop;
     PROCESS_INFORMATION created{};
     const DWORD flags = environment ? CREATE_UNICODE_ENVIRONMENT : 0;
     // Out of the installer's job, which may end its processes with it.
@@ -460,7 +464,7 @@ CUSTOM_ACTION StartClosedCopies(MSIHANDLE install) {
                 continue;
             }
             const UniqueKernelHandle token = ordinaryToken(session, user);
-            const DWORD error = token ? startAs(token.get(), exe) : ERROR_NO_TOKEN;
+            const DWORD error = token ? startAs(token.get(), session, exe) : ERROR_NO_TOKEN;
             log(install, error == 0 ? L"started " + exe + L" again in session " + name + L" for user " + user
                                     : L"could not start " + exe + L" again in session " + name +
                                           L" for user " + user + L", error " + number(error));
