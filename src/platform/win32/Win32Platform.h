@@ -31,8 +31,8 @@ struct Win32Platform {
     Win32EventLog eventLog;
 
     Platform platform() {
-        return Platform{shell, files, settings, system, loop, notificationArea, runningCopy, ui, diagnostics,
-                        eventLog};
+        return Platform{shell,       files, settings,    system,  loop, notificationArea,
+                        runningCopy, ui,    diagnostics, eventLog};
     }
 };
 
