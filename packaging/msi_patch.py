@@ -7,8 +7,12 @@ the MSI and fails unless each patch is there.
 
 What it patches (the WiX source says what was meant; wixl writes otherwise):
 - CustomAction: Execute="rollback" becomes the rollback type (in-script 1024
-  + rollback 256); immediate actions lose the no-impersonation bit (2048),
-  which only in-script actions may carry.
+  + rollback 256), Execute="commit" the commit type (in-script 1024 + commit
+  512, keeping Impersonate="no"); immediate actions lose the no-impersonation
+  bit (2048), which only in-script actions may carry.
+- Component: the per-machine start-up entry (StartForEveryone) is installed
+  only when AUTOSTART = 1, a property passed from the command line and so
+  among the secure properties.
 - Upgrade: the row that detects older versions takes the same version too
   (VersionMaxInclusive 512): every rebuild is a product of its own and
   replaces the installed one.
@@ -26,7 +30,9 @@ import subprocess
 import sys
 import xml.etree.ElementTree as ET
 
-IN_SCRIPT, ROLLBACK, NO_IMPERSONATE = 1024, 256, 2048
+IN_SCRIPT, ROLLBACK, COMMIT, NO_IMPERSONATE = 1024, 256, 512, 2048
+CONDITIONS = {"StartForEveryone": "AUTOSTART = 1"}  # component -> condition
+SECURE = "AUTOSTART"  # the property those conditions read
 VERSION_MAX_INCLUSIVE, DISALLOW_ABSENT = 512, 16
 
 
@@ -79,16 +85,22 @@ def write_table(folder, name, header, rows):
 def patches(elements, files):
     """table -> function(rows) -> the rows as they must be."""
     rollback = {e.get("Id") for tag, e in elements if tag == "CustomAction" and e.get("Execute") == "rollback"}
+    commit = {e.get("Id") for tag, e in elements if tag == "CustomAction" and e.get("Execute") == "commit"}
+    no_impersonation = {e.get("Id") for tag, e in elements if tag == "CustomAction" and e.get("Impersonate") == "no"}
     disallow = {e.get("Id") for tag, e in elements if tag == "Feature" and e.get("Absent") == "disallow"}
+    conditioned = {e.get("Id") for tag, e in elements if tag == "Component"} & CONDITIONS.keys()
     versions = {}
 
     def custom_actions(rows):
-        if rollback - {row["Action"] for row in rows}:
-            die(f"no rollback action {rollback} in the CustomAction table")
+        if (rollback | commit) - {row["Action"] for row in rows}:
+            die(f"no rollback or commit action {rollback | commit} in the CustomAction table")
         for row in rows:
             kind = int(row["Type"])
             if row["Action"] in rollback:
                 kind = (kind & ~NO_IMPERSONATE) | IN_SCRIPT | ROLLBACK
+            elif row["Action"] in commit:
+                kind = (kind & ~ROLLBACK) | IN_SCRIPT | COMMIT
+                kind = kind | NO_IMPERSONATE if row["Action"] in no_impersonation else kind & ~NO_IMPERSONATE
             elif not kind & IN_SCRIPT:
                 kind &= ~NO_IMPERSONATE
             row["Type"] = str(kind)
@@ -113,6 +125,18 @@ def patches(elements, files):
                 row["Attributes"] = str(int(row["Attributes"]) | DISALLOW_ABSENT)
         return rows
 
+    def component(rows):
+        for row in rows:
+            if row["Component"] in conditioned:
+                row["Condition"] = CONDITIONS[row["Component"]]
+        return rows
+
+    def properties(rows):
+        for row in rows:
+            if conditioned and row["Property"] == "SecureCustomProperties":
+                row["Value"] = ";".join([SECURE] + [p for p in row["Value"].split(";") if p and p != SECURE])
+        return rows
+
     def file(rows):
         for row in rows:
             name = row["FileName"].split("|")[-1]
@@ -130,7 +154,7 @@ def patches(elements, files):
 
     # File before MsiFileHash: the hashes to drop are those of versioned files.
     return {"CustomAction": custom_actions, "Upgrade": upgrade, "Registry": registry, "Feature": feature,
-            "File": file, "MsiFileHash": file_hash}
+            "Component": component, "Property": properties, "File": file, "MsiFileHash": file_hash}
 
 
 def main(msi, wxs, files, work):

@@ -14,6 +14,7 @@
 #   --no-build   package the program already in the dist folder (default: build it first)
 #   --dist DIR   the folder with GlanceRefresher.exe and HAND-M.CUR (default: build/mingw/dist)
 #   --map FILE   the exe's link map, which names the libraries in it (default: DIR/../GlanceRefresher.map)
+#   --ca FILE    the installers' custom-action DLL (default: DIR/../GlanceSetupActions.dll)
 #   --out DIR    where the packages go (default: build/package)
 #   --version V  the product version, with two decimals (default: the project's, 7.00)
 #
@@ -44,6 +45,7 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 build=1
 dist=$repo/build/mingw/dist
 map=
+ca=
 out=$repo/build/package
 version=
 while [ $# -gt 0 ]; do
@@ -51,6 +53,7 @@ while [ $# -gt 0 ]; do
     --no-build) build=0 ;;
     --dist) dist=$2; shift ;;
     --map) map=$2; shift ;;
+    --ca) ca=$2; shift ;;
     --out) out=$2; shift ;;
     --version) version=$2; shift ;;
     *) echo "package.sh: unknown option $1 (see the head of the script)" >&2; exit 2 ;;
@@ -58,6 +61,7 @@ while [ $# -gt 0 ]; do
     shift
 done
 map=${map:-$dist/../GlanceRefresher.map}
+ca=${ca:-$dist/../GlanceSetupActions.dll}
 
 say() { echo "package: $*"; }
 die() { echo "package: $*" >&2; exit 1; }
@@ -65,7 +69,7 @@ die() { echo "package: $*" >&2; exit 1; }
 if [ $build = 1 ]; then
     bash "$repo/scripts/install-deps.sh"
     (cd "$repo" && cmake --preset mingw >/dev/null &&
-        cmake --build --preset mingw --target GlanceRefresher -j "$(nproc 2>/dev/null || echo 2)")
+        cmake --build --preset mingw --target GlanceRefresher GlanceSetupActions -j "$(nproc 2>/dev/null || echo 2)")
 fi
 for tool in wixl msibuild msiinfo msidump zip osslsigncode openssl i686-w64-mingw32-g++ python3 sha256sum dpkg-query; do
     command -v $tool >/dev/null || die "$tool is missing: run bash scripts/install-deps.sh"
@@ -74,6 +78,7 @@ for file in GlanceRefresher.exe HAND-M.CUR; do
     [ -f "$dist/$file" ] || die "no $dist/$file: build the program first (or leave out --no-build)"
 done
 [ -f "$map" ] || die "no link map $map: build the program with the project's CMakeLists.txt"
+[ -f "$ca" ] || die "no custom-action DLL $ca: build the target GlanceSetupActions"
 
 # Users see "7.00" (the version record's spelling); Windows Installer reads it as 7.0.
 if [ -z "$version" ]; then
@@ -167,18 +172,9 @@ cp "$dist/GlanceRefresher.exe" "$dist/HAND-M.CUR" "$stage/msi/"
 cp "$repo/res/GlanceRefresher.ico" "$stage/msi/"
 [ -z "$signing" ] || sign "$stage/msi/GlanceRefresher.exe"
 
-# --- the installers' custom actions: closing a running copy and starting it
-# again, removing the start-up entry (see packaging/SetupActions.wxi). Built
-# like the exe, the same bytes wherever it is built: no build paths, no link
-# time stamp, a fixed image base (ld would derive one from the output path).
-# Compiled, then linked by a relative name, so that its link map, which the
-# SBOM reads, names the program's own object as such.
-i686-w64-mingw32-g++ -std=c++20 -Os -Wall -Wextra -Wpedantic -Werror \
-    -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -D_WIN32_WINNT=0x0601 -ffile-prefix-map="$repo/=" \
-    -ffunction-sections -c -o "$stage/SetupActions.o" "$repo/packaging/ca/SetupActions.cpp"
-(cd "$stage" && i686-w64-mingw32-g++ -shared -static -s -Wl,--gc-sections -Wl,--kill-at \
-    -Wl,--no-insert-timestamp -Wl,--disable-auto-image-base -Wl,-Map,GlanceSetupActions.map \
-    -o msi/GlanceSetupActions.dll SetupActions.o -lmsi -luserenv)
+# --- the installers' custom actions (packaging/ca, built by CMake beside the
+# exe with the same reproducibility flags; see packaging/SetupActions.wxi).
+cp "$ca" "$stage/msi/GlanceSetupActions.dll"
 [ -z "$signing" ] || sign "$stage/msi/GlanceSetupActions.dll"
 
 # The cabinets keep each file's time.
@@ -258,7 +254,7 @@ find "$portable" -exec touch -d "@$epoch" {} +
 cache=$(dirname "$map")/CMakeCache.txt
 cached() { sed -n "s/^$1:[A-Z]*=//p" "$cache" 2>/dev/null | grep . || command -v "$2"; }
 python3 "$repo/packaging/sbom.py" --exe "$stage/msi/GlanceRefresher.exe" --map "$map" \
-    --dll "$stage/msi/GlanceSetupActions.dll" --dll-map "$stage/GlanceSetupActions.map" \
+    --dll "$stage/msi/GlanceSetupActions.dll" --dll-map "${ca%.dll}.map" \
     --tool "$(cached CMAKE_CXX_COMPILER i686-w64-mingw32-g++)" --tool "$(cached CMAKE_LINKER i686-w64-mingw32-ld)" \
     --tool "$(cached CMAKE_RC_COMPILER i686-w64-mingw32-windres)" --version "$version" --epoch "$epoch" \
     >"$out/$sbom" || die "the SBOM could not be made"

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "core/TextExcerpt.h"
+#include "platform/win32/LazyImports.h"
+#include "platform/win32/Win32CloseRequest.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32Text.h"
 #include "ui/MainWindow.h"
@@ -40,6 +42,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         UpdateWindow(main);
         mainWindow.engine().takeFirstCount();
 
+        // An installer that replaces the program's files closes it as its
+        // close box does (icon out of the tray, settings as they are), whether
+        // through Windows' Restart Manager, which sends the end-session
+        // messages and starts the program again afterwards, or through the
+        // installers' own request, which crosses sessions. Not after a crash
+        // or a hang, which would only repeat; not after a reboot, when the
+        // start-up entry starts it and a second copy would show the window.
+        glance::win32::lazy::RegisterApplicationRestart(
+            nullptr, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
+        glance::win32::Win32CloseRequest installerClose(win32.loop.wakeHandles(), main);
         // The top-level loop. It waits, in one MsgWaitForMultipleObjectsEx, on
         // the messages, on the handles of the desktop folders' change watches
         // (which the watches hand to the loop as they are set up), and on the

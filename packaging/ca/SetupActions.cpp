@@ -1,15 +1,17 @@
 // Custom actions of the GlanceRefresher installers (GlanceSetupActions.dll,
-// carried in the MSI's Binary table and never installed): closing a copy of
-// the program that runs from the install folder before its files change,
-// starting it again once the new files are in place, and taking the
-// program's start-up entry away when it is uninstalled, if that entry starts
-// the installed copy.
+// carried in the MSI's Binary table and never installed): closing every copy
+// of the program that runs from the install folder, in every session, before
+// its files change, starting each again in its session once the new files are
+// in place, and taking the program's start-up entry away when it is
+// uninstalled, if that entry starts the installed copy.
 //
-// wixl has no WiX extensions, so these stand in for the util extension's
-// CloseApplication and for a RemoveRegistryValue that acts on uninstall
-// (Windows Installer's own RemoveRegistry table only acts on install).
-// Every action logs what it did and returns success: none of them is worth
-// failing an install or an uninstall for.
+// Windows' Restart Manager does the closing and restarting first where it
+// acts (the program registers for restart); these actions are the fallback
+// where it does not (it is switched off, or Wine's msiexec). wixl has no WiX
+// extensions, so they also stand in for a RemoveRegistryValue that acts on
+// uninstall (Windows Installer's own RemoveRegistry table only acts on
+// install). Every action logs what it did and returns success: none of them
+// is worth failing an install or an uninstall for.
 #include <windows.h>
 // windows.h first: the installer headers use its types.
 #include <msi.h>
@@ -17,11 +19,16 @@
 #include <sddl.h>
 #include <tlhelp32.h>
 #include <userenv.h>
+#include <wtsapi32.h>
 
-#include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
+
+#include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32CloseRequest.h"
+
+using glance::win32::UniqueHkey;
+using glance::win32::UniqueKernelHandle;
 
 namespace {
 
@@ -37,11 +44,15 @@ constexpr wchar_t kStartupSetting[] = L"Windows Startup";
 // How long a program asked to close may take to end, and to answer each message.
 constexpr DWORD kCloseWaitMs = 10000;
 constexpr UINT kMessageWaitMs = 5000;
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
+// Where the closing action notes each copy it closed, for the action that
+// starts them again after the files are in place: a volatile key (never
+// written to disk, gone at the next boot at the latest) in the hive of the
+// account the actions run as (SYSTEM for the per-machine package, where no
+// user can write it; the user for the per-user one), apart from the
+// product's own keys, which an uninstall removes. One value per session:
+// "<time closed> <user's SID>". The starting action deletes it; after an
+// uninstall it stays, and the next install ignores what is older than itself.
+constexpr wchar_t kClosedCopiesKey[] = L"Software\\Quillhaven.GlanceRefresher.ClosedCopies";
 
 void log(MSIHANDLE install, const std::wstring& text) {
     PMSIHANDLE record = MsiCreateRecord(0);
@@ -117,27 +128,64 @@ std::wstring imagePath(HANDLE process) {
     return std::wstring(buffer.data(), size);
 }
 
-// The processes of this session whose program file is `exe`.
-std::vector<UniqueHandle> processesRunning(const std::wstring& exe) {
-    std::vector<UniqueHandle> found;
-    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+std::wstring number(unsigned long long value) {
+    return std::to_wstring(value);
+}
+
+// Now, in 100-nanosecond units since 1601: how the closing and the starting
+// action agree on which closes belong to this install.
+unsigned long long now() {
+    FILETIME time{};
+    GetSystemTimeAsFileTime(&time);
+    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+struct RunningCopy {
+    UniqueKernelHandle process;
+    DWORD id;
+    DWORD session;
+};
+
+// The sessions that exist now (WTSEnumerateSessions); empty when they
+// cannot be listed, and then every session counts.
+std::vector<DWORD> sessions() {
+    std::vector<DWORD> ids;
+    WTS_SESSION_INFOW* list = nullptr;
+    DWORD count = 0;
+    if (!WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &list, &count)) return ids;
+    for (DWORD i = 0; i < count; ++i) ids.push_back(list[i].SessionId);
+    WTSFreeMemory(list);
+    return ids;
+}
+
+// The copies, in any session, whose program file is `exe`; with `session`,
+// only that session's.
+std::vector<RunningCopy> copiesRunning(const std::wstring& exe, const DWORD* session = nullptr) {
+    std::vector<RunningCopy> found;
+    UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (snapshot.get() == INVALID_HANDLE_VALUE) {
         snapshot.release();
         return found;
     }
-    DWORD session = 0;
-    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    const std::vector<DWORD> known = sessions();
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
          more = Process32NextW(snapshot.get(), &entry)) {
         if (CompareStringOrdinal(entry.szExeFile, -1, kExeName, -1, TRUE) != CSTR_EQUAL) continue;
         DWORD processSession = 0;
-        if (!ProcessIdToSessionId(entry.th32ProcessID, &processSession) || processSession != session)
-            continue;
-        UniqueHandle process(
-            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
-        if (process && samePath(longPath(imagePath(process.get())), exe)) found.push_back(std::move(process));
+        if (!ProcessIdToSessionId(entry.th32ProcessID, &processSession)) continue;
+        if (session != nullptr && processSession != *session) continue;
+        bool listed = known.empty();
+        for (DWORD id : known) listed = listed || id == processSession;
+        if (!listed) continue;
+        UniqueKernelHandle process(OpenProcess(
+            PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
+        if (!process)
+            process.reset(
+                OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (process && samePath(longPath(imagePath(process.get())), exe))
+            found.push_back({std::move(process), entry.th32ProcessID, processSession});
     }
     return found;
 }
@@ -155,16 +203,18 @@ std::wstring tokenUser(HANDLE token) {
     return sid;
 }
 
-UniqueHandle processToken(HANDLE process, DWORD access) {
+UniqueKernelHandle processToken(HANDLE process, DWORD access) {
     HANDLE token = nullptr;
-    if (!OpenProcessToken(process, access, &token)) return nullptr;
-    return UniqueHandle(token);
+    if (!OpenProcessToken(process, access, &token)) return UniqueKernelHandle();
+    return UniqueKernelHandle(token);
 }
 
+// True unless the token is known to be an ordinary (unelevated) one: a
+// token whose elevation cannot be read is treated as elevated.
 bool elevated(HANDLE token) {
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    return GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+    return !GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) ||
            elevation.TokenIsElevated != 0;
 }
 
@@ -181,12 +231,12 @@ BOOL CALLBACK collectTopLevel(HWND window, LPARAM param) {
     return TRUE;
 }
 
-// Asks a program to end the way Windows' Restart Manager does before an
-// installer replaces its files: WM_QUERYENDSESSION with ENDSESSION_CLOSEAPP to
-// each of its top-level windows, then WM_ENDSESSION saying whether they all
-// agreed. The program treats the end of a session like its close box: it
-// leaves the tray and exits.
-void askToClose(DWORD processId) {
+// What Restart Manager sends before an installer replaces a program's files:
+// WM_QUERYENDSESSION with ENDSESSION_CLOSEAPP to each of its top-level
+// windows, then WM_ENDSESSION saying whether they all agreed. Reaches only
+// the windows of this desktop: the fallback for a copy too old to listen for
+// the close request.
+void sendEndSession(DWORD processId) {
     WindowsOf target{processId, {}};
     EnumWindows(collectTopLevel, reinterpret_cast<LPARAM>(&target));
     bool agreed = true;
@@ -202,6 +252,29 @@ void askToClose(DWORD processId) {
         SendMessageTimeoutW(window, WM_ENDSESSION, agreed, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG,
                             kMessageWaitMs, nullptr);
     }
+}
+
+// Asks a copy to close as its close box does: through its close request,
+// which reaches any session and a copy run elevated, or else through the
+// end-session messages. True when it has ended.
+bool askToClose(MSIHANDLE install, const RunningCopy& copy) {
+    glance::win32::CloseRequestName name;
+    const UniqueKernelHandle request(
+        OpenEventW(EVENT_MODIFY_STATE, FALSE, glance::win32::closeRequestName(copy.id, name)));
+    if (request) {
+        SetEvent(request.get());
+    } else {
+        log(install,
+            L"process " + number(copy.id) + L" has no close request; sending the end-session messages");
+        sendEndSession(copy.id);
+    }
+    if (WaitForSingleObject(copy.process.get(), kCloseWaitMs) == WAIT_OBJECT_0) return true;
+    // A copy that did not end would keep its files in use and have Windows
+    // ask for a reboot; it holds nothing unsaved (its settings are written as
+    // they change), so it is ended.
+    log(install, L"process " + number(copy.id) + L" did not close in time; ending it");
+    return TerminateProcess(copy.process.get(), 0) &&
+           WaitForSingleObject(copy.process.get(), kCloseWaitMs) == WAIT_OBJECT_0;
 }
 
 // An exception never crosses into Windows Installer: a failure is logged and
@@ -223,27 +296,178 @@ UINT guarded(MSIHANDLE install, const wchar_t* name, Action action) noexcept {
 
 #define CUSTOM_ACTION extern "C" __declspec(dllexport) UINT __stdcall
 
-// Immediate, before InstallValidate: a copy running from INSTALLDIR would keep
-// its files in use. Copies elsewhere (a portable copy) are left alone.
-CUSTOM_ACTION CloseRunningCopy(MSIHANDLE install) {
-    return guarded(install, L"CloseRunningCopy", [&] {
+// Immediate, before the script: what the deferred actions below need, as
+// their CustomActionData: the installed exe to close, and, for the action
+// that starts the closed copies again, the time this install began with it,
+// so that a copy closed by an earlier uninstall is never started.
+CUSTOM_ACTION PrepareCloseAndRestart(MSIHANDLE install) {
+    return guarded(install, L"PrepareCloseAndRestart", [&] {
         const std::wstring exe = installedExe(install);
         if (exe.empty()) return;
-        for (const UniqueHandle& process : processesRunning(exe)) {
-            const std::wstring id = std::to_wstring(GetProcessId(process.get()));
-            const UniqueHandle token = processToken(process.get(), TOKEN_QUERY);
+        MsiSetPropertyW(install, L"CloseRunningCopies", exe.c_str());
+        MsiSetPropertyW(install, L"StartClosedCopies", (number(now()) + L" " + exe).c_str());
+    });
+}
+
+// Deferred, without impersonation, before any file changes (install,
+// upgrade, repair, uninstall): closes every copy of the installed exe, in
+// every session, and notes each one closed with its session and user.
+// Copies elsewhere (a portable copy) are left alone.
+CUSTOM_ACTION CloseRunningCopies(MSIHANDLE install) {
+    return guarded(install, L"CloseRunningCopies", [&] {
+        const std::wstring exe = property(install, L"CustomActionData");
+        if (exe.empty()) return;
+        for (const RunningCopy& copy : copiesRunning(exe)) {
+            const UniqueKernelHandle token = processToken(copy.process.get(), TOKEN_QUERY);
             const std::wstring user = token ? tokenUser(token.get()) : std::wstring();
-            log(install, L"asking process " + id + L" (" + exe + L", user " + user + L") to close");
-            askToClose(GetProcessId(process.get()));
-            if (WaitForSingleObject(process.get(), kCloseWaitMs) != WAIT_OBJECT_0) {
-                log(install, L"process " + id + L" is still running; its files stay in use");
+            log(install, L"asking process " + number(copy.id) + L" (session " + number(copy.session) +
+                             L", user " + user + L") to close");
+            if (!askToClose(install, copy)) {
+                log(install, L"process " + number(copy.id) + L" is still running; its files stay in use");
                 continue;
             }
-            log(install, L"process " + id + L" has ended");
-            // Only one copy runs per user: the last one closed is the one to start again.
+            log(install, L"process " + number(copy.id) + L" has ended");
             if (user.empty()) continue;
-            MsiSetPropertyW(install, L"ClosedCopyUser", user.c_str());
-            MsiSetPropertyW(install, L"ClosedCopyElevated", elevated(token.get()) ? L"1" : L"");
+            HKEY raw = nullptr;
+            if (RegCreateKeyExW(HKEY_CURRENT_USER, kClosedCopiesKey, 0, nullptr, REG_OPTION_VOLATILE,
+                                KEY_SET_VALUE, nullptr, &raw, nullptr) != ERROR_SUCCESS)
+                continue;
+            const UniqueHkey key(raw);
+            const std::wstring note = number(now()) + L" " + user;
+            RegSetValueExW(key.get(), number(copy.session).c_str(), 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(note.c_str()),
+                           static_cast<DWORD>((note.size() + 1) * sizeof(wchar_t)));
+        }
+    });
+}
+
+namespace {
+
+// A primary token of `user`, logged on in `session`, that is not elevated;
+// invalid when there is none. The session's own token comes first
+// (WTSQueryUserToken, which only SYSTEM may call); an administrator's
+// elevated token gives way to its linked, ordinary one. Without that right
+// (the per-user package, run by the user), the installer's own token in its
+// own session, or that session's shell's. Never a token that is elevated:
+// the program may run from a folder its user can write, and must never run
+// a file put there with more rights than that user has.
+UniqueKernelHandle ordinaryToken(DWORD session, const std::wstring& user) {
+    UniqueKernelHandle token;
+    HANDLE raw = nullptr;
+    if (WTSQueryUserToken(session, &raw)) {
+        token.reset(raw);
+        TOKEN_LINKED_TOKEN linked{};
+        DWORD size = 0;
+        if (elevated(token.get()) &&
+            GetTokenInformation(token.get(), TokenLinkedToken, &linked, sizeof linked, &size))
+            token.reset(linked.LinkedToken);
+    } else {
+        DWORD own = 0;
+        ProcessIdToSessionId(GetCurrentProcessId(), &own);
+        if (own != session) return UniqueKernelHandle();
+        token = processToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE);
+        if (token && elevated(token.get())) {
+            DWORD shellId = 0;
+            GetWindowThreadProcessId(GetShellWindow(), &shellId);
+            const UniqueKernelHandle shell(
+                shellId ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shellId) : nullptr);
+            token = shell ? processToken(shell.get(), TOKEN_QUERY | TOKEN_DUPLICATE) : UniqueKernelHandle();
+        }
+    }
+    if (!token || tokenUser(token.get()) != user || elevated(token.get())) return UniqueKernelHandle();
+    HANDLE primary = nullptr;
+    if (!DuplicateTokenEx(token.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary,
+                          &primary))
+        return UniqueKernelHandle();
+    return UniqueKernelHandle(primary);
+}
+
+// Starts `exe` as the token's user in `session`, with the user's environment
+// and the exe's folder as the working folder: on the session's interactive
+// desktop when it is another session than the installer's (the installer's
+// own desktop there is session 0's, which nobody sees), or else on the
+// installer's desktop, which is the one its user sees. Returns 0, or the
+// error that stopped it.
+DWORD startAs(HANDLE token, DWORD session, const std::wstring& exe) {
+    const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
+    std::wstring command = L"\"" + exe + L"\"";
+    void* environment = nullptr;
+    CreateEnvironmentBlock(&environment, token, FALSE);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    wchar_t desktop[] = L"winsta0\\default";
+    DWORD own = 0;
+    if (ProcessIdToSessionId(GetCurrentProcessId(), &own) && own != session) startup.lpDesktop = desktop;
+    PROCESS_INFORMATION created{};
+    const DWORD flags = environment ? CREATE_UNICODE_ENVIRONMENT : 0;
+    // Out of the installer's job, which may end its processes with it.
+    BOOL started = CreateProcessAsUserW(token, exe.c_str(), command.data(), nullptr, nullptr, FALSE,
+                                        flags | CREATE_BREAKAWAY_FROM_JOB, environment, folder.c_str(),
+                                        &startup, &created) ||
+                   CreateProcessAsUserW(token, exe.c_str(), command.data(), nullptr, nullptr, FALSE, flags,
+                                        environment, folder.c_str(), &startup, &created);
+    // The per-user package's own user has no right to assign a token, but
+    // its shell's may be started with CreateProcessWithTokenW.
+    if (!started && GetLastError() == ERROR_PRIVILEGE_NOT_HELD)
+        started = CreateProcessWithTokenW(token, 0, exe.c_str(), command.data(), flags, environment,
+                                          folder.c_str(), &startup, &created);
+    const DWORD error = started ? 0 : GetLastError();
+    if (environment) DestroyEnvironmentBlock(environment);
+    if (!started) return error ? error : ERROR_GEN_FAILURE;
+    CloseHandle(created.hThread);
+    CloseHandle(created.hProcess);
+    return 0;
+}
+
+}  // namespace
+
+// Commit (deferred, without impersonation), after a successful install,
+// upgrade or repair, never on uninstall: starts the new exe again in each
+// session where this install closed a copy, as that copy's user with an
+// ordinary token. Not where a copy runs again already (Restart Manager
+// restarted it, or the user did); not for a copy closed before this install
+// began.
+CUSTOM_ACTION StartClosedCopies(MSIHANDLE install) {
+    return guarded(install, L"StartClosedCopies", [&] {
+        const std::wstring data = property(install, L"CustomActionData");
+        const size_t space = data.find(L' ');
+        if (space == std::wstring::npos) return;
+        const unsigned long long since = wcstoull(data.c_str(), nullptr, 10);
+        const std::wstring exe = data.substr(space + 1);
+        HKEY raw = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kClosedCopiesKey, 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
+            return;
+        UniqueHkey key(raw);
+        std::vector<std::pair<std::wstring, std::wstring>> notes;
+        for (DWORD i = 0;; ++i) {
+            wchar_t name[16];
+            wchar_t note[256];
+            DWORD nameSize = 16;
+            DWORD noteSize = sizeof note - sizeof(wchar_t);
+            DWORD type = 0;
+            const LSTATUS status = RegEnumValueW(key.get(), i, name, &nameSize, nullptr, &type,
+                                                 reinterpret_cast<BYTE*>(note), &noteSize);
+            if (status == ERROR_NO_MORE_ITEMS) break;
+            if (status != ERROR_SUCCESS || type != REG_SZ) continue;
+            note[noteSize / sizeof(wchar_t)] = L'\0';
+            notes.emplace_back(name, note);
+        }
+        key.reset();
+        RegDeleteKeyW(HKEY_CURRENT_USER, kClosedCopiesKey);
+        for (const auto& [name, note] : notes) {
+            const size_t gap = note.find(L' ');
+            if (gap == std::wstring::npos || wcstoull(note.c_str(), nullptr, 10) < since) continue;
+            const DWORD session = static_cast<DWORD>(wcstoul(name.c_str(), nullptr, 10));
+            const std::wstring user = note.substr(gap + 1);
+            if (!copiesRunning(exe, &session).empty()) {
+                log(install, L"a copy runs again in session " + name + L": not started twice");
+                continue;
+            }
+            const UniqueKernelHandle token = ordinaryToken(session, user);
+            const DWORD error = token ? startAs(token.get(), session, exe) : ERROR_NO_TOKEN;
+            log(install, error == 0 ? L"started " + exe + L" again in session " + name + L" for user " + user
+                                    : L"could not start " + exe + L" again in session " + name +
+                                          L" for user " + user + L", error " + number(error));
         }
     });
 }
@@ -294,81 +518,5 @@ CUSTOM_ACTION WriteRunValue(MSIHANDLE install) {
         log(install, status == ERROR_SUCCESS
                          ? std::wstring(L"start-up entry written")
                          : L"start-up entry not written, error " + std::to_wstring(status));
-    });
-}
-
-namespace {
-
-// Starts `exe` with `token` (its owner's environment, the exe's folder as the
-// working folder); with no token, as this process's own account. Returns 0,
-// or the error that stopped it.
-DWORD startAs(HANDLE token, const std::wstring& exe) {
-    const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
-    std::wstring command = L"\"" + exe + L"\"";
-    void* environment = nullptr;
-    UniqueHandle own = token ? nullptr : processToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE);
-    CreateEnvironmentBlock(&environment, token ? token : own.get(), FALSE);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION created{};
-    const DWORD flags = environment ? CREATE_UNICODE_ENVIRONMENT : 0;
-    BOOL started = FALSE;
-    if (token) {
-        started = CreateProcessWithTokenW(token, 0, exe.c_str(), command.data(), flags, environment,
-                                          folder.c_str(), &startup, &created);
-    } else {
-        // Out of the installer's job, which may end its processes with it.
-        started = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE,
-                                 flags | CREATE_BREAKAWAY_FROM_JOB, environment, folder.c_str(), &startup,
-                                 &created) ||
-                  CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, flags, environment,
-                                 folder.c_str(), &startup, &created);
-    }
-    const DWORD error = started ? 0 : GetLastError();
-    if (environment) DestroyEnvironmentBlock(environment);
-    if (!started) return error ? error : ERROR_GEN_FAILURE;
-    CloseHandle(created.hThread);
-    CloseHandle(created.hProcess);
-    return 0;
-}
-
-}  // namespace
-
-// Immediate, after InstallFinalize (so only after a successful install,
-// upgrade or repair, never on uninstall): starts the installed program again
-// when CloseRunningCopy closed it, as the user it ran as and with the rights
-// it had. An installer that runs as that user, elevated as the program was
-// (or not), starts it itself; otherwise (an installer raised by UAC, or an
-// administrator's) it borrows the token of that user's shell.
-CUSTOM_ACTION StartClosedCopy(MSIHANDLE install) {
-    return guarded(install, L"StartClosedCopy", [&] {
-        const std::wstring user = property(install, L"ClosedCopyUser");
-        const bool wasElevated = !property(install, L"ClosedCopyElevated").empty();
-        const std::wstring exe = installedExe(install);
-        if (user.empty() || exe.empty() || GetFileAttributesW(exe.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-        const UniqueHandle own = processToken(GetCurrentProcess(), TOKEN_QUERY);
-        DWORD error = ERROR_NO_TOKEN;
-        if (own && tokenUser(own.get()) == user && elevated(own.get()) == wasElevated) {
-            error = startAs(nullptr, exe);
-        } else {
-            DWORD shellId = 0;
-            GetWindowThreadProcessId(GetShellWindow(), &shellId);
-            const UniqueHandle shell(shellId ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shellId)
-                                             : nullptr);
-            const UniqueHandle shellToken =
-                shell ? processToken(shell.get(), TOKEN_QUERY | TOKEN_DUPLICATE) : nullptr;
-            if (!shellToken || tokenUser(shellToken.get()) != user) {
-                log(install, L"the program closed for user " + user + L" is not started: no shell of theirs");
-                return;
-            }
-            HANDLE primary = nullptr;
-            if (DuplicateTokenEx(shellToken.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation,
-                                 TokenPrimary, &primary)) {
-                const UniqueHandle owned(primary);
-                error = startAs(primary, exe);
-            }
-        }
-        log(install, error == 0 ? L"started " + exe + L" again for user " + user
-                                : L"could not start " + exe + L" again, error " + std::to_wstring(error));
     });
 }

@@ -68,7 +68,7 @@ void runLoadSequence(Platform& p, LoadTargets& t) {
     // nothing but a diagnostic line; the next start tries again. Its file
     // checks run off the window's thread and never hold the first message.
     StepTrap::noting(p.diagnostics, "start-up entry repair").step(0, [&] {
-        repairStartupEntry(p.system, p.files, t.preferences, p.diagnostics);
+        repairStartupEntry(p.system, p.files, t.preferences, p.diagnostics, p.eventLog);
     });
 }
 

@@ -26,8 +26,8 @@ constexpr const char* kRepairOperation = "start-up entry repair";
 // and neither does a path the system cannot check.
 class RepairWhenGone : public FileStatesAnswer {
 public:
-    RepairWhenGone(System& system, Diagnostics& diagnostics, std::wstring read)
-        : system_(system), diagnostics_(diagnostics), read_(std::move(read)) {}
+    RepairWhenGone(System& system, Diagnostics& diagnostics, EventLog& events, std::wstring read)
+        : system_(system), diagnostics_(diagnostics), events_(events), read_(std::move(read)) {}
 
     void answer(const std::vector<FileState>& states) override {
         for (std::size_t i = 0; i + 1 < states.size(); i += 2)
@@ -35,7 +35,9 @@ public:
         try {
             // The user may have unticked or ticked the choice meanwhile.
             if (system_.startupEntryCommandLine(kProductName) != read_) return;
-            system_.setStartupEntry(kProductName, startupCommandLine(system_));
+            const std::wstring repaired = startupCommandLine(system_);
+            system_.setStartupEntry(kProductName, repaired);
+            events_.report(AdminEvent::StartupEntryRepaired, repaired);
         } catch (const PlatformError& error) {
             diagnostics_.noteFailure(kRepairOperation, error.code());
         }
@@ -44,6 +46,7 @@ public:
 private:
     System& system_;
     Diagnostics& diagnostics_;
+    EventLog& events_;
     const std::wstring read_;  // the value's command line when it was read
 };
 
@@ -61,7 +64,7 @@ void putStartupEntry(System& system, const std::optional<std::wstring>& commandL
 }
 
 void repairStartupEntry(System& system, FileSystem& files, Preferences& preferences,
-                        Diagnostics& diagnostics) {
+                        Diagnostics& diagnostics, EventLog& events) {
     if (!preferences.startWithWindows()) return;
     const std::optional<std::wstring> entry = system.startupEntryCommandLine(kProductName);
     if (!entry) return;
@@ -77,7 +80,7 @@ void repairStartupEntry(System& system, FileSystem& files, Preferences& preferen
         paths[2 * i + 1] = command.programs[i];
     }
     files.askFileStates(std::move(paths), kCheckSeconds,
-                        std::make_unique<RepairWhenGone>(system, diagnostics, *entry));
+                        std::make_unique<RepairWhenGone>(system, diagnostics, events, *entry));
 }
 
 }  // namespace glance

@@ -8,6 +8,7 @@
 
 #include "app/Preferences.h"
 #include "platform/Diagnostics.h"
+#include "platform/EventLog.h"
 #include "platform/FileSystem.h"
 #include "platform/System.h"
 
@@ -31,9 +32,10 @@ void putStartupEntry(System& system, const std::optional<std::wstring>& commandL
 // choice is not on. The files are checked off the window's thread and the
 // value is rewritten later, between messages, only if it has not changed
 // meanwhile; a failure then is noted in diagnostics. Throws when the platform
-// fails before the check. system, preferences and diagnostics must outlive
-// the check (they are the program's own).
+// fails before the check. A repair is also reported to the administrator's
+// event log. system, preferences, diagnostics and events must outlive the
+// check (they are the program's own).
 void repairStartupEntry(System& system, FileSystem& files, Preferences& preferences,
-                        Diagnostics& diagnostics);
+                        Diagnostics& diagnostics, EventLog& events);
 
 }  // namespace glance

@@ -5,6 +5,7 @@
 #include "core/Error.h"
 #include "platform/AdminSettings.h"
 #include "platform/Diagnostics.h"
+#include "platform/EventLog.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageLoop.h"
 #include "platform/NotifyIcon.h"
@@ -28,6 +29,7 @@ struct Platform {
     Ui& ui;
     Diagnostics& diagnostics;
     AdminSettings& admin;
+    EventLog& eventLog;
 };
 
 }  // namespace glance

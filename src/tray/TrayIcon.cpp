@@ -67,6 +67,7 @@ void TrayIcon::requestIcon(bool askFirst) {
     setShown(false);
     icon_->retryAfter(kRetryDelays[std::min(failedTries_, std::size(kRetryDelays) - 1)]);
     ++failedTries_;
+    if (failedTries_ == std::size(kRetryDelays) && onStillMissing) onStillMissing();
 }
 
 void TrayIcon::setShown(bool shown) {

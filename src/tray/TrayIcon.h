@@ -55,6 +55,9 @@ public:
     // taskbar is re-created and when the display changes. Unset: the
     // picture given at creation is kept whatever happens.
     std::function<Picture()> pictureSource;
+    // The shell still refuses the wanted icon when the quick retries are
+    // over (the slow ones go on): raised once per such run of refusals.
+    std::function<void()> onStillMissing;
 
 private:
     // NotifyIconEvents

@@ -43,6 +43,7 @@ MainWindow::MainWindow(Platform& platform)
     // The notification area's DPI can change while the program runs (a new
     // scale, another monitor, a restarted taskbar): the icon follows it.
     trayIcon_->pictureSource = [this] { return p_.ui.trayIcon(); };
+    trayIcon_->onStillMissing = [this] { p_.eventLog.report(AdminEvent::TrayIconMissing, L""); };
     refreshSwitch_ = std::make_unique<RefreshSwitch>(
         RefreshSwitch{window_->button(ControlId::SwitchButton), window_->timer(ControlId::RefreshTimer),
                       engine_, preferences_, p_.system, p_.loop, p_.diagnostics});

@@ -3,7 +3,8 @@
 # log-off sends: the question is answered yes and the program runs on (window,
 # icon, ticks); an end that another program cancelled changes nothing; the
 # real end closes it as the close box does (icon gone, process ended, settings
-# as they were).
+# as they were). So do the pair Restart Manager sends before an installer
+# replaces the program's files, and an installer's close request.
 #   bash app_session.test.sh <exe> <hosts dir> <artifacts dir>
 set -euo pipefail
 source "$(dirname "$0")/app.sh"
@@ -36,4 +37,14 @@ probe session "$APP_CAPTION" end >/dev/null
 wait_for 10 app_ended || e2e_fail "the session's end did not end the program"
 wait_for 10 icon_gone || e2e_fail "the icon stayed after the session's end"
 [ "$(stored_settings)" = "$settings" ] || e2e_fail "the settings changed: $(stored_settings)"
+
+for step in closeapp installer; do
+    app_start
+    wait_for 20 icon_found || e2e_fail "no tray icon before $step"
+    answer=$(probe session "$APP_CAPTION" $step)
+    [ "$answer" = "closeapp answer=1" ] || [ "$answer" = "installer set" ] || e2e_fail "$step got: $answer"
+    wait_for 10 app_ended || e2e_fail "$step did not end the program"
+    wait_for 10 icon_gone || e2e_fail "the icon stayed after $step"
+    [ "$(stored_settings)" = "$settings" ] || e2e_fail "$step changed the settings: $(stored_settings)"
+done
 e2e_pass

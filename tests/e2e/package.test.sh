@@ -47,7 +47,7 @@ rm -rf "$rebuild" && mkdir -p "$rebuild/src"
 (cd "$E2E_REPO_DIR" && tar -c --exclude=./build --exclude=./.git .) | tar -x -C "$rebuild/src"
 setsid bash -c 'export SOURCE_DATE_EPOCH=$2 && cd "$1" && faketime -f +400d cmake -S src -B build -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$1/src/cmake/mingw-i686.cmake" -DGLANCE_GTEST_SOURCE=/none >/dev/null &&
-    faketime -f +400d nice -n 10 cmake --build build --target GlanceRefresher -j 2 >/dev/null &&
+    faketime -f +400d nice -n 10 cmake --build build --target GlanceRefresher GlanceSetupActions -j 2 >/dev/null &&
     faketime -f +400d bash src/scripts/package.sh --no-build --dist build/dist --out out' \
     rebuild "$rebuild" "$EPOCH" >"$rebuild.log" 2>&1 </dev/null &
 REBUILD_PID=$!
@@ -420,11 +420,22 @@ run_value_absent || e2e_fail "the last uninstall left the Run value"
 #    all-users Start menu on Windows; Wine's ProgramMenuFolder ignores
 #    ALLUSERS and gives the user's, where the per-user shortcut of the same
 #    name is, so the shortcuts are not checked side by side), upgraded from
-#    6.99; beside a per-user install, each with its entry; removed without
-#    touching the per-user install.
-msiexec_ok /i "$OLD_MACHINE_MSI"
+#    6.99 installed with AUTOSTART=1, which the upgrade keeps; the event
+#    source registered; beside a per-user install, each with its entry;
+#    removed without touching the per-user install, AUTOSTART's Run value
+#    and the event source going with it.
+machine_run_value() {
+    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v "$APP_CAPTION" 2>/dev/null |
+        tr -d '\r' | awk -F'    ' '$2 != "" { print $4 }'
+}
+EVENT_SOURCE='HKLM\System\CurrentControlSet\Services\EventLog\Application\GlanceRefresher'
+event_source() { wine reg query "$EVENT_SOURCE" /v EventMessageFile 2>/dev/null | tr -d '\r' | awk -F'    ' '$2 != "" { print $4 }'; }
+msiexec_ok /i "$OLD_MACHINE_MSI" AUTOSTART=1
 msiexec_ok /i "$MACHINE_MSI"
 cmp -s "$MACHINE_DIR/GlanceRefresher.exe" "$APP_EXE" || e2e_fail "no program in $MACHINE_DIR"
+machine_exe="$(wine_path "$MACHINE_DIR")\GlanceRefresher.exe"
+[ "$(machine_run_value)" = "\"$machine_exe\"" ] || e2e_fail "AUTOSTART=1 after the upgrade: Run value $(machine_run_value)"
+[ "$(event_source)" = "$machine_exe" ] || e2e_fail "the event source names $(event_source)"
 menu=$(tr -d '\r' <"$E2E_ARTIFACTS/$MSIEXEC_LOG" | sed -n 's/^Property(S): ProgramMenuFolder = //p')
 [ -f "$(winepath -u "$menu")/$SHORTCUT_NAME" ] || e2e_fail "no Start-menu shortcut in $menu"
 msiexec_ok /i "$MSI"
@@ -432,6 +443,8 @@ entries=$(arp_entries | cut -d'|' -f1,3 | tr '\n' ' ')
 [ "$entries" = "7.00|$(wine_path "$MACHINE_DIR")\\ 7.00|$(wine_path "$INSTALL_DIR")\\ " ] ||
     e2e_fail "per-machine beside per-user: entries $entries"
 msiexec_ok /x "$MACHINE_MSI"
+[ -z "$(machine_run_value)" ] && [ -z "$(event_source)" ] ||
+    e2e_fail "the per-machine uninstall left the Run value ($(machine_run_value)) or the event source"
 [ ! -e "$(dirname "$MACHINE_DIR")" ] && [ "$(arp_entries | cut -d'|' -f3)" = "$(wine_path "$INSTALL_DIR")\\" ] &&
     cmp -s "$INSTALLED_EXE" "$APP_EXE" || e2e_fail "the per-machine uninstall: $(arp_entries)"
 msiexec_ok /x "$MSI"

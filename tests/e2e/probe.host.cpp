@@ -11,7 +11,8 @@
 //   probe focus                caption of the foreground window and its focused control
 //   probe hit <caption> <what> the screen point of a caption button: close, min
 //   probe session <caption> <step>  sends the end of the Windows session to the
-//                              window: query (prints its answer), end, cancel
+//                              window: query (prints its answer), end, cancel; closeapp (the pair
+//                              Restart Manager sends); installer (sets the copy's close request)
 #include <windows.h>
 
 #include <cstdio>
@@ -155,6 +156,21 @@ int session(const char* caption, const char* step) {
             return 0;
         }
         std::printf("query answer=%d\n", answer ? 1 : 0);
+        return 0;
+    }
+    if (!std::strcmp(step, "closeapp")) {
+        SendMessageTimeoutA(w, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 5000, &answer);
+        std::printf("closeapp answer=%d\n", answer ? 1 : 0);
+        SendMessageTimeoutA(w, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 5000, &answer);
+        return 0;
+    }
+    if (!std::strcmp(step, "installer")) {
+        DWORD id = 0;
+        GetWindowThreadProcessId(w, &id);
+        const std::string name = "Global\\Quillhaven.LumenfoldGlanceRefresher.Close." + std::to_string(id);
+        HANDLE request = OpenEventA(EVENT_MODIFY_STATE, FALSE, name.c_str());
+        std::printf("installer %s\n", request && SetEvent(request) ? "set" : "no-request");
+        if (request) CloseHandle(request);
         return 0;
     }
     const WPARAM ending = !std::strcmp(step, "end") ? TRUE : FALSE;

@@ -5,6 +5,7 @@
 #include "Failures.h"
 #include "FakeAdminSettings.h"
 #include "FakeDiagnostics.h"
+#include "FakeEventLog.h"
 #include "FakeFileSystem.h"
 #include "FakeLoop.h"
 #include "FakeNotifyIcon.h"
@@ -29,6 +30,7 @@ struct FakePlatform {
     FakeUi ui{failures, loop};
     FakeDiagnostics diagnostics;
     FakeAdminSettings admin;
+    FakeEventLog eventLog;
 
     // A watch that fires wakes the top-level loop, as a signalled handle does.
     FakePlatform() {
@@ -40,8 +42,8 @@ struct FakePlatform {
     FakePlatform& operator=(const FakePlatform&) = delete;
 
     Platform platform() {
-        return Platform{shell,       files, settings,    system, loop, notificationArea,
-                        runningCopy, ui,    diagnostics, admin};
+        return Platform{shell,       files, settings,    system, loop,  notificationArea,
+                        runningCopy, ui,    diagnostics, admin,  eventLog};
     }
 };
 

@@ -85,6 +85,7 @@ TEST_F(StartupEntryAtStart, IsRewrittenOnlyWhenTheChoiceIsOnAndItsProgramIsGone)
         fp.files.unknownPaths.clear();
         fp.files.unansweredPaths = {c.unanswered};
         fp.diagnostics.notes.clear();
+        fp.eventLog.entries.clear();
         fp.failures.clearAll();
         if (c.expandable)
             fp.system.expandedEntries[kProductName] = L"\"" + kAppData + L"\\GlanceRefresher.exe\"";
@@ -100,6 +101,8 @@ TEST_F(StartupEntryAtStart, IsRewrittenOnlyWhenTheChoiceIsOnAndItsProgramIsGone)
         const std::optional<std::wstring> expected = c.rewritten ? std::optional(kThisCopy) : c.entry;
         EXPECT_EQ(fp.system.startupEntry(kProductName), expected);
         EXPECT_EQ(fp.system.startupEntryWrites, c.rewritten ? 1 : 0);
+        // A repair is the administrator's to know of; nothing else is.
+        EXPECT_EQ(fp.eventLog.entries.size(), c.rewritten ? 1u : 0u);
         // Silent but for a diagnostic line when the platform failed, and
         // the stored choice is only read.
         EXPECT_TRUE(fp.system.boxes.empty());

@@ -85,6 +85,7 @@ TEST_F(Tray, ShellThatRefusesOrTimesOutIsAskedAgainWithBackoffUntilItHoldsTheIco
         std::vector<double> delays;
         std::vector<Kind> requests;
         double shownAt;
+        int stillMissing = 0;  // reports that the quick retries are over
     };
     const Reply refuse{IconAnswer::Refused, false}, lost{IconAnswer::NoAnswer, false},
         late{IconAnswer::NoAnswer, true};
@@ -95,7 +96,8 @@ TEST_F(Tray, ShellThatRefusesOrTimesOutIsAskedAgainWithBackoffUntilItHoldsTheIco
          {1, 2, 4, 8, 30, 30},
          {Kind::Add, Kind::Ask, Kind::Add, Kind::Ask, Kind::Add, Kind::Ask, Kind::Add, Kind::Ask, Kind::Add,
           Kind::Ask, Kind::Add, Kind::Ask, Kind::Add},
-         75},
+         75,
+         1},
         {"times out having added it", {late}, {1}, {Kind::Add, Kind::Ask}, 1},
         {"times out without adding it", {lost}, {1}, {Kind::Add, Kind::Ask, Kind::Add}, 1},
     };
@@ -109,6 +111,8 @@ TEST_F(Tray, ShellThatRefusesOrTimesOutIsAskedAgainWithBackoffUntilItHoldsTheIco
         icon.onShownChanged = [&](bool shown) {
             if (shown) shownAt = caseLoop.now();
         };
+        int stillMissing = 0;
+        icon.onStillMissing = [&] { ++stillMissing; };
         icon.setInTray(true);
         EXPECT_EQ(icon.shown(), c.replies.empty());
         caseLoop.advance(200);
@@ -117,6 +121,7 @@ TEST_F(Tray, ShellThatRefusesOrTimesOutIsAskedAgainWithBackoffUntilItHoldsTheIco
         EXPECT_DOUBLE_EQ(shownAt, c.shownAt);
         EXPECT_EQ(caseArea.retryDelays, c.delays);
         EXPECT_EQ(kinds(caseArea), c.requests);
+        EXPECT_EQ(stillMissing, c.stillMissing);
     }
 }
 

@@ -20,6 +20,7 @@
 #include "engine/RefreshEngine.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Diagnostics.h"
+#include "platform/win32/Win32EventLog.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Settings.h"
 #include "platform/win32/Win32Shell.h"
@@ -261,11 +262,12 @@ TEST(StartupEntry, MovedProgramIsRegisteredAgainAtItsNewPlaceInTheRealRegistry) 
     Win32Settings settings;
     Preferences preferences(settings);
     Win32Diagnostics diagnostics;
+    Win32EventLog events;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         settings.save(kSettingsApplication, kProductName, Preferences::kKeyStartWithWindows, c.choice);
         system.setStartupEntry(kProductName, c.entry);
-        repairStartupEntry(system, files, preferences, diagnostics);
+        repairStartupEntry(system, files, preferences, diagnostics, events);
         // Read back as Windows will at the next logon: a REG_SZ in the Run key.
         wchar_t stored[1024] = {};
         DWORD type = 0;

@@ -110,6 +110,13 @@ HRESULT LoadIconWithScaleDown(HINSTANCE module, PCWSTR name, int width, int heig
     return function != nullptr ? function(module, name, width, height, icon) : E_NOTIMPL;
 }
 
+HRESULT RegisterApplicationRestart(PCWSTR commandLine, DWORD flags) {
+    using Function = HRESULT(WINAPI*)(PCWSTR, DWORD);
+    const FARPROC address = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "RegisterApplicationRestart");
+    if (address == nullptr) return E_NOTIMPL;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(address))(commandLine, flags);
+}
+
 LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return comctl32().defSubclassProc(window, message, wParam, lParam);
 }

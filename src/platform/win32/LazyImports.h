@@ -37,4 +37,8 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* classes);
 // E_NOTIMPL where the common controls are older than version 6.
 HRESULT LoadIconWithScaleDown(HINSTANCE module, PCWSTR name, int width, int height, HICON* icon);
 
+// kernel32's, looked up rather than imported so that a system without it
+// still starts the program: E_NOTIMPL there.
+HRESULT RegisterApplicationRestart(PCWSTR commandLine, DWORD flags);
+
 }  // namespace glance::win32::lazy

@@ -21,16 +21,26 @@ DWORD waitMilliseconds(double seconds) {
 }  // namespace
 
 void Win32WakeHandles::add(HANDLE handle) {
-    entries_.push_back({handle, false});
+    entries_.push_back({handle, false, nullptr, 0});
+}
+
+void Win32WakeHandles::addRequest(HANDLE handle, HWND window, UINT message) {
+    entries_.push_back({handle, false, window, message});
+}
+
+bool Win32WakeHandles::signalled(HANDLE handle) {
+    for (Entry& e : entries_) {
+        if (e.handle != handle) continue;
+        e.setAside = true;
+        if (e.requestWindow == nullptr) return true;
+        PostMessageW(e.requestWindow, e.requestMessage, 0, 0);
+        return false;
+    }
+    return false;
 }
 
 void Win32WakeHandles::remove(HANDLE handle) {
     std::erase_if(entries_, [&](const Entry& e) { return e.handle == handle; });
-}
-
-void Win32WakeHandles::setAside(HANDLE handle) {
-    for (Entry& e : entries_)
-        if (e.handle == handle) e.setAside = true;
 }
 
 void Win32WakeHandles::rearmed(HANDLE handle) {
@@ -102,8 +112,7 @@ void Win32Loop::waitAtTopLevel() {
     const DWORD woken =
         MsgWaitForMultipleObjectsEx(count, handles.data(), timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (woken >= WAIT_OBJECT_0 && woken < WAIT_OBJECT_0 + count) {
-        wakes_.setAside(handles[woken - WAIT_OBJECT_0]);
-        watchSignalled_ = true;
+        if (wakes_.signalled(handles[woken - WAIT_OBJECT_0])) watchSignalled_ = true;
     } else if (woken == WAIT_FAILED) {
         // A handle the wait could not use; messages and the work's time still
         // count, and the work's checks poll every watch themselves.

@@ -19,17 +19,24 @@ namespace glance::win32 {
 class Win32WakeHandles {
 public:
     void add(HANDLE handle);
+    // A handle that stands for a request rather than a change: when it
+    // signals, the loop sets it aside and posts `message` to `window`, and
+    // the top-level work does not run for it.
+    void addRequest(HANDLE handle, HWND window, UINT message);
     void remove(HANDLE handle);
-    void setAside(HANDLE handle);
     // The watch is armed again: the loop waits on its handle once more.
     void rearmed(HANDLE handle);
     // The handles to wait on now, at most `limit` of them.
     std::vector<HANDLE> waiting(std::size_t limit) const;
+    // Sets the signalled handle aside; true when it was a change watch's.
+    bool signalled(HANDLE handle);
 
 private:
     struct Entry {
         HANDLE handle;
         bool setAside;
+        HWND requestWindow;
+        UINT requestMessage;
     };
     std::vector<Entry> entries_;
 };

@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "platform/win32/Win32AdminSettings.h"
 #include "platform/win32/Win32Diagnostics.h"
+#include "platform/win32/Win32EventLog.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Loop.h"
 #include "platform/win32/Win32NotifyIcon.h"
@@ -29,10 +30,11 @@ struct Win32Platform {
     Win32Ui ui;
     Win32Diagnostics diagnostics;
     Win32AdminSettings admin;
+    Win32EventLog eventLog;
 
     Platform platform() {
-        return Platform{shell,       files, settings,    system, loop, notificationArea,
-                        runningCopy, ui,    diagnostics, admin};
+        return Platform{shell,       files, settings,    system, loop,  notificationArea,
+                        runningCopy, ui,    diagnostics, admin,  eventLog};
     }
 };
 
