@@ -100,4 +100,22 @@ using UniqueHbitmap = UniqueGdiObject<HBITMAP>;
 template <class T>
 using UniqueCoTaskMem = UniqueHandle<T*, CloseWith<&::CoTaskMemFree>>;
 
+// Selects a GDI object into a device context for the owner's lifetime and
+// puts the one it replaced back on destruction, so painting code has no
+// restore paths of its own. Declare in the order of selection: the owners
+// restore in reverse.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    ~SelectedObject() {
+        if (previous_ != nullptr && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
 }  // namespace glance::win32

@@ -4,8 +4,8 @@
 
 #include "core/Error.h"
 #include "platform/win32/LazyImports.h"
+#include "platform/win32/Win32Diagnostics.h"
 #include "platform/win32/Win32HiddenWindow.h"
-#include "platform/win32/Win32UiGraphics.h"
 
 namespace glance::win32 {
 

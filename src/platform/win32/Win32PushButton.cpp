@@ -6,7 +6,11 @@
 
 #include "core/Error.h"
 #include "platform/win32/LazyImports.h"
-#include "platform/win32/Win32UiGraphics.h"
+#include "platform/win32/Win32Colour.h"
+#include "platform/win32/Win32Diagnostics.h"
+#include "platform/win32/Win32Dpi.h"
+#include "platform/win32/Win32Text.h"
+#include "platform/win32/Win32UiControls.h"
 
 namespace glance::win32 {
 

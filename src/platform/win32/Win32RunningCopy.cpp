@@ -1,8 +1,8 @@
 #include "platform/win32/Win32RunningCopy.h"
 
 #include "core/Error.h"
+#include "platform/win32/Win32Diagnostics.h"
 #include "platform/win32/Win32HiddenWindow.h"
-#include "platform/win32/Win32UiGraphics.h"
 
 namespace glance::win32 {
 

@@ -4,8 +4,10 @@
 
 #include "core/Error.h"
 #include "platform/win32/LazyImports.h"
+#include "platform/win32/Win32Diagnostics.h"
+#include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32PushButton.h"
-#include "platform/win32/Win32UiGraphics.h"
+#include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
 
@@ -28,6 +30,13 @@ void move(HWND window, const RECT& rect) {
 }
 
 }  // namespace
+
+void moveFocusOnTab(HWND control) {
+    const bool back = GetKeyState(VK_SHIFT) < 0;
+    if (HWND next = GetNextDlgTabItem(GetParent(control), control, back ? TRUE : FALSE)) SetFocus(next);
+    // The keyboard is in use: focus cues show from now on.
+    SendMessageW(GetAncestor(control, GA_ROOT), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+}
 
 // --- check box
 

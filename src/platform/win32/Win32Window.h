@@ -14,9 +14,10 @@
 
 #include "platform/Ui.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32Colour.h"
+#include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32PushButton.h"
 #include "platform/win32/Win32UiControls.h"
-#include "platform/win32/Win32UiGraphics.h"
 #include "platform/win32/Win32WindowLayout.h"
 
 namespace glance::win32 {

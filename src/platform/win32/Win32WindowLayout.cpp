@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/win32/Win32UiGraphics.h"
+#include "platform/win32/Win32Dpi.h"
 
 namespace glance::win32 {
 

@@ -1,3 +1,4 @@
+#include "platform/win32/Win32Diagnostics.h"
 #include "platform/win32/Win32Window.h"
 
 namespace glance::win32 {

@@ -1,12 +1,9 @@
-#include "platform/win32/Win32UiGraphics.h"
+#include "platform/win32/Win32Dpi.h"
 
 #include <cmath>
-#include <exception>
-#include <new>
 #include <string>
 
-#include "core/Error.h"
-#include "platform/win32/Win32Diagnostics.h"
+#include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
 
@@ -56,11 +53,6 @@ RECT windowRectForClient(int width, int height, DWORD style, DWORD exStyle, int 
     return rect;
 }
 
-COLORREF resolveColour(Colour colour) {
-    if (colour & 0x80000000u) return GetSysColor(static_cast<int>(colour & 0xFFu));
-    return static_cast<COLORREF>(colour & 0x00FFFFFFu);
-}
-
 UniqueHfont createFont(const FontStyle& design, int dpi) {
     LOGFONTW font{};
     // Hundredths of a point keep fractional sizes such as 11.25 exact.
@@ -74,43 +66,6 @@ UniqueHfont createFont(const FontStyle& design, int dpi) {
     const std::wstring face = widenUtf8(design.face);
     lstrcpynW(font.lfFaceName, face.c_str(), LF_FACESIZE);
     return UniqueHfont(CreateFontIndirectW(&font));
-}
-
-void ColourBrush::set(Colour colour) {
-    colour_ = colour;
-    if (colour & 0x80000000u) {
-        owned_.reset();
-        shared_ = GetSysColorBrush(static_cast<int>(colour & 0xFFu));
-    } else {
-        owned_.reset(CreateSolidBrush(resolveColour(colour)));
-        shared_ = nullptr;
-    }
-}
-
-void moveFocusOnTab(HWND control) {
-    const bool back = GetKeyState(VK_SHIFT) < 0;
-    if (HWND next = GetNextDlgTabItem(GetParent(control), control, back ? TRUE : FALSE)) SetFocus(next);
-    // The keyboard is in use: focus cues show from now on.
-    SendMessageW(GetAncestor(control, GA_ROOT), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-}
-
-bool highContrastOn() {
-    HIGHCONTRASTW setting{sizeof(setting), 0, nullptr};
-    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(setting), &setting, 0) &&
-           (setting.dwFlags & HCF_HIGHCONTRASTON) != 0;
-}
-
-void noteCallbackFailure(const char* where) noexcept {
-    ErrorCode code = errtext::kInvalidCall.code;
-    try {
-        throw;
-    } catch (const PlatformError& failure) {
-        code = failure.code();
-    } catch (const std::bad_alloc&) {
-        code = errtext::kOutOfMemory.code;
-    } catch (...) {
-    }
-    writeDiagnostic(where, code);
 }
 
 }  // namespace glance::win32
