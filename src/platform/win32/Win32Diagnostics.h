@@ -10,10 +10,23 @@ namespace glance::win32 {
 // any callback, out of memory included: it allocates nothing.
 void writeDiagnostic(std::string_view operation, ErrorCode code) noexcept;
 
-// The catch at the edge of a window procedure: writes the failure in flight
-// to the diagnostic channel, so that the message counts as handled and the
-// system's call returns normally.
+// Writes the failure in flight (PlatformError's code, out of memory, or
+// "invalid call" for anything else) to the diagnostic channel.
 void noteCallbackFailure(const char* where) noexcept;
+
+// The edge of a window or subclass procedure, which no exception may cross:
+// the handler's answer, or, when it throws, the failure noted and the
+// fallback's answer, so that the system's call returns normally.
+template <class Handler, class Fallback>
+auto atCallbackEdge(const char* where, Handler&& handler, Fallback&& fallback) noexcept
+    -> decltype(fallback()) {
+    try {
+        return handler();
+    } catch (...) {
+        noteCallbackFailure(where);
+        return fallback();
+    }
+}
 
 class Win32Diagnostics : public Diagnostics {
 public:

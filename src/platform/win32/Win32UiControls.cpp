@@ -75,25 +75,25 @@ void Win32CheckBox::relayout(const RECT& rect, HFONT font) {
 
 LRESULT CALLBACK Win32CheckBox::subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                              UINT_PTR, DWORD_PTR) noexcept {
-    try {
-        if (message == WM_KEYDOWN && wParam == VK_TAB) {
-            moveFocusOnTab(window);
-            return 0;
-        }
-        if (message == WM_CHAR && wParam == L'\t') return 0;
-        if (message == BM_SETCHECK) {
+    const auto passOn = [&] { return lazy::DefSubclassProc(window, message, wParam, lParam); };
+    return atCallbackEdge(
+        "check box",
+        [&]() -> LRESULT {
+            if (message == WM_KEYDOWN && wParam == VK_TAB) {
+                moveFocusOnTab(window);
+                return 0;
+            }
+            if (message == WM_CHAR && wParam == L'\t') return 0;
+            if (message != BM_SETCHECK) return passOn();
             // Ticked by a click or by the program: a screen reader hears the
             // new state, which not every system reports itself.
             const LRESULT before = lazy::DefSubclassProc(window, BM_GETCHECK, 0, 0);
-            const LRESULT result = lazy::DefSubclassProc(window, message, wParam, lParam);
+            const LRESULT result = passOn();
             if (lazy::DefSubclassProc(window, BM_GETCHECK, 0, 0) != before)
                 NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window, OBJID_CLIENT, CHILDID_SELF);
             return result;
-        }
-    } catch (...) {
-        noteCallbackFailure("check box");
-    }
-    return lazy::DefSubclassProc(window, message, wParam, lParam);
+        },
+        passOn);
 }
 
 // --- frame
@@ -130,12 +130,9 @@ void Win32Frame::relayout(const RECT& rect, HFONT font, int dpi) {
 
 LRESULT CALLBACK Win32Frame::subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                           DWORD_PTR self) noexcept {
-    try {
-        return reinterpret_cast<Win32Frame*>(self)->handle(message, wParam, lParam);
-    } catch (...) {
-        noteCallbackFailure("frame");
-        return lazy::DefSubclassProc(window, message, wParam, lParam);
-    }
+    return atCallbackEdge(
+        "frame", [&] { return reinterpret_cast<Win32Frame*>(self)->handle(message, wParam, lParam); },
+        [&] { return lazy::DefSubclassProc(window, message, wParam, lParam); });
 }
 
 LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
