@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "core/TextExcerpt.h"
+#include "platform/win32/LazyImports.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32Text.h"
 #include "ui/MainWindow.h"
@@ -16,10 +17,9 @@ namespace {
 // loaded on first use (platform/win32/LazyImports.h).
 void restrictDllSearch() {
     using SetDirs = BOOL(WINAPI*)(DWORD);
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const auto setDirs = reinterpret_cast<SetDirs>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (setDirs) setDirs(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (const auto setDirs =
+            glance::win32::entryPointOrNull<SetDirs>(L"kernel32.dll", "SetDefaultDllDirectories"))
+        setDirs(LOAD_LIBRARY_SEARCH_SYSTEM32);
     SetDllDirectoryW(L"");
 }
 

@@ -22,11 +22,11 @@ HMODULE loadSystemLibrary(const wchar_t* file, const char* name) {
 
 template <typename Function>
 Function entryPoint(HMODULE module, const char* library, const char* name) {
-    const FARPROC address = GetProcAddress(module, name);
-    if (address == nullptr)
+    const auto function = entryPointOrNull<Function>(module, name);
+    if (function == nullptr)
         throw PlatformError(systemErrorCode(GetLastError()),
                             std::string("Can't find DLL entry point ") + name + " in " + library);
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(address));
+    return function;
 }
 
 // Each DLL is loaded once and never freed: its functions are called until
@@ -55,8 +55,8 @@ struct Comctl32 {
         entryPoint<decltype(defSubclassProc)>(module, "comctl32", "DefSubclassProc");
     // Only version 6 (the one the manifest asks for) has it: may be null.
     using LoadIconWithScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
-    LoadIconWithScaleDownFn loadIconWithScaleDown = reinterpret_cast<LoadIconWithScaleDownFn>(
-        reinterpret_cast<void*>(GetProcAddress(module, "LoadIconWithScaleDown")));
+    LoadIconWithScaleDownFn loadIconWithScaleDown =
+        entryPointOrNull<LoadIconWithScaleDownFn>(module, "LoadIconWithScaleDown");
 };
 
 const Shell32& shell32() {

@@ -22,6 +22,23 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+namespace glance::win32 {
+
+// An entry point by name, typed; null where the module does not have it (an
+// optional call of a newer system). The module is one already loaded.
+template <class Function>
+Function entryPointOrNull(HMODULE module, const char* name) {
+    return module != nullptr
+               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+               : nullptr;
+}
+template <class Function>
+Function entryPointOrNull(const wchar_t* module, const char* name) {
+    return entryPointOrNull<Function>(GetModuleHandleW(module), name);
+}
+
+}  // namespace glance::win32
+
 namespace glance::win32::lazy {
 
 HRESULT SHGetSpecialFolderLocation(HWND owner, int folder, PIDLIST_ABSOLUTE* idList);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "platform/win32/LazyImports.h"
 #include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
@@ -10,12 +11,6 @@ namespace glance::win32 {
 namespace {
 
 // Entry points newer than the Windows 7 baseline, looked up once.
-template <class Function>
-Function user32Function(const char* name) {
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
-}
-
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
 using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
@@ -23,7 +18,7 @@ using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
 }  // namespace
 
 int dpiForWindow(HWND window) {
-    static const auto getDpiForWindow = user32Function<GetDpiForWindowFn>("GetDpiForWindow");
+    static const auto getDpiForWindow = entryPointOrNull<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
     if (getDpiForWindow != nullptr && window != nullptr) {
         if (const UINT dpi = getDpiForWindow(window); dpi != 0) return static_cast<int>(dpi);
     }
@@ -38,7 +33,8 @@ int systemDpi() {
 }
 
 int systemMetricForDpi(int metric, int dpi) {
-    static const auto forDpi = user32Function<GetSystemMetricsForDpiFn>("GetSystemMetricsForDpi");
+    static const auto forDpi =
+        entryPointOrNull<GetSystemMetricsForDpiFn>(L"user32.dll", "GetSystemMetricsForDpi");
     if (forDpi != nullptr) {
         if (const int value = forDpi(metric, static_cast<UINT>(dpi)); value > 0) return value;
     }
@@ -46,7 +42,8 @@ int systemMetricForDpi(int metric, int dpi) {
 }
 
 RECT windowRectForClient(int width, int height, DWORD style, DWORD exStyle, int dpi) {
-    static const auto adjustForDpi = user32Function<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
+    static const auto adjustForDpi =
+        entryPointOrNull<AdjustWindowRectExForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi");
     RECT rect{0, 0, width, height};
     if (adjustForDpi == nullptr || !adjustForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi)))
         AdjustWindowRectEx(&rect, style, FALSE, exStyle);
