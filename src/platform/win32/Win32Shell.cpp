@@ -14,46 +14,59 @@ namespace glance::win32 {
 
 namespace {
 
-// A path the shell wrote into a MAX_PATH buffer; none when it wrote nothing
-// or filled the buffer without its NUL.
-std::optional<std::wstring> writtenPath(const wchar_t* buffer) {
-    const std::size_t length = wcsnlen(buffer, MAX_PATH);
-    if (length == 0 || length == MAX_PATH) return std::nullopt;
-    return std::wstring(buffer, length);
+// Memory the shell allocated for its answer (a path, an item-ID list).
+template <class T>
+using UniqueShellMemory = UniqueHandle<T*, CloseWith<&lazy::CoTaskMemFree>>;
+
+// The known folder of a folder id, where there is one.
+const KNOWNFOLDERID* knownFolder(std::int32_t folderId) {
+    switch (folderId) {
+    case CSIDL_DESKTOP:
+        return &FOLDERID_Desktop;
+    case CSIDL_COMMON_DESKTOPDIRECTORY:
+        return &FOLDERID_PublicDesktop;
+    default:
+        return nullptr;
+    }
 }
 
-// The folder's path from the shell's folder list, as its location is kept
-// now (the folder's "User Shell Folders" value, expanded). The folder is not
-// required to exist: a desktop that was deleted or moved away keeps its path,
-// so that the counter can watch for it to come back. Nothing is created.
-std::optional<std::wstring> pathFromFolderList(std::int32_t folderId) {
-    wchar_t path[MAX_PATH] = {};
-    if (lazy::SHGetFolderPathW(nullptr, folderId | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT,
-                               path) != S_OK)
+// The folder's path as its location is kept now (the folder's "User Shell
+// Folders" value, expanded), at any length. The folder is not required to
+// exist: a desktop that was deleted or moved away keeps its path, so that the
+// counter can watch for it to come back. Nothing is created.
+std::optional<std::wstring> knownFolderPath(std::int32_t folderId) {
+    const KNOWNFOLDERID* folder = knownFolder(folderId);
+    UniqueShellMemory<wchar_t> path;
+    if (folder == nullptr ||
+        lazy::SHGetKnownFolderPath(*folder, KF_FLAG_DONT_VERIFY, nullptr, path.put()) != S_OK || !path ||
+        *path.get() == L'\0')
         return std::nullopt;
-    return writtenPath(path);
+    return std::wstring(path.get());
 }
 
-// The folder's path through its item-ID list.
+// The folder's path through its item-ID list (a MAX_PATH buffer: the
+// system's conversion has no longer form before Windows 10).
 std::optional<std::wstring> pathFromIdList(std::int32_t folderId) {
-    UniqueCoTaskMem<ITEMIDLIST> idList;
+    UniqueShellMemory<ITEMIDLIST> idList;
     if (lazy::SHGetSpecialFolderLocation(nullptr, folderId, idList.put()) != S_OK || !idList)
         return std::nullopt;
     // A folder without a file-system path (the shell has its item-ID list but
     // cannot convert it) gives no path at all.
     wchar_t path[MAX_PATH] = {};
     if (lazy::SHGetPathFromIDListW(idList.get(), path) == FALSE) return std::nullopt;
-    return writtenPath(path);
+    const std::size_t length = wcsnlen(path, MAX_PATH);
+    if (length == 0 || length == MAX_PATH) return std::nullopt;
+    return std::wstring(path, length);
 }
 
 }  // namespace
 
 std::optional<std::wstring> Win32Shell::specialFolderPath(std::int32_t folderId) {
-    // The folder list first: it reads where the folder is now, while the
+    // The known folder first: it reads where the folder is now, while the
     // item-ID route may go on answering a desktop's old place after it was
     // redirected (Wine's keeps it for the life of the process). The path stays
     // UTF-16, so a desktop named outside the ANSI code page is still found.
-    if (std::optional<std::wstring> path = pathFromFolderList(folderId)) return path;
+    if (std::optional<std::wstring> path = knownFolderPath(folderId)) return path;
     return pathFromIdList(folderId);
 }
 
