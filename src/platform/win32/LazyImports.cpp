@@ -35,6 +35,8 @@ struct Shell32 {
     HMODULE module = loadSystemLibrary(L"shell32.dll", "shell32");
     decltype(&::SHGetKnownFolderPath) getKnownFolderPath =
         entryPoint<decltype(getKnownFolderPath)>(module, "shell32", "SHGetKnownFolderPath");
+    decltype(&::SHGetFolderPathW) getFolderPath =
+        entryPoint<decltype(getFolderPath)>(module, "shell32", "SHGetFolderPathW");
     decltype(&::SHGetSpecialFolderLocation) getSpecialFolderLocation =
         entryPoint<decltype(getSpecialFolderLocation)>(module, "shell32", "SHGetSpecialFolderLocation");
     decltype(&::SHGetPathFromIDListW) getPathFromIdList =
@@ -84,6 +86,10 @@ void CoTaskMemFree(void* memory) noexcept {
                                                       "CoTaskMemFree");
     }();
     if (free != nullptr && memory != nullptr) free(memory);
+}
+
+HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path) {
+    return shell32().getFolderPath(owner, folder, token, flags, path);
 }
 
 HRESULT SHGetSpecialFolderLocation(HWND owner, int folder, PIDLIST_ABSOLUTE* idList) {

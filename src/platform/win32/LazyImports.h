@@ -43,6 +43,7 @@ Function entryPointOrNull(const wchar_t* module, const char* name) {
 namespace glance::win32::lazy {
 
 HRESULT SHGetKnownFolderPath(REFKNOWNFOLDERID folder, DWORD flags, HANDLE token, PWSTR* path);
+HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path);
 HRESULT SHGetSpecialFolderLocation(HWND owner, int folder, PIDLIST_ABSOLUTE* idList);
 BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE idList, LPWSTR path);
 void SHChangeNotify(LONG eventId, UINT flags, LPCVOID item1, LPCVOID item2);

@@ -18,24 +18,32 @@ namespace {
 template <class T>
 using UniqueShellMemory = UniqueHandle<T*, CloseWith<&lazy::CoTaskMemFree>>;
 
-// The known folder of a folder id, where there is one.
-const KNOWNFOLDERID* knownFolder(std::int32_t folderId) {
-    switch (folderId) {
-    case CSIDL_DESKTOP:
-        return &FOLDERID_Desktop;
-    case CSIDL_COMMON_DESKTOPDIRECTORY:
-        return &FOLDERID_PublicDesktop;
-    default:
-        return nullptr;
-    }
+// A path the shell wrote into a MAX_PATH buffer; none when it wrote nothing
+// or filled the buffer without its NUL.
+std::optional<std::wstring> writtenPath(const wchar_t* buffer) {
+    const std::size_t length = wcsnlen(buffer, MAX_PATH);
+    if (length == 0 || length == MAX_PATH) return std::nullopt;
+    return std::wstring(buffer, length);
 }
 
 // The folder's path as its location is kept now (the folder's "User Shell
-// Folders" value, expanded), at any length. The folder is not required to
-// exist: a desktop that was deleted or moved away keeps its path, so that the
-// counter can watch for it to come back. Nothing is created.
+// Folders" value, expanded), from the shell's folder list: up to MAX_PATH,
+// with nothing allocated. The folder is not required to exist: a desktop
+// that was deleted or moved away keeps its path, so that the counter can
+// watch for it to come back. Nothing is created.
+std::optional<std::wstring> pathFromFolderList(std::int32_t folderId) {
+    wchar_t path[MAX_PATH] = {};
+    if (lazy::SHGetFolderPathW(nullptr, folderId | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT,
+                               path) != S_OK)
+        return std::nullopt;
+    return writtenPath(path);
+}
+
+// The same from the known-folder API, at any length, for the two desktops.
 std::optional<std::wstring> knownFolderPath(std::int32_t folderId) {
-    const KNOWNFOLDERID* folder = knownFolder(folderId);
+    const KNOWNFOLDERID* folder = folderId == CSIDL_DESKTOP                   ? &FOLDERID_Desktop
+                                  : folderId == CSIDL_COMMON_DESKTOPDIRECTORY ? &FOLDERID_PublicDesktop
+                                                                              : nullptr;
     UniqueShellMemory<wchar_t> path;
     if (folder == nullptr ||
         lazy::SHGetKnownFolderPath(*folder, KF_FLAG_DONT_VERIFY, nullptr, path.put()) != S_OK || !path ||
@@ -44,8 +52,7 @@ std::optional<std::wstring> knownFolderPath(std::int32_t folderId) {
     return std::wstring(path.get());
 }
 
-// The folder's path through its item-ID list (a MAX_PATH buffer: the
-// system's conversion has no longer form before Windows 10).
+// The folder's path through its item-ID list.
 std::optional<std::wstring> pathFromIdList(std::int32_t folderId) {
     UniqueShellMemory<ITEMIDLIST> idList;
     if (lazy::SHGetSpecialFolderLocation(nullptr, folderId, idList.put()) != S_OK || !idList)
@@ -54,18 +61,20 @@ std::optional<std::wstring> pathFromIdList(std::int32_t folderId) {
     // cannot convert it) gives no path at all.
     wchar_t path[MAX_PATH] = {};
     if (lazy::SHGetPathFromIDListW(idList.get(), path) == FALSE) return std::nullopt;
-    const std::size_t length = wcsnlen(path, MAX_PATH);
-    if (length == 0 || length == MAX_PATH) return std::nullopt;
-    return std::wstring(path, length);
+    return writtenPath(path);
 }
 
 }  // namespace
 
 std::optional<std::wstring> Win32Shell::specialFolderPath(std::int32_t folderId) {
-    // The known folder first: it reads where the folder is now, while the
-    // item-ID route may go on answering a desktop's old place after it was
-    // redirected (Wine's keeps it for the life of the process). The path stays
-    // UTF-16, so a desktop named outside the ANSI code page is still found.
+    // Where the folder is now: the folder list first, as it allocates nothing
+    // (under Wine the known-folder API maps ole32, rpcrt4 and combase for its
+    // answer), then the known-folder API for a path too long for the list.
+    // The item-ID route comes last: it may go on answering a desktop's old
+    // place after it was redirected (Wine's keeps it for the life of the
+    // process). The path stays UTF-16, so a desktop named outside the ANSI
+    // code page is still found.
+    if (std::optional<std::wstring> path = pathFromFolderList(folderId)) return path;
     if (std::optional<std::wstring> path = knownFolderPath(folderId)) return path;
     return pathFromIdList(folderId);
 }
