@@ -158,7 +158,7 @@ void MainWindow::bringBack() {
     // in the tray or an ordinary minimized window.
     if (window_->windowState() == kStateMinimized) window_->setWindowState(kStateNormal);
     window_->setVisible(true);
-    window_->keepOnScreen();
+    window_->bringOntoScreen();
     window_->setFocus();
     minimizedToTray_ = false;
 }

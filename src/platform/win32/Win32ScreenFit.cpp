@@ -1,4 +1,4 @@
-// Win32Window::keepOnScreen: the work areas of the monitors there are now, and
+// Win32Window::bringOntoScreen: the work areas of the monitors there are now, and
 // the window moved onto the nearest one when it cannot be reached where it is.
 #include "platform/OnScreen.h"
 #include "platform/win32/Win32Window.h"
@@ -19,7 +19,7 @@ BOOL CALLBACK addWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
 
 }  // namespace
 
-void Win32Window::keepOnScreen() {
+void Win32Window::bringOntoScreen() {
     HWND window = window_.get();
     // A minimized window has no place of its own on a screen; it is checked
     // when it is restored.

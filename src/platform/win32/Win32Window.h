@@ -49,7 +49,7 @@ public:
     bool visible() override;
     void setVisible(bool visible) override;
     void setFocus() override;
-    void keepOnScreen() override;  // Win32ScreenFit.cpp
+    void bringOntoScreen() override;  // Win32ScreenFit.cpp
 
     ButtonControl& button(ControlId id) override;
     CheckBoxControl& checkBox(ControlId id) override;

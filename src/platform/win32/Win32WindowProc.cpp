@@ -117,10 +117,10 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED:
         layout(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         if (!icon_.empty()) applyIcon();
-        keepOnScreen();
+        bringOntoScreen();
         return 0;
     case WM_DISPLAYCHANGE:
-        keepOnScreen();
+        bringOntoScreen();
         break;
     case WM_SETTINGCHANGE:
         if (wParam != SPI_SETHIGHCONTRAST) break;
