@@ -2,11 +2,11 @@
 // window, and runs the GUI thread's message loop.
 #include <windows.h>
 
+#include "controller/MainWindow.h"
 #include "core/TextExcerpt.h"
 #include "platform/win32/LazyImports.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32Text.h"
-#include "ui/MainWindow.h"
 
 namespace {
 

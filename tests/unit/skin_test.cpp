@@ -10,8 +10,8 @@
 #include "FakePlatform.h"
 #include "NoEvents.h"
 #include "app/AppTitle.h"
+#include "controller/MainWindowLayout.h"
 #include "core/Product.h"
-#include "ui/MainWindowLayout.h"
 
 namespace glance {
 namespace {

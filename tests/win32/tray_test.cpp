@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "NoEvents.h"
+#include "controller/MainWindowLayout.h"
 #include "core/Error.h"
 #include "platform/win32/Win32NotifyIcon.h"
 #include "platform/win32/Win32Window.h"
-#include "ui/MainWindowLayout.h"
 
 namespace glance::win32 {
 namespace {

@@ -1,12 +1,12 @@
-#include "ui/MainWindow.h"
+#include "controller/MainWindow.h"
 
 #include "app/LoadSequence.h"
 #include "app/StartupEntry.h"
+#include "controller/MainWindowLayout.h"
+#include "controller/WindowColours.h"
 #include "core/HandlerErrors.h"
 #include "core/Product.h"
 #include "core/StepTrap.h"
-#include "ui/MainWindowLayout.h"
-#include "ui/WindowColours.h"
 
 namespace glance {
 namespace {
@@ -28,7 +28,9 @@ std::string helpMessage() {
 }
 
 MainWindow::MainWindow(Platform& platform)
-    : p_(platform), engine_(platform.shell, platform.files, platform.loop, platform.diagnostics), preferences_(platform.settings) {
+    : p_(platform),
+      engine_(platform.shell, platform.files, platform.loop, platform.diagnostics),
+      preferences_(platform.settings) {
     window_ = p_.ui.createWindow(mainWindowLayout(), *this);
     onColoursChanged();
     skin_ = std::make_unique<ColourSkinEngine>(p_.files, *window_);
