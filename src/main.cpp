@@ -2,12 +2,12 @@
 // window, and runs the GUI thread's message loop.
 #include <windows.h>
 
+#include "controller/MainWindow.h"
 #include "core/TextExcerpt.h"
 #include "platform/win32/LazyImports.h"
 #include "platform/win32/Win32CloseRequest.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32Text.h"
-#include "ui/MainWindow.h"
 
 namespace {
 
@@ -18,10 +18,9 @@ namespace {
 // loaded on first use (platform/win32/LazyImports.h).
 void restrictDllSearch() {
     using SetDirs = BOOL(WINAPI*)(DWORD);
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const auto setDirs = reinterpret_cast<SetDirs>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (setDirs) setDirs(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (const auto setDirs =
+            glance::win32::entryPointOrNull<SetDirs>(L"kernel32.dll", "SetDefaultDllDirectories"))
+        setDirs(LOAD_LIBRARY_SEARCH_SYSTEM32);
     SetDllDirectoryW(L"");
 }
 

@@ -15,19 +15,12 @@ namespace {
 constexpr std::size_t kMaxSkinFile = 64 * 1024;
 constexpr const char* kTooLarge = "Invalid skin file: larger than 64 KiB";
 constexpr const char* kNotUtf16 = "Invalid skin file: not UTF-16 text";
-constexpr const char* kNotSupported = "Object doesn't support this property or method";
 
 // UTF-16 after its byte-order mark, as UTF-8. A lone surrogate or an odd
 // byte at the end means the file is not the text its mark announces.
 std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
-    if (bytes.size() % 2 != 0) throw PlatformError(kNotUtf16);
-    std::u16string units(bytes.size() / 2, u'\0');
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        const auto first = static_cast<unsigned char>(bytes[2 * i]);
-        const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
-        units[i] = static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
-    }
-    if (!isWellFormedUtf16(units)) throw PlatformError(kNotUtf16);
+    const std::u16string units = utf16Units(bytes, bigEndian);
+    if (bytes.size() % 2 != 0 || !isWellFormedUtf16(units)) throw PlatformError(kNotUtf16);
     return glance::utf16ToUtf8(units);
 }
 
@@ -114,73 +107,31 @@ SkinColours parseSkin(const std::string& bytes) {
     return colours;
 }
 
-void ColourSkinEngine::call(int member, const std::vector<Argument>& arguments) {
-    switch (member) {
-    case kLoadSkin: {
-        if (arguments.empty() || !std::holds_alternative<std::wstring>(arguments[0]))
-            throw PlatformError(errtext::kInvalidCall);
-        // The second argument names a section of a multi-skin file; our files hold one skin.
-        // A file too large to be a skin is refused before any of it is read.
-        const auto bytes = files_.readFile(std::get<std::wstring>(arguments[0]), kMaxSkinFile);
-        if (!bytes) throw PlatformError(kTooLarge);
-        colours_ = parseSkin(*bytes);
-        loaded_ = true;
-        return;
-    }
-    case kApplyWindow: {
-        if (arguments.size() != 1 || !std::holds_alternative<std::int32_t>(arguments[0]))
-            throw PlatformError(errtext::kInvalidCall);
-        const auto handle = static_cast<std::uint32_t>(std::get<std::int32_t>(arguments[0]));
-        if (handle != static_cast<std::uint32_t>(window_.handle()))
-            throw PlatformError(errtext::kInvalidCall);
-        if (!loaded_ || !(flags_ & kFlagEnabled)) return;
-        SkinColours applied = colours_;
-        const SkinColours plain;
-        if (!skinButtons_) {
-            applied.buttonFace = kWhite;
-            applied.buttonText = plain.buttonText;
-            applied.buttonBorder = plain.buttonBorder;
-            applied.accent = plain.accent;
-        }
-        if (!skinFrame_) {
-            applied.windowBack = plain.windowBack;
-            applied.text = plain.text;
-        }
-        window_.applySkin(applied);
-        return;
-    }
-    default:
-        throw PlatformError(kNotSupported);
-    }
+void ColourSkinEngine::loadSkin(const std::wstring& path) {
+    // A file too large to be a skin is refused before any of it is read.
+    const auto bytes = files_.readFile(path, kMaxSkinFile);
+    if (!bytes) throw PlatformError(kTooLarge);
+    colours_ = parseSkin(*bytes);
+    loaded_ = true;
 }
 
-std::int32_t ColourSkinEngine::get(int member) {
-    switch (member) {
-    case kFlags:
-        return flags_;
-    case kSkinButtons:
-        return skinButtons_ ? kTrue : kFalse;
-    case kSkinFrame:
-        return skinFrame_ ? kTrue : kFalse;
-    default:
-        throw PlatformError(kNotSupported);
+void ColourSkinEngine::applyToWindow(std::int32_t handle) {
+    if (static_cast<std::uint32_t>(handle) != static_cast<std::uint32_t>(window_.handle()))
+        throw PlatformError(errtext::kInvalidCall);
+    if (!loaded_ || !(flags_ & kFlagEnabled)) return;
+    SkinColours applied = colours_;
+    const SkinColours plain;
+    if (!skinButtons_) {
+        applied.buttonFace = kWhite;
+        applied.buttonText = plain.buttonText;
+        applied.buttonBorder = plain.buttonBorder;
+        applied.accent = plain.accent;
     }
-}
-
-void ColourSkinEngine::put(int member, std::int32_t value) {
-    switch (member) {
-    case kFlags:
-        flags_ = value;
-        return;
-    case kSkinButtons:
-        skinButtons_ = value != kFalse;
-        return;
-    case kSkinFrame:
-        skinFrame_ = value != kFalse;
-        return;
-    default:
-        throw PlatformError(kNotSupported);
+    if (!skinFrame_) {
+        applied.windowBack = plain.windowBack;
+        applied.text = plain.text;
     }
+    window_.applySkin(applied);
 }
 
 void applySkinFile(FileSystem& files, Window& window, SkinEngine& skin) {
@@ -191,11 +142,11 @@ void applySkinFile(FileSystem& files, Window& window, SkinEngine& skin) {
     for (const auto& [id, kind] : window.controls()) {
         if (takesBackColor(kind)) window.setControlBackColor(id, kSystemFace);
     }
-    skin.call(ColourSkinEngine::kLoadSkin, {path, std::wstring()});
-    skin.put(ColourSkinEngine::kFlags, skin.get(ColourSkinEngine::kFlags) | ColourSkinEngine::kFlagEnabled);
-    skin.put(ColourSkinEngine::kSkinButtons, kTrue);
-    skin.put(ColourSkinEngine::kSkinFrame, kTrue);
-    skin.call(ColourSkinEngine::kApplyWindow, {static_cast<std::int32_t>(window.handle())});
+    skin.loadSkin(path);
+    skin.setFlags(skin.flags() | ColourSkinEngine::kFlagEnabled);
+    skin.setSkinButtons(true);
+    skin.setSkinFrame(true);
+    skin.applyToWindow(static_cast<std::int32_t>(window.handle()));
 }
 
 }  // namespace glance

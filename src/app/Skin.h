@@ -1,6 +1,5 @@
-// The skin engine of the main window. It is driven by member ids, as the
-// window's start-up code calls it: 2 loads a skin file, 1 holds flag bits,
-// 5 and 10 switch options on, 3 applies the loaded skin to a window.
+// The skin engine of the main window: it loads a skin file, holds flag bits
+// and two options, and applies the loaded skin to the window.
 //
 // Skin file format (text, at most 64 KiB: UTF-8 with or without its mark, or
 // UTF-16 with its mark; lines end with CR LF, LF or CR):
@@ -18,8 +17,6 @@
 
 #include <cstdint>
 #include <string>
-#include <variant>
-#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/Ui.h"
@@ -30,31 +27,32 @@ namespace glance {
 // with at most a short, printable quote of it.
 SkinColours parseSkin(const std::string& bytes);
 
-// A skin engine as the window's code drives it: methods and properties by id.
+// A skin engine, as the window's start-up code drives it.
 class SkinEngine {
 public:
-    using Argument = std::variant<std::int32_t, std::wstring>;
     virtual ~SkinEngine() = default;
-    virtual void call(int member, const std::vector<Argument>& arguments) = 0;
-    virtual std::int32_t get(int member) = 0;
-    virtual void put(int member, std::int32_t value) = 0;
+    virtual void loadSkin(const std::wstring& path) = 0;
+    // Bit 0 (kFlagEnabled): the skin is drawn at all; other bits are kept.
+    virtual std::int32_t flags() = 0;
+    virtual void setFlags(std::int32_t flags) = 0;
+    virtual void setSkinButtons(bool on) = 0;
+    virtual void setSkinFrame(bool on) = 0;
+    // Applies the loaded skin to the window with that handle.
+    virtual void applyToWindow(std::int32_t handle) = 0;
 };
 
 class ColourSkinEngine : public SkinEngine {
 public:
-    // Member ids.
-    static constexpr int kFlags = 1;
-    static constexpr int kLoadSkin = 2;
-    static constexpr int kApplyWindow = 3;
-    static constexpr int kSkinButtons = 5;
-    static constexpr int kSkinFrame = 10;
-    static constexpr std::int32_t kFlagEnabled = 1;  // bit 0: the skin is drawn at all
+    static constexpr std::int32_t kFlagEnabled = 1;
 
     ColourSkinEngine(FileSystem& files, Window& window) : files_(files), window_(window) {}
 
-    void call(int member, const std::vector<Argument>& arguments) override;
-    std::int32_t get(int member) override;
-    void put(int member, std::int32_t value) override;
+    void loadSkin(const std::wstring& path) override;
+    std::int32_t flags() override { return flags_; }
+    void setFlags(std::int32_t flags) override { flags_ = flags; }
+    void setSkinButtons(bool on) override { skinButtons_ = on; }
+    void setSkinFrame(bool on) override { skinFrame_ = on; }
+    void applyToWindow(std::int32_t handle) override;
 
     bool loaded() const { return loaded_; }
 

@@ -9,15 +9,6 @@ namespace {
 
 constexpr const char* kEllipsis = "\xE2\x80\xA6";  // U+2026
 
-// Characters that print nothing or change how the text around them shows:
-// C0 and C1 controls, DEL, line and paragraph separators, zero-width and
-// direction marks, the byte-order mark and the interlinear annotations.
-bool needsEscape(char32_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || (c >= 0x200B && c <= 0x200F) ||
-           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) || (c >= 0x2066 && c <= 0x2069) ||
-           c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB);
-}
-
 void appendHex(std::string& out, std::uint32_t value, int digits) {
     constexpr const char* kHex = "0123456789ABCDEF";
     for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
@@ -48,6 +39,12 @@ void appendEscaped(std::string& out, char32_t c) {
 
 }  // namespace
 
+bool escapedForDisplay(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || (c >= 0x200B && c <= 0x200F) ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) || (c >= 0x2066 && c <= 0x2069) ||
+           c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB);
+}
+
 std::string printableExcerpt(std::string_view text, std::size_t maxCharacters) {
     std::string out;
     std::size_t characters = 0;
@@ -63,7 +60,7 @@ std::string printableExcerpt(std::string_view text, std::size_t maxCharacters) {
             appendHex(out, static_cast<std::uint8_t>(text.front()), 2);
             text.remove_prefix(1);
         } else {
-            if (needsEscape(codePoint)) {
+            if (escapedForDisplay(codePoint)) {
                 appendEscaped(out, codePoint);
             } else {
                 out.append(text.substr(0, length));

@@ -115,6 +115,16 @@ std::u16string utf8ToUtf16(std::string_view utf8) {
     return out;
 }
 
+std::u16string utf16Units(std::string_view bytes, bool bigEndian) {
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const auto first = static_cast<unsigned char>(bytes[2 * i]);
+        const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+        units[i] = static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+    }
+    return units;
+}
+
 std::string utf16ToUtf8(std::u16string_view utf16) {
     std::string out;
     out.reserve(utf16.size());

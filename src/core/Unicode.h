@@ -17,6 +17,9 @@ void appendUtf8(std::string& out, char32_t codePoint);
 // Each malformed part (the longest start of a sequence, or a byte that starts
 // none) becomes one U+FFFD, as the system's own conversion does.
 std::u16string utf8ToUtf16(std::string_view utf8);
+// UTF-16 bytes (little- or big-endian) as their code units; an odd last
+// byte is dropped.
+std::u16string utf16Units(std::string_view bytes, bool bigEndian);
 // A lone surrogate becomes U+FFFD.
 std::string utf16ToUtf8(std::u16string_view utf16);
 // False when the text holds a lone surrogate.

@@ -168,7 +168,7 @@ public:
     virtual void setVisible(bool visible) = 0;
     virtual void setFocus() = 0;
     // Moves the window onto the nearest screen when it cannot be reached where it is.
-    virtual void keepOnScreen() = 0;
+    virtual void bringOntoScreen() = 0;
 
     // A control of the given kind; throws for a control of another kind.
     virtual ButtonControl& button(ControlId id) = 0;

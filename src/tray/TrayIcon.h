@@ -17,8 +17,8 @@ namespace glance {
 
 class TrayIcon : private NotifyIconEvents {
 public:
-    // The tooltip of a new instance.
-    static constexpr const char* kDefaultTip = "Telnet Server";
+    // A placeholder: the tooltip a new icon holds until the program sets its own.
+    static constexpr const char* kPlaceholderTip = "Telnet Server";
 
     // An icon owned by ownerWindow, out of the tray, showing picture.
     TrayIcon(NotificationArea& area, MessageLoop& loop, WindowHandle ownerWindow, Picture picture);
@@ -79,7 +79,7 @@ private:
     MessageLoop& loop_;
     std::unique_ptr<NotifyIcon> icon_;
     Picture picture_;
-    std::string tip_ = kDefaultTip;
+    std::string tip_ = kPlaceholderTip;
     bool wanted_ = false;
     bool shown_ = false;
     std::size_t failedTries_ = 0;

@@ -6,10 +6,10 @@
 
 #include <string>
 
+#include "controller/MainWindowLayout.h"
+#include "controller/WindowColours.h"
 #include "platform/win32/Win32Ui.h"
 #include "platform/win32/Win32Window.h"
-#include "ui/MainWindowLayout.h"
-#include "ui/WindowColours.h"
 
 namespace {
 

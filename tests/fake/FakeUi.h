@@ -231,7 +231,7 @@ public:
         failures_.check("window.setFocus");
         ++focusCalls;
     }
-    void keepOnScreen() override { ++onScreenChecks; }
+    void bringOntoScreen() override { ++onScreenChecks; }
     ButtonControl& button(ControlId n) override { return *buttons_.at(n); }
     CheckBoxControl& checkBox(ControlId n) override { return *checks_.at(n); }
     TimerControl& timer(ControlId n) override { return *timers_.at(n); }

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "core/TextExcerpt.h"
+
 namespace glance::fuzz {
 
 inline void require(bool holds, const char* what) {
@@ -34,10 +36,7 @@ inline bool printable(std::string_view text) {
         }
         const bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
         if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-        if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || (c >= 0x200B && c <= 0x200F) ||
-            (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) || (c >= 0x2066 && c <= 0x2069) ||
-            c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB))
-            return false;
+        if (escapedForDisplay(c)) return false;
         i += length;
     }
     return true;

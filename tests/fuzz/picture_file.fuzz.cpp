@@ -5,24 +5,15 @@
 #include <cstdint>
 
 #include "Invariant.h"
+#include "PictureBytes.h"
 #include "core/PictureFile.h"
 
 using glance::fuzz::require;
 
 namespace {
 
-std::uint32_t field(std::string_view b, std::size_t at, std::size_t bytes = 4) {
-    std::uint32_t v = 0;
-    for (std::size_t i = 0; i < bytes; ++i)
-        v |= std::uint32_t{static_cast<std::uint8_t>(b[at + i])} << (8 * i);
-    return v;
-}
-
-std::string le32(std::uint32_t v) {
-    std::string s(4, '\0');
-    for (std::size_t i = 0; i < 4; ++i) s[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-    return s;
-}
+using glance::test::field;
+using glance::test::le32;
 
 // How many header bytes the system reads when it trusts the header: the
 // header, the bit-field masks after a short one, and the colour table.

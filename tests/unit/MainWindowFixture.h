@@ -9,8 +9,8 @@
 
 #include "FakePlatform.h"
 #include "app/Preferences.h"
+#include "controller/MainWindow.h"
 #include "core/Product.h"
-#include "ui/MainWindow.h"
 
 namespace glance {
 

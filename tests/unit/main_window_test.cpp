@@ -1,7 +1,7 @@
 // The main window living in the tray, closing, help, pointer feedback, the
 // two start-up options and the colours the window is painted in.
 #include "MainWindowFixture.h"
-#include "ui/WindowColours.h"
+#include "controller/WindowColours.h"
 
 namespace glance {
 namespace {

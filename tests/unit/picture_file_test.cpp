@@ -6,22 +6,13 @@
 #include <iterator>
 
 #include "core/PictureFile.h"
+#include "fuzz/PictureBytes.h"
 
 namespace glance {
 namespace {
 
-std::uint32_t field(std::string_view bytes, std::size_t at) {
-    std::uint32_t v = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        v |= std::uint32_t{static_cast<std::uint8_t>(bytes[at + i])} << (8 * i);
-    return v;
-}
-
-std::string le32(std::uint32_t v) {
-    std::string s(4, '\0');
-    for (std::size_t i = 0; i < 4; ++i) s[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-    return s;
-}
+using test::field;
+using test::le32;
 
 // A bitmap file: info header of the given size and depth, `colours` table
 // entries, then `pixelBytes` bytes of rows right after them.

@@ -10,8 +10,8 @@
 #include "FakePlatform.h"
 #include "NoEvents.h"
 #include "app/AppTitle.h"
+#include "controller/MainWindowLayout.h"
 #include "core/Product.h"
-#include "ui/MainWindowLayout.h"
 
 namespace glance {
 namespace {
@@ -19,22 +19,18 @@ namespace {
 // Records every call the window's code makes on the engine.
 struct RecordingEngine : SkinEngine {
     std::vector<std::string> calls;
-    std::int32_t flags = 6;
-    void call(int member, const std::vector<Argument>& args) override {
-        std::string c = "call " + std::to_string(member);
-        for (auto& a : args) {
-            if (auto* s = std::get_if<std::wstring>(&a)) c += " '" + std::string(s->begin(), s->end()) + "'";
-            if (auto* i = std::get_if<std::int32_t>(&a)) c += " " + std::to_string(*i);
-        }
-        calls.push_back(c);
+    std::int32_t flagsRead = 6;
+    void loadSkin(const std::wstring& path) override {
+        calls.push_back("load '" + std::string(path.begin(), path.end()) + "'");
     }
-    std::int32_t get(int member) override {
-        calls.push_back("get " + std::to_string(member));
-        return flags;
+    std::int32_t flags() override {
+        calls.push_back("flags");
+        return flagsRead;
     }
-    void put(int member, std::int32_t value) override {
-        calls.push_back("put " + std::to_string(member) + " " + std::to_string(value));
-    }
+    void setFlags(std::int32_t flags) override { calls.push_back("flags " + std::to_string(flags)); }
+    void setSkinButtons(bool on) override { calls.push_back(on ? "buttons on" : "buttons off"); }
+    void setSkinFrame(bool on) override { calls.push_back(on ? "frame on" : "frame off"); }
+    void applyToWindow(std::int32_t handle) override { calls.push_back("apply " + std::to_string(handle)); }
 };
 
 class SkinTest : public ::testing::Test {
@@ -78,22 +74,22 @@ TEST_F(SkinTest, ColoursChangeFirstThenTheEngineIsCalledInOrder) {
         EXPECT_EQ(window->controlBackColor(id), kSystemFace) << controlName(id);
     const std::string path(skinPath.begin(), skinPath.end());
     const std::vector<std::string> expected = {
-        "call 2 '" + path + "' ''",
-        "get 1",
-        "put 1 7",
-        "put 5 -1",
-        "put 10 -1",
-        "call 3 " + std::to_string(static_cast<std::int32_t>(window->handle()))};
+        "load '" + path + "'",
+        "flags",
+        "flags 7",
+        "buttons on",
+        "frame on",
+        "apply " + std::to_string(static_cast<std::int32_t>(window->handle()))};
     EXPECT_EQ(engine.calls, expected);
 }
 
 TEST_F(SkinTest, FlagBitZeroIsSetAndTheOtherBitsKept) {
     for (auto [read, written] : {std::pair{6, 7}, {1, 1}, {-2, -1}}) {
         RecordingEngine engine;
-        engine.flags = read;
+        engine.flagsRead = read;
         fp.files.fileMap[skinPath] = {"[Skin]\nText=#000000\n", true};
         applySkinFile(fp.files, *window, engine);
-        EXPECT_EQ(engine.calls.at(2), "put 1 " + std::to_string(written));
+        EXPECT_EQ(engine.calls.at(2), "flags " + std::to_string(written));
     }
 }
 
@@ -209,7 +205,7 @@ TEST_F(SkinTest, RejectionsNameTheLineAndQuoteAShortPrintableExcerpt) {
         ColourSkinEngine engine(fp.files, *window);
         fp.files.fileMap[skinPath] = {c.bytes, true};
         try {
-            engine.call(ColourSkinEngine::kLoadSkin, {skinPath, std::wstring()});
+            engine.loadSkin(skinPath);
             ADD_FAILURE() << c.what << ": accepted";
         } catch (const PlatformError& e) {
             EXPECT_EQ(e.description(), c.description) << c.what;
@@ -223,16 +219,15 @@ TEST_F(SkinTest, AFileOfExactly64KiBStillLoads) {
     bytes += std::string(64 * 1024 - bytes.size(), ';');
     ColourSkinEngine engine(fp.files, *window);
     fp.files.fileMap[skinPath] = {bytes, true};
-    engine.call(ColourSkinEngine::kLoadSkin, {skinPath, std::wstring()});
+    engine.loadSkin(skinPath);
     EXPECT_TRUE(engine.loaded());
 }
 
 TEST_F(SkinTest, EngineRefusesAWindowThatIsNotItsOwn) {
     ColourSkinEngine engine(fp.files, *window);
     fp.files.fileMap[skinPath] = {"[Skin]\nText=#000000\n", true};
-    engine.call(ColourSkinEngine::kLoadSkin, {skinPath, std::wstring()});
-    EXPECT_THROW(engine.call(ColourSkinEngine::kApplyWindow, {std::int32_t{1234}}), PlatformError);
-    EXPECT_THROW(engine.put(99, 1), PlatformError);
+    engine.loadSkin(skinPath);
+    EXPECT_THROW(engine.applyToWindow(1234), PlatformError);
 }
 
 }  // namespace

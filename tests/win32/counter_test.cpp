@@ -561,6 +561,20 @@ TEST(Win32Shell, ADesktopRedirectedWhileRunningIsGivenAtItsNewPlaceExpanded) {
     SetEnvironmentVariableW(L"GLANCE_TEST_REDIRECTED", nullptr);
 }
 
+// The path comes whole at any length, not cut at MAX_PATH (260).
+TEST(Win32Shell, ADesktopWhosePathIsLongerThanMaxPathIsGivenWhole) {
+    std::wstring deep = L"C:\\glance-long";
+    while (deep.size() <= MAX_PATH) deep += L"\\a-folder-name-of-some-forty-characters";
+    Win32Shell shell;
+    MovedUserDesktop registry(deep);
+    PWSTR known = nullptr;
+    const bool whole = SHGetKnownFolderPath(FOLDERID_Desktop, KF_FLAG_DONT_VERIFY, nullptr, &known) == S_OK &&
+                       known != nullptr && deep == known;
+    CoTaskMemFree(known);
+    if (!whole) GTEST_SKIP() << "this system's known-folder API stops at MAX_PATH (Wine's does)";
+    EXPECT_EQ(shell.specialFolderPath(kFolderUserDesktop), deep);
+}
+
 // A top-level work that counts its runs and asks for the time given.
 struct CountingWork : TopLevelWork {
     int runs = 0;

@@ -4,7 +4,7 @@
 
 #include "NoEvents.h"
 #include "platform/win32/Win32Window.h"
-#include "ui/MainWindowLayout.h"
+#include "controller/MainWindowLayout.h"
 
 namespace glance::win32 {
 namespace {

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "NoEvents.h"
+#include "controller/MainWindowLayout.h"
 #include "core/Error.h"
 #include "platform/win32/Win32NotifyIcon.h"
 #include "platform/win32/Win32Window.h"
-#include "ui/MainWindowLayout.h"
 
 namespace glance::win32 {
 namespace {
@@ -225,7 +225,7 @@ TEST(KeepOnScreen, WindowLeftOffEveryScreenComesBackWholeWhenShownOrWhenTheDispl
     for (int route = 0; route < 2; ++route) {
         SetWindowPos(form.window(), nullptr, -5000, -5000, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         if (route == 0)
-            form.keepOnScreen();
+            form.bringOntoScreen();
         else
             SendMessageW(form.window(), WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
         RECT after;
@@ -236,7 +236,7 @@ TEST(KeepOnScreen, WindowLeftOffEveryScreenComesBackWholeWhenShownOrWhenTheDispl
         EXPECT_EQ(after.bottom - after.top, before.bottom - before.top) << route;
     }
     SetWindowPos(form.window(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    form.keepOnScreen();
+    form.bringOntoScreen();
     RECT kept;
     GetWindowRect(form.window(), &kept);
     EXPECT_EQ(kept.left, 40) << "a window on the screen stays where it is";

@@ -22,14 +22,15 @@
 
 #include "../../res/resource.h"
 #include "ControlNames.h"
+#include "controller/MainWindowLayout.h"
+#include "controller/WindowColours.h"
 #include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32PushButton.h"
+#include "platform/win32/Win32Text.h"
 #include "platform/win32/Win32Ui.h"
-#include "platform/win32/Win32UiGraphics.h"
 #include "platform/win32/Win32Window.h"
-#include "ui/MainWindowLayout.h"
-#include "ui/WindowColours.h"
 
 namespace glance::win32 {
 namespace {

@@ -22,23 +22,25 @@ HMODULE loadSystemLibrary(const wchar_t* file, const char* name) {
 
 template <typename Function>
 Function entryPoint(HMODULE module, const char* library, const char* name) {
-    const FARPROC address = GetProcAddress(module, name);
-    if (address == nullptr)
+    const auto function = entryPointOrNull<Function>(module, name);
+    if (function == nullptr)
         throw PlatformError(systemErrorCode(GetLastError()),
                             std::string("Can't find DLL entry point ") + name + " in " + library);
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(address));
+    return function;
 }
 
 // Each DLL is loaded once and never freed: its functions are called until
 // the process ends. A failed load is tried again at the next call.
 struct Shell32 {
     HMODULE module = loadSystemLibrary(L"shell32.dll", "shell32");
+    decltype(&::SHGetKnownFolderPath) getKnownFolderPath =
+        entryPoint<decltype(getKnownFolderPath)>(module, "shell32", "SHGetKnownFolderPath");
+    decltype(&::SHGetFolderPathW) getFolderPath =
+        entryPoint<decltype(getFolderPath)>(module, "shell32", "SHGetFolderPathW");
     decltype(&::SHGetSpecialFolderLocation) getSpecialFolderLocation =
         entryPoint<decltype(getSpecialFolderLocation)>(module, "shell32", "SHGetSpecialFolderLocation");
     decltype(&::SHGetPathFromIDListW) getPathFromIdList =
         entryPoint<decltype(getPathFromIdList)>(module, "shell32", "SHGetPathFromIDListW");
-    decltype(&::SHGetFolderPathW) getFolderPath =
-        entryPoint<decltype(getFolderPath)>(module, "shell32", "SHGetFolderPathW");
     decltype(&::SHChangeNotify) changeNotify =
         entryPoint<decltype(changeNotify)>(module, "shell32", "SHChangeNotify");
     decltype(&::Shell_NotifyIconA) notifyIcon =
@@ -57,8 +59,8 @@ struct Comctl32 {
         entryPoint<decltype(initCommonControls)>(module, "comctl32", "InitCommonControlsEx");
     // Only version 6 (the one the manifest asks for) has it: may be null.
     using LoadIconWithScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
-    LoadIconWithScaleDownFn loadIconWithScaleDown = reinterpret_cast<LoadIconWithScaleDownFn>(
-        reinterpret_cast<void*>(GetProcAddress(module, "LoadIconWithScaleDown")));
+    LoadIconWithScaleDownFn loadIconWithScaleDown =
+        entryPointOrNull<LoadIconWithScaleDownFn>(module, "LoadIconWithScaleDown");
 };
 
 const Shell32& shell32() {
@@ -73,16 +75,31 @@ const Comctl32& comctl32() {
 
 }  // namespace
 
+HRESULT SHGetKnownFolderPath(REFKNOWNFOLDERID folder, DWORD flags, HANDLE token, PWSTR* path) {
+    return shell32().getKnownFolderPath(folder, flags, token, path);
+}
+
+void CoTaskMemFree(void* memory) noexcept {
+    // Loaded once, at the first answer to free; a memory the shell handed
+    // over means ole32 (or the allocator behind it) is there to load.
+    static const auto free = [] {
+        const HMODULE ole32 = LoadLibraryExW(L"ole32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        return entryPointOrNull<void(WINAPI*)(void*)>(ole32 != nullptr ? ole32 : LoadLibraryW(L"ole32.dll"),
+                                                      "CoTaskMemFree");
+    }();
+    if (free != nullptr && memory != nullptr) free(memory);
+}
+
+HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path) {
+    return shell32().getFolderPath(owner, folder, token, flags, path);
+}
+
 HRESULT SHGetSpecialFolderLocation(HWND owner, int folder, PIDLIST_ABSOLUTE* idList) {
     return shell32().getSpecialFolderLocation(owner, folder, idList);
 }
 
 BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE idList, LPWSTR path) {
     return shell32().getPathFromIdList(idList, path);
-}
-
-HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path) {
-    return shell32().getFolderPath(owner, folder, token, flags, path);
 }
 
 void SHChangeNotify(LONG eventId, UINT flags, LPCVOID item1, LPCVOID item2) {

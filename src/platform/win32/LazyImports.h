@@ -6,7 +6,8 @@
 // names only DLLs that Windows always takes from System32 (its KnownDLLs),
 // whose own imports are known DLLs too. shell32 is one of them on Windows,
 // but under Wine it pulls in shlwapi and shcore by the ordinary search, and
-// comctl32 is not one anywhere. Both are loaded here, after WinMain has
+// comctl32 is not one anywhere. Both are loaded here (and ole32, which only
+// the shell's allocated answers need), after WinMain has
 // narrowed the search to System32, and only from there (comctl32 version 6
 // still comes from the side-by-side store that the manifest names).
 //
@@ -22,13 +23,35 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+namespace glance::win32 {
+
+// An entry point by name, typed; null where the module does not have it (an
+// optional call of a newer system). The module is one already loaded.
+template <class Function>
+Function entryPointOrNull(HMODULE module, const char* name) {
+    return module != nullptr
+               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+               : nullptr;
+}
+template <class Function>
+Function entryPointOrNull(const wchar_t* module, const char* name) {
+    return entryPointOrNull<Function>(GetModuleHandleW(module), name);
+}
+
+}  // namespace glance::win32
+
 namespace glance::win32::lazy {
 
+HRESULT SHGetKnownFolderPath(REFKNOWNFOLDERID folder, DWORD flags, HANDLE token, PWSTR* path);
+HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path);
 HRESULT SHGetSpecialFolderLocation(HWND owner, int folder, PIDLIST_ABSOLUTE* idList);
 BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE idList, LPWSTR path);
-HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path);
 void SHChangeNotify(LONG eventId, UINT flags, LPCVOID item1, LPCVOID item2);
 BOOL Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data);
+
+// The COM task allocator's free, from ole32: only the shell's answers that
+// it allocated need it, so the exe does not map ole32 at every start.
+void CoTaskMemFree(void* memory) noexcept;
 
 BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data);
 BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id);

@@ -4,8 +4,6 @@
 #pragma once
 
 #include <windows.h>
-// CoTaskMemFree, which WIN32_LEAN_AND_MEAN leaves out of windows.h.
-#include <objbase.h>
 
 #include <utility>
 
@@ -96,8 +94,23 @@ using UniqueGdiObject = UniqueHandle<T, CloseWith<&::DeleteObject>>;
 using UniqueHfont = UniqueGdiObject<HFONT>;
 using UniqueHbrush = UniqueGdiObject<HBRUSH>;
 using UniqueHbitmap = UniqueGdiObject<HBITMAP>;
-// Memory from the shell's (COM task) allocator, such as an item-ID list.
-template <class T>
-using UniqueCoTaskMem = UniqueHandle<T*, CloseWith<&::CoTaskMemFree>>;
+
+// Selects a GDI object into a device context for the owner's lifetime and
+// puts the one it replaced back on destruction, so painting code has no
+// restore paths of its own. Declare in the order of selection: the owners
+// restore in reverse.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    ~SelectedObject() {
+        if (previous_ != nullptr && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
 
 }  // namespace glance::win32

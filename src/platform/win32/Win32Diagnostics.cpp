@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <new>
+
+#include "core/Error.h"
 
 namespace glance::win32 {
 
@@ -21,10 +24,24 @@ void writeDiagnostic(std::string_view operation, ErrorCode code) noexcept {
         line[length++] = static_cast<unsigned char>(c) < 0x80 ? static_cast<wchar_t>(c) : L'?';
     }
     for (const wchar_t* c = L": error 0x"; *c != L'\0'; ++c) line[length++] = *c;
-    for (int shift = 28; shift >= 0; shift -= 4) line[length++] = L"0123456789ABCDEF"[(code.value >> shift) & 0xF];
+    for (int shift = 28; shift >= 0; shift -= 4)
+        line[length++] = L"0123456789ABCDEF"[(code.value >> shift) & 0xF];
     line[length++] = L'\n';
     line[length] = L'\0';
     OutputDebugStringW(line);
+}
+
+void noteCallbackFailure(const char* where) noexcept {
+    ErrorCode code = errtext::kInvalidCall.code;
+    try {
+        throw;
+    } catch (const PlatformError& failure) {
+        code = failure.code();
+    } catch (const std::bad_alloc&) {
+        code = errtext::kOutOfMemory.code;
+    } catch (...) {
+    }
+    writeDiagnostic(where, code);
 }
 
 }  // namespace glance::win32

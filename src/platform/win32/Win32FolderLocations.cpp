@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/Error.h"
+#include "platform/win32/LazyImports.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Shell.h"
 #include "platform/win32/Win32Text.h"
@@ -61,12 +62,7 @@ private:
 // SHFlushSFCache, where shell32 has it (by name: it is not in every import
 // library); shell32 is loaded by then, by the paths' first look-up.
 void flushShellFolderCache() {
-    const HMODULE shell32 = GetModuleHandleW(L"shell32.dll");
-    if (shell32 == nullptr) return;
-    using Flush = void(WINAPI*)();
-    if (const auto flush =
-            reinterpret_cast<Flush>(reinterpret_cast<void*>(GetProcAddress(shell32, "SHFlushSFCache"))))
-        flush();
+    if (const auto flush = entryPointOrNull<void(WINAPI*)()>(L"shell32.dll", "SHFlushSFCache")) flush();
 }
 
 class FolderLocationsWatch : public ChangeWatch {

@@ -1,5 +1,7 @@
 #include "platform/win32/Win32HiddenWindow.h"
 
+#include "platform/win32/LazyImports.h"
+
 namespace glance::win32 {
 
 ATOM registerHiddenWindowClass(const wchar_t* name, WNDPROC procedure) {
@@ -14,8 +16,7 @@ ATOM registerHiddenWindowClass(const wchar_t* name, WNDPROC procedure) {
 void allowFromLowerRights(HWND window, UINT message) {
     // Looked up, not linked: the call is missing before Windows 7.
     using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-    if (const auto filter = reinterpret_cast<Filter>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx"))))
+    if (const auto filter = entryPointOrNull<Filter>(L"user32.dll", "ChangeWindowMessageFilterEx"))
         filter(window, message, 1 /* MSGFLT_ALLOW */, nullptr);
 }
 

@@ -4,8 +4,8 @@
 
 #include "core/Error.h"
 #include "platform/win32/LazyImports.h"
+#include "platform/win32/Win32Diagnostics.h"
 #include "platform/win32/Win32HiddenWindow.h"
-#include "platform/win32/Win32UiGraphics.h"
 
 namespace glance::win32 {
 
@@ -142,9 +142,12 @@ void Win32NotifyIcon::retryAfter(double seconds) {
 
 void Win32NotifyIcon::installHook() {
     if (replaced_ != nullptr) return;
-    // SetWindowLongPtrA: the ANSI entry point, so that the replaced procedure
-    // is called as the ANSI window it was (on the 32-bit build the Ptr name
-    // is a macro for SetWindowLongA).
+    // The window is a Unicode one (its class is registered with
+    // RegisterClassExW); its procedure is replaced, and the replaced one
+    // called, through the ANSI entry points that the hook keeps: the system
+    // hands the hook ANSI messages and CallWindowProcA converts them back for
+    // the window's own Unicode procedure. On the 32-bit build the Ptr names
+    // are macros for SetWindowLongA and GetWindowLongA.
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     replaced_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32NotifyIcon::hook)));
@@ -160,13 +163,14 @@ LRESULT CALLBACK Win32NotifyIcon::hook(HWND window, UINT message, WPARAM wParam,
     auto* self = reinterpret_cast<Win32NotifyIcon*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     // Read first: a handler may take the icon out, and the hook with it.
     const WNDPROC replaced = self->replaced_;
-    try {
-        self->raise(message, wParam, lParam);
-    } catch (...) {
-        // An exception never crosses the system's call.
-        noteCallbackFailure("tray icon");
-    }
-    return CallWindowProcA(replaced, window, message, wParam, lParam);
+    const auto passOn = [&] { return CallWindowProcA(replaced, window, message, wParam, lParam); };
+    return atCallbackEdge(
+        "tray icon",
+        [&] {
+            self->raise(message, wParam, lParam);
+            return passOn();
+        },
+        passOn);
 }
 
 void Win32NotifyIcon::raise(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -6,7 +6,11 @@
 
 #include "core/Error.h"
 #include "platform/win32/LazyImports.h"
-#include "platform/win32/Win32UiGraphics.h"
+#include "platform/win32/Win32Colour.h"
+#include "platform/win32/Win32Diagnostics.h"
+#include "platform/win32/Win32Dpi.h"
+#include "platform/win32/Win32Text.h"
+#include "platform/win32/Win32UiControls.h"
 
 namespace glance::win32 {
 
@@ -132,12 +136,10 @@ void Win32PushButton::notifyClick() const {
 
 LRESULT CALLBACK Win32PushButton::subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                                UINT_PTR, DWORD_PTR self) noexcept {
-    try {
-        return reinterpret_cast<Win32PushButton*>(self)->handle(message, wParam, lParam);
-    } catch (...) {
-        noteCallbackFailure("push button");
-        return lazy::DefSubclassProc(window, message, wParam, lParam);
-    }
+    return atCallbackEdge(
+        "push button",
+        [&] { return reinterpret_cast<Win32PushButton*>(self)->handle(message, wParam, lParam); },
+        [&] { return lazy::DefSubclassProc(window, message, wParam, lParam); });
 }
 
 LRESULT Win32PushButton::handle(UINT message, WPARAM wParam, LPARAM lParam) {

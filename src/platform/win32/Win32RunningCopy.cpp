@@ -1,8 +1,8 @@
 #include "platform/win32/Win32RunningCopy.h"
 
 #include "core/Error.h"
+#include "platform/win32/Win32Diagnostics.h"
 #include "platform/win32/Win32HiddenWindow.h"
-#include "platform/win32/Win32UiGraphics.h"
 
 namespace glance::win32 {
 
@@ -54,12 +54,13 @@ LRESULT CALLBACK Win32RunningCopy::procedure(HWND window, UINT message, WPARAM w
             reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
     auto* self = reinterpret_cast<Win32RunningCopy*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self != nullptr && message == showRequestMessage() && showRequestMessage() != 0) {
-        try {
-            if (self->onShowRequested_) self->onShowRequested_();
-        } catch (...) {
-            noteCallbackFailure("show request");
-        }
-        return 0;
+        return atCallbackEdge(
+            "show request",
+            [&]() -> LRESULT {
+                if (self->onShowRequested_) self->onShowRequested_();
+                return 0;
+            },
+            [] { return LRESULT{0}; });
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -1,4 +1,4 @@
-// Win32Window::keepOnScreen and fitOnScreen: the work areas of the monitors
+// Win32Window::bringOntoScreen and fitOnScreen: the work areas of the monitors
 // there are now, and the window moved onto the nearest one when it cannot be
 // reached where it is, or wholly into its own one.
 #include "platform/OnScreen.h"
@@ -20,7 +20,7 @@ BOOL CALLBACK addWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
 
 }  // namespace
 
-void Win32Window::keepOnScreen() {
+void Win32Window::bringOntoScreen() {
     fitOnScreen(false);
 }
 

@@ -14,6 +14,10 @@ namespace glance::win32 {
 
 namespace {
 
+// Memory the shell allocated for its answer (a path, an item-ID list).
+template <class T>
+using UniqueShellMemory = UniqueHandle<T*, CloseWith<&lazy::CoTaskMemFree>>;
+
 // A path the shell wrote into a MAX_PATH buffer; none when it wrote nothing
 // or filled the buffer without its NUL.
 std::optional<std::wstring> writtenPath(const wchar_t* buffer) {
@@ -22,10 +26,11 @@ std::optional<std::wstring> writtenPath(const wchar_t* buffer) {
     return std::wstring(buffer, length);
 }
 
-// The folder's path from the shell's folder list, as its location is kept
-// now (the folder's "User Shell Folders" value, expanded). The folder is not
-// required to exist: a desktop that was deleted or moved away keeps its path,
-// so that the counter can watch for it to come back. Nothing is created.
+// The folder's path as its location is kept now (the folder's "User Shell
+// Folders" value, expanded), from the shell's folder list: up to MAX_PATH,
+// with nothing allocated. The folder is not required to exist: a desktop
+// that was deleted or moved away keeps its path, so that the counter can
+// watch for it to come back. Nothing is created.
 std::optional<std::wstring> pathFromFolderList(std::int32_t folderId) {
     wchar_t path[MAX_PATH] = {};
     if (lazy::SHGetFolderPathW(nullptr, folderId | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT,
@@ -34,9 +39,22 @@ std::optional<std::wstring> pathFromFolderList(std::int32_t folderId) {
     return writtenPath(path);
 }
 
+// The same from the known-folder API, at any length, for the two desktops.
+std::optional<std::wstring> knownFolderPath(std::int32_t folderId) {
+    const KNOWNFOLDERID* folder = folderId == CSIDL_DESKTOP                   ? &FOLDERID_Desktop
+                                  : folderId == CSIDL_COMMON_DESKTOPDIRECTORY ? &FOLDERID_PublicDesktop
+                                                                              : nullptr;
+    UniqueShellMemory<wchar_t> path;
+    if (folder == nullptr ||
+        lazy::SHGetKnownFolderPath(*folder, KF_FLAG_DONT_VERIFY, nullptr, path.put()) != S_OK || !path ||
+        *path.get() == L'\0')
+        return std::nullopt;
+    return std::wstring(path.get());
+}
+
 // The folder's path through its item-ID list.
 std::optional<std::wstring> pathFromIdList(std::int32_t folderId) {
-    UniqueCoTaskMem<ITEMIDLIST> idList;
+    UniqueShellMemory<ITEMIDLIST> idList;
     if (lazy::SHGetSpecialFolderLocation(nullptr, folderId, idList.put()) != S_OK || !idList)
         return std::nullopt;
     // A folder without a file-system path (the shell has its item-ID list but
@@ -49,11 +67,15 @@ std::optional<std::wstring> pathFromIdList(std::int32_t folderId) {
 }  // namespace
 
 std::optional<std::wstring> Win32Shell::specialFolderPath(std::int32_t folderId) {
-    // The folder list first: it reads where the folder is now, while the
-    // item-ID route may go on answering a desktop's old place after it was
-    // redirected (Wine's keeps it for the life of the process). The path stays
-    // UTF-16, so a desktop named outside the ANSI code page is still found.
+    // Where the folder is now: the folder list first, as it allocates nothing
+    // (under Wine the known-folder API maps ole32, rpcrt4 and combase for its
+    // answer), then the known-folder API for a path too long for the list.
+    // The item-ID route comes last: it may go on answering a desktop's old
+    // place after it was redirected (Wine's keeps it for the life of the
+    // process). The path stays UTF-16, so a desktop named outside the ANSI
+    // code page is still found.
     if (std::optional<std::wstring> path = pathFromFolderList(folderId)) return path;
+    if (std::optional<std::wstring> path = knownFolderPath(folderId)) return path;
     return pathFromIdList(folderId);
 }
 

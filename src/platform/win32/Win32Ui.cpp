@@ -11,10 +11,10 @@
 #include "core/Error.h"
 #include "platform/win32/LazyImports.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32FileState.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32PictureFile.h"
-#include "platform/win32/Win32UiGraphics.h"
 #include "platform/win32/Win32Window.h"
 
 namespace glance::win32 {
@@ -104,7 +104,9 @@ Picture Win32Ui::trayIcon(int dpi) {
 }
 
 bool Win32Ui::highContrast() {
-    return highContrastOn();
+    HIGHCONTRASTW setting{sizeof(setting), 0, nullptr};
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(setting), &setting, 0) &&
+           (setting.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }
 
 Picture Win32Ui::loadPicture(const std::wstring& path) {

@@ -4,8 +4,10 @@
 
 #include "core/Error.h"
 #include "platform/win32/LazyImports.h"
+#include "platform/win32/Win32Diagnostics.h"
+#include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32PushButton.h"
-#include "platform/win32/Win32UiGraphics.h"
+#include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
 
@@ -28,6 +30,13 @@ void move(HWND window, const RECT& rect) {
 }
 
 }  // namespace
+
+void moveFocusOnTab(HWND control) {
+    const bool back = GetKeyState(VK_SHIFT) < 0;
+    if (HWND next = GetNextDlgTabItem(GetParent(control), control, back ? TRUE : FALSE)) SetFocus(next);
+    // The keyboard is in use: focus cues show from now on.
+    SendMessageW(GetAncestor(control, GA_ROOT), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+}
 
 // --- check box
 
@@ -66,16 +75,17 @@ void Win32CheckBox::relayout(const RECT& rect, HFONT font) {
 
 LRESULT CALLBACK Win32CheckBox::subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                              UINT_PTR, DWORD_PTR) noexcept {
-    try {
-        if (message == WM_KEYDOWN && wParam == VK_TAB) {
-            moveFocusOnTab(window);
-            return 0;
-        }
-        if (message == WM_CHAR && wParam == L'\t') return 0;
-    } catch (...) {
-        noteCallbackFailure("check box");
-    }
-    return lazy::DefSubclassProc(window, message, wParam, lParam);
+    return atCallbackEdge(
+        "check box",
+        [&]() -> LRESULT {
+            if (message == WM_KEYDOWN && wParam == VK_TAB) {
+                moveFocusOnTab(window);
+                return 0;
+            }
+            if (message == WM_CHAR && wParam == L'\t') return 0;
+            return lazy::DefSubclassProc(window, message, wParam, lParam);
+        },
+        [&] { return lazy::DefSubclassProc(window, message, wParam, lParam); });
 }
 
 // --- frame
@@ -112,12 +122,9 @@ void Win32Frame::relayout(const RECT& rect, HFONT font, int dpi) {
 
 LRESULT CALLBACK Win32Frame::subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                           DWORD_PTR self) noexcept {
-    try {
-        return reinterpret_cast<Win32Frame*>(self)->handle(message, wParam, lParam);
-    } catch (...) {
-        noteCallbackFailure("frame");
-        return lazy::DefSubclassProc(window, message, wParam, lParam);
-    }
+    return atCallbackEdge(
+        "frame", [&] { return reinterpret_cast<Win32Frame*>(self)->handle(message, wParam, lParam); },
+        [&] { return lazy::DefSubclassProc(window, message, wParam, lParam); });
 }
 
 LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -13,6 +13,10 @@
 
 namespace glance::win32 {
 
+// Tab and Shift+Tab on a control: focus moves to the next or previous tab
+// stop of its parent, whether or not the message loop runs a dialog manager.
+void moveFocusOnTab(HWND control);
+
 class Win32CheckBox : public CheckBoxControl {
 public:
     Win32CheckBox(HWND parent, int id, const std::string& caption, const RECT& rect, HFONT font);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/Error.h"
+#include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
 

@@ -16,9 +16,10 @@
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Accessibility.h"
 #include "platform/win32/Win32LockNotes.h"
+#include "platform/win32/Win32Colour.h"
+#include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32PushButton.h"
 #include "platform/win32/Win32UiControls.h"
-#include "platform/win32/Win32UiGraphics.h"
 #include "platform/win32/Win32WindowLayout.h"
 
 namespace glance::win32 {
@@ -50,7 +51,7 @@ public:
     bool visible() override;
     void setVisible(bool visible) override;
     void setFocus() override;
-    void keepOnScreen() override;  // Win32ScreenFit.cpp
+    void bringOntoScreen() override;  // Win32ScreenFit.cpp
 
     ButtonControl& button(ControlId id) override;
     CheckBoxControl& checkBox(ControlId id) override;

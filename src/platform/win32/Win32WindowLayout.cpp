@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32Text.h"
-#include "platform/win32/Win32UiGraphics.h"
 
 namespace glance::win32 {
 

@@ -1,3 +1,4 @@
+#include "platform/win32/Win32Diagnostics.h"
 #include "platform/win32/Win32Window.h"
 
 namespace glance::win32 {
@@ -10,17 +11,16 @@ LRESULT CALLBACK Win32Window::windowProc(HWND window, UINT message, WPARAM wPara
         self->window_.reset(window);
     }
     if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    try {
-        return self->handle(message, wParam, lParam);
-    } catch (...) {
-        noteCallbackFailure("main window");
-        // A close that failed leaves the window in place to be closed again:
-        // the default handling would destroy it and leave the process without
-        // a window, still running.
-        if (message == WM_CLOSE || message == WM_ENDSESSION) return 0;
-        if (message == WM_QUERYENDSESSION) return TRUE;
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
+    return atCallbackEdge(
+        "main window", [&] { return self->handle(message, wParam, lParam); },
+        [&]() -> LRESULT {
+            // A close that failed leaves the window in place to be closed again:
+            // the default handling would destroy it and leave the process without
+            // a window, still running.
+            if (message == WM_CLOSE || message == WM_ENDSESSION) return 0;
+            if (message == WM_QUERYENDSESSION) return TRUE;
+            return DefWindowProcW(window, message, wParam, lParam);
+        });
 }
 
 LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -123,7 +123,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         userMoving_ = message == WM_ENTERSIZEMOVE;
         break;
     case WM_DISPLAYCHANGE:
-        keepOnScreen();
+        bringOntoScreen();
         break;
     case WM_SETTINGCHANGE:
         // What a Group Policy refresh sends to every top-level window.

@@ -1,4 +1,4 @@
-#include "ui/MainWindowLayout.h"
+#include "controller/MainWindowLayout.h"
 
 namespace glance {
 

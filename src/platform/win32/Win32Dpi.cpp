@@ -1,24 +1,16 @@
-#include "platform/win32/Win32UiGraphics.h"
+#include "platform/win32/Win32Dpi.h"
 
 #include <cmath>
-#include <exception>
-#include <new>
 #include <string>
 
-#include "core/Error.h"
-#include "platform/win32/Win32Diagnostics.h"
+#include "platform/win32/LazyImports.h"
+#include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
 
 namespace {
 
 // Entry points newer than the Windows 7 baseline, looked up once.
-template <class Function>
-Function user32Function(const char* name) {
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
-}
-
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
 using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
@@ -26,7 +18,7 @@ using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
 }  // namespace
 
 int dpiForWindow(HWND window) {
-    static const auto getDpiForWindow = user32Function<GetDpiForWindowFn>("GetDpiForWindow");
+    static const auto getDpiForWindow = entryPointOrNull<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
     if (getDpiForWindow != nullptr && window != nullptr) {
         if (const UINT dpi = getDpiForWindow(window); dpi != 0) return static_cast<int>(dpi);
     }
@@ -41,7 +33,8 @@ int systemDpi() {
 }
 
 int systemMetricForDpi(int metric, int dpi) {
-    static const auto forDpi = user32Function<GetSystemMetricsForDpiFn>("GetSystemMetricsForDpi");
+    static const auto forDpi =
+        entryPointOrNull<GetSystemMetricsForDpiFn>(L"user32.dll", "GetSystemMetricsForDpi");
     if (forDpi != nullptr) {
         if (const int value = forDpi(metric, static_cast<UINT>(dpi)); value > 0) return value;
     }
@@ -49,16 +42,12 @@ int systemMetricForDpi(int metric, int dpi) {
 }
 
 RECT windowRectForClient(int width, int height, DWORD style, DWORD exStyle, int dpi) {
-    static const auto adjustForDpi = user32Function<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
+    static const auto adjustForDpi =
+        entryPointOrNull<AdjustWindowRectExForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi");
     RECT rect{0, 0, width, height};
     if (adjustForDpi == nullptr || !adjustForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi)))
         AdjustWindowRectEx(&rect, style, FALSE, exStyle);
     return rect;
-}
-
-COLORREF resolveColour(Colour colour) {
-    if (colour & 0x80000000u) return GetSysColor(static_cast<int>(colour & 0xFFu));
-    return static_cast<COLORREF>(colour & 0x00FFFFFFu);
 }
 
 UniqueHfont createFont(const FontStyle& design, int dpi) {
@@ -74,43 +63,6 @@ UniqueHfont createFont(const FontStyle& design, int dpi) {
     const std::wstring face = widenUtf8(design.face);
     lstrcpynW(font.lfFaceName, face.c_str(), LF_FACESIZE);
     return UniqueHfont(CreateFontIndirectW(&font));
-}
-
-void ColourBrush::set(Colour colour) {
-    colour_ = colour;
-    if (colour & 0x80000000u) {
-        owned_.reset();
-        shared_ = GetSysColorBrush(static_cast<int>(colour & 0xFFu));
-    } else {
-        owned_.reset(CreateSolidBrush(resolveColour(colour)));
-        shared_ = nullptr;
-    }
-}
-
-void moveFocusOnTab(HWND control) {
-    const bool back = GetKeyState(VK_SHIFT) < 0;
-    if (HWND next = GetNextDlgTabItem(GetParent(control), control, back ? TRUE : FALSE)) SetFocus(next);
-    // The keyboard is in use: focus cues show from now on.
-    SendMessageW(GetAncestor(control, GA_ROOT), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-}
-
-bool highContrastOn() {
-    HIGHCONTRASTW setting{sizeof(setting), 0, nullptr};
-    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(setting), &setting, 0) &&
-           (setting.dwFlags & HCF_HIGHCONTRASTON) != 0;
-}
-
-void noteCallbackFailure(const char* where) noexcept {
-    ErrorCode code = errtext::kInvalidCall.code;
-    try {
-        throw;
-    } catch (const PlatformError& failure) {
-        code = failure.code();
-    } catch (const std::bad_alloc&) {
-        code = errtext::kOutOfMemory.code;
-    } catch (...) {
-    }
-    writeDiagnostic(where, code);
 }
 
 }  // namespace glance::win32

@@ -1,12 +1,12 @@
-#include "ui/MainWindow.h"
+#include "controller/MainWindow.h"
 
 #include "app/LoadSequence.h"
 #include "app/StartupEntry.h"
+#include "controller/MainWindowLayout.h"
+#include "controller/WindowColours.h"
 #include "core/HandlerErrors.h"
 #include "core/Product.h"
 #include "core/StepTrap.h"
-#include "ui/MainWindowLayout.h"
-#include "ui/WindowColours.h"
 
 namespace glance {
 namespace {
@@ -174,7 +174,7 @@ void MainWindow::bringBack() {
     // in the tray or an ordinary minimized window.
     if (window_->windowState() == kStateMinimized) window_->setWindowState(kStateNormal);
     window_->setVisible(true);
-    window_->keepOnScreen();
+    window_->bringOntoScreen();
     window_->setFocus();
     minimizedToTray_ = false;
 }

@@ -1,4 +1,4 @@
-#include "ui/WindowColours.h"
+#include "controller/WindowColours.h"
 
 #include <algorithm>
 
