@@ -20,7 +20,7 @@ void runLoadSequence(Platform& p, LoadTargets& t) {
         p.runningCopy.askToShow();
         trap.step(102, [&] { p.loop.endProcess(); });
     }
-    t.managed = readManagedSettings(p.admin, p.diagnostics);
+    t.managed = readManagedSettings(p.admin, p.diagnostics, p.eventLog);
     trap.step(106, [&] { applySkinFile(p.files, window, t.skin); });
 
     const std::wstring pointerFile = p.files.programFolder() + L"\\HAND-M.CUR";

@@ -11,36 +11,40 @@ namespace glance {
 
 namespace {
 
-// The one place where a policy that cannot be used is reported: a diagnostic
-// line naming the value and its scope (and, for administrators, the event
-// log's entry for a refused policy joins it here).
-void notePolicy(Diagnostics& diagnostics, PolicyScope scope, const char* name, const char* what,
-                ErrorCode code) {
-    diagnostics.noteFailure(
-        std::string("policy ") + name + (scope == PolicyScope::Machine ? " (machine): " : " (user): ") + what,
-        code);
+std::wstring plainWide(std::string_view ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
 }
 
-std::optional<bool> readScope(AdminSettings& admin, Diagnostics& diagnostics, PolicyScope scope,
-                              const char* name) {
+// The one place where a policy that cannot be used is reported: a diagnostic
+// line naming the value and its scope, and the administrators' event.
+void notePolicy(Diagnostics& diagnostics, EventLog& events, PolicyScope scope, const char* name,
+                const char* what, ErrorCode code) {
+    const std::string where = std::string(name) + (scope == PolicyScope::Machine ? " (machine)" : " (user)");
+    diagnostics.noteFailure("policy " + where + ": " + what, code);
+    events.report(AdminEvent::PolicyRefused, plainWide(where));
+}
+
+std::optional<bool> readScope(AdminSettings& admin, Diagnostics& diagnostics, EventLog& events,
+                              PolicyScope scope, const char* name) {
     std::optional<PolicyData> data;
     try {
         data = admin.policy(scope, name);
     } catch (const PlatformError& e) {
-        notePolicy(diagnostics, scope, name, "unreadable", e.code());
+        notePolicy(diagnostics, events, scope, name, "unreadable", e.code());
         return std::nullopt;
     }
     if (!data) return std::nullopt;
     if (!data->isNumber || data->number > 1) {
-        notePolicy(diagnostics, scope, name, "bad data", errtext::kInvalidCall.code);
+        notePolicy(diagnostics, events, scope, name, "bad data", errtext::kInvalidCall.code);
         return std::nullopt;
     }
     return data->number == 1;
 }
 
-std::optional<bool> readPolicy(AdminSettings& admin, Diagnostics& diagnostics, const char* name) {
-    const std::optional<bool> machine = readScope(admin, diagnostics, PolicyScope::Machine, name);
-    const std::optional<bool> user = readScope(admin, diagnostics, PolicyScope::User, name);
+std::optional<bool> readPolicy(AdminSettings& admin, Diagnostics& diagnostics, EventLog& events,
+                               const char* name) {
+    const std::optional<bool> machine = readScope(admin, diagnostics, events, PolicyScope::Machine, name);
+    const std::optional<bool> user = readScope(admin, diagnostics, events, PolicyScope::User, name);
     return machine ? machine : user;
 }
 
@@ -77,12 +81,12 @@ std::optional<bool> startsWithWindows(const ManagedSettings& held) {
 
 }  // namespace
 
-ManagedSettings readManagedSettings(AdminSettings& admin, Diagnostics& diagnostics) {
+ManagedSettings readManagedSettings(AdminSettings& admin, Diagnostics& diagnostics, EventLog& events) {
     ManagedSettings held;
-    held.automaticRefresh = readPolicy(admin, diagnostics, kPolicyAutomaticRefresh);
-    held.startInTray = readPolicy(admin, diagnostics, kPolicyStartInTray);
-    held.startWithWindows = readPolicy(admin, diagnostics, kPolicyStartWithWindows);
-    held.homePageVisitOff = readPolicy(admin, diagnostics, kPolicyNoHomePage).value_or(false);
+    held.automaticRefresh = readPolicy(admin, diagnostics, events, kPolicyAutomaticRefresh);
+    held.startInTray = readPolicy(admin, diagnostics, events, kPolicyStartInTray);
+    held.startWithWindows = readPolicy(admin, diagnostics, events, kPolicyStartWithWindows);
+    held.homePageVisitOff = readPolicy(admin, diagnostics, events, kPolicyNoHomePage).value_or(false);
     try {
         held.startedForEveryone = admin.machineStartupEntry(kProductName);
     } catch (const PlatformError& e) {
@@ -95,10 +99,13 @@ void applyManagedSettings(Platform& p, Window& window, Preferences& preferences,
                           const ManagedSettings& before, const ManagedSettings& now) {
     const struct {
         ControlId control;
+        const char* policy;
         std::optional<bool> before, now;
-    } rows[] = {{ControlId::SwitchButton, before.automaticRefresh, now.automaticRefresh},
-                {ControlId::StartInTrayBox, before.startInTray, now.startInTray},
-                {ControlId::StartWithWindowsBox, startsWithWindows(before), startsWithWindows(now)}};
+    } rows[] = {
+        {ControlId::SwitchButton, kPolicyAutomaticRefresh, before.automaticRefresh, now.automaticRefresh},
+        {ControlId::StartInTrayBox, kPolicyStartInTray, before.startInTray, now.startInTray},
+        {ControlId::StartWithWindowsBox, kPolicyStartWithWindows, startsWithWindows(before),
+         startsWithWindows(now)}};
     // A user's logon value beside the machine's would start a second copy at
     // logon, which brings the first one's window forward.
     try {
@@ -113,6 +120,8 @@ void applyManagedSettings(Platform& p, Window& window, Preferences& preferences,
                 show(window, row.control, row.now ? *row.now : usersOwn(preferences, row.control));
             if (row.now.has_value() != row.before.has_value())
                 window.setLocked(row.control, row.now ? kManagedReason : "");
+            if (row.now && row.now != row.before)
+                p.eventLog.report(AdminEvent::PolicyApplied, plainWide(row.policy));
         } catch (const PlatformError& e) {
             p.diagnostics.noteFailure("managed setting", e.code());
         }

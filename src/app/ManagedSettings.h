@@ -25,10 +25,12 @@ struct ManagedSettings {
 
 // Reads what the administrator set. A machine policy wins over a user
 // policy; a value that is not a number of 0 or 1 counts as not configured and
-// is noted on the diagnostic channel, as is a policy that cannot be read.
-ManagedSettings readManagedSettings(AdminSettings& admin, Diagnostics& diagnostics);
+// is noted on the diagnostic channel and reported to the event log, as is a
+// policy that cannot be read.
+ManagedSettings readManagedSettings(AdminSettings& admin, Diagnostics& diagnostics, EventLog& events);
 
-// Shows each held setting on its control and locks it; a setting held before
+// Shows each held setting on its control and locks it (a newly held one is
+// reported to the event log); a setting held before
 // and no longer goes back to the user's own choice and control. A held start
 // with Windows puts the user's logon value (and the stored choice) where
 // ticking or clearing the box would, except that the machine's own value

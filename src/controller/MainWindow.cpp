@@ -125,7 +125,7 @@ void MainWindow::onColoursChanged() {
 // A Group Policy refresh: what changed applies at once.
 void MainWindow::onPoliciesChanged() {
     const ManagedSettings before = managed_;
-    managed_ = readManagedSettings(p_.admin, p_.diagnostics);
+    managed_ = readManagedSettings(p_.admin, p_.diagnostics, p_.eventLog);
     applyManagedSettings(p_, *window_, preferences_, before, managed_);
 }
 

@@ -25,7 +25,7 @@ TEST(ManagedSettings, MachineWinsOverUserAndBadDataIsNotConfiguredWithOneNote) {
         fake::FakePlatform fp;
         if (row.machine) fp.admin.policies[{PolicyScope::Machine, kPolicyAutomaticRefresh}] = *row.machine;
         if (row.user) fp.admin.policies[{PolicyScope::User, kPolicyAutomaticRefresh}] = *row.user;
-        EXPECT_EQ(readManagedSettings(fp.admin, fp.diagnostics).automaticRefresh, row.held);
+        EXPECT_EQ(readManagedSettings(fp.admin, fp.diagnostics, fp.eventLog).automaticRefresh, row.held);
         EXPECT_EQ(fp.diagnostics.notes.size(), row.notes);
     }
 }
