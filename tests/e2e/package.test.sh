@@ -139,7 +139,7 @@ FAULTS = [  # (tables, fault, the rule that must catch it, how it is put in)
     (machine, "the rollback action left immediate", "CustomActionData",
      lambda t: row(t, "CustomAction", Action="RestoreRunValue").update(Type="65")),
     (machine, "an immediate action without impersonation", "ICE68",
-     lambda t: row(t, "CustomAction", Action="CloseRunningCopy").update(Type="2113")),
+     lambda t: row(t, "CustomAction", Action="PrepareCloseAndRestart").update(Type="2113")),
     (machine, "the exe without a File.Version", "File.Version",
      lambda t: row(t, "File", File="GlanceRefresher.exe").update(Version="")),
     (machine, "the feature without Absent=disallow", "Absent", lambda t: t["Feature"][0].update(Attributes="0")),
