@@ -514,16 +514,20 @@ struct QuickCheckRun : QuickCheck {
 };
 
 // A program that saves by rename: one file renamed back and forth for a
-// minute. A listing taken meanwhile is not acted on, the listings are bounded,
-// and a real change after the storm is still broadcast soon.
+// minute; or a temporary file created and deleted over and over. A listing
+// taken meanwhile is not acted on, the listings are bounded, a file saved
+// during the storm is broadcast within 5 s, and a real change after the storm
+// is still broadcast soon.
 TEST(QuickCheckStorm, IsNotBroadcastListsAtMostOnceASecondAndARealChangeAfterItIsBroadcast) {
     struct Case {
         const char* name;
         double period;
-        bool torn;  // listings meanwhile count the renamed file twice or not at all
+        bool torn;   // listings meanwhile count the renamed file twice or not at all
+        bool named;  // a temporary file created and deleted, named by the watch; a file saved at 31.3 s
     };
-    for (const Case& c : {Case{"every 10 ms, listings torn", 0.01, true},
-                          Case{"every 150 ms, listings whole", 0.15, false}}) {
+    for (const Case& c : {Case{"every 10 ms, listings torn", 0.01, true, false},
+                          Case{"every 150 ms, listings whole", 0.15, false, false},
+                          Case{"every 10 ms by name, a file saved meanwhile", 0.01, false, true}}) {
         QuickCheckRun r;
         fake::FakePlatform& fp = r.fp;
         const std::wstring user = r.kUserFolder;
@@ -538,20 +542,26 @@ TEST(QuickCheckStorm, IsNotBroadcastListsAtMostOnceASecondAndARealChangeAfterItI
                 fp.files.renameIn(user);
             };
         std::function<void()> rename = [&] {
-            fp.files.renameIn(user);
+            if (c.named) {
+                fp.files.changeNamed(user, {{L"~tmp", toggle = !toggle, false}});
+            } else {
+                fp.files.renameIn(user);
+            }
             if (fp.loop.now() + c.period < stormEnds) fp.loop.postAt(fp.loop.now() + c.period, rename);
         };
         fp.loop.postAt(1.3 + c.period, rename);
+        if (c.named) fp.loop.postAt(31.3, [&] { fp.files.changeNamed(user, {{L"saved.txt", true, false}}); });
         fp.loop.advance(stormEnds - fp.loop.now());
-        EXPECT_LE(fp.shell.notifications.size(), 2u) << c.name;
+        EXPECT_LE(fp.shell.notifications.size(), 2u + c.named) << c.name;
         EXPECT_LE(r.userListings() - listingsBefore, kStormListings + 60) << c.name;
-        EXPECT_EQ(r.lastCount(), 5) << c.name;
+        EXPECT_EQ(r.lastCount(), 5 + c.named) << c.name;
+        if (c.named) EXPECT_NEAR(fp.shell.notifications.back().at, 31.3 + 2.5, 2.5) << c.name;
 
-        fp.files.changeFolder(user, 4, 0);
+        fp.files.changeFolder(user, 4 + c.named, 0);
         fp.loop.advance(1.2);
         ASSERT_FALSE(fp.shell.notifications.empty()) << c.name;
         EXPECT_LE(fp.shell.notifications.back().at, stormEnds + 1.1) << c.name;
-        EXPECT_EQ(r.lastCount(), 6) << c.name;
+        EXPECT_EQ(r.lastCount(), 6 + c.named) << c.name;
     }
 }
 
