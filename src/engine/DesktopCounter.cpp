@@ -268,7 +268,10 @@ void DesktopCounter::followParent(Folder& folder, double now) {
 bool DesktopCounter::mayHaveChanged(Folder& folder) {
     if (folder.listDue) return true;
     const bool ownWatch = folder.watch && !folder.watchesParent;
-    if (ownWatch && folder.watch->fired()) return true;
+    // A folder counted by names takes what its watch signalled since this
+    // count took the last batch at the next pass; its time has moved with it.
+    const bool byNames = ownWatch && !folder.unsettled && folder.subfolders && folder.files;
+    if (ownWatch && folder.watch->fired()) return !byNames;
     // Also for a watched folder: a watch that stopped signalling without
     // failing (a file system that drops its notifications, a folder deleted
     // or renamed away under its watch) must not hide a change. A time that
