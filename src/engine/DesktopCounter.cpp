@@ -74,7 +74,7 @@ std::int32_t DesktopCounter::count() {
         takeChanges(folder, now);
         countSettledNames(folder, now);
         const bool due = fullCountDue || (unwatchedCountDue && (folder.failing() || folder.inStorm(now))) ||
-                         mayHaveChanged(folder);
+                         mayHaveChanged(folder, now);
         toList[i] = due && listableAt(folder, now) <= now;
     }
     if (toList[0] || toList[1]) {
@@ -140,6 +140,7 @@ void DesktopCounter::takeChanges(Folder& folder, double now) {
         folder.pending.clear();
         return;
     }
+    folder.namedAt = now;
     for (const NameChange& change : taken.changes) {
         Folder::Pending& pending = folder.pending[{change.name, change.subfolder}];
         pending.net += change.added ? 1 : -1;
@@ -265,7 +266,7 @@ void DesktopCounter::followParent(Folder& folder, double now) {
     }
 }
 
-bool DesktopCounter::mayHaveChanged(Folder& folder) {
+bool DesktopCounter::mayHaveChanged(Folder& folder, double now) {
     if (folder.listDue) return true;
     const bool ownWatch = folder.watch && !folder.watchesParent;
     // A folder counted by names takes what its watch signalled since this
@@ -280,7 +281,9 @@ bool DesktopCounter::mayHaveChanged(Folder& folder) {
     std::optional<std::int64_t> lastWrite;
     StepTrap::silent().step(0, [&] { lastWrite = files_.lastModified(*folder.path); });
     if (!lastWrite) return !ownWatch || folder.lastWrite.has_value();
-    return lastWrite != folder.lastWrite;
+    // A watch that named changes within the last second is working: in a
+    // storm the time moves between every two reads, ahead of the signal.
+    return lastWrite != folder.lastWrite && !(byNames && now - folder.namedAt < kStormListingGapSeconds);
 }
 
 double DesktopCounter::listableAt(Folder& folder, double now) {

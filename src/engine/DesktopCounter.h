@@ -152,6 +152,7 @@ private:
         };
         std::map<std::pair<std::wstring, bool>, Pending> pending;
         double listedAt = -kNever;
+        double namedAt = -kNever;  // when the watch last named its changes
         // The watch signalled changes it could not name: listed at once, as
         // on a signal, the storm's gap kept.
         bool lostTrack = false;
@@ -166,7 +167,7 @@ private:
     void followParent(Folder& folder, double now);
     void takeChanges(Folder& folder, double now);
     void countSettledNames(Folder& folder, double now);
-    bool mayHaveChanged(Folder& folder);
+    bool mayHaveChanged(Folder& folder, double now);
     double listableAt(Folder& folder, double now);
     void list(Folder& folder, FolderCounter& counter, double now);
     void dropWatch(Folder& folder);
