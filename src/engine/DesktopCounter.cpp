@@ -109,7 +109,8 @@ double DesktopCounter::signalledCountDue(double now) {
         due = std::min(due, folder.watchesParent ? now : listableAt(folder, now));
     }
     for (const Folder& folder : folders_)
-        for (const auto& [name, change] : folder.pending) due = std::min(due, change.since + kQuietSeconds);
+        for (const Folder::Pending& change : folder.pending)
+            due = std::min(due, change.since + kQuietSeconds);
     return due;
 }
 
@@ -142,24 +143,28 @@ void DesktopCounter::takeChanges(Folder& folder, double now) {
     }
     folder.namedAt = now;
     for (const NameChange& change : taken.changes) {
-        Folder::Pending& pending = folder.pending[{change.name, change.subfolder}];
-        pending.net += change.added ? 1 : -1;
-        pending.since = now;
+        auto pending =
+            std::find_if(folder.pending.begin(), folder.pending.end(), [&](const Folder::Pending& p) {
+                return p.subfolder == change.subfolder && p.name == change.name;
+            });
+        if (pending == folder.pending.end()) {
+            folder.pending.push_back({change.name, change.subfolder});
+            pending = folder.pending.end() - 1;
+        }
+        pending->net += change.added ? 1 : -1;
+        pending->since = now;
     }
-    // The folder's time moved with these changes; read again so that it does
-    // not call for a listing.
-    StepTrap::silent().step(0, [&] { folder.lastWrite = files_.lastModified(*folder.path); });
 }
 
 void DesktopCounter::countSettledNames(Folder& folder, double now) {
     for (auto it = folder.pending.begin(); it != folder.pending.end();) {
-        if (!reached(it->second.since + kQuietSeconds, now)) {
+        if (!reached(it->since + kQuietSeconds, now)) {
             ++it;
             continue;
         }
-        std::optional<std::int32_t>& term = it->first.second ? folder.subfolders : folder.files;
+        std::optional<std::int32_t>& term = it->subfolder ? folder.subfolders : folder.files;
         const std::optional<std::int32_t> counted =
-            term ? asTerm(std::int64_t{*term} + it->second.net) : std::nullopt;
+            term ? asTerm(std::int64_t{*term} + it->net) : std::nullopt;
         it = folder.pending.erase(it);
         if (!counted) {
             // The watch's account and the last listing disagree: only a
@@ -281,9 +286,14 @@ bool DesktopCounter::mayHaveChanged(Folder& folder, double now) {
     std::optional<std::int64_t> lastWrite;
     StepTrap::silent().step(0, [&] { lastWrite = files_.lastModified(*folder.path); });
     if (!lastWrite) return !ownWatch || folder.lastWrite.has_value();
-    // A watch that named changes within the last second is working: in a
-    // storm the time moves between every two reads, ahead of the signal.
-    return lastWrite != folder.lastWrite && !(byNames && now - folder.namedAt < kStormListingGapSeconds);
+    // A watch that named changes within the last second is working: the time
+    // moved with them (in a storm, between every two reads, ahead of the
+    // signal), and is taken as the folder's from here.
+    if (byNames && now - folder.namedAt < kStormListingGapSeconds) {
+        folder.lastWrite = lastWrite;
+        return false;
+    }
+    return lastWrite != folder.lastWrite;
 }
 
 double DesktopCounter::listableAt(Folder& folder, double now) {

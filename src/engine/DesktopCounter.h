@@ -7,10 +7,10 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/ChangeWatch.h"
 #include "platform/Clock.h"
@@ -145,12 +145,15 @@ private:
         std::optional<std::int32_t> subfolders;
         std::optional<std::int32_t> files;
         // Names that came or left since the last listing and are not counted
-        // yet: their net change and when it last changed, by name and kind.
+        // yet: their net change and when it last changed, by name and kind;
+        // few at a time, as they count 0.1 s after they stop changing.
         struct Pending {
+            std::wstring name;
+            bool subfolder = false;
             int net = 0;
             double since = 0;
         };
-        std::map<std::pair<std::wstring, bool>, Pending> pending;
+        std::vector<Pending> pending;
         double listedAt = -kNever;
         double namedAt = -kNever;  // when the watch last named its changes
         // The watch signalled changes it could not name: listed at once, as

@@ -101,15 +101,14 @@ private:
         ResetEvent(event_.get());
         overlapped_ = OVERLAPPED{};
         overlapped_.hEvent = event_.get();
-        if (!ReadDirectoryChangesW(folder_.get(), buffer_.data(),
-                                   static_cast<DWORD>(buffer_.size() * sizeof(DWORD)), FALSE, filter_,
-                                   nullptr, &overlapped_, nullptr))
+        if (!ReadDirectoryChangesW(folder_.get(), buffer_, sizeof buffer_, FALSE, filter_, nullptr,
+                                   &overlapped_, nullptr))
             throw PlatformError(systemErrorCode(GetLastError()));
         reading_ = true;
         if (wakes_ != nullptr) wakes_->rearmed(event_.get());
     }
     void collect(DWORD bytes, std::vector<NameChange>& changes) const {
-        const auto* base = reinterpret_cast<const unsigned char*>(buffer_.data());
+        const auto* base = reinterpret_cast<const unsigned char*>(buffer_);
         for (DWORD at = 0; at + sizeof(FILE_NOTIFY_INFORMATION) <= bytes;) {
             const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(base + at);
             const DWORD nameBytes = std::min<DWORD>(record->FileNameLength,
@@ -133,7 +132,7 @@ private:
     OVERLAPPED overlapped_{};
     bool reading_ = false;
     // 64 KB, DWORD-aligned as the records are; the most a share's reads take.
-    std::vector<DWORD> buffer_ = std::vector<DWORD>(16384);
+    DWORD buffer_[16384];
 };
 
 // A folder's names, files and subfolders each through a watch of their own:
