@@ -143,12 +143,13 @@ void DesktopCounter::takeChanges(Folder& folder, double now) {
     }
     folder.namedAt = now;
     for (const NameChange& change : taken.changes) {
-        auto pending =
-            std::find_if(folder.pending.begin(), folder.pending.end(), [&](const Folder::Pending& p) {
-                return p.subfolder == change.subfolder && p.name == change.name;
-            });
+        std::uint32_t name = 2166136261u;  // FNV-1a
+        for (const wchar_t c : change.name) name = (name ^ static_cast<std::uint32_t>(c)) * 16777619u;
+        auto pending = std::find_if(
+            folder.pending.begin(), folder.pending.end(),
+            [&](const Folder::Pending& p) { return p.subfolder == change.subfolder && p.name == name; });
         if (pending == folder.pending.end()) {
-            folder.pending.push_back({change.name, change.subfolder});
+            folder.pending.push_back({name, change.subfolder});
             pending = folder.pending.end() - 1;
         }
         pending->net += change.added ? 1 : -1;

@@ -145,10 +145,12 @@ private:
         std::optional<std::int32_t> subfolders;
         std::optional<std::int32_t> files;
         // Names that came or left since the last listing and are not counted
-        // yet: their net change and when it last changed, by name and kind;
-        // few at a time, as they count 0.1 s after they stop changing.
+        // yet: their net change and when it last changed, by name (a hash of
+        // it: two names that share one only wait for each other, the sum
+        // stays right) and kind; few at a time, as they count 0.1 s after
+        // they stop changing.
         struct Pending {
-            std::wstring name;
+            std::uint32_t name = 0;
             bool subfolder = false;
             int net = 0;
             double since = 0;
