@@ -71,8 +71,10 @@ std::int32_t DesktopCounter::count() {
         followParent(folder, now);
         if (!folder.path) continue;
         if (folder.listingFailed && !reached(folder.listRetryAt, now)) continue;
+        takeChanges(folder, now);
+        countSettledNames(folder, now);
         const bool due = fullCountDue || (unwatchedCountDue && (folder.failing() || folder.inStorm(now))) ||
-                         mayHaveChanged(folder);
+                         mayHaveChanged(folder, now);
         toList[i] = due && listableAt(folder, now) <= now;
     }
     if (toList[0] || toList[1]) {
@@ -103,10 +105,77 @@ std::int32_t DesktopCounter::count() {
 double DesktopCounter::signalledCountDue(double now) {
     double due = locations_ && locations_->fired() ? now : kNever;
     for (Folder& folder : folders_) {
-        if (!folder.watch || !(folder.unsettled || folder.watch->fired())) continue;
+        if (!folder.lostTrack && !(folder.watch && (folder.unsettled || folder.watch->fired()))) continue;
         due = std::min(due, folder.watchesParent ? now : listableAt(folder, now));
     }
+    for (const Folder& folder : folders_)
+        for (const Folder::Pending& change : folder.pending)
+            due = std::min(due, change.since + kQuietSeconds);
     return due;
+}
+
+void DesktopCounter::takeSignalledChanges(double now) {
+    for (Folder& folder : folders_) takeChanges(folder, now);
+}
+
+void DesktopCounter::takeChanges(Folder& folder, double now) {
+    // Only on top of a listing that holds: a folder waiting to be listed, or
+    // to be quiet after a listing it changed during, is listed anyway.
+    if (!folder.watch || folder.watchesParent || folder.unsettled || folder.listDue || !folder.subfolders ||
+        !folder.files || !folder.watch->fired())
+        return;
+    // A watch that cannot go on (its folder went away, its handle failed) is
+    // set up again with the path; the listing tells whether the folder is
+    // still there, and says so if not.
+    NameChanges taken;
+    if (!StepTrap::silent().step(0, [&] { taken = folder.watch->takeChanges(); })) {
+        dropWatch(folder);
+        folder.lookUpDue = true;
+        taken.exact = false;
+    }
+    // A change signalled so soon after a listing may be one that the listing
+    // already saw: listed again rather than counted twice.
+    if (!taken.exact || now < folder.listedAt + kQuietSeconds) {
+        folder.listDue = true;
+        folder.lostTrack = true;
+        folder.pending.clear();
+        return;
+    }
+    folder.namedAt = now;
+    for (const NameChange& change : taken.changes) {
+        std::uint32_t name = 2166136261u;  // FNV-1a
+        for (const wchar_t c : change.name) name = (name ^ static_cast<std::uint32_t>(c)) * 16777619u;
+        auto pending = std::find_if(
+            folder.pending.begin(), folder.pending.end(),
+            [&](const Folder::Pending& p) { return p.subfolder == change.subfolder && p.name == name; });
+        if (pending == folder.pending.end()) {
+            folder.pending.push_back({name, change.subfolder});
+            pending = folder.pending.end() - 1;
+        }
+        pending->net += change.added ? 1 : -1;
+        pending->since = now;
+    }
+}
+
+void DesktopCounter::countSettledNames(Folder& folder, double now) {
+    for (auto it = folder.pending.begin(); it != folder.pending.end();) {
+        if (!reached(it->since + kQuietSeconds, now)) {
+            ++it;
+            continue;
+        }
+        std::optional<std::int32_t>& term = it->subfolder ? folder.subfolders : folder.files;
+        const std::optional<std::int32_t> counted =
+            term ? asTerm(std::int64_t{*term} + it->net) : std::nullopt;
+        it = folder.pending.erase(it);
+        if (!counted) {
+            // The watch's account and the last listing disagree: only a
+            // listing can tell.
+            folder.listDue = true;
+            folder.pending.clear();
+            return;
+        }
+        term = counted;
+    }
 }
 
 void DesktopCounter::noticeMovedLocations(double now) {
@@ -203,10 +272,13 @@ void DesktopCounter::followParent(Folder& folder, double now) {
     }
 }
 
-bool DesktopCounter::mayHaveChanged(Folder& folder) {
+bool DesktopCounter::mayHaveChanged(Folder& folder, double now) {
     if (folder.listDue) return true;
     const bool ownWatch = folder.watch && !folder.watchesParent;
-    if (ownWatch && folder.watch->fired()) return true;
+    // A folder counted by names takes what its watch signalled since this
+    // count took the last batch at the next pass; its time has moved with it.
+    const bool byNames = ownWatch && !folder.unsettled && folder.subfolders && folder.files;
+    if (ownWatch && folder.watch->fired()) return !byNames;
     // Also for a watched folder: a watch that stopped signalling without
     // failing (a file system that drops its notifications, a folder deleted
     // or renamed away under its watch) must not hide a change. A time that
@@ -215,6 +287,13 @@ bool DesktopCounter::mayHaveChanged(Folder& folder) {
     std::optional<std::int64_t> lastWrite;
     StepTrap::silent().step(0, [&] { lastWrite = files_.lastModified(*folder.path); });
     if (!lastWrite) return !ownWatch || folder.lastWrite.has_value();
+    // A watch that named changes within the last second is working: the time
+    // moved with them (in a storm, between every two reads, ahead of the
+    // signal), and is taken as the folder's from here.
+    if (byNames && now - folder.namedAt < kStormListingGapSeconds) {
+        folder.lastWrite = lastWrite;
+        return false;
+    }
     return lastWrite != folder.lastWrite;
 }
 
@@ -252,7 +331,8 @@ void DesktopCounter::list(Folder& folder, FolderCounter& counter, double now) {
     // kRetrySeconds.
     const bool wasWorking = !folder.failing();
     const bool ownWatch = folder.watch && !folder.watchesParent;
-    const bool signalled = folder.unsettled || (ownWatch && folder.watch->fired());
+    const bool signalled = folder.unsettled || folder.lostTrack || (ownWatch && folder.watch->fired());
+    folder.lostTrack = false;
     // Armed again, and the last-write time read, before the folder is read: a
     // change made while it is being read fires the watch and moves the time
     // again. A watch that has not fired is still armed.
@@ -264,8 +344,10 @@ void DesktopCounter::list(Folder& folder, FolderCounter& counter, double now) {
     folder.lastWrite.reset();
     quiet.step(0, [&] { folder.lastWrite = files_.lastModified(*folder.path); });
 
+    folder.pending.clear();
     FolderEntryCounts counts;
     if (trap.step(0, [&] { counts = counter.countEntries(*folder.path); })) {
+        folder.listedAt = clock_.monotonicSeconds();
         const bool changedMeanwhile = folder.watch && !folder.watchesParent && folder.watch->fired();
         // A listing taken while names came and went is no count to act on;
         // the folder keeps its terms from before, if it has any.
@@ -314,6 +396,8 @@ void DesktopCounter::dropWatch(Folder& folder) {
     folder.watch.reset();
     folder.watchesParent = false;
     folder.unsettled = false;
+    folder.lostTrack = false;
+    folder.pending.clear();
 }
 
 std::int32_t DesktopCounter::sumOfTerms() const {

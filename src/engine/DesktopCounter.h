@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/ChangeWatch.h"
 #include "platform/Clock.h"
@@ -71,6 +72,13 @@ std::optional<std::wstring> desktopFolderPath(Shell& shell, std::int32_t folderI
 // no listing. A folder's watch is armed again before the folder is listed, and
 // its last-write time read before too, so a change during the listing is seen.
 //
+// A folder whose watch names its changes is listed only when the watch cannot
+// say exactly what changed (its buffer overflowed, it failed or was set up
+// again, the path changed), and by the hourly count; otherwise each name that
+// came or left counts +1 or -1 once it has not changed for kQuietSeconds, so
+// that a file created and deleted again at once, as in a storm of temporary
+// files, moves nothing, and a change costs the same at any desktop size.
+//
 // A listing is not a snapshot: one taken while names come and go can count an
 // item twice or not at all. So a listing during which the folder's watch fired
 // again keeps the folder's terms from before (unless it has none yet), and
@@ -104,6 +112,11 @@ public:
     // caller's time, which it compares the answer with.
     double signalledCountDue(double now);
 
+    // Takes the names that the folders' watches signalled, as they come, so
+    // that each is counted kQuietSeconds after it changed, not after the
+    // check that saw it. Lists nothing.
+    void takeSignalledChanges(double now);
+
 private:
     // One desktop folder and what the counter keeps of it.
     struct Folder {
@@ -131,6 +144,23 @@ private:
         // The folder's two terms from its last listing; none: the term failed.
         std::optional<std::int32_t> subfolders;
         std::optional<std::int32_t> files;
+        // Names that came or left since the last listing and are not counted
+        // yet: their net change and when it last changed, by name (a hash of
+        // it: two names that share one only wait for each other, the sum
+        // stays right) and kind; few at a time, as they count 0.1 s after
+        // they stop changing.
+        struct Pending {
+            std::uint32_t name = 0;
+            bool subfolder = false;
+            int net = 0;
+            double since = 0;
+        };
+        std::vector<Pending> pending;
+        double listedAt = -kNever;
+        double namedAt = -kNever;  // when the watch last named its changes
+        // The watch signalled changes it could not name: listed at once, as
+        // on a signal, the storm's gap kept.
+        bool lostTrack = false;
 
         bool failing() const { return !path || !watch || watchesParent || listingFailed; }
         bool inStorm(double now) const;
@@ -140,7 +170,9 @@ private:
     void lookUpPath(Folder& folder, double now);
     void watch(Folder& folder);
     void followParent(Folder& folder, double now);
-    bool mayHaveChanged(Folder& folder);
+    void takeChanges(Folder& folder, double now);
+    void countSettledNames(Folder& folder, double now);
+    bool mayHaveChanged(Folder& folder, double now);
     double listableAt(Folder& folder, double now);
     void list(Folder& folder, FolderCounter& counter, double now);
     void dropWatch(Folder& folder);

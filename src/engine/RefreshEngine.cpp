@@ -25,6 +25,7 @@ double RefreshEngine::checkSoonAfterAChange() {
     // One time for the whole pass: a due time is compared with the very time
     // it was worked out from, never with a later reading.
     const double now = clock_.monotonicSeconds();
+    counter_.takeSignalledChanges(now);
     const double countDue = counter_.signalledCountDue(now);
     if (countDue == kNever) {
         // Nothing signalled, or a tick has counted what was.

@@ -2,7 +2,27 @@
 // watches changes, and only the logic clears it, by arming it again.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace glance {
+
+// One name that came into or left a watched folder: a file or subfolder
+// created or deleted, or moved in or out. A rename within the folder is two:
+// the old name left, the new one came.
+struct NameChange {
+    std::wstring name;
+    bool added = false;
+    bool subfolder = false;
+};
+
+// What a watch saw since it was last armed. Not exact when it cannot name
+// every change (its buffer overflowed, it failed and watches on): only a
+// listing can tell then.
+struct NameChanges {
+    bool exact = false;
+    std::vector<NameChange> changes;
+};
 
 class ChangeWatch {
 public:
@@ -13,6 +33,13 @@ public:
     // Clears the signal and watches on: a change from here on fires it again.
     // Throws PlatformError when the watch cannot go on.
     virtual void rearm() = 0;
+    // The names that changed since the watch was last armed, and arms it
+    // again, as rearm does. A watch that does not name its changes says
+    // "not exact".
+    virtual NameChanges takeChanges() {
+        rearm();
+        return {};
+    }
 };
 
 }  // namespace glance

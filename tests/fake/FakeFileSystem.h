@@ -81,6 +81,14 @@ public:
         const Folder& f = folders.at(path);
         changeFolder(path, f.files, f.subfolders);
     }
+    // Names come into or leave a folder, as its watches name them; its
+    // counts follow, its time moves.
+    void changeNamed(const std::wstring& path, const std::vector<NameChange>& changes) {
+        Folder& f = folders.at(path);
+        for (const NameChange& c : changes) (c.subfolder ? f.subfolders : f.files) += c.added ? 1 : -1;
+        ++f.lastWrite;
+        watches.fireNamed(path, changes);
+    }
     // The folder is removed altogether; its watches and its parent's fire.
     void removeFolder(const std::wstring& path) {
         folders.erase(path);

@@ -31,9 +31,16 @@ public:
     std::unique_ptr<ChangeWatch> watch(std::wstring subject) {
         return std::make_unique<Watch>(*this, std::move(subject));
     }
+    // A change the watches cannot name (as an overflowed buffer): only a
+    // listing tells what it was.
     void fire(const std::wstring& subject) {
         for (Watch* w : std::vector<Watch*>(alive_))
-            if (w->subject == subject) w->fire();
+            if (w->subject == subject) w->fire(nullptr);
+    }
+    // Changes the watches name, one by one.
+    void fireNamed(const std::wstring& subject, const std::vector<NameChange>& changes) {
+        for (Watch* w : std::vector<Watch*>(alive_))
+            if (w->subject == subject) w->fire(&changes);
     }
     int alive() const { return static_cast<int>(alive_.size()); }
 
@@ -49,8 +56,19 @@ private:
             set_.failures_.check(set_.rearmOperation_);
             if (!set_.stillThere(subject)) throw PlatformError(errtext::kPathNotFound);
             fired_ = false;
+            taken_ = {true, {}};
         }
-        void fire() {
+        NameChanges takeChanges() override {
+            NameChanges taken = std::move(taken_);
+            rearm();
+            return taken;
+        }
+        void fire(const std::vector<NameChange>* named) {
+            if (named) {
+                taken_.changes.insert(taken_.changes.end(), named->begin(), named->end());
+            } else {
+                taken_.exact = false;
+            }
             // A handle already signalled wakes nobody a second time.
             if (fired_) return;
             fired_ = true;
@@ -61,6 +79,7 @@ private:
     private:
         FakeWatches& set_;
         bool fired_ = false;
+        NameChanges taken_{true, {}};
     };
 
     Failures& failures_;

@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
@@ -47,37 +49,112 @@ std::wstring watchablePath(std::wstring path) {
     return extendedPath(path);
 }
 
-// The system's change notification on the names directly in one folder:
-// files and subfolders created, deleted, renamed, moved in or out. Writes to
-// files (FILE_NOTIFY_CHANGE_LAST_WRITE, SIZE) and subfolders' contents (no
-// subtree) are left out: they never change the count, and a download being
-// written would otherwise signal all the while.
-class Win32FolderWatch : public ChangeWatch {
+// The names directly in one folder, for one kind of entry (files, or
+// subfolders), through ReadDirectoryChangesW: overlapped, its completion sets
+// an event that the top-level loop waits on. The system keeps the changes that
+// come between two reads, so none is lost while the logic looks at a batch.
+// Writes to files (FILE_NOTIFY_CHANGE_LAST_WRITE, SIZE) and subfolders'
+// contents (no subtree) are left out: they never change the count, and a
+// download being written would otherwise signal all the while.
+class NameWatch {
 public:
-    Win32FolderWatch(const std::wstring& folderPath, Win32WakeHandles* wakes) : wakes_(wakes) {
-        notification_.reset(
-            FindFirstChangeNotificationW(watchablePath(folderPath).c_str(), FALSE,
-                                         FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME));
-        if (!notification_) throw PlatformError(systemErrorCode(GetLastError()));
-        if (wakes_ != nullptr) wakes_->add(notification_.get());
+    NameWatch(const std::wstring& folderPath, DWORD filter, Win32WakeHandles* wakes)
+        : filter_(filter), wakes_(wakes) {
+        folder_.reset(CreateFileW(watchablePath(folderPath).c_str(), FILE_LIST_DIRECTORY,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
+        if (!folder_) throw PlatformError(systemErrorCode(GetLastError()));
+        event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!event_) throw PlatformError(systemErrorCode(GetLastError()));
+        read();
+        if (wakes_ != nullptr) wakes_->add(event_.get());
     }
-    ~Win32FolderWatch() override {
-        if (wakes_ != nullptr) wakes_->remove(notification_.get());
+    ~NameWatch() {
+        if (wakes_ != nullptr) wakes_->remove(event_.get());
+        // The read in progress writes into buffer_: it must end before the buffer goes.
+        if (reading_ && CancelIo(folder_.get())) {
+            DWORD bytes = 0;
+            GetOverlappedResult(folder_.get(), &overlapped_, &bytes, TRUE);
+        }
     }
-    Win32FolderWatch(const Win32FolderWatch&) = delete;
-    Win32FolderWatch& operator=(const Win32FolderWatch&) = delete;
+    NameWatch(const NameWatch&) = delete;
+    NameWatch& operator=(const NameWatch&) = delete;
 
-    bool fired() override { return WaitForSingleObject(notification_.get(), 0) != WAIT_TIMEOUT; }
+    bool fired() const { return WaitForSingleObject(event_.get(), 0) != WAIT_TIMEOUT; }
 
-    void rearm() override {
-        if (!FindNextChangeNotification(notification_.get()))
-            throw PlatformError(systemErrorCode(GetLastError()));
-        if (wakes_ != nullptr) wakes_->rearmed(notification_.get());
+    // Adds the names of a completed read to `changes` and reads on; false
+    // when the read cannot name them all (zero bytes: the system's buffer
+    // overflowed). Nothing when no read has completed. Throws when the
+    // watch cannot read on (its folder went away).
+    bool take(std::vector<NameChange>& changes) {
+        if (!fired()) return true;
+        DWORD bytes = 0;
+        const bool exact = GetOverlappedResult(folder_.get(), &overlapped_, &bytes, FALSE) && bytes != 0;
+        reading_ = false;
+        if (exact) collect(bytes, changes);
+        read();
+        return exact;
     }
 
 private:
-    UniqueChangeNotification notification_;
+    void read() {
+        ResetEvent(event_.get());
+        overlapped_ = OVERLAPPED{};
+        overlapped_.hEvent = event_.get();
+        if (!ReadDirectoryChangesW(folder_.get(), buffer_, sizeof buffer_, FALSE, filter_, nullptr,
+                                   &overlapped_, nullptr))
+            throw PlatformError(systemErrorCode(GetLastError()));
+        reading_ = true;
+        if (wakes_ != nullptr) wakes_->rearmed(event_.get());
+    }
+    void collect(DWORD bytes, std::vector<NameChange>& changes) const {
+        const auto* base = reinterpret_cast<const unsigned char*>(buffer_);
+        for (DWORD at = 0; at + sizeof(FILE_NOTIFY_INFORMATION) <= bytes;) {
+            const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(base + at);
+            const DWORD nameBytes = std::min<DWORD>(record->FileNameLength,
+                                                    bytes - at - offsetof(FILE_NOTIFY_INFORMATION, FileName));
+            const bool added =
+                record->Action == FILE_ACTION_ADDED || record->Action == FILE_ACTION_RENAMED_NEW_NAME;
+            const bool removed =
+                record->Action == FILE_ACTION_REMOVED || record->Action == FILE_ACTION_RENAMED_OLD_NAME;
+            if (added || removed)
+                changes.push_back({std::wstring(record->FileName, nameBytes / sizeof(wchar_t)), added,
+                                   filter_ == FILE_NOTIFY_CHANGE_DIR_NAME});
+            if (record->NextEntryOffset == 0) break;
+            at += record->NextEntryOffset;
+        }
+    }
+
+    DWORD filter_;
     Win32WakeHandles* wakes_;
+    UniqueFileHandle folder_;
+    UniqueKernelHandle event_;
+    OVERLAPPED overlapped_{};
+    bool reading_ = false;
+    // 64 KB, DWORD-aligned as the records are; the most a share's reads take.
+    DWORD buffer_[16384];
+};
+
+// A folder's names, files and subfolders each through a watch of their own:
+// a removal is reported without what it was, and the count keeps both terms.
+class Win32FolderWatch : public ChangeWatch {
+public:
+    Win32FolderWatch(const std::wstring& folderPath, Win32WakeHandles* wakes)
+        : files_(folderPath, FILE_NOTIFY_CHANGE_FILE_NAME, wakes),
+          subfolders_(folderPath, FILE_NOTIFY_CHANGE_DIR_NAME, wakes) {}
+
+    bool fired() override { return files_.fired() || subfolders_.fired(); }
+    void rearm() override { takeChanges(); }
+    NameChanges takeChanges() override {
+        NameChanges taken;
+        const bool filesExact = files_.take(taken.changes);
+        taken.exact = subfolders_.take(taken.changes) && filesExact;
+        return taken;
+    }
+
+private:
+    NameWatch files_;
+    NameWatch subfolders_;
 };
 
 }  // namespace
