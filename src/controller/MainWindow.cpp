@@ -33,6 +33,7 @@ MainWindow::MainWindow(Platform& platform)
     : p_(platform),
       engine_(platform.shell, platform.files, platform.loop, platform.diagnostics),
       preferences_(platform.settings) {
+    engine_.reportOutagesTo(p_.eventLog);
     window_ = p_.ui.createWindow(mainWindowLayout(), *this);
     onColoursChanged();
     skin_ = std::make_unique<ColourSkinEngine>(p_.files, *window_);

@@ -377,7 +377,10 @@ void DesktopCounter::list(Folder& folder, FolderCounter& counter, double now) {
         folder.subfolders.reset();
         folder.files.reset();
         folder.listDue = true;
+        if (!folder.listingFailed) folder.failingSince = now;
         folder.listingFailed = true;
+        if (events_ && now - folder.failingSince >= kOutageEventSeconds)
+            events_->report(AdminEvent::DesktopFolderUnwatchable, *folder.path);
         folder.unsettled = false;
         const int doublings = std::min(folder.listFailures++, 5);
         folder.listRetryAt = now + std::min(kRetrySeconds, static_cast<double>(1 << doublings));

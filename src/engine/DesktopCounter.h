@@ -15,6 +15,7 @@
 #include "platform/ChangeWatch.h"
 #include "platform/Clock.h"
 #include "platform/Diagnostics.h"
+#include "platform/EventLog.h"
 #include "platform/FileSystem.h"
 #include "platform/Shell.h"
 
@@ -36,6 +37,9 @@ inline constexpr double kUnwatchedCountSeconds = 60;
 // does the watch on the folders' locations, and without that watch the paths
 // are looked up again this often.
 inline constexpr double kRetrySeconds = 30;
+// A folder that cannot be listed for this long is reported to the
+// administrators' event log (which keeps one entry of a kind an hour).
+inline constexpr double kOutageEventSeconds = 300;
 // A folder that changed while it was listed is listed again once its watch
 // has been quiet this long.
 inline constexpr double kQuietSeconds = 0.1;
@@ -96,6 +100,8 @@ public:
     DesktopCounter(Shell& shell, FileSystem& files, Clock& clock, Diagnostics& diagnostics);
     ~DesktopCounter();
     DesktopCounter(const DesktopCounter&) = delete;
+    // A folder that stays unlistable for kOutageEventSeconds is reported here.
+    void reportOutagesTo(EventLog& events) { events_ = &events; }
     DesktopCounter& operator=(const DesktopCounter&) = delete;
 
     // The desktop item count, as described above.
@@ -130,6 +136,7 @@ private:
         std::optional<std::int64_t> lastWrite;  // read just before the last listing
         bool listDue = true;
         bool listingFailed = false;
+        double failingSince = 0;  // when its listing began to fail
         // Listings in a row that failed, and when the next may be tried: a
         // missing desktop, or one on a server that does not answer, is listed
         // again after 1, 2, 4... seconds up to kRetrySeconds, and at once when
@@ -182,6 +189,7 @@ private:
     FileSystem& files_;
     Clock& clock_;
     Diagnostics& diagnostics_;
+    EventLog* events_ = nullptr;  // where a lasting outage is reported, once given
     std::array<Folder, 2> folders_;
     std::unique_ptr<ChangeWatch> locations_;
     double locationsRetryAt_ = 0;

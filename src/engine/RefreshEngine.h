@@ -51,6 +51,9 @@ public:
     // propagates, as from a tick.
     double checkSoonAfterAChange();
 
+    // A desktop folder that cannot be listed for minutes is reported here.
+    void reportOutagesTo(EventLog& events) { counter_.reportOutagesTo(events); }
+
     // Automatic updating is off: a signalled change waits for the next tick.
     void dropPendingCheck() { changeSignalledAt_.reset(); }
 
