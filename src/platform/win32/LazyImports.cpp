@@ -79,15 +79,31 @@ HRESULT SHGetKnownFolderPath(REFKNOWNFOLDERID folder, DWORD flags, HANDLE token,
     return shell32().getKnownFolderPath(folder, flags, token, path);
 }
 
-void CoTaskMemFree(void* memory) noexcept {
-    // Loaded once, at the first answer to free; a memory the shell handed
-    // over means ole32 (or the allocator behind it) is there to load.
-    static const auto free = [] {
-        const HMODULE ole32 = LoadLibraryExW(L"ole32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        return entryPointOrNull<void(WINAPI*)(void*)>(ole32 != nullptr ? ole32 : LoadLibraryW(L"ole32.dll"),
-                                                      "CoTaskMemFree");
+// ole32, loaded once from System32 at its first use: most runs never need
+// COM, and the exe does not map ole32, combase and rpcrt4 at every start.
+HMODULE ole32() {
+    static const HMODULE module = [] {
+        const HMODULE found = LoadLibraryExW(L"ole32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        return found != nullptr ? found : LoadLibraryW(L"ole32.dll");
     }();
+    return module;
+}
+
+void CoTaskMemFree(void* memory) noexcept {
+    // A memory the shell handed over means ole32 (or the allocator behind
+    // it) is there to load.
+    static const auto free = entryPointOrNull<void(WINAPI*)(void*)>(ole32(), "CoTaskMemFree");
     if (free != nullptr && memory != nullptr) free(memory);
+}
+
+HRESULT CoInitializeEx(void* reserved, DWORD flags) {
+    static const auto initialize = entryPointOrNull<decltype(&::CoInitializeEx)>(ole32(), "CoInitializeEx");
+    return initialize != nullptr ? initialize(reserved, flags) : E_NOTIMPL;
+}
+
+HRESULT CoCreateInstance(REFCLSID type, IUnknown* outer, DWORD context, REFIID wanted, void** made) {
+    static const auto create = entryPointOrNull<decltype(&::CoCreateInstance)>(ole32(), "CoCreateInstance");
+    return create != nullptr ? create(type, outer, context, wanted, made) : E_NOTIMPL;
 }
 
 HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path) {

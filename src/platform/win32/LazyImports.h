@@ -52,6 +52,10 @@ BOOL Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data);
 // The COM task allocator's free, from ole32: only the shell's answers that
 // it allocated need it, so the exe does not map ole32 at every start.
 void CoTaskMemFree(void* memory) noexcept;
+// COM for the accessibility property service, from the same ole32 loaded on
+// first use; E_NOTIMPL where it cannot be had.
+HRESULT CoInitializeEx(void* reserved, DWORD flags);
+HRESULT CoCreateInstance(REFCLSID type, IUnknown* outer, DWORD context, REFIID wanted, void** made);
 
 BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data);
 BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id);

@@ -26,10 +26,10 @@ IAccPropServices* propertyService(bool create) {
     if (!tried && create) {
         tried = true;
         // An apartment of our own; one that another part opened already is as good.
-        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        const HRESULT com = lazy::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         if (SUCCEEDED(com) || com == RPC_E_CHANGED_MODE)
-            CoCreateInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices,
-                             reinterpret_cast<void**>(&service));
+            lazy::CoCreateInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices,
+                                   reinterpret_cast<void**>(&service));
     }
     return service;
 }
