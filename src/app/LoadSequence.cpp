@@ -1,14 +1,46 @@
 #include "app/LoadSequence.h"
 
-#include "app/AppTitle.h"
-#include "app/HomePageDraw.h"
+#include <cstdint>
+#include <cstring>
+
 #include "app/RefreshSwitch.h"
 #include "app/StartupEntry.h"
+#include "core/Error.h"
 #include "core/HandlerErrors.h"
 #include "core/Product.h"
 #include "core/StepTrap.h"
 
 namespace glance {
+
+std::string shortenTitle(std::string_view name) {
+    std::string title(name);
+    do {
+        const auto space = title.rfind(' ');
+        if (space == std::string::npos) throw PlatformError(errtext::kInvalidCall);
+        title.resize(space);
+    } while (title.size() > 40);
+    return title;
+}
+
+void setAppTitle(System& system) {
+    system.setAppTitle(shortenTitle(kProductName));
+}
+
+void openHomePageByChance(System& system, Shell& shell) {
+    // One step of a 24-bit linear congruential generator, seeded with the
+    // time of day: its 64 bits are folded into the state first, so that
+    // starts a fraction of a second apart draw far apart.
+    const double seed = system.secondsSinceMidnight();
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &seed, sizeof bits);
+    bits ^= bits >> 33;
+    bits *= 0xFF51AFD7ED558CCDull;
+    bits ^= bits >> 33;
+    const std::uint32_t draw = (static_cast<std::uint32_t>(bits) * 0x43FD43FDu + 0xC39EC3u) & 0xFFFFFF;
+    // draw / 2^24 is uniform in [0, 1); the seventh of its hundred slices wins.
+    if ((draw * 100 >> 24) == 6)
+        shell.startProcess(std::string("explorer \"") + kHomePageUrl + "\"", 2 /* minimized, active */);
+}
 
 void runLoadSequence(Platform& p, LoadTargets& t) {
     StepTrap trap = StepTrap::reporting(p.system, tag::kStartup);
