@@ -31,7 +31,6 @@ constexpr Colour kDefaultScheme[] = {
 };
 
 constexpr Colour kBlack = rgb(0, 0, 0);
-constexpr Colour kWhiteRgb = rgb(255, 255, 255);
 
 // System colours by the role they play in high contrast.
 constexpr Colour kSysWindow = systemColour(5);
@@ -92,7 +91,7 @@ double luminance(Colour c) {
 Colour readableText(Colour text, Colour back) {
     const Colour fixed = defaultSchemeColour(text);
     if (!isSystemColour(text) || contrastRatio(fixed, back) >= kTextContrast) return fixed;
-    return contrastRatio(kBlack, back) >= contrastRatio(kWhiteRgb, back) ? kBlack : kWhiteRgb;
+    return contrastRatio(kBlack, back) >= contrastRatio(kWhite, back) ? kBlack : kWhite;
 }
 
 // The focus cue: the hover accent darkened (or lightened) step by step until
@@ -101,7 +100,7 @@ Colour readableText(Colour text, Colour back) {
 Colour focusCue(Colour accent, Colour face, Colour window) {
     Colour best = accent;
     double bestContrast = 0;
-    for (const Colour toward : {kBlack, kWhiteRgb}) {
+    for (const Colour toward : {kBlack, kWhite}) {
         for (int step = 1; step <= 8; ++step) {
             const Colour cue = mix(accent, toward, std::min(step * 32, 255));
             const double contrast = std::min(contrastRatio(cue, face), contrastRatio(cue, window));

@@ -150,7 +150,6 @@ TEST_F(Startup, FirstCountIsTheBaselineSoAQuietFirstTickBroadcastsNothing) {
     EXPECT_EQ(notifications(), 0u);
 }
 
-
 TEST(HomePage, OpensOnAboutOneStartInAHundredMinimized) {
     fake::FakePlatform fp;
     int opened = 0;
