@@ -14,19 +14,11 @@
 
 namespace glance {
 
-// What the start-up sets up: the main window and the parts it owns.
-struct LoadTargets {
-    Window& window;
-    SkinEngine& skin;
-    TrayIcon& trayIcon;
-    Preferences& preferences;
-    // What the administrator holds, read at start.
-    ManagedSettings& managed;
-};
-
-// The main window's load handler: the whole start-up, in labelled steps,
-// then the silent repair of a start-up entry left behind by a move.
-void runLoadSequence(Platform& platform, LoadTargets& targets);
+// The main window's load handler: the whole start-up of the window and the
+// parts it owns, in labelled steps, then the silent repair of a start-up
+// entry left behind by a move. managed receives what the administrator holds.
+void runLoadSequence(Platform& platform, Window& window, SkinEngine& skin, TrayIcon& trayIcon,
+                     Preferences& preferences, ManagedSettings& managed);
 
 // The program title, which message boxes without a title of their own show:
 // the name cut at its last space at least once, then again while longer than

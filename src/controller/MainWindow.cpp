@@ -53,8 +53,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::load() {
-    LoadTargets targets{*window_, *skin_, *trayIcon_, preferences_, managed_};
-    runLoadSequence(p_, targets);
+    runLoadSequence(p_, *window_, *skin_, *trayIcon_, preferences_, managed_);
     describeSwitch();
     // A later start of the program asks this copy to come back, as a click on
     // its icon would; without the channel only that request is lost.
