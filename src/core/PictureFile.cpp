@@ -36,6 +36,7 @@ constexpr std::size_t kAtHeaderSize = 0, kAtWidth = 4, kAtHeight = 8, kAtPlanes 
                       kAtCompression = 16, kAtSizeImage = 20, kAtColoursUsed = 32, kAtColoursImportant = 36,
                       kAtColourSpace = 56, kAtProfileData = 112, kAtProfileSize = 116;
 
+// The reasons that more than one check gives; the others stand at their check.
 constexpr const char* kTooShort = "too short for its header";
 constexpr const char* kNoImages = "not an icon, cursor or bitmap";
 constexpr const char* kBadShape = "width, height or planes out of range";
