@@ -56,33 +56,22 @@ void __throw_bad_cast() {
 void __throw_bad_typeid() {
     throw std::bad_typeid();
 }
-void __throw_logic_error(const char* text) {
-    throw LibraryError(text);
-}
-void __throw_domain_error(const char* text) {
-    throw LibraryError(text);
-}
-void __throw_invalid_argument(const char* text) {
-    throw LibraryError(text);
-}
-void __throw_length_error(const char* text) {
-    throw LibraryError(text);
-}
-void __throw_out_of_range(const char* text) {
-    throw LibraryError(text);
-}
-void __throw_runtime_error(const char* text) {
-    throw LibraryError(text);
-}
-void __throw_range_error(const char* text) {
-    throw LibraryError(text);
-}
-void __throw_overflow_error(const char* text) {
-    throw LibraryError(text);
-}
-void __throw_underflow_error(const char* text) {
-    throw LibraryError(text);
-}
+
+// Every check that throws a standard error with a text throws it as a LibraryError.
+#define GLANCE_THROWS_LIBRARY_ERROR(helper) \
+    void helper(const char* text) {         \
+        throw LibraryError(text);           \
+    }
+GLANCE_THROWS_LIBRARY_ERROR(__throw_logic_error)
+GLANCE_THROWS_LIBRARY_ERROR(__throw_domain_error)
+GLANCE_THROWS_LIBRARY_ERROR(__throw_invalid_argument)
+GLANCE_THROWS_LIBRARY_ERROR(__throw_length_error)
+GLANCE_THROWS_LIBRARY_ERROR(__throw_out_of_range)
+GLANCE_THROWS_LIBRARY_ERROR(__throw_runtime_error)
+GLANCE_THROWS_LIBRARY_ERROR(__throw_range_error)
+GLANCE_THROWS_LIBRARY_ERROR(__throw_overflow_error)
+GLANCE_THROWS_LIBRARY_ERROR(__throw_underflow_error)
+#undef GLANCE_THROWS_LIBRARY_ERROR
 
 // The library formats only %s, %zu and %% in these texts.
 void __throw_out_of_range_fmt(const char* format, ...) {

@@ -51,17 +51,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         glance::win32::lazy::RegisterApplicationRestart(
             nullptr, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
         glance::win32::Win32CloseRequest installerClose(win32.loop.wakeHandles(), main);
-        // The top-level loop. It waits, in one MsgWaitForMultipleObjectsEx, on
-        // the messages, on the handles of the desktop folders' change watches
-        // (which the watches hand to the loop as they are set up), and on the
-        // time the top-level work asked for; it dispatches one message; then,
-        // and only here, it runs the top-level work if a watch has signalled
-        // or its time has come: the quick check of a desktop change. So that
-        // check never runs inside a handler, nor in a nested loop (a tick's
-        // DoEvents, the balloon's wait, a message box's own loop), which all
-        // wait on messages alone: a watch that fires meanwhile stays
-        // signalled until control is back here. No thread and no extra timer
-        // message are involved.
+        // The top-level loop: one wait over the messages, the desktop folders'
+        // change watches and the top-level work's time; one message
+        // dispatched; then, only here, the quick check of a desktop change,
+        // which so never runs inside a handler or a nested loop (Win32Loop.h).
         for (;;) {
             win32.loop.waitAtTopLevel();
             MSG msg;

@@ -15,37 +15,32 @@ std::wstring plainWide(std::string_view ascii) {
     return std::wstring(ascii.begin(), ascii.end());
 }
 
-// The one place where a policy that cannot be used is reported: a diagnostic
-// line naming the value and its scope, and the administrators' event.
-void notePolicy(Diagnostics& diagnostics, EventLog& events, PolicyScope scope, const char* name,
-                const char* what, ErrorCode code) {
-    const std::string where = std::string(name) + (scope == PolicyScope::Machine ? " (machine)" : " (user)");
-    diagnostics.noteFailure("policy " + where + ": " + what, code);
-    events.report(AdminEvent::PolicyRefused, plainWide(where));
-}
-
-std::optional<bool> readScope(AdminSettings& admin, Diagnostics& diagnostics, EventLog& events,
-                              PolicyScope scope, const char* name) {
-    std::optional<PolicyData> data;
-    try {
-        data = admin.policy(scope, name);
-    } catch (const PlatformError& e) {
-        notePolicy(diagnostics, events, scope, name, "unreadable", e.code());
-        return std::nullopt;
-    }
-    if (!data) return std::nullopt;
-    if (!data->isNumber || data->number > 1) {
-        notePolicy(diagnostics, events, scope, name, "bad data", errtext::kInvalidCall.code);
-        return std::nullopt;
-    }
-    return data->number == 1;
-}
-
+// A machine policy wins over a user policy. Both are read, so that one that
+// cannot be used is reported (a diagnostic line naming the value and its
+// scope, and the administrators' event) even when the other rules.
 std::optional<bool> readPolicy(AdminSettings& admin, Diagnostics& diagnostics, EventLog& events,
                                const char* name) {
-    const std::optional<bool> machine = readScope(admin, diagnostics, events, PolicyScope::Machine, name);
-    const std::optional<bool> user = readScope(admin, diagnostics, events, PolicyScope::User, name);
-    return machine ? machine : user;
+    std::optional<bool> held;
+    for (const PolicyScope scope : {PolicyScope::Machine, PolicyScope::User}) {
+        const std::string where =
+            std::string(name) + (scope == PolicyScope::Machine ? " (machine)" : " (user)");
+        const auto refuse = [&](const char* what, ErrorCode code) {
+            diagnostics.noteFailure("policy " + where + ": " + what, code);
+            events.report(AdminEvent::PolicyRefused, plainWide(where));
+        };
+        std::optional<PolicyData> data;
+        try {
+            data = admin.policy(scope, name);
+        } catch (const PlatformError& e) {
+            refuse("unreadable", e.code());
+            continue;
+        }
+        if (data && (!data->isNumber || data->number > 1))
+            refuse("bad data", errtext::kInvalidCall.code);
+        else if (data && !held)
+            held = data->number == 1;
+    }
+    return held;
 }
 
 // A setting shown on its control. The switch shows it as the stored word

@@ -30,11 +30,11 @@ struct ManagedSettings {
 ManagedSettings readManagedSettings(AdminSettings& admin, Diagnostics& diagnostics, EventLog& events);
 
 // Shows each held setting on its control and locks it (a newly held one is
-// reported to the event log); a setting held before
-// and no longer goes back to the user's own choice and control. A held start
-// with Windows puts the user's logon value (and the stored choice) where
-// ticking or clearing the box would, except that the machine's own value
-// already starts the program for everyone. Failures are noted, never shown.
+// reported to the event log); a setting held before and no longer goes back
+// to the user's own choice and control. A held start with Windows puts the
+// user's logon value (and the stored choice) where ticking or clearing the
+// box would, except that the machine's own value already starts the program
+// for everyone. Failures are noted, never shown.
 void applyManagedSettings(Platform& platform, Window& window, Preferences& preferences,
                           const ManagedSettings& before, const ManagedSettings& now);
 

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "core/Product.h"
 #include "platform/SettingsStore.h"
 
 namespace glance {
@@ -34,8 +35,10 @@ public:
     static constexpr const char* kOff = "Off";
 
 private:
-    std::string read(const char* key);
-    void save(const char* key, bool on);
+    std::string read(const char* key) { return store_.read(kSettingsApplication, kProductName, key, kOff); }
+    void save(const char* key, bool on) {
+        store_.save(kSettingsApplication, kProductName, key, on ? kOn : kOff);
+    }
 
     SettingsStore& store_;
 };

@@ -14,15 +14,6 @@ namespace {
 
 constexpr std::size_t kMaxSkinFile = 64 * 1024;
 constexpr const char* kTooLarge = "Invalid skin file: larger than 64 KiB";
-constexpr const char* kNotUtf16 = "Invalid skin file: not UTF-16 text";
-
-// UTF-16 after its byte-order mark, as UTF-8. A lone surrogate or an odd
-// byte at the end means the file is not the text its mark announces.
-std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
-    const std::u16string units = utf16Units(bytes, bigEndian);
-    if (bytes.size() % 2 != 0 || !isWellFormedUtf16(units)) throw PlatformError(kNotUtf16);
-    return glance::utf16ToUtf8(units);
-}
 
 // The file's text as UTF-8, in the encodings Notepad saves: UTF-8 with or
 // without its mark, and UTF-16 ("Unicode") little- or big-endian with its
@@ -31,9 +22,14 @@ std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
 // and one that is no text at all fails on its first line.
 std::string skinText(std::string_view bytes) {
     if (bytes.starts_with("\xEF\xBB\xBF")) return std::string(bytes.substr(3));
-    if (bytes.starts_with("\xFF\xFE")) return utf16ToUtf8(bytes.substr(2), false);
-    if (bytes.starts_with("\xFE\xFF")) return utf16ToUtf8(bytes.substr(2), true);
-    return std::string(bytes);
+    const bool bigEndian = bytes.starts_with("\xFE\xFF");
+    if (!bigEndian && !bytes.starts_with("\xFF\xFE")) return std::string(bytes);
+    // A lone surrogate or an odd byte at the end means the file is not the
+    // text its mark announces.
+    const std::u16string units = utf16Units(bytes.substr(2), bigEndian);
+    if (bytes.size() % 2 != 0 || !isWellFormedUtf16(units))
+        throw PlatformError("Invalid skin file: not UTF-16 text");
+    return utf16ToUtf8(units);
 }
 
 std::string_view trim(std::string_view s) {

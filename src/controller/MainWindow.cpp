@@ -17,17 +17,14 @@ constexpr const char* kBalloonText =
 constexpr std::int32_t kBalloonSeconds = 5;
 // Read out after a click on "Update Icons On Desktop Now (Test)" has done its work.
 constexpr const char* kRefreshedNotice = "Desktop icons updated";
+// The help text: two lines, an empty line, and where to ask (the contact page follows).
+constexpr const char* kHelpText =
+    "This software will update so you see the latest files on the desktop.\r\n"
+    "This will fix problems where files are not showing after downloading to the desktop from the web.\r\n"
+    "\r\n"
+    "Questions? Please contact Team Quillhaven at ";
 
 }  // namespace
-
-std::string helpMessage() {
-    return std::string("This software will update so you see the latest files on the desktop.\r\n") +
-           "This will fix problems where files are not showing after downloading to the desktop from the "
-           "web.\r\n"
-           "\r\n"
-           "Questions? Please contact Team Quillhaven at " +
-           kContactPageUrl;
-}
 
 MainWindow::MainWindow(Platform& platform)
     : p_(platform),
@@ -56,8 +53,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::load() {
-    LoadTargets targets{*window_, engine_, *skin_, *trayIcon_, preferences_, managed_};
-    runLoadSequence(p_, targets);
+    runLoadSequence(p_, *window_, *skin_, *trayIcon_, preferences_, managed_);
     describeSwitch();
     // A later start of the program asks this copy to come back, as a click on
     // its icon would; without the channel only that request is lost.
@@ -70,22 +66,15 @@ void MainWindow::show() {
     window_->show();
 }
 
+// The pointer handlers write on every move, but never replace the hourglass.
+// The check boxes have no pointer of their own: the pointer keeps whatever it
+// showed when it reached them.
 void MainWindow::onMouseMove(ControlId control) {
-    switch (control) {
-    case ControlId::Window:
-    case ControlId::OptionsFrame:
-        showPointer(kPointerDefault);
-        break;
-    case ControlId::HelpButton:
-    case ControlId::SwitchButton:
-    case ControlId::RefreshNowButton:
-        showPointer(kPointerCustom);
-        break;
-    default:
-        // The check boxes have no pointer of their own: the pointer keeps
-        // whatever it showed when it reached them.
-        break;
-    }
+    const bool button = control == ControlId::HelpButton || control == ControlId::SwitchButton ||
+                        control == ControlId::RefreshNowButton;
+    if (!button && control != ControlId::Window && control != ControlId::OptionsFrame) return;
+    if (window_->mousePointer() != kPointerHourglass)
+        window_->setMousePointer(button ? kPointerCustom : kPointerDefault);
 }
 
 void MainWindow::onClick(ControlId control) {
@@ -130,7 +119,7 @@ void MainWindow::onPoliciesChanged() {
     applyManagedSettings(p_, *window_, preferences_, before, managed_);
 }
 
-void MainWindow::onCloseRequested() {
+void MainWindow::onQueryUnload() {
     StepTrap trap = StepTrap::reporting(p_.system, tag::kCloseRequest);
     trap.step(100, [&] { window_->timer(ControlId::RefreshTimer).setEnabled(false); });
     // Ending the process skips every destructor, so the icon leaves the tray here.
@@ -140,7 +129,7 @@ void MainWindow::onCloseRequested() {
     trap.step(108, [&] { p_.loop.endProcess(); });
 }
 
-void MainWindow::onResized() {
+void MainWindow::onResize() {
     if (window_->windowState() != kStateMinimized || minimizedToTray_) return;
     // Hidden only behind an icon that the shell confirmed: until then the
     // window stays an ordinary minimized window with its taskbar button.
@@ -188,14 +177,9 @@ void MainWindow::describeSwitch() {
                             on ? "Automatic refresh is on" : "Automatic refresh is off");
 }
 
-// The pointer handlers write on every move, but never replace the hourglass.
-void MainWindow::showPointer(int pointer) {
-    if (window_->mousePointer() != kPointerHourglass) window_->setMousePointer(pointer);
-}
-
 void MainWindow::onHelpClicked() {
     StepTrap trap = StepTrap::reporting(p_.system, tag::kHelpClick);
-    trap.step(100, [&] { p_.system.messageBox(helpMessage(), std::nullopt, 0); });
+    trap.step(100, [&] { p_.system.messageBox(kHelpText + std::string(kContactPageUrl), std::nullopt, 0); });
 }
 
 // Ticking "Load this software on Windows startup" registers this copy in the

@@ -15,9 +15,6 @@
 
 namespace glance {
 
-// The help text: two lines, an empty line, and where to ask.
-std::string helpMessage();
-
 class MainWindow : public WindowEvents, public TopLevelWork {
 public:
     explicit MainWindow(Platform& platform);
@@ -33,8 +30,8 @@ public:
     bool minimizedToTray() const { return minimizedToTray_; }
 
     // WindowEvents: the one place where events meet their handlers.
-    void onQueryUnload() override { onCloseRequested(); }
-    void onResize() override { onResized(); }
+    void onQueryUnload() override;
+    void onResize() override;
     void onMouseMove(ControlId control) override;
     void onClick(ControlId control) override;
     void onTimer(ControlId timer) override;
@@ -45,9 +42,6 @@ public:
     double runBetweenMessages() override { return refreshSwitch_->onBetweenMessages(); }
 
 private:
-    void onCloseRequested();
-    void onResized();
-    void showPointer(int pointer);
     void onHelpClicked();
     void onStartWithWindowsClicked();
     void onStartInTrayClicked();

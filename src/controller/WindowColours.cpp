@@ -8,14 +8,9 @@ namespace {
 constexpr Colour rgb(int r, int g, int b) {
     return static_cast<Colour>(r | (g << 8) | (b << 16));
 }
-int red(Colour c) {
-    return static_cast<int>(c & 0xFF);
-}
-int green(Colour c) {
-    return static_cast<int>((c >> 8) & 0xFF);
-}
-int blue(Colour c) {
-    return static_cast<int>((c >> 16) & 0xFF);
+// Red, green or blue: the channel at bit 0, 8 or 16.
+int channel(Colour c, int shift) {
+    return static_cast<int>((c >> shift) & 0xFF);
 }
 bool isSystemColour(Colour c) {
     return (c & 0x80000000u) != 0;
@@ -36,7 +31,6 @@ constexpr Colour kDefaultScheme[] = {
 };
 
 constexpr Colour kBlack = rgb(0, 0, 0);
-constexpr Colour kWhiteRgb = rgb(255, 255, 255);
 
 // System colours by the role they play in high contrast.
 constexpr Colour kSysWindow = systemColour(5);
@@ -59,8 +53,12 @@ constexpr double kCueFromHover = 1.5;
 
 // A colour mixed toward another, amount in 0..255.
 Colour mix(Colour from, Colour to, int amount) {
-    const auto channel = [amount](int a, int b) { return a + (b - a) * amount / 255; };
-    return rgb(channel(red(from), red(to)), channel(green(from), green(to)), channel(blue(from), blue(to)));
+    Colour mixed = 0;
+    for (const int shift : {0, 8, 16}) {
+        const int a = channel(from, shift);
+        mixed |= static_cast<Colour>(a + (channel(to, shift) - a) * amount / 255) << shift;
+    }
+    return mixed;
 }
 
 // x to the power 2.4 for x in (0, 1], as the fifth root of x^12 by Newton's
@@ -80,11 +78,11 @@ double powTwoPointFour(double x) {
 }
 
 double luminance(Colour c) {
-    const auto linear = [](int channel) {
-        const double v = channel / 255.0;
+    const auto linear = [c](int shift) {
+        const double v = channel(c, shift) / 255.0;
         return v <= 0.04045 ? v / 12.92 : powTwoPointFour((v + 0.055) / 1.055);
     };
-    return 0.2126 * linear(red(c)) + 0.7152 * linear(green(c)) + 0.0722 * linear(blue(c));
+    return 0.2126 * linear(0) + 0.7152 * linear(8) + 0.0722 * linear(16);
 }
 
 // A text colour that followed the system (a design's or a skin's default)
@@ -93,7 +91,7 @@ double luminance(Colour c) {
 Colour readableText(Colour text, Colour back) {
     const Colour fixed = defaultSchemeColour(text);
     if (!isSystemColour(text) || contrastRatio(fixed, back) >= kTextContrast) return fixed;
-    return contrastRatio(kBlack, back) >= contrastRatio(kWhiteRgb, back) ? kBlack : kWhiteRgb;
+    return contrastRatio(kBlack, back) >= contrastRatio(kWhite, back) ? kBlack : kWhite;
 }
 
 // The focus cue: the hover accent darkened (or lightened) step by step until
@@ -102,7 +100,7 @@ Colour readableText(Colour text, Colour back) {
 Colour focusCue(Colour accent, Colour face, Colour window) {
     Colour best = accent;
     double bestContrast = 0;
-    for (const Colour toward : {kBlack, kWhiteRgb}) {
+    for (const Colour toward : {kBlack, kWhite}) {
         for (int step = 1; step <= 8; ++step) {
             const Colour cue = mix(accent, toward, std::min(step * 32, 255));
             const double contrast = std::min(contrastRatio(cue, face), contrastRatio(cue, window));
@@ -116,26 +114,24 @@ Colour focusCue(Colour accent, Colour face, Colour window) {
     return best;
 }
 
-ControlPaint buttonPaint(Colour face, Colour text, Colour border, Colour accent, Colour window) {
+ControlPaint plainPaint(Colour back, Colour text, Colour line) {
     ControlPaint paint;
-    paint.back = face;
-    paint.text = readableText(text, face);
-    paint.line = border;
+    paint.back = back;
+    paint.text = readableText(text, back);
+    paint.line = defaultSchemeColour(line);
     paint.grayText = defaultSchemeColour(kSysGrayText);
+    return paint;
+}
+
+ControlPaint buttonPaint(Colour face, Colour text, Colour border, Colour accent, Colour window) {
+    face = defaultSchemeColour(face);
+    accent = defaultSchemeColour(accent);
+    ControlPaint paint = plainPaint(face, text, border);
     paint.focus = focusCue(accent, face, window);
     paint.hot = accent;
     paint.hotBack = mix(face, accent, 16);
     paint.pressedBack = mix(face, kBlack, 24);
     paint.pressedText = paint.text;
-    return paint;
-}
-
-ControlPaint plainPaint(Colour back, Colour text, Colour line) {
-    ControlPaint paint;
-    paint.back = back;
-    paint.text = readableText(text, back);
-    paint.line = line;
-    paint.grayText = defaultSchemeColour(kSysGrayText);
     return paint;
 }
 
@@ -156,10 +152,6 @@ ControlPaint highContrastPaint(ControlKind kind) {
     paint.pressedBack = kSysHighlight;
     paint.pressedText = kSysHighlightText;
     return paint;
-}
-
-bool drawsInWindow(ControlKind kind) {
-    return kind == ControlKind::PushButton || takesBackColor(kind);
 }
 
 }  // namespace
@@ -189,7 +181,7 @@ WindowPaint decideWindowPaint(const ColourSources& sources) {
     if (sources.highContrast) {
         paint.back = kSysWindow;
         for (const auto& control : sources.controls)
-            if (drawsInWindow(control.kind))
+            if (control.kind == ControlKind::PushButton || takesBackColor(control.kind))
                 paint.controls.emplace_back(control.id, highContrastPaint(control.kind));
         return paint;
     }
@@ -198,15 +190,14 @@ WindowPaint decideWindowPaint(const ColourSources& sources) {
     for (const auto& control : sources.controls) {
         if (control.kind == ControlKind::PushButton) {
             paint.controls.emplace_back(
-                control.id, skin ? buttonPaint(defaultSchemeColour(skin->buttonFace), skin->buttonText,
-                                               defaultSchemeColour(skin->buttonBorder),
-                                               defaultSchemeColour(skin->accent), paint.back)
-                                 : buttonPaint(defaultSchemeColour(sources.buttonBack), sources.buttonFore,
-                                               kButtonBorder, kAccent, paint.back));
+                control.id, skin ? buttonPaint(skin->buttonFace, skin->buttonText, skin->buttonBorder,
+                                               skin->accent, paint.back)
+                                 : buttonPaint(sources.buttonBack, sources.buttonFore, kButtonBorder, kAccent,
+                                               paint.back));
         } else if (takesBackColor(control.kind)) {
             paint.controls.emplace_back(
                 control.id,
-                skin ? plainPaint(paint.back, skin->text, defaultSchemeColour(skin->buttonBorder))
+                skin ? plainPaint(paint.back, skin->text, skin->buttonBorder)
                      : plainPaint(defaultSchemeColour(control.back), kSystemButtonText, kFrameLine));
         }
     }

@@ -3,29 +3,28 @@
 namespace glance {
 
 const char* errorText(ErrorCode code) noexcept {
-    switch (systemError(code)) {
-    case 2:  // ERROR_FILE_NOT_FOUND
-        return errtext::kFileNotFound;
-    case 3:    // ERROR_PATH_NOT_FOUND
-    case 267:  // ERROR_DIRECTORY
-        return errtext::kPathNotFound;
-    case 5:   // ERROR_ACCESS_DENIED
-    case 32:  // ERROR_SHARING_VIOLATION
-    case 33:  // ERROR_LOCK_VIOLATION
-        return errtext::kPermissionDenied;
-    case 8:   // ERROR_NOT_ENOUGH_MEMORY
-    case 14:  // ERROR_OUTOFMEMORY
-        return errtext::kOutOfMemory;
-    case 534:  // ERROR_ARITHMETIC_OVERFLOW
-        return errtext::kOverflow;
-    default:
-        break;
-    }
-    for (const ClassicError& classic :
-         {errtext::kOverflow, errtext::kOutOfMemory, errtext::kFileNotFound, errtext::kPermissionDenied,
-          errtext::kPathNotFound, errtext::kCannotCreateObject, errtext::kInvalidPicture})
+    using namespace errtext;
+    for (const ClassicError& classic : {kOverflow, kOutOfMemory, kFileNotFound, kPermissionDenied,
+                                        kPathNotFound, kCannotCreateObject, kInvalidPicture})
         if (classic.code == code) return classic.text;
-    return errtext::kInvalidCall;
+    // The system errors that a classic text names closely enough.
+    constexpr struct {
+        std::uint32_t error;
+        const char* text;
+    } kClosest[] = {
+        {2, kFileNotFound},       // ERROR_FILE_NOT_FOUND
+        {3, kPathNotFound},       // ERROR_PATH_NOT_FOUND
+        {267, kPathNotFound},     // ERROR_DIRECTORY
+        {5, kPermissionDenied},   // ERROR_ACCESS_DENIED
+        {32, kPermissionDenied},  // ERROR_SHARING_VIOLATION
+        {33, kPermissionDenied},  // ERROR_LOCK_VIOLATION
+        {8, kOutOfMemory},        // ERROR_NOT_ENOUGH_MEMORY
+        {14, kOutOfMemory},       // ERROR_OUTOFMEMORY
+        {534, kOverflow},         // ERROR_ARITHMETIC_OVERFLOW
+    };
+    for (const auto& closest : kClosest)
+        if (closest.error == systemError(code)) return closest.text;
+    return kInvalidCall;
 }
 
 }  // namespace glance

@@ -36,19 +36,11 @@ constexpr std::size_t kAtHeaderSize = 0, kAtWidth = 4, kAtHeight = 8, kAtPlanes 
                       kAtCompression = 16, kAtSizeImage = 20, kAtColoursUsed = 32, kAtColoursImportant = 36,
                       kAtColourSpace = 56, kAtProfileData = 112, kAtProfileSize = 116;
 
+// The reasons that more than one check gives; the others stand at their check.
 constexpr const char* kTooShort = "too short for its header";
 constexpr const char* kNoImages = "not an icon, cursor or bitmap";
-constexpr const char* kDirectoryCut = "image directory cut off";
-constexpr const char* kImageOutside = "image lies outside the file";
-constexpr const char* kUnknownHeader = "unknown bitmap header";
 constexpr const char* kBadShape = "width, height or planes out of range";
-constexpr const char* kTooManyPixels = "more pixels than any picture the window uses";
-constexpr const char* kBadDepth = "unsupported colour depth";
-constexpr const char* kBadCompression = "unsupported compression";
-constexpr const char* kTooManyColours = "colour table too large";
-constexpr const char* kBadMask = "icon mask rows do not pair with its pixel rows";
 constexpr const char* kCutOff = "pixel rows cut off";
-constexpr const char* kBadPixelOffset = "pixel rows overlap the header";
 
 std::uint16_t word(std::string_view bytes, std::size_t at) {
     return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
@@ -91,38 +83,40 @@ PictureCheck<Dib> checkDib(std::string_view dib, bool withMask) {
     const std::uint32_t coloursUsed = dword(dib, kAtColoursUsed);
     if (headerSize != kInfoHeader && headerSize != 52 && headerSize != 56 && headerSize != kV4Header &&
         headerSize != kV5Header)
-        return PictureRejection{kUnknownHeader};
+        return PictureRejection{"unknown bitmap header"};
     if (headerSize > dib.size()) return PictureRejection{kTooShort};
     if (word(dib, kAtPlanes) != 1 || width <= 0 || width > kMaxSide || height == 0 || height < -kMaxSide ||
         height > kMaxSide)
         return PictureRejection{kBadShape};
     if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
-        return PictureRejection{kBadDepth};
+        return PictureRejection{"unsupported colour depth"};
 
     std::uint64_t headerBytes = headerSize;
     if (compression == kCompressionBitFields && (bitCount == 16 || bitCount == 32)) {
         if (headerSize == kInfoHeader) headerBytes += 3 * 4;  // the masks follow the short header
     } else if (compression != kCompressionNone) {
-        return PictureRejection{kBadCompression};
+        return PictureRejection{"unsupported compression"};
     }
     std::uint32_t colours = coloursUsed;
     if (bitCount <= 8) {
         const std::uint32_t full = 1u << bitCount;
         colours = coloursUsed == 0 ? full : std::min(coloursUsed, full);
     } else if (coloursUsed > 256) {
-        return PictureRejection{kTooManyColours};
+        return PictureRejection{"colour table too large"};
     }
     headerBytes += 4 * std::uint64_t{colours};
 
     const auto columns = static_cast<std::uint64_t>(width);
     const auto rows = static_cast<std::uint64_t>(height < 0 ? -std::int64_t{height} : height);
     // An icon's stated height counts its mask rows too.
-    if (columns * (withMask ? rows / 2 : rows) > kMaxPixels) return PictureRejection{kTooManyPixels};
+    if (columns * (withMask ? rows / 2 : rows) > kMaxPixels)
+        return PictureRejection{"more pixels than any picture the window uses"};
     std::uint64_t pixels = 0;
     if (!withMask) {
         pixels = rowBytes(columns, bitCount) * rows;
     } else {
-        if (height < 0 || rows % 2 != 0) return PictureRejection{kBadMask};
+        if (height < 0 || rows % 2 != 0)
+            return PictureRejection{"icon mask rows do not pair with its pixel rows"};
         pixels = (rowBytes(columns, bitCount) + rowBytes(columns, 1)) * (rows / 2);
     }
     if (headerBytes > dib.size()) return PictureRejection{kTooShort};
@@ -161,7 +155,7 @@ PictureCheck<IconImage> iconImage(std::string_view file, int wantedWidth) {
     if (kind != PictureFileKind::Icon && kind != PictureFileKind::Cursor) return PictureRejection{kNoImages};
     const std::uint16_t count = word(file, 4);
     if (file.size() < kIconDirectorySize + std::size_t{count} * kIconEntrySize)
-        return PictureRejection{kDirectoryCut};
+        return PictureRejection{"image directory cut off"};
     std::optional<IconImage> best;
     int bestDistance = 0;
     int bestDepth = 0;
@@ -169,7 +163,7 @@ PictureCheck<IconImage> iconImage(std::string_view file, int wantedWidth) {
         const std::size_t entry = kIconDirectorySize + i * kIconEntrySize;
         const std::uint64_t size = dword(file, entry + 8);
         const std::uint64_t offset = dword(file, entry + 12);
-        if (offset + size > file.size() || size < 8) return PictureRejection{kImageOutside};
+        if (offset + size > file.size() || size < 8) return PictureRejection{"image lies outside the file"};
         const std::string_view image =
             file.substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(size));
         std::string bytes;
@@ -205,7 +199,8 @@ PictureCheck<BitmapImage> bitmapImage(std::string_view file) {
     Dib& checked = std::get<Dib>(dib);
     // The header and its colour table come before the pixel rows, which
     // start where the file header says and must all be there.
-    if (kBitmapFileHeaderSize + checked.header.size() > pixelsAt) return PictureRejection{kBadPixelOffset};
+    if (kBitmapFileHeaderSize + checked.header.size() > pixelsAt)
+        return PictureRejection{"pixel rows overlap the header"};
     if (pixelsAt > file.size() || checked.pixels > file.size() - pixelsAt) return PictureRejection{kCutOff};
     return BitmapImage{std::move(checked.header), file.substr(static_cast<std::size_t>(pixelsAt),
                                                               static_cast<std::size_t>(checked.pixels))};

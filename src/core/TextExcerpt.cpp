@@ -9,32 +9,11 @@ namespace {
 
 constexpr const char* kEllipsis = "\xE2\x80\xA6";  // U+2026
 
-void appendHex(std::string& out, std::uint32_t value, int digits) {
-    constexpr const char* kHex = "0123456789ABCDEF";
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
-}
-
-void appendEscaped(std::string& out, char32_t c) {
-    switch (c) {
-    case U'\t':
-        out += "\\t";
-        return;
-    case U'\r':
-        out += "\\r";
-        return;
-    case U'\n':
-        out += "\\n";
-        return;
-    default:
-        break;
-    }
-    if (c < 0x80) {
-        out += "\\x";
-        appendHex(out, c, 2);
-    } else {
-        out += "\\u";
-        appendHex(out, c, 4);
-    }
+// prefix, then value in that many hexadecimal digits.
+void appendEscape(std::string& out, const char* prefix, std::uint32_t value, int digits) {
+    out += prefix;
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        out += "0123456789ABCDEF"[(value >> shift) & 0xF];
 }
 
 }  // namespace
@@ -47,27 +26,22 @@ bool escapedForDisplay(char32_t c) {
 
 std::string printableExcerpt(std::string_view text, std::size_t maxCharacters) {
     std::string out;
-    std::size_t characters = 0;
-    while (!text.empty()) {
+    for (std::size_t characters = 0; !text.empty(); ++characters) {
         if (characters == maxCharacters) {
             out += kEllipsis;
             break;
         }
-        char32_t codePoint = 0;
-        const std::size_t length = decodeUtf8(text, codePoint);
-        if (length == 0) {
-            out += "\\x";
-            appendHex(out, static_cast<std::uint8_t>(text.front()), 2);
-            text.remove_prefix(1);
-        } else {
-            if (escapedForDisplay(codePoint)) {
-                appendEscaped(out, codePoint);
-            } else {
-                out.append(text.substr(0, length));
-            }
-            text.remove_prefix(length);
-        }
-        ++characters;
+        char32_t c = 0;
+        const std::size_t length = decodeUtf8(text, c);
+        if (length == 0)  // a byte that starts no UTF-8 character
+            appendEscape(out, "\\x", static_cast<std::uint8_t>(text.front()), 2);
+        else if (c == U'\t' || c == U'\r' || c == U'\n')
+            out += c == U'\t' ? "\\t" : c == U'\r' ? "\\r" : "\\n";
+        else if (escapedForDisplay(c))
+            appendEscape(out, c < 0x80 ? "\\x" : "\\u", c, c < 0x80 ? 2 : 4);
+        else
+            out.append(text.substr(0, length));
+        text.remove_prefix(length == 0 ? 1 : length);
     }
     return out;
 }

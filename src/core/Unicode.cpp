@@ -6,31 +6,17 @@ namespace glance {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+// What nextCodePoint gives for a lone surrogate: beyond any code point.
+constexpr char32_t kLoneSurrogate = 0x110000;
 
-bool isHighSurrogate(char32_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
+// The code point at utf16[i], with i moved past it.
+char32_t nextCodePoint(std::u16string_view utf16, std::size_t& i) {
+    const char32_t c = utf16[i++];
+    if (c < 0xD800 || c > 0xDFFF) return c;
+    if (c <= 0xDBFF && i < utf16.size() && utf16[i] >= 0xDC00 && utf16[i] <= 0xDFFF)
+        return 0x10000 + ((c - 0xD800) << 10) + (utf16[i++] - 0xDC00);
+    return kLoneSurrogate;
 }
-bool isLowSurrogate(char32_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
-
-// The code point at units[i] and how many units it takes; a lone surrogate
-// is taken as one unit and reported as such.
-char32_t codePointAt(std::u16string_view units, std::size_t i, std::size_t& length, bool& lone) {
-    const char32_t c = units[i];
-    length = 1;
-    lone = false;
-    if (isHighSurrogate(c) && i + 1 < units.size() && isLowSurrogate(units[i + 1])) {
-        length = 2;
-        return 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-    }
-    lone = isHighSurrogate(c) || isLowSurrogate(c);
-    return c;
-}
-
-}  // namespace
-
-namespace {
 
 // The well-formed sequence at the front of text, as decodeUtf8 returns it;
 // when there is none, subpart is the length of the longest start of one (at
@@ -71,13 +57,6 @@ std::size_t decode(std::string_view text, char32_t& codePoint, std::size_t& subp
     return length;
 }
 
-}  // namespace
-
-std::size_t decodeUtf8(std::string_view text, char32_t& codePoint) {
-    std::size_t subpart = 0;
-    return decode(text, codePoint, subpart);
-}
-
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -94,6 +73,13 @@ void appendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
+}
+
+}  // namespace
+
+std::size_t decodeUtf8(std::string_view text, char32_t& codePoint) {
+    std::size_t subpart = 0;
+    return decode(text, codePoint, subpart);
 }
 
 std::u16string utf8ToUtf16(std::string_view utf8) {
@@ -129,23 +115,15 @@ std::string utf16ToUtf8(std::u16string_view utf16) {
     std::string out;
     out.reserve(utf16.size());
     for (std::size_t i = 0; i < utf16.size();) {
-        std::size_t length = 0;
-        bool lone = false;
-        const char32_t c = codePointAt(utf16, i, length, lone);
-        appendUtf8(out, lone ? kReplacement : c);
-        i += length;
+        const char32_t c = nextCodePoint(utf16, i);
+        appendUtf8(out, c == kLoneSurrogate ? kReplacement : c);
     }
     return out;
 }
 
 bool isWellFormedUtf16(std::u16string_view utf16) {
-    for (std::size_t i = 0; i < utf16.size();) {
-        std::size_t length = 0;
-        bool lone = false;
-        codePointAt(utf16, i, length, lone);
-        if (lone) return false;
-        i += length;
-    }
+    for (std::size_t i = 0; i < utf16.size();)
+        if (nextCodePoint(utf16, i) == kLoneSurrogate) return false;
     return true;
 }
 

@@ -12,7 +12,6 @@ namespace glance {
 // 0 when the first byte does not start a well-formed sequence (overlong
 // forms, surrogates and values beyond U+10FFFF included).
 std::size_t decodeUtf8(std::string_view text, char32_t& codePoint);
-void appendUtf8(std::string& out, char32_t codePoint);
 
 // Each malformed part (the longest start of a sequence, or a byte that starts
 // none) becomes one U+FFFD, as the system's own conversion does.

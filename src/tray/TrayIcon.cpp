@@ -117,12 +117,9 @@ void TrayIcon::showBalloon(const std::string& text, const std::string& title, st
                            bool once) {
     if (once && onceBalloonShown_) return;
 
-    std::uint32_t timeout = 0;
-    if (seconds > 0) {
-        const std::int64_t milliseconds = std::int64_t{seconds} * 1000;
-        if (milliseconds > std::numeric_limits<std::int32_t>::max()) throw PlatformError(errtext::kOverflow);
-        timeout = static_cast<std::uint32_t>(milliseconds);
-    }
+    // The time in milliseconds must fit the 32-bit signed number it has always been.
+    if (seconds > std::numeric_limits<std::int32_t>::max() / 1000) throw PlatformError(errtext::kOverflow);
+    const std::uint32_t timeout = seconds > 0 ? static_cast<std::uint32_t>(seconds) * 1000 : 0;
     icon_->balloon(title, text, timeout);
     balloonVisible_ = true;
     if (once) onceBalloonShown_ = true;
@@ -131,14 +128,11 @@ void TrayIcon::showBalloon(const std::string& text, const std::string& title, st
     // Every message runs as it arrives, and the shell's report that the
     // balloon closed ends the wait early. Between messages the thread sleeps
     // in the loop's wait rather than polling the queue.
-    const double start = loop_.monotonicSeconds();
-    for (;;) {
-        double elapsed = loop_.monotonicSeconds() - start;
-        if (!(elapsed < seconds && balloonVisible_)) break;
+    const double end = loop_.monotonicSeconds() + seconds;
+    while (balloonVisible_ && loop_.monotonicSeconds() < end) {
         loop_.doEvents();
-        if (!balloonVisible_) break;
-        elapsed = loop_.monotonicSeconds() - start;
-        if (elapsed < seconds) loop_.waitForMessage(seconds - elapsed);
+        const double left = end - loop_.monotonicSeconds();
+        if (balloonVisible_ && left > 0) loop_.waitForMessage(left);
     }
 
     // Left set: the shell's report clears it.

@@ -1,5 +1,6 @@
 // The load sequence: which steps run for each stored state, where a failing
-// step goes on, and what the user sees when the program starts.
+// step goes on, what the user sees when the program starts, and the
+// home-page draw: about one start in a hundred, minimized.
 #include "MainWindowFixture.h"
 #include "app/LoadSequence.h"
 
@@ -147,6 +148,21 @@ TEST_F(Startup, FirstCountIsTheBaselineSoAQuietFirstTickBroadcastsNothing) {
     fp.loop.advance(1.5);
     EXPECT_EQ(timer().ticks, 1);
     EXPECT_EQ(notifications(), 0u);
+}
+
+TEST(HomePage, OpensOnAboutOneStartInAHundredMinimized) {
+    fake::FakePlatform fp;
+    int opened = 0;
+    for (int i = 0; i < 5000; ++i) {
+        fp.system.timeOfDay = 30000 + i * 0.37;
+        openHomePageByChance(fp.system, fp.shell);
+    }
+    opened = static_cast<int>(fp.shell.processes.size());
+    EXPECT_GT(opened, 20);
+    EXPECT_LT(opened, 90);
+    ASSERT_FALSE(fp.shell.processes.empty());
+    EXPECT_EQ(fp.shell.processes[0].commandLine, std::string("explorer \"") + kHomePageUrl + "\"");
+    EXPECT_EQ(fp.shell.processes[0].showState, 2);
 }
 
 }  // namespace

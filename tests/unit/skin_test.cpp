@@ -9,7 +9,7 @@
 
 #include "FakePlatform.h"
 #include "NoEvents.h"
-#include "app/AppTitle.h"
+#include "app/LoadSequence.h"
 #include "controller/MainWindowLayout.h"
 #include "core/Product.h"
 
