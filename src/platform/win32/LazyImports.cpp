@@ -144,10 +144,9 @@ HRESULT LoadIconWithScaleDown(HINSTANCE module, PCWSTR name, int width, int heig
 }
 
 HRESULT RegisterApplicationRestart(PCWSTR commandLine, DWORD flags) {
-    using Function = HRESULT(WINAPI*)(PCWSTR, DWORD);
-    const FARPROC address = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "RegisterApplicationRestart");
-    if (address == nullptr) return E_NOTIMPL;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(address))(commandLine, flags);
+    const auto function =
+        entryPointOrNull<HRESULT(WINAPI*)(PCWSTR, DWORD)>(L"kernel32.dll", "RegisterApplicationRestart");
+    return function != nullptr ? function(commandLine, flags) : E_NOTIMPL;
 }
 
 LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -80,33 +80,23 @@ LRESULT CALLBACK AccessibleDescription::subclassProc(HWND window, UINT message, 
 }
 
 void announce(HWND element, const std::wstring& text) {
-    using HostProvider = HRESULT(WINAPI*)(HWND, IUnknown**);
-    using RaiseNotification = HRESULT(WINAPI*)(IUnknown*, int, int, BSTR, BSTR);
-    using AllocString = BSTR(WINAPI*)(const OLECHAR*);
-    using FreeString = void(WINAPI*)(BSTR);
     constexpr int kActionCompleted = 2;  // NotificationKind_ActionCompleted
     constexpr int kMostRecent = 3;       // NotificationProcessing_MostRecent: only the latest is read
     // Looked up once; where the event is missing the DLL goes again at once.
     // uiautomationcore brings oleaut32, whose strings the event takes.
     struct Uia {
-        HostProvider hostProvider = nullptr;
-        RaiseNotification raise = nullptr;
-        AllocString allocString = nullptr;
-        FreeString freeString = nullptr;
+        HMODULE core = LoadLibraryExW(L"uiautomationcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        HRESULT(WINAPI* hostProvider)
+        (HWND, IUnknown**) = entryPointOrNull<decltype(hostProvider)>(core, "UiaHostProviderFromHwnd");
+        HRESULT(WINAPI* raise)
+        (IUnknown*, int, int, BSTR, BSTR) = entryPointOrNull<decltype(raise)>(core,
+                                                                              "UiaRaiseNotificationEvent");
+        decltype(&::SysAllocString) allocString =
+            entryPointOrNull<decltype(allocString)>(L"oleaut32.dll", "SysAllocString");
+        decltype(&::SysFreeString) freeString =
+            entryPointOrNull<decltype(freeString)>(L"oleaut32.dll", "SysFreeString");
         Uia() {
-            HMODULE core = LoadLibraryExW(L"uiautomationcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-            if (core == nullptr) return;
-            HMODULE automation = GetModuleHandleW(L"oleaut32.dll");
-            raise = reinterpret_cast<RaiseNotification>(
-                reinterpret_cast<void*>(GetProcAddress(core, "UiaRaiseNotificationEvent")));
-            hostProvider = reinterpret_cast<HostProvider>(
-                reinterpret_cast<void*>(GetProcAddress(core, "UiaHostProviderFromHwnd")));
-            allocString = reinterpret_cast<AllocString>(
-                reinterpret_cast<void*>(GetProcAddress(automation, "SysAllocString")));
-            freeString = reinterpret_cast<FreeString>(
-                reinterpret_cast<void*>(GetProcAddress(automation, "SysFreeString")));
-            if (raise == nullptr || hostProvider == nullptr || allocString == nullptr ||
-                freeString == nullptr) {
+            if (core != nullptr && (!hostProvider || !raise || !allocString || !freeString)) {
                 raise = nullptr;
                 FreeLibrary(core);
             }

@@ -4,7 +4,7 @@
 
 namespace glance::win32 {
 
-ATOM registerHiddenWindowClass(const wchar_t* name, WNDPROC procedure) {
+ATOM registerWindowClass(const wchar_t* name, WNDPROC procedure) {
     WNDCLASSEXW description{};
     description.cbSize = sizeof description;
     description.lpfnWndProc = procedure;

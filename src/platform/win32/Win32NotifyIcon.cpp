@@ -28,20 +28,12 @@ void fillText(char (&field)[N], std::string_view text) {
     for (std::size_t i = n + 1; i < N; ++i) field[i] = ' ';
 }
 
-LRESULT CALLBACK ownProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-BOOL shellNotifyIcon(DWORD message, PNOTIFYICONDATAA data) {
-    return lazy::Shell_NotifyIconA(message, data);
-}
-
 }  // namespace
 
 Win32NotifyIcon::Win32NotifyIcon(HWND window, NotifyIconEvents& events, NotifyIconCall call)
     : window_(window),
       events_(events),
-      call_(call != nullptr ? call : &shellNotifyIcon),
+      call_(call != nullptr ? call : &lazy::Shell_NotifyIconA),
       taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {}
 
 Win32NotifyIcon::~Win32NotifyIcon() {
@@ -209,7 +201,7 @@ std::unique_ptr<NotifyIcon> Win32NotificationArea::createIcon(WindowHandle owner
                                                               NotifyIconEvents& events) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     if (classAtom_ == 0) {
-        classAtom_ = registerHiddenWindowClass(kWindowClass, &ownProcedure);
+        classAtom_ = registerWindowClass(kWindowClass, &DefWindowProcW);
         // Another notification area of this process may have registered it.
         if (classAtom_ == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
             throw PlatformError(errtext::kOutOfMemory);

@@ -23,7 +23,7 @@ UniqueHicon iconFromFile(std::string_view file) {
                                                 0, LR_DEFAULTSIZE));
 }
 
-UniqueHcursor cursorFromFile(std::string_view file) {
+UniqueHicon cursorFromFile(std::string_view file) {
     if (pictureFileKind(file) != PictureFileKind::Cursor) return {};
     const auto image = iconImage(file, GetSystemMetrics(SM_CXCURSOR));
     const auto* checked = std::get_if<IconImage>(&image);
@@ -35,9 +35,9 @@ UniqueHcursor cursorFromFile(std::string_view file) {
     bits[2] = static_cast<char>(checked->hotspotY & 0xFF);
     bits[3] = static_cast<char>(checked->hotspotY >> 8);
     bits.append(checked->bytes);
-    return UniqueHcursor(CreateIconFromResourceEx(reinterpret_cast<BYTE*>(bits.data()),
-                                                  static_cast<DWORD>(bits.size()), FALSE, kIconFormatVersion,
-                                                  0, 0, LR_DEFAULTCOLOR));
+    return UniqueHicon(CreateIconFromResourceEx(reinterpret_cast<BYTE*>(bits.data()),
+                                                static_cast<DWORD>(bits.size()), FALSE, kIconFormatVersion, 0,
+                                                0, LR_DEFAULTCOLOR));
 }
 
 UniqueHbitmap bitmapFromFile(std::string_view file) {

@@ -1,4 +1,4 @@
-// Win32Window::bringOntoScreen and fitOnScreen: the work areas of the monitors
+// Win32Window::fitOnScreen: the work areas of the monitors
 // there are now, and the window moved onto the nearest one when it cannot be
 // reached where it is, or wholly into its own one.
 #include "platform/OnScreen.h"
@@ -19,10 +19,6 @@ BOOL CALLBACK addWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
 }
 
 }  // namespace
-
-void Win32Window::bringOntoScreen() {
-    fitOnScreen(false);
-}
 
 void Win32Window::fitOnScreen(bool whole) {
     HWND window = window_.get();

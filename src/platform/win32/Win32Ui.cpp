@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "../../../res/resource.h"
 #include "core/Error.h"
@@ -20,10 +20,9 @@
 namespace glance::win32 {
 
 struct Win32Ui::LoadedPictures {
-    std::vector<UniqueHicon> icons;
-    std::vector<UniqueHcursor> cursors;
+    std::vector<UniqueHicon> icons;  // and cursors, from files
     std::vector<UniqueHbitmap> bitmaps;
-    std::map<int, UniqueHicon> trayIcons;  // by size in pixels
+    std::vector<std::pair<int, UniqueHicon>> trayIcons;  // by size in pixels
 };
 
 namespace {
@@ -98,9 +97,12 @@ Picture Win32Ui::trayIcon(int dpi) {
     // One icon per size, kept while this object lives: a handle given to the
     // shell stays valid, and asking again for the same DPI gives the same
     // picture, so that a caller can tell that nothing changed.
-    UniqueHicon& icon = loaded_->trayIcons[size];
-    if (!icon) icon = resourceIconAtSize(IDI_TRAY, size);
-    return Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(icon.get())};
+    HICON icon = nullptr;
+    for (const auto& [atSize, owned] : loaded_->trayIcons)
+        if (atSize == size) icon = owned.get();
+    if (icon == nullptr)
+        icon = loaded_->trayIcons.emplace_back(size, resourceIconAtSize(IDI_TRAY, size)).second.get();
+    return Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(icon)};
 }
 
 bool Win32Ui::highContrast() {
@@ -125,32 +127,17 @@ Picture Win32Ui::loadPicture(const std::wstring& path) {
     }
     if (!file) throw PlatformError(errtext::kInvalidPicture);
 
-    switch (pictureFileKind(*file)) {
-    case PictureFileKind::Cursor:
-        // A cursor file is an icon picture to the program, as for any picture
-        // that the pointer property takes.
-        if (UniqueHcursor cursor = cursorFromFile(*file)) {
-            const auto handle = reinterpret_cast<std::uintptr_t>(cursor.get());
-            loaded_->cursors.push_back(std::move(cursor));
-            return Picture{Picture::Icon, handle};
-        }
-        break;
-    case PictureFileKind::Icon:
-        if (UniqueHicon icon = iconFromFile(*file)) {
-            const auto handle = reinterpret_cast<std::uintptr_t>(icon.get());
-            loaded_->icons.push_back(std::move(icon));
-            return Picture{Picture::Icon, handle};
-        }
-        break;
-    case PictureFileKind::Bitmap:
-        if (UniqueHbitmap bitmap = bitmapFromFile(*file)) {
-            const auto handle = reinterpret_cast<std::uintptr_t>(bitmap.get());
-            loaded_->bitmaps.push_back(std::move(bitmap));
-            return Picture{Picture::Bitmap, handle};
-        }
-        break;
-    case PictureFileKind::Unknown:
-        break;
+    // A cursor file is an icon picture to the program, as for any picture
+    // that the pointer property takes.
+    const PictureFileKind kind = pictureFileKind(*file);
+    if (kind == PictureFileKind::Bitmap) {
+        if (UniqueHbitmap bitmap = bitmapFromFile(*file))
+            return Picture{Picture::Bitmap, reinterpret_cast<std::uintptr_t>(
+                                                loaded_->bitmaps.emplace_back(std::move(bitmap)).get())};
+    } else if (UniqueHicon icon =
+                   kind == PictureFileKind::Cursor ? cursorFromFile(*file) : iconFromFile(*file)) {
+        return Picture{Picture::Icon,
+                       reinterpret_cast<std::uintptr_t>(loaded_->icons.emplace_back(std::move(icon)).get())};
     }
     throw PlatformError(errtext::kInvalidPicture);
 }

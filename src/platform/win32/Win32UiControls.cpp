@@ -4,54 +4,89 @@
 
 #include "core/Error.h"
 #include "platform/win32/LazyImports.h"
+#include "platform/win32/Win32Colour.h"
 #include "platform/win32/Win32Diagnostics.h"
 #include "platform/win32/Win32Dpi.h"
-#include "platform/win32/Win32PushButton.h"
 #include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
 
 namespace {
-
 constexpr UINT_PTR kSubclassId = 0x9C;
-
-HWND createChild(HWND parent, int id, const std::string& caption, DWORD style, const RECT& rect) {
-    HWND window = CreateWindowExW(0, L"BUTTON", widenUtf8(caption).c_str(), WS_CHILD | WS_VISIBLE | style,
-                                  rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                  GetModuleHandleW(nullptr), nullptr);
-    if (window == nullptr) throw PlatformError(errtext::kOutOfMemory);
-    return window;
 }
 
-void move(HWND window, const RECT& rect) {
-    SetWindowPos(window, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+// --- every child control
+
+Win32ChildControl::Win32ChildControl(HWND parent, int id, const std::string& caption, DWORD style,
+                                     const RECT& rect, HFONT font, const char* kind)
+    : window_(CreateWindowExW(0, L"BUTTON", widenUtf8(caption).c_str(), WS_CHILD | WS_VISIBLE | style,
+                              rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
+                              nullptr)),
+      kind_(kind) {
+    if (!window_) throw PlatformError(errtext::kOutOfMemory);
+    setFont(font);
+    lazy::SetWindowSubclass(window(), &Win32ChildControl::subclassProc, kSubclassId,
+                            reinterpret_cast<DWORD_PTR>(this));
+}
+
+Win32ChildControl::~Win32ChildControl() {
+    lazy::RemoveWindowSubclass(window(), &Win32ChildControl::subclassProc, kSubclassId);
+}
+
+void Win32ChildControl::relayout(const RECT& rect, HFONT font, int) {
+    setFont(font);
+    place(rect);
+    InvalidateRect(window(), nullptr, TRUE);
+}
+
+void Win32ChildControl::setFont(HFONT font) const {
+    SendMessageW(window(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
+
+void Win32ChildControl::place(const RECT& rect) const {
+    SetWindowPos(window(), nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-}  // namespace
+void Win32ChildControl::reportPointerMove() const {
+    SendMessageW(GetParent(window()), kControlMouseMoveMessage, static_cast<WPARAM>(GetDlgCtrlID(window())),
+                 reinterpret_cast<LPARAM>(window()));
+}
 
-void moveFocusOnTab(HWND control) {
-    const bool back = GetKeyState(VK_SHIFT) < 0;
-    if (HWND next = GetNextDlgTabItem(GetParent(control), control, back ? TRUE : FALSE)) SetFocus(next);
-    // The keyboard is in use: focus cues show from now on.
-    SendMessageW(GetAncestor(control, GA_ROOT), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+LRESULT Win32ChildControl::passOn(UINT message, WPARAM wParam, LPARAM lParam) const {
+    return lazy::DefSubclassProc(window(), message, wParam, lParam);
+}
+
+LRESULT Win32ChildControl::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_KEYDOWN && wParam == VK_TAB) {
+        const bool back = GetKeyState(VK_SHIFT) < 0;
+        if (HWND next = GetNextDlgTabItem(GetParent(window()), window(), back ? TRUE : FALSE)) SetFocus(next);
+        // The keyboard is in use: focus cues show from now on.
+        SendMessageW(GetAncestor(window(), GA_ROOT), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS),
+                     0);
+        return 0;
+    }
+    if (message == WM_CHAR && wParam == L'\t') return 0;  // handled at WM_KEYDOWN; no beep
+    return passOn(message, wParam, lParam);
+}
+
+LRESULT CALLBACK Win32ChildControl::subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                 UINT_PTR, DWORD_PTR self) noexcept {
+    auto* control = reinterpret_cast<Win32ChildControl*>(self);
+    return atCallbackEdge(
+        control->kind_, [&] { return control->handle(message, wParam, lParam); },
+        [&] { return lazy::DefSubclassProc(window, message, wParam, lParam); });
 }
 
 // --- check box
 
 Win32CheckBox::Win32CheckBox(HWND parent, int id, const std::string& caption, const RECT& rect, HFONT font)
-    : window_(createChild(parent, id, caption, WS_TABSTOP | WS_CLIPSIBLINGS | BS_AUTOCHECKBOX, rect)) {
-    SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    lazy::SetWindowSubclass(window_.get(), &Win32CheckBox::subclassProc, kSubclassId, 0);
-}
-
-Win32CheckBox::~Win32CheckBox() {
-    if (window_) lazy::RemoveWindowSubclass(window_.get(), &Win32CheckBox::subclassProc, kSubclassId);
-}
+    : Win32ChildControl(parent, id, caption, WS_TABSTOP | WS_CLIPSIBLINGS | BS_AUTOCHECKBOX, rect, font,
+                        "check box") {}
 
 int Win32CheckBox::value() {
-    switch (SendMessageW(window_.get(), BM_GETCHECK, 0, 0)) {
+    switch (SendMessageW(window(), BM_GETCHECK, 0, 0)) {
     case BST_CHECKED:
         return 1;
     case BST_INDETERMINATE:
@@ -64,71 +99,28 @@ int Win32CheckBox::value() {
 void Win32CheckBox::setValue(int value) {
     static constexpr WPARAM kStates[] = {BST_UNCHECKED, BST_CHECKED, BST_INDETERMINATE};
     if (value < 0 || value > 2) throw PlatformError(errtext::kInvalidCall);
-    SendMessageW(window_.get(), BM_SETCHECK, kStates[value], 0);
-}
-
-void Win32CheckBox::relayout(const RECT& rect, HFONT font) {
-    SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    move(window_.get(), rect);
-    InvalidateRect(window_.get(), nullptr, TRUE);
-}
-
-LRESULT CALLBACK Win32CheckBox::subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                             UINT_PTR, DWORD_PTR) noexcept {
-    return atCallbackEdge(
-        "check box",
-        [&]() -> LRESULT {
-            if (message == WM_KEYDOWN && wParam == VK_TAB) {
-                moveFocusOnTab(window);
-                return 0;
-            }
-            if (message == WM_CHAR && wParam == L'\t') return 0;
-            return lazy::DefSubclassProc(window, message, wParam, lParam);
-        },
-        [&] { return lazy::DefSubclassProc(window, message, wParam, lParam); });
+    SendMessageW(window(), BM_SETCHECK, kStates[value], 0);
 }
 
 // --- frame
 
 Win32Frame::Win32Frame(HWND parent, int id, const std::string& caption, const RECT& rect, HFONT font)
-    : window_(createChild(parent, id, caption, WS_CLIPSIBLINGS | BS_GROUPBOX, rect)),
-      id_(id),
+    : Win32ChildControl(parent, id, caption, WS_CLIPSIBLINGS | BS_GROUPBOX, rect, font, "frame"),
       caption_(widenUtf8(caption)),
-      font_(font) {
-    SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    lazy::SetWindowSubclass(window_.get(), &Win32Frame::subclassProc, kSubclassId,
-                            reinterpret_cast<DWORD_PTR>(this));
-}
+      font_(font) {}
 
-Win32Frame::~Win32Frame() {
-    if (window_) lazy::RemoveWindowSubclass(window_.get(), &Win32Frame::subclassProc, kSubclassId);
-}
-
-void Win32Frame::setColours(COLORREF back, COLORREF text, COLORREF line, COLORREF grayText) {
-    back_ = back;
-    text_ = text;
-    line_ = line;
-    grayText_ = grayText;
-    InvalidateRect(window_.get(), nullptr, TRUE);
+void Win32Frame::setPaint(const ControlPaint& paint) {
+    paint_ = paint;
+    InvalidateRect(window(), nullptr, TRUE);
 }
 
 void Win32Frame::relayout(const RECT& rect, HFONT font, int dpi) {
     font_ = font;
     dpi_ = dpi;
-    SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    move(window_.get(), rect);
-    InvalidateRect(window_.get(), nullptr, TRUE);
-}
-
-LRESULT CALLBACK Win32Frame::subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                          DWORD_PTR self) noexcept {
-    return atCallbackEdge(
-        "frame", [&] { return reinterpret_cast<Win32Frame*>(self)->handle(message, wParam, lParam); },
-        [&] { return lazy::DefSubclassProc(window, message, wParam, lParam); });
+    Win32ChildControl::relayout(rect, font, dpi);
 }
 
 LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND window = window_.get();
     switch (message) {
     case WM_NCHITTEST:
         // A group box is transparent to the mouse; the frame has a pointer
@@ -136,8 +128,7 @@ LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         // The check boxes lie above it and still get theirs.
         return HTCLIENT;
     case WM_MOUSEMOVE:
-        SendMessageW(GetParent(window), kControlMouseMoveMessage, static_cast<WPARAM>(id_),
-                     reinterpret_cast<LPARAM>(window));
+        reportPointerMove();
         return 0;
     // Taking the mouse must not make the frame a focus target: a frame never
     // takes the keyboard focus.
@@ -155,9 +146,9 @@ LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 1;
     case WM_PAINT: {
         PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window, &ps);
+        HDC dc = BeginPaint(window(), &ps);
         paint(dc);
-        EndPaint(window, &ps);
+        EndPaint(window(), &ps);
         return 0;
     }
     case WM_PRINTCLIENT:
@@ -167,23 +158,23 @@ LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENABLE:
     case WM_UPDATEUISTATE: {
         // The group box would draw its text directly; we paint it ourselves.
-        const LRESULT result = lazy::DefSubclassProc(window, message, wParam, lParam);
+        const LRESULT result = passOn(message, wParam, lParam);
         if (message == WM_SETTEXT) {
             const auto* text = reinterpret_cast<const wchar_t*>(lParam);
             caption_ = text != nullptr ? text : L"";
         }
-        InvalidateRect(window, nullptr, TRUE);
+        InvalidateRect(window(), nullptr, TRUE);
         return result;
     }
     default:
-        return lazy::DefSubclassProc(window, message, wParam, lParam);
+        return Win32ChildControl::handle(message, wParam, lParam);
     }
 }
 
 void Win32Frame::paint(HDC dc) const {
     RECT area;
-    GetClientRect(window_.get(), &area);
-    UniqueHbrush back(CreateSolidBrush(back_));
+    GetClientRect(window(), &area);
+    UniqueHbrush back(CreateSolidBrush(resolveColour(paint_.back)));
     FillRect(dc, &area, back.get());
 
     const SelectedObject selectedFont(dc, font_);
@@ -196,7 +187,7 @@ void Win32Frame::paint(HDC dc) const {
     const int line = scaleFrom96(1, dpi_);
     const int radius = scaleFrom96(6, dpi_);
     const int top = metrics.tmHeight / 2;
-    UniqueGdiObject<HPEN> pen(CreatePen(PS_INSIDEFRAME, line, line_));
+    UniqueGdiObject<HPEN> pen(CreatePen(PS_INSIDEFRAME, line, resolveColour(paint_.line)));
     {
         const SelectedObject selectedPen(dc, pen.get());
         const SelectedObject selectedBrush(dc, back.get());
@@ -210,16 +201,12 @@ void Win32Frame::paint(HDC dc) const {
                  area.top + metrics.tmHeight};
         FillRect(dc, &gap, back.get());
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, IsWindowEnabled(window_.get()) ? text_ : grayText_);
+        SetTextColor(dc, resolveColour(IsWindowEnabled(window()) ? paint_.text : paint_.grayText));
         TextOutW(dc, gap.left + pad, gap.top, caption_.c_str(), static_cast<int>(caption_.size()));
     }
 }
 
 // --- timer
-
-Win32Timer::~Win32Timer() {
-    if (owner_ != nullptr) KillTimer(owner_, id_);
-}
 
 void Win32Timer::setInterval(std::int32_t milliseconds) {
     if (milliseconds < 0) throw PlatformError(errtext::kInvalidCall);
