@@ -10,8 +10,8 @@
 namespace glance::win32 {
 
 Win32PushButton::Win32PushButton(HWND parent, int id, const std::string& caption, const FontStyle& font,
-                                 const RECT& rect, int dpi)
-    : Win32ChildControl(parent, id, caption, WS_TABSTOP | WS_CLIPSIBLINGS | BS_OWNERDRAW, rect, nullptr,
+                                 int dpi)
+    : Win32ChildControl(parent, id, caption, WS_TABSTOP | WS_CLIPSIBLINGS | BS_OWNERDRAW, nullptr,
                         "push button"),
       caption_(caption),
       fontStyle_(font),

@@ -17,12 +17,11 @@ constexpr UINT_PTR kSubclassId = 0x9C;
 
 // --- every child control
 
-Win32ChildControl::Win32ChildControl(HWND parent, int id, const std::string& caption, DWORD style,
-                                     const RECT& rect, HFONT font, const char* kind)
-    : window_(CreateWindowExW(0, L"BUTTON", widenUtf8(caption).c_str(), WS_CHILD | WS_VISIBLE | style,
-                              rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-                              nullptr)),
+Win32ChildControl::Win32ChildControl(HWND parent, int id, const std::string& caption, DWORD style, HFONT font,
+                                     const char* kind)
+    : window_(CreateWindowExW(0, L"BUTTON", widenUtf8(caption).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0,
+                              0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                              GetModuleHandleW(nullptr), nullptr)),
       kind_(kind) {
     if (!window_) throw PlatformError(errtext::kOutOfMemory);
     setFont(font);
@@ -81,8 +80,8 @@ LRESULT CALLBACK Win32ChildControl::subclassProc(HWND window, UINT message, WPAR
 
 // --- check box
 
-Win32CheckBox::Win32CheckBox(HWND parent, int id, const std::string& caption, const RECT& rect, HFONT font)
-    : Win32ChildControl(parent, id, caption, WS_TABSTOP | WS_CLIPSIBLINGS | BS_AUTOCHECKBOX, rect, font,
+Win32CheckBox::Win32CheckBox(HWND parent, int id, const std::string& caption, HFONT font)
+    : Win32ChildControl(parent, id, caption, WS_TABSTOP | WS_CLIPSIBLINGS | BS_AUTOCHECKBOX, font,
                         "check box") {}
 
 int Win32CheckBox::value() {
@@ -104,8 +103,8 @@ void Win32CheckBox::setValue(int value) {
 
 // --- frame
 
-Win32Frame::Win32Frame(HWND parent, int id, const std::string& caption, const RECT& rect, HFONT font)
-    : Win32ChildControl(parent, id, caption, WS_CLIPSIBLINGS | BS_GROUPBOX, rect, font, "frame"),
+Win32Frame::Win32Frame(HWND parent, int id, const std::string& caption, HFONT font)
+    : Win32ChildControl(parent, id, caption, WS_CLIPSIBLINGS | BS_GROUPBOX, font, "frame"),
       caption_(widenUtf8(caption)),
       font_(font) {}
 

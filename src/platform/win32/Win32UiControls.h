@@ -23,9 +23,10 @@ inline constexpr UINT kControlMouseMoveMessage = WM_APP + 0x31;
 // the message loop runs a dialog manager.
 class Win32ChildControl {
 public:
-    // Created in the parent's client area at rect (pixels), in font.
-    Win32ChildControl(HWND parent, int id, const std::string& caption, DWORD style, const RECT& rect,
-                      HFONT font, const char* kind);
+    // Created empty in the parent's client area, in font: the parent places
+    // it with relayout.
+    Win32ChildControl(HWND parent, int id, const std::string& caption, DWORD style, HFONT font,
+                      const char* kind);
     virtual ~Win32ChildControl();  // unsubclasses while the window is valid, then destroys it
     Win32ChildControl(const Win32ChildControl&) = delete;
     Win32ChildControl& operator=(const Win32ChildControl&) = delete;
@@ -59,8 +60,7 @@ private:
 // hides, as a standard button's does, until the keyboard is used.
 class Win32PushButton : public Win32ChildControl, public ButtonControl {
 public:
-    Win32PushButton(HWND parent, int id, const std::string& caption, const FontStyle& font, const RECT& rect,
-                    int dpi);
+    Win32PushButton(HWND parent, int id, const std::string& caption, const FontStyle& font, int dpi);
 
     std::string caption() override { return caption_; }
     void setCaption(const std::string& caption) override;
@@ -85,7 +85,7 @@ private:
 // A BUTTON that toggles itself and tells screen readers so on its own.
 class Win32CheckBox : public Win32ChildControl, public CheckBoxControl {
 public:
-    Win32CheckBox(HWND parent, int id, const std::string& caption, const RECT& rect, HFONT font);
+    Win32CheckBox(HWND parent, int id, const std::string& caption, HFONT font);
     int value() override;  // 0 clear, 1 ticked, 2 grey
     void setValue(int value) override;
 };
@@ -94,7 +94,7 @@ public:
 // box normally lets fall through.
 class Win32Frame : public Win32ChildControl {
 public:
-    Win32Frame(HWND parent, int id, const std::string& caption, const RECT& rect, HFONT font);
+    Win32Frame(HWND parent, int id, const std::string& caption, HFONT font);
     void setPaint(const ControlPaint& paint) override;
     void relayout(const RECT& rect, HFONT font, int dpi) override;
 

@@ -1,6 +1,5 @@
 #include "platform/win32/Win32Window.h"
 
-#include <algorithm>
 #include <utility>
 
 #include "core/Error.h"
@@ -59,15 +58,14 @@ void Win32Window::createControls() {
     int commandId = kFirstControlId;
     for (const ControlLayout& design : design_.controls) {
         Control& control = controls_.emplace_back(design, commandId++);
-        const RECT rect = controlPixelRect(design_, design, dpi_);
         const int id = control.commandId;
         if (design.kind == ControlKind::PushButton)
             control.child =
-                std::make_unique<Win32PushButton>(parent, id, design.caption, design_.buttonFont, rect, dpi_);
+                std::make_unique<Win32PushButton>(parent, id, design.caption, design_.buttonFont, dpi_);
         else if (design.kind == ControlKind::CheckBox)
-            control.child = std::make_unique<Win32CheckBox>(parent, id, design.caption, rect, font_.get());
+            control.child = std::make_unique<Win32CheckBox>(parent, id, design.caption, font_.get());
         else if (design.kind == ControlKind::Frame)
-            control.child = std::make_unique<Win32Frame>(parent, id, design.caption, rect, font_.get());
+            control.child = std::make_unique<Win32Frame>(parent, id, design.caption, font_.get());
         else if (design.kind == ControlKind::Timer)
             control.timer = std::make_unique<Win32Timer>(parent, static_cast<UINT_PTR>(id));
         if (takesBackColor(design.kind)) control.back = kWhite;
@@ -174,16 +172,6 @@ void Win32Window::applyColours() {
 
 void Win32Window::raiseColoursChanged() {
     if (dispatching_) events_.onColoursChanged();
-}
-
-HWND Win32Window::firstTabStop() const {
-    const Control* first = nullptr;
-    for (const Control& control : controls_) {
-        const auto style = GetWindowLongPtrW(control.window(), GWL_STYLE);
-        if (control.window() == nullptr || (style & WS_TABSTOP) == 0 || (style & WS_DISABLED) != 0) continue;
-        if (first == nullptr || control.design.tabIndex < first->design.tabIndex) first = &control;
-    }
-    return first != nullptr ? first->window() : nullptr;
 }
 
 HWND Win32Window::controlWindow(ControlId id) {

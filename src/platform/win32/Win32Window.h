@@ -106,7 +106,6 @@ private:
     void raiseResize();
     void refreshCursor() const;
     HCURSOR cursorForPointer() const;
-    HWND firstTabStop() const;
     Control* findControl(ControlId id);
     Control* findControlByCommand(int commandId);
     Control* findControl(HWND window);

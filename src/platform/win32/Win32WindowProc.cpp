@@ -150,9 +150,9 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_SETFOCUS: {
         // The window passes the focus on to the control that had it, or to
-        // the first one in tab order.
+        // the first one in tab order, which sibling order follows.
         HWND target = lastFocus_ != nullptr && IsChild(window, lastFocus_) ? lastFocus_ : nullptr;
-        if (target == nullptr) target = firstTabStop();
+        if (target == nullptr) target = GetNextDlgTabItem(window, nullptr, FALSE);
         if (target != nullptr) SetFocus(target);
         return 0;
     }
