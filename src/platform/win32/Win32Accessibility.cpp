@@ -37,8 +37,8 @@ IAccPropServices* propertyService(bool create) {
 }  // namespace
 
 AccessibleDescription::AccessibleDescription(HWND control) : control_(control) {
-    lazy::SetWindowSubclass(control_, &AccessibleDescription::subclassProc, kSubclassId,
-                            reinterpret_cast<DWORD_PTR>(this));
+    lazy::comctl32().SetWindowSubclass(control_, &AccessibleDescription::subclassProc, kSubclassId,
+                                       reinterpret_cast<DWORD_PTR>(this));
 }
 
 AccessibleDescription::~AccessibleDescription() {
@@ -46,7 +46,7 @@ AccessibleDescription::~AccessibleDescription() {
         MSAAPROPID property = kDescriptionProperty;
         service->ClearHwndProps(control_, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &property, 1);
     }
-    lazy::RemoveWindowSubclass(control_, &AccessibleDescription::subclassProc, kSubclassId);
+    lazy::comctl32().RemoveWindowSubclass(control_, &AccessibleDescription::subclassProc, kSubclassId);
 }
 
 void AccessibleDescription::set(const std::string& text) {
@@ -76,7 +76,7 @@ LRESULT CALLBACK AccessibleDescription::subclassProc(HWND window, UINT message, 
         description->asked_ = true;
         description->apply();
     }
-    return lazy::DefSubclassProc(window, message, wParam, lParam);
+    return lazy::comctl32().DefSubclassProc(window, message, wParam, lParam);
 }
 
 void announce(HWND element, const std::wstring& text) {

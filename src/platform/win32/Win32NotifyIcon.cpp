@@ -33,7 +33,7 @@ void fillText(char (&field)[N], std::string_view text) {
 Win32NotifyIcon::Win32NotifyIcon(HWND window, NotifyIconEvents& events, NotifyIconCall call)
     : window_(window),
       events_(events),
-      call_(call != nullptr ? call : &lazy::Shell_NotifyIconA),
+      call_(call),
       taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {}
 
 Win32NotifyIcon::~Win32NotifyIcon() {
@@ -57,7 +57,8 @@ NOTIFYICONDATAA Win32NotifyIcon::record(UINT flags) const {
 
 IconAnswer Win32NotifyIcon::send(DWORD message, NOTIFYICONDATAA& data) {
     SetLastError(0);
-    if (call_(message, &data)) return IconAnswer::Done;
+    if (call_ != nullptr ? call_(message, &data) : lazy::shell32().Shell_NotifyIconA(message, &data))
+        return IconAnswer::Done;
     // A busy taskbar lets the request time out, carried out or not.
     return GetLastError() == ERROR_TIMEOUT ? IconAnswer::NoAnswer : IconAnswer::Refused;
 }

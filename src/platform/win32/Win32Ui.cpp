@@ -53,7 +53,8 @@ UniqueHicon resourceIconAtSize(int id, int size) {
     HINSTANCE module = GetModuleHandleW(nullptr);
     HICON icon = nullptr;
     try {
-        if (FAILED(lazy::LoadIconWithScaleDown(module, MAKEINTRESOURCEW(id), size, size, &icon)))
+        const auto scaleDown = lazy::comctl32().LoadIconWithScaleDown;
+        if (scaleDown == nullptr || FAILED(scaleDown(module, MAKEINTRESOURCEW(id), size, size, &icon)))
             icon = nullptr;
     } catch (const PlatformError&) {
         icon = nullptr;  // no common controls at all: LoadImage still can

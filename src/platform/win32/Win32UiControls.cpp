@@ -25,12 +25,12 @@ Win32ChildControl::Win32ChildControl(HWND parent, int id, const std::string& cap
       kind_(kind) {
     if (!window_) throw PlatformError(errtext::kOutOfMemory);
     setFont(font);
-    lazy::SetWindowSubclass(window(), &Win32ChildControl::subclassProc, kSubclassId,
-                            reinterpret_cast<DWORD_PTR>(this));
+    lazy::comctl32().SetWindowSubclass(window(), &Win32ChildControl::subclassProc, kSubclassId,
+                                       reinterpret_cast<DWORD_PTR>(this));
 }
 
 Win32ChildControl::~Win32ChildControl() {
-    lazy::RemoveWindowSubclass(window(), &Win32ChildControl::subclassProc, kSubclassId);
+    lazy::comctl32().RemoveWindowSubclass(window(), &Win32ChildControl::subclassProc, kSubclassId);
 }
 
 void Win32ChildControl::relayout(const RECT& rect, HFONT font, int) {
@@ -54,7 +54,7 @@ void Win32ChildControl::reportPointerMove() const {
 }
 
 LRESULT Win32ChildControl::passOn(UINT message, WPARAM wParam, LPARAM lParam) const {
-    return lazy::DefSubclassProc(window(), message, wParam, lParam);
+    return lazy::comctl32().DefSubclassProc(window(), message, wParam, lParam);
 }
 
 LRESULT Win32ChildControl::handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -75,7 +75,7 @@ LRESULT CALLBACK Win32ChildControl::subclassProc(HWND window, UINT message, WPAR
     auto* control = reinterpret_cast<Win32ChildControl*>(self);
     return atCallbackEdge(
         control->kind_, [&] { return control->handle(message, wParam, lParam); },
-        [&] { return lazy::DefSubclassProc(window, message, wParam, lParam); });
+        [&] { return lazy::comctl32().DefSubclassProc(window, message, wParam, lParam); });
 }
 
 // --- check box
