@@ -9,7 +9,6 @@ namespace glance::win32 {
 
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0xA11;
 constexpr GUID kAccPropServices = {
     0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
 constexpr GUID kIAccPropServices = {
@@ -36,17 +35,11 @@ IAccPropServices* propertyService(bool create) {
 
 }  // namespace
 
-AccessibleDescription::AccessibleDescription(HWND control) : control_(control) {
-    lazy::comctl32().SetWindowSubclass(control_, &AccessibleDescription::subclassProc, kSubclassId,
-                                       reinterpret_cast<DWORD_PTR>(this));
-}
-
 AccessibleDescription::~AccessibleDescription() {
     if (IAccPropServices* service = propertyService(false)) {
         MSAAPROPID property = kDescriptionProperty;
         service->ClearHwndProps(control_, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &property, 1);
     }
-    lazy::comctl32().RemoveWindowSubclass(control_, &AccessibleDescription::subclassProc, kSubclassId);
 }
 
 void AccessibleDescription::set(const std::string& text) {
@@ -67,16 +60,10 @@ void AccessibleDescription::apply() const {
                                 widenUtf8(text_).data());
 }
 
-LRESULT CALLBACK AccessibleDescription::subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                                     UINT_PTR, DWORD_PTR self) noexcept {
-    // A reader (or UI Automation on its behalf) asks for the control's
-    // accessible object: the description is in place before it reads one.
-    auto* description = reinterpret_cast<AccessibleDescription*>(self);
-    if (message == WM_GETOBJECT && !description->asked_) {
-        description->asked_ = true;
-        description->apply();
-    }
-    return lazy::comctl32().DefSubclassProc(window, message, wParam, lParam);
+void AccessibleDescription::asked() {
+    if (asked_) return;
+    asked_ = true;
+    apply();
 }
 
 void announce(HWND element, const std::wstring& text) {

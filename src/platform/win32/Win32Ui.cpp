@@ -135,8 +135,7 @@ Picture Win32Ui::loadPicture(const std::wstring& path) {
         if (UniqueHbitmap bitmap = bitmapFromFile(*file))
             return Picture{Picture::Bitmap, reinterpret_cast<std::uintptr_t>(
                                                 loaded_->bitmaps.emplace_back(std::move(bitmap)).get())};
-    } else if (UniqueHicon icon =
-                   kind == PictureFileKind::Cursor ? cursorFromFile(*file) : iconFromFile(*file)) {
+    } else if (UniqueHicon icon = iconFromFile(*file, kind)) {
         return Picture{Picture::Icon,
                        reinterpret_cast<std::uintptr_t>(loaded_->icons.emplace_back(std::move(icon)).get())};
     }

@@ -39,6 +39,11 @@ void Win32ChildControl::relayout(const RECT& rect, HFONT font, int) {
     InvalidateRect(window(), nullptr, TRUE);
 }
 
+void Win32ChildControl::describe(const std::string& text) {
+    if (!description_) description_ = std::make_unique<AccessibleDescription>(window());
+    description_->set(text);
+}
+
 void Win32ChildControl::setFont(HFONT font) const {
     SendMessageW(window(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
@@ -74,7 +79,11 @@ LRESULT CALLBACK Win32ChildControl::subclassProc(HWND window, UINT message, WPAR
                                                  UINT_PTR, DWORD_PTR self) noexcept {
     auto* control = reinterpret_cast<Win32ChildControl*>(self);
     return atCallbackEdge(
-        control->kind_, [&] { return control->handle(message, wParam, lParam); },
+        control->kind_,
+        [&] {
+            if (message == WM_GETOBJECT && control->description_) control->description_->asked();
+            return control->handle(message, wParam, lParam);
+        },
         [&] { return lazy::comctl32().DefSubclassProc(window, message, wParam, lParam); });
 }
 

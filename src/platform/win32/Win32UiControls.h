@@ -6,10 +6,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/Ui.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32Accessibility.h"
 
 namespace glance::win32 {
 
@@ -35,6 +37,8 @@ public:
     // New place and font, as after a DPI change.
     virtual void relayout(const RECT& rect, HFONT font, int dpi);
     virtual void setPaint(const ControlPaint&) {}
+    // What assistive technology reads beside its name and role.
+    void describe(const std::string& text);
 
 protected:
     virtual LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -50,6 +54,8 @@ private:
                                          UINT_PTR subclassId, DWORD_PTR self) noexcept;
     UniqueHwnd window_;
     const char* kind_;  // for the diagnostic line of a failure at its edge
+    // Last: it leaves the window before the window goes.
+    std::unique_ptr<AccessibleDescription> description_;
 };
 
 // Our push button: a BUTTON (BS_OWNERDRAW) with a flat look, hover and

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/Error.h"
+#include "platform/OnScreen.h"
 #include "platform/win32/Win32HiddenWindow.h"
 #include "platform/win32/Win32Text.h"
 
@@ -13,6 +14,16 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"GlanceRefresherMainWindow";
 constexpr int kFirstControlId = 1000;
 constexpr char kNoSuchProperty[] = "Object doesn't support this property or method";
+
+BOOL CALLBACK addWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(monitor, &info)) {
+        const RECT& r = info.rcWork;
+        reinterpret_cast<std::vector<ScreenRect>*>(areas)->push_back({r.left, r.top, r.right, r.bottom});
+    }
+    return TRUE;
+}
 
 }  // namespace
 
@@ -155,6 +166,27 @@ void Win32Window::layout(int dpi, const RECT* suggested) {
     // monitor's work area; a DPI change while the user drags the window to
     // another monitor leaves it where the user puts it.
     if (!userMoving_) fitOnScreen(true);
+}
+
+// The work areas of the monitors there are now, and the window moved onto
+// the nearest one when it cannot be reached where it is, or wholly into its
+// own one.
+void Win32Window::fitOnScreen(bool whole) {
+    HWND window = window_.get();
+    // A minimized window has no place of its own on a screen; it is checked
+    // when it is restored.
+    if (IsIconic(window)) return;
+    RECT bounds;
+    POINT client{0, 0};
+    if (!GetWindowRect(window, &bounds) || !ClientToScreen(window, &client)) return;
+    std::vector<ScreenRect> areas;
+    EnumDisplayMonitors(nullptr, nullptr, &addWorkArea, reinterpret_cast<LPARAM>(&areas));
+    // The frame and the caption: everything above the client area.
+    const int caption = client.y > bounds.top ? client.y - bounds.top : GetSystemMetrics(SM_CYCAPTION);
+    const auto place =
+        placeOnScreen({bounds.left, bounds.top, bounds.right, bounds.bottom}, caption, areas, whole);
+    if (place)
+        SetWindowPos(window, nullptr, place->x, place->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Paints with the colours the logic decided; system colours among them are
@@ -401,8 +433,7 @@ void Win32Window::describe(Control& control) {
     std::string text = control.ownDescription;
     if (!text.empty() && !control.lockReason.empty()) text += ' ';
     text += control.lockReason;
-    if (!control.description) control.description = std::make_unique<AccessibleDescription>(control.window());
-    control.description->set(text);
+    control.child->describe(text);
 }
 
 void Win32Window::setDescription(ControlId id, const std::string& text) {

@@ -13,7 +13,6 @@
 
 #include "platform/Ui.h"
 #include "platform/win32/UniqueHandle.h"
-#include "platform/win32/Win32Accessibility.h"
 #include "platform/win32/Win32Colour.h"
 #include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32LockNotes.h"
@@ -82,8 +81,6 @@ private:
         ColourBrush brush;           // of paint.back, for the system's own drawing
         std::string ownDescription;  // what the logic says of it (UTF-8)
         std::string lockReason;      // why a policy holds it; empty while free
-        // Last: it leaves the control's window before the child destroys it.
-        std::unique_ptr<AccessibleDescription> description;
 
         HWND window() const { return child ? child->window() : nullptr; }
     };
@@ -97,7 +94,7 @@ private:
     void orderByTabIndex();
     void cutFramesAroundHeldControls();
     // Moves the window wholly into its monitor's work area (whole), or only
-    // where its caption can be reached (Win32ScreenFit.cpp).
+    // where its caption can be reached.
     void fitOnScreen(bool whole);
     void applyColours();
     void raiseColoursChanged();
