@@ -26,8 +26,8 @@ public:
     // it for the life of this object, which is the life of the process.
     bool anotherInstanceRunning() override;
 
-    // MessageBoxA owned by the program's shown window (task-modal when there
-    // is none); no title means the program title.
+    // A message box owned by the program's shown window (task-modal when
+    // there is none); no title means the program title.
     int messageBox(const std::string& text, const std::optional<std::string>& title,
                    std::uint32_t style) override;
 

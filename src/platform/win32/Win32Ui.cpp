@@ -19,12 +19,6 @@
 
 namespace glance::win32 {
 
-struct Win32Ui::LoadedPictures {
-    std::vector<UniqueHicon> icons;  // and cursors, from files
-    std::vector<UniqueHbitmap> bitmaps;
-    std::vector<std::pair<int, UniqueHicon>> trayIcons;  // by size in pixels
-};
-
 namespace {
 
 // A DPI beyond 1000 % is a caller's fault, not a screen's: an absurd one would
@@ -77,9 +71,6 @@ constexpr std::size_t kMaxPictureFile = 16 * 1024 * 1024;
 
 }  // namespace
 
-Win32Ui::Win32Ui() : loaded_(std::make_unique<LoadedPictures>()) {}
-Win32Ui::~Win32Ui() = default;
-
 std::unique_ptr<Window> Win32Ui::createWindow(const WindowLayout& design, WindowEvents& events) {
     return std::make_unique<Win32Window>(design, events);
 }
@@ -99,10 +90,10 @@ Picture Win32Ui::trayIcon(int dpi) {
     // shell stays valid, and asking again for the same DPI gives the same
     // picture, so that a caller can tell that nothing changed.
     HICON icon = nullptr;
-    for (const auto& [atSize, owned] : loaded_->trayIcons)
+    for (const auto& [atSize, owned] : trayIcons_)
         if (atSize == size) icon = owned.get();
     if (icon == nullptr)
-        icon = loaded_->trayIcons.emplace_back(size, resourceIconAtSize(IDI_TRAY, size)).second.get();
+        icon = trayIcons_.emplace_back(size, resourceIconAtSize(IDI_TRAY, size)).second.get();
     return Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(icon)};
 }
 
@@ -133,11 +124,11 @@ Picture Win32Ui::loadPicture(const std::wstring& path) {
     const PictureFileKind kind = pictureFileKind(*file);
     if (kind == PictureFileKind::Bitmap) {
         if (UniqueHbitmap bitmap = bitmapFromFile(*file))
-            return Picture{Picture::Bitmap, reinterpret_cast<std::uintptr_t>(
-                                                loaded_->bitmaps.emplace_back(std::move(bitmap)).get())};
+            return Picture{Picture::Bitmap,
+                           reinterpret_cast<std::uintptr_t>(bitmaps_.emplace_back(std::move(bitmap)).get())};
     } else if (UniqueHicon icon = iconFromFile(*file, kind)) {
         return Picture{Picture::Icon,
-                       reinterpret_cast<std::uintptr_t>(loaded_->icons.emplace_back(std::move(icon)).get())};
+                       reinterpret_cast<std::uintptr_t>(icons_.emplace_back(std::move(icon)).get())};
     }
     throw PlatformError(errtext::kInvalidPicture);
 }

@@ -93,21 +93,16 @@ Win32CheckBox::Win32CheckBox(HWND parent, int id, const std::string& caption, HF
     : Win32ChildControl(parent, id, caption, WS_TABSTOP | WS_CLIPSIBLINGS | BS_AUTOCHECKBOX, font,
                         "check box") {}
 
+// The check states are the values themselves.
+static_assert(BST_UNCHECKED == 0 && BST_CHECKED == 1 && BST_INDETERMINATE == 2);
+
 int Win32CheckBox::value() {
-    switch (SendMessageW(window(), BM_GETCHECK, 0, 0)) {
-    case BST_CHECKED:
-        return 1;
-    case BST_INDETERMINATE:
-        return 2;
-    default:
-        return 0;
-    }
+    return static_cast<int>(SendMessageW(window(), BM_GETCHECK, 0, 0));
 }
 
 void Win32CheckBox::setValue(int value) {
-    static constexpr WPARAM kStates[] = {BST_UNCHECKED, BST_CHECKED, BST_INDETERMINATE};
     if (value < 0 || value > 2) throw PlatformError(errtext::kInvalidCall);
-    SendMessageW(window(), BM_SETCHECK, kStates[value], 0);
+    SendMessageW(window(), BM_SETCHECK, static_cast<WPARAM>(value), 0);
 }
 
 // --- frame

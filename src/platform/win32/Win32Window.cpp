@@ -202,10 +202,6 @@ void Win32Window::applyColours() {
     RedrawWindow(window_.get(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 
-void Win32Window::raiseColoursChanged() {
-    if (dispatching_) events_.onColoursChanged();
-}
-
 HWND Win32Window::controlWindow(ControlId id) {
     const Control* control = findControl(id);
     return control != nullptr ? control->window() : nullptr;
@@ -335,14 +331,6 @@ void Win32Window::showResized(int showCommand) {
         state_ = IsIconic(window_.get()) ? kStateMinimized : kStateNormal;
         raiseResize();
     }
-}
-
-void Win32Window::raiseResize() {
-    if (dispatching_) events_.onResize();
-}
-
-bool Win32Window::visible() {
-    return IsWindowVisible(window_.get()) != FALSE;
 }
 
 void Win32Window::setVisible(bool visible) {

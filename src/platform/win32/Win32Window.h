@@ -45,7 +45,7 @@ public:
     void setMouseIcon(const Picture& picture) override;
     int windowState() override { return state_; }
     void setWindowState(int state) override;
-    bool visible() override;
+    bool visible() override { return IsWindowVisible(window_.get()) != FALSE; }
     void setVisible(bool visible) override;
     void setFocus() override;
     void bringOntoScreen() override { fitOnScreen(false); }
@@ -97,10 +97,14 @@ private:
     // where its caption can be reached.
     void fitOnScreen(bool whole);
     void applyColours();
-    void raiseColoursChanged();
+    void raiseColoursChanged() {
+        if (dispatching_) events_.onColoursChanged();
+    }
     void applyIcon();
     void showResized(int showCommand);
-    void raiseResize();
+    void raiseResize() {
+        if (dispatching_) events_.onResize();
+    }
     void refreshCursor() const;
     HCURSOR cursorForPointer() const;
     Control* findControl(ControlId id);
