@@ -5,11 +5,8 @@
 #include <string>
 
 namespace glance::win32 {
-namespace {
 
 constexpr DWORD kIconFormatVersion = 0x00030000;
-
-}  // namespace
 
 UniqueHicon iconFromFile(std::string_view file, PictureFileKind kind) {
     const bool cursor = kind == PictureFileKind::Cursor;

@@ -32,11 +32,6 @@ void Win32PushButton::setCaption(const std::string& caption) {
     if (renamed) NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, window(), OBJID_CLIENT, CHILDID_SELF);
 }
 
-void Win32PushButton::setPaint(const ControlPaint& look) {
-    look_ = look;
-    InvalidateRect(window(), nullptr, FALSE);
-}
-
 void Win32PushButton::relayout(const RECT& rect, HFONT, int dpi) {
     if (dpi != dpi_) {
         dpi_ = dpi;
@@ -73,20 +68,10 @@ void Win32PushButton::draw(const DRAWITEMSTRUCT& item, COLORREF parentBack) cons
                                           : (hot || pressed) ? look_.hot
                                                              : look_.line);
     const int line = scaleFrom96(focused ? 2 : 1, dpi_);
-    const int radius = scaleFrom96(6, dpi_);
 
-    RECT all{0, 0, width, height};
-    UniqueHbrush back(CreateSolidBrush(parentBack));
-    FillRect(dc.get(), &all, back.get());
-
-    // An inside-frame pen keeps a thick focus line within the button.
-    UniqueGdiObject<HPEN> pen(CreatePen(PS_INSIDEFRAME, line, border));
-    UniqueHbrush faceBrush(CreateSolidBrush(face));
-    {
-        const SelectedObject selectedPen(dc.get(), pen.get());
-        const SelectedObject selectedBrush(dc.get(), faceBrush.get());
-        RoundRect(dc.get(), 0, 0, width, height, radius, radius);
-    }
+    const RECT all{0, 0, width, height};
+    FillRect(dc.get(), &all, UniqueHbrush(CreateSolidBrush(parentBack)).get());
+    drawRoundedBox(dc.get(), all, dpi_, line, border, UniqueHbrush(CreateSolidBrush(face)).get());
 
     const std::wstring text = widenUtf8(caption_);
     const SelectedObject selectedFont(dc.get(), ownFont_.get());

@@ -44,10 +44,6 @@ void Win32ChildControl::describe(const std::string& text) {
     description_->set(text);
 }
 
-void Win32ChildControl::setFont(HFONT font) const {
-    SendMessageW(window(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-}
-
 void Win32ChildControl::place(const RECT& rect) const {
     SetWindowPos(window(), nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
@@ -87,6 +83,15 @@ LRESULT CALLBACK Win32ChildControl::subclassProc(HWND window, UINT message, WPAR
         [&] { return lazy::comctl32().DefSubclassProc(window, message, wParam, lParam); });
 }
 
+void drawRoundedBox(HDC dc, const RECT& box, int dpi, int lineWidth, COLORREF line, HBRUSH fill) {
+    // An inside-frame pen keeps a thick line (a button's focus cue) within the box.
+    const UniqueGdiObject<HPEN> pen(CreatePen(PS_INSIDEFRAME, lineWidth, line));
+    const SelectedObject selectedPen(dc, pen.get());
+    const SelectedObject selectedBrush(dc, fill);
+    const int radius = scaleFrom96(6, dpi);
+    RoundRect(dc, box.left, box.top, box.right, box.bottom, radius, radius);
+}
+
 // --- check box
 
 Win32CheckBox::Win32CheckBox(HWND parent, int id, const std::string& caption, HFONT font)
@@ -111,11 +116,6 @@ Win32Frame::Win32Frame(HWND parent, int id, const std::string& caption, HFONT fo
     : Win32ChildControl(parent, id, caption, WS_CLIPSIBLINGS | BS_GROUPBOX, font, "frame"),
       caption_(widenUtf8(caption)),
       font_(font) {}
-
-void Win32Frame::setPaint(const ControlPaint& paint) {
-    paint_ = paint;
-    InvalidateRect(window(), nullptr, TRUE);
-}
 
 void Win32Frame::relayout(const RECT& rect, HFONT font, int dpi) {
     font_ = font;
@@ -187,15 +187,8 @@ void Win32Frame::paint(HDC dc) const {
     GetTextExtentPoint32W(dc, caption_.c_str(), static_cast<int>(caption_.size()), &textSize);
 
     // A thin rounded outline whose top runs through the middle of the caption.
-    const int line = scaleFrom96(1, dpi_);
-    const int radius = scaleFrom96(6, dpi_);
-    const int top = metrics.tmHeight / 2;
-    UniqueGdiObject<HPEN> pen(CreatePen(PS_INSIDEFRAME, line, resolveColour(paint_.line)));
-    {
-        const SelectedObject selectedPen(dc, pen.get());
-        const SelectedObject selectedBrush(dc, back.get());
-        RoundRect(dc, area.left, area.top + top, area.right, area.bottom, radius, radius);
-    }
+    const RECT outline{area.left, area.top + metrics.tmHeight / 2, area.right, area.bottom};
+    drawRoundedBox(dc, outline, dpi_, scaleFrom96(1, dpi_), resolveColour(paint_.line), back.get());
 
     if (!caption_.empty()) {
         const int indent = scaleFrom96(8, dpi_);
@@ -214,11 +207,6 @@ void Win32Frame::paint(HDC dc) const {
 void Win32Timer::setInterval(std::int32_t milliseconds) {
     if (milliseconds < 0) throw PlatformError(errtext::kInvalidCall);
     interval_ = milliseconds;
-    apply();
-}
-
-void Win32Timer::setEnabled(bool enabled) {
-    enabled_ = enabled;
     apply();
 }
 

@@ -19,6 +19,10 @@ namespace glance::win32 {
 // them: wParam is the control's id, lParam its window.
 inline constexpr UINT kControlMouseMoveMessage = WM_APP + 0x31;
 
+// The push buttons' and the frame's outline: rounded, lineWidth thick
+// inside box, filled with fill.
+void drawRoundedBox(HDC dc, const RECT& box, int dpi, int lineWidth, COLORREF line, HBRUSH fill);
+
 // A child window of the main window with its procedure subclassed. Each
 // kind handles the messages it needs and passes the rest on; Tab and
 // Shift+Tab move the focus to the next or previous tab stop, whether or not
@@ -43,7 +47,9 @@ public:
 protected:
     virtual LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT passOn(UINT message, WPARAM wParam, LPARAM lParam) const;
-    void setFont(HFONT font) const;
+    void setFont(HFONT font) const {
+        SendMessageW(window(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
     void place(const RECT& rect) const;
     void reportPointerMove() const;
 
@@ -73,7 +79,10 @@ public:
     bool enabled() override { return IsWindowEnabled(window()) != FALSE; }
     void setEnabled(bool enabled) override { EnableWindow(window(), enabled ? TRUE : FALSE); }
 
-    void setPaint(const ControlPaint& look) override;
+    void setPaint(const ControlPaint& look) override {
+        look_ = look;
+        InvalidateRect(window(), nullptr, FALSE);
+    }
     void relayout(const RECT& rect, HFONT font, int dpi) override;
     // WM_DRAWITEM, reflected by the parent; parentBack fills the corners.
     void draw(const DRAWITEMSTRUCT& item, COLORREF parentBack) const;
@@ -101,7 +110,10 @@ public:
 class Win32Frame : public Win32ChildControl {
 public:
     Win32Frame(HWND parent, int id, const std::string& caption, HFONT font);
-    void setPaint(const ControlPaint& paint) override;
+    void setPaint(const ControlPaint& paint) override {
+        paint_ = paint;
+        InvalidateRect(window(), nullptr, TRUE);
+    }
     void relayout(const RECT& rect, HFONT font, int dpi) override;
 
 private:
@@ -126,7 +138,10 @@ public:
     std::int32_t interval() override { return interval_; }
     void setInterval(std::int32_t milliseconds) override;
     bool enabled() override { return enabled_; }
-    void setEnabled(bool enabled) override;
+    void setEnabled(bool enabled) override {
+        enabled_ = enabled;
+        apply();
+    }
     // A WM_TIMER still counts only while the timer runs.
     bool running() const { return enabled_ && interval_ > 0; }
     UINT_PTR id() const { return id_; }

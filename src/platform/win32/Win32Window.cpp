@@ -66,10 +66,10 @@ Win32Window::~Win32Window() {
 
 void Win32Window::createControls() {
     HWND parent = window_.get();
-    int commandId = kFirstControlId;
     for (const ControlLayout& design : design_.controls) {
-        Control& control = controls_.emplace_back(design, commandId++);
-        const int id = control.commandId;
+        // The command id is the control's place in creation order (findControlByCommand).
+        const int id = kFirstControlId + static_cast<int>(controls_.size());
+        Control& control = controls_.emplace_back(design);
         if (design.kind == ControlKind::PushButton)
             control.child =
                 std::make_unique<Win32PushButton>(parent, id, design.caption, design_.buttonFont, dpi_);

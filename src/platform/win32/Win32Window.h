@@ -71,9 +71,8 @@ private:
     // its own kind, a timer, or nothing (the tray icon and the skin engine
     // draw nothing in the window).
     struct Control {
-        Control(const ControlLayout& layout, int command) : design(layout), commandId(command) {}
+        explicit Control(const ControlLayout& layout) : design(layout) {}
         ControlLayout design;
-        int commandId;
         std::unique_ptr<Win32ChildControl> child;
         std::unique_ptr<Win32Timer> timer;
         std::optional<Colour> back;  // its BackColor, for the kinds that have one
