@@ -82,8 +82,6 @@ public:
         if (wakes_ != nullptr)
             for (const KeyWatch& key : keys_) wakes_->remove(key.event());
     }
-    FolderLocationsWatch(const FolderLocationsWatch&) = delete;
-    FolderLocationsWatch& operator=(const FolderLocationsWatch&) = delete;
 
     // One wait for every event: this is polled at every count.
     bool fired() override {

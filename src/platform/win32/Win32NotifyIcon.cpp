@@ -200,7 +200,6 @@ Win32NotificationArea::~Win32NotificationArea() {
 
 std::unique_ptr<NotifyIcon> Win32NotificationArea::createIcon(WindowHandle ownerWindow,
                                                               NotifyIconEvents& events) {
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
     if (classAtom_ == 0) {
         classAtom_ = registerWindowClass(kWindowClass, &DefWindowProcW);
         // Another notification area of this process may have registered it.
@@ -209,8 +208,9 @@ std::unique_ptr<NotifyIcon> Win32NotificationArea::createIcon(WindowHandle owner
     }
     // A hidden, owned pop-up is a top-level window: it receives the shell's
     // broadcasts (TaskbarCreated) and never shows in the taskbar.
-    const HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0,
-                                        reinterpret_cast<HWND>(ownerWindow), nullptr, instance, nullptr);
+    const HWND window =
+        CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0,
+                        reinterpret_cast<HWND>(ownerWindow), nullptr, GetModuleHandleW(nullptr), nullptr);
     if (window == nullptr) throw PlatformError(errtext::kOutOfMemory);
     // Run elevated, the program would not hear the broadcast of an Explorer
     // that is not.

@@ -64,27 +64,6 @@ std::optional<std::wstring> pathFromIdList(std::int32_t folderId) {
     return writtenPath(path);
 }
 
-}  // namespace
-
-std::optional<std::wstring> Win32Shell::specialFolderPath(std::int32_t folderId) {
-    // Where the folder is now: the folder list first, as it allocates nothing
-    // (under Wine the known-folder API maps ole32, rpcrt4 and combase for its
-    // answer), then the known-folder API for a path too long for the list.
-    // The item-ID route comes last: it may go on answering a desktop's old
-    // place after it was redirected (Wine's keeps it for the life of the
-    // process). The path stays UTF-16, so a desktop named outside the ANSI
-    // code page is still found.
-    if (std::optional<std::wstring> path = pathFromFolderList(folderId)) return path;
-    if (std::optional<std::wstring> path = knownFolderPath(folderId)) return path;
-    return pathFromIdList(folderId);
-}
-
-void Win32Shell::changeNotify(std::int32_t eventId, std::uint32_t flags) {
-    lazy::shell32().SHChangeNotify(static_cast<LONG>(eventId), flags, nullptr, nullptr);
-}
-
-namespace {
-
 // A program named without a folder ("explorer") is taken from the Windows
 // folders only: the default search would look in the program's own folder
 // first, and the exe is often run from a Downloads folder where a planted
@@ -106,6 +85,23 @@ std::wstring systemProgram(const std::wstring& command) {
 }
 
 }  // namespace
+
+std::optional<std::wstring> Win32Shell::specialFolderPath(std::int32_t folderId) {
+    // Where the folder is now: the folder list first, as it allocates nothing
+    // (under Wine the known-folder API maps ole32, rpcrt4 and combase for its
+    // answer), then the known-folder API for a path too long for the list.
+    // The item-ID route comes last: it may go on answering a desktop's old
+    // place after it was redirected (Wine's keeps it for the life of the
+    // process). The path stays UTF-16, so a desktop named outside the ANSI
+    // code page is still found.
+    if (std::optional<std::wstring> path = pathFromFolderList(folderId)) return path;
+    if (std::optional<std::wstring> path = knownFolderPath(folderId)) return path;
+    return pathFromIdList(folderId);
+}
+
+void Win32Shell::changeNotify(std::int32_t eventId, std::uint32_t flags) {
+    lazy::shell32().SHChangeNotify(static_cast<LONG>(eventId), flags, nullptr, nullptr);
+}
 
 void Win32Shell::startProcess(const std::string& commandLine, int showState) {
     // CreateProcessW may write into the command line, so it gets its own copy.

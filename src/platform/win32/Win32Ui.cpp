@@ -29,14 +29,6 @@ constexpr int kMaxDpi = 10 * kDefaultDpi;
     throw PlatformError("Resource with identifier '" + std::to_string(id) + "' not found");
 }
 
-Picture sharedResourceIcon(int id) {
-    // LR_SHARED: the system owns the icon, which lives as long as the module.
-    HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0,
-                             LR_SHARED | LR_DEFAULTSIZE);
-    if (icon == nullptr) resourceMissing(id);
-    return Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(icon)};
-}
-
 // An icon resource at a size of its own, owned by the caller. The common
 // controls' LoadIconWithScaleDown picks the image of that size, or scales a
 // larger one down rather than a smaller one up: it is LoadIconMetric, which the
@@ -59,13 +51,6 @@ UniqueHicon resourceIconAtSize(int id, int size) {
     return UniqueHicon(icon);
 }
 
-// The DPI of the monitor that shows the notification area: the one of the
-// main taskbar, which need not be the monitor of any of our windows.
-int notificationAreaDpi() {
-    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
-    return taskbar != nullptr ? dpiForWindow(taskbar) : systemDpi();
-}
-
 // Larger than any icon, cursor or bitmap the window could use.
 constexpr std::size_t kMaxPictureFile = 16 * 1024 * 1024;
 
@@ -76,11 +61,18 @@ std::unique_ptr<Window> Win32Ui::createWindow(const WindowLayout& design, Window
 }
 
 Picture Win32Ui::programIcon() {
-    return sharedResourceIcon(IDI_PROGRAM);
+    // LR_SHARED: the system owns the icon, which lives as long as the module.
+    HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, 0, 0,
+                             LR_SHARED | LR_DEFAULTSIZE);
+    if (icon == nullptr) resourceMissing(IDI_PROGRAM);
+    return Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(icon)};
 }
 
 Picture Win32Ui::trayIcon() {
-    return trayIcon(notificationAreaDpi());
+    // At the DPI of the monitor that shows the notification area: the one of
+    // the main taskbar, which need not be the monitor of any of our windows.
+    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    return trayIcon(taskbar != nullptr ? dpiForWindow(taskbar) : systemDpi());
 }
 
 Picture Win32Ui::trayIcon(int dpi) {

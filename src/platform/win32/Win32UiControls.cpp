@@ -11,11 +11,7 @@
 
 namespace glance::win32 {
 
-namespace {
 constexpr UINT_PTR kSubclassId = 0x9C;
-}
-
-// --- every child control
 
 Win32ChildControl::Win32ChildControl(HWND parent, int id, const std::string& caption, DWORD style, HFONT font,
                                      const char* kind)
@@ -124,6 +120,10 @@ void Win32Frame::relayout(const RECT& rect, HFONT font, int dpi) {
 }
 
 LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    // Taking the mouse must not make the frame a focus target: a frame never
+    // takes the keyboard focus. Every button's down, up and double click.
+    static_assert(WM_MBUTTONDBLCLK - WM_LBUTTONDOWN == 8);
+    if (message >= WM_LBUTTONDOWN && message <= WM_MBUTTONDBLCLK) return 0;
     switch (message) {
     case WM_NCHITTEST:
         // A group box is transparent to the mouse; the frame has a pointer
@@ -132,18 +132,6 @@ LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return HTCLIENT;
     case WM_MOUSEMOVE:
         reportPointerMove();
-        return 0;
-    // Taking the mouse must not make the frame a focus target: a frame never
-    // takes the keyboard focus.
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP:
-    case WM_MBUTTONDBLCLK:
         return 0;
     case WM_ERASEBKGND:
         return 1;

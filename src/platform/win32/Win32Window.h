@@ -24,9 +24,7 @@ namespace glance::win32 {
 class Win32Window : public Window {
 public:
     Win32Window(const WindowLayout& design, WindowEvents& events);
-    ~Win32Window() override;
-    Win32Window(const Win32Window&) = delete;
-    Win32Window& operator=(const Win32Window&) = delete;
+    ~Win32Window() override;  // its window and events make it neither copyable nor movable
 
     HWND window() const { return window_.get(); }
     // A control's child window; null for the controls that have none (timer...).

@@ -10,15 +10,12 @@ namespace glance::win32 {
 RECT controlPixelRect(const WindowLayout& form, const ControlLayout& control, int dpi) {
     int left = twipsToPixels(control.left, dpi);
     int top = twipsToPixels(control.top, dpi);
-    if (control.container != ControlId::Window) {
-        const auto container =
-            std::find_if(form.controls.begin(), form.controls.end(),
-                         [&](const ControlLayout& c) { return c.id == control.container; });
-        if (container != form.controls.end()) {
-            const RECT outer = controlPixelRect(form, *container, dpi);
-            left += outer.left;
-            top += outer.top;
-        }
+    for (const ControlLayout& container : form.controls) {
+        if (control.container == ControlId::Window || container.id != control.container) continue;
+        const RECT outer = controlPixelRect(form, container, dpi);
+        left += outer.left;
+        top += outer.top;
+        break;
     }
     return RECT{left, top, left + twipsToPixels(control.width, dpi),
                 top + twipsToPixels(control.height, dpi)};
