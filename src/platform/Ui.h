@@ -13,12 +13,11 @@
 
 namespace glance {
 
-enum class ControlKind { PushButton, Frame, CheckBox, OptionButton, Label, Timer, TrayControl, SkinEngine };
+enum class ControlKind { PushButton, Frame, CheckBox, Timer, TrayControl, SkinEngine };
 
 // The kinds of control that have a "BackColor" of their own.
 inline bool takesBackColor(ControlKind kind) {
-    return kind == ControlKind::Frame || kind == ControlKind::CheckBox || kind == ControlKind::Label ||
-           kind == ControlKind::OptionButton;
+    return kind == ControlKind::Frame || kind == ControlKind::CheckBox;
 }
 
 // The main window's controls, by role. Window stands for the window's own

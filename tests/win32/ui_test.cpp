@@ -27,7 +27,6 @@
 #include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Dpi.h"
-#include "platform/win32/Win32PushButton.h"
 #include "platform/win32/Win32Text.h"
 #include "platform/win32/Win32Ui.h"
 #include "platform/win32/Win32Window.h"

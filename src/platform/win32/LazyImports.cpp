@@ -8,76 +8,35 @@ namespace glance::win32::lazy {
 
 namespace {
 
-HMODULE loadSystemLibrary(const wchar_t* file, const char* name) {
-    HMODULE module = LoadLibraryExW(file, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    // Windows 7 without KB2533623 does not know the flag. There the name alone
-    // is as safe: shell32 is a known DLL and comctl32 comes from the
-    // side-by-side store.
-    if (module == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) module = LoadLibraryW(file);
-    if (module == nullptr)
-        throw PlatformError(systemErrorCode(GetLastError()),
-                            std::string(errtext::kFileNotFound) + ": " + name);
-    return module;
-}
+// A system DLL loaded from System32 and never freed: its functions are
+// called until the process ends.
+class SystemLibrary {
+public:
+    SystemLibrary(const wchar_t* file, const char* name)
+        : module_(LoadLibraryExW(file, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)), name_(name) {
+        // Windows 7 without KB2533623 does not know the flag. There the name
+        // alone is as safe: shell32 is a known DLL and comctl32 comes from the
+        // side-by-side store.
+        if (module_ == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) module_ = LoadLibraryW(file);
+        if (module_ == nullptr)
+            throw PlatformError(systemErrorCode(GetLastError()),
+                                std::string(errtext::kFileNotFound) + ": " + name);
+    }
 
-template <typename Function>
-Function entryPoint(HMODULE module, const char* library, const char* name) {
-    const auto function = entryPointOrNull<Function>(module, name);
-    if (function == nullptr)
-        throw PlatformError(systemErrorCode(GetLastError()),
-                            std::string("Can't find DLL entry point ") + name + " in " + library);
-    return function;
-}
+    // An entry point that the program cannot do without.
+    template <class Function>
+    void get(Function& entry, const char* name) const {
+        entry = entryPointOrNull<Function>(module_, name);
+        if (entry == nullptr)
+            throw PlatformError(systemErrorCode(GetLastError()),
+                                std::string("Can't find DLL entry point ") + name + " in " + name_);
+    }
+    HMODULE module() const { return module_; }
 
-// Each DLL is loaded once and never freed: its functions are called until
-// the process ends. A failed load is tried again at the next call.
-struct Shell32 {
-    HMODULE module = loadSystemLibrary(L"shell32.dll", "shell32");
-    decltype(&::SHGetKnownFolderPath) getKnownFolderPath =
-        entryPoint<decltype(getKnownFolderPath)>(module, "shell32", "SHGetKnownFolderPath");
-    decltype(&::SHGetFolderPathW) getFolderPath =
-        entryPoint<decltype(getFolderPath)>(module, "shell32", "SHGetFolderPathW");
-    decltype(&::SHGetSpecialFolderLocation) getSpecialFolderLocation =
-        entryPoint<decltype(getSpecialFolderLocation)>(module, "shell32", "SHGetSpecialFolderLocation");
-    decltype(&::SHGetPathFromIDListW) getPathFromIdList =
-        entryPoint<decltype(getPathFromIdList)>(module, "shell32", "SHGetPathFromIDListW");
-    decltype(&::SHChangeNotify) changeNotify =
-        entryPoint<decltype(changeNotify)>(module, "shell32", "SHChangeNotify");
-    decltype(&::Shell_NotifyIconA) notifyIcon =
-        entryPoint<decltype(notifyIcon)>(module, "shell32", "Shell_NotifyIconA");
+private:
+    HMODULE module_;
+    const char* name_;
 };
-
-struct Comctl32 {
-    HMODULE module = loadSystemLibrary(L"comctl32.dll", "comctl32");
-    decltype(&::SetWindowSubclass) setSubclass =
-        entryPoint<decltype(setSubclass)>(module, "comctl32", "SetWindowSubclass");
-    decltype(&::RemoveWindowSubclass) removeSubclass =
-        entryPoint<decltype(removeSubclass)>(module, "comctl32", "RemoveWindowSubclass");
-    decltype(&::DefSubclassProc) defSubclassProc =
-        entryPoint<decltype(defSubclassProc)>(module, "comctl32", "DefSubclassProc");
-    decltype(&::InitCommonControlsEx) initCommonControls =
-        entryPoint<decltype(initCommonControls)>(module, "comctl32", "InitCommonControlsEx");
-    // Only version 6 (the one the manifest asks for) has it: may be null.
-    using LoadIconWithScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
-    LoadIconWithScaleDownFn loadIconWithScaleDown =
-        entryPointOrNull<LoadIconWithScaleDownFn>(module, "LoadIconWithScaleDown");
-};
-
-const Shell32& shell32() {
-    static const Shell32 library;
-    return library;
-}
-
-const Comctl32& comctl32() {
-    static const Comctl32 library;
-    return library;
-}
-
-}  // namespace
-
-HRESULT SHGetKnownFolderPath(REFKNOWNFOLDERID folder, DWORD flags, HANDLE token, PWSTR* path) {
-    return shell32().getKnownFolderPath(folder, flags, token, path);
-}
 
 // ole32, loaded once from System32 at its first use: most runs never need
 // COM, and the exe does not map ole32, combase and rpcrt4 at every start.
@@ -87,6 +46,40 @@ HMODULE ole32() {
         return found != nullptr ? found : LoadLibraryW(L"ole32.dll");
     }();
     return module;
+}
+
+}  // namespace
+
+Shell32::Shell32() {
+    const SystemLibrary dll(L"shell32.dll", "shell32");
+    dll.get(SHGetKnownFolderPath, "SHGetKnownFolderPath");
+    dll.get(SHGetFolderPathW, "SHGetFolderPathW");
+    dll.get(SHGetSpecialFolderLocation, "SHGetSpecialFolderLocation");
+    dll.get(SHGetPathFromIDListW, "SHGetPathFromIDListW");
+    dll.get(SHChangeNotify, "SHChangeNotify");
+    dll.get(Shell_NotifyIconA, "Shell_NotifyIconA");
+}
+
+Comctl32::Comctl32() {
+    const SystemLibrary dll(L"comctl32.dll", "comctl32");
+    dll.get(SetWindowSubclass, "SetWindowSubclass");
+    dll.get(RemoveWindowSubclass, "RemoveWindowSubclass");
+    dll.get(DefSubclassProc, "DefSubclassProc");
+    dll.get(InitCommonControlsEx, "InitCommonControlsEx");
+    LoadIconWithScaleDown =
+        entryPointOrNull<decltype(LoadIconWithScaleDown)>(dll.module(), "LoadIconWithScaleDown");
+}
+
+// A failed load throws out of the static's initialisation, and is tried
+// again at the next call.
+const Shell32& shell32() {
+    static const Shell32 library;
+    return library;
+}
+
+const Comctl32& comctl32() {
+    static const Comctl32 library;
+    return library;
 }
 
 void CoTaskMemFree(void* memory) noexcept {
@@ -106,52 +99,10 @@ HRESULT CoCreateInstance(REFCLSID type, IUnknown* outer, DWORD context, REFIID w
     return create != nullptr ? create(type, outer, context, wanted, made) : E_NOTIMPL;
 }
 
-HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path) {
-    return shell32().getFolderPath(owner, folder, token, flags, path);
-}
-
-HRESULT SHGetSpecialFolderLocation(HWND owner, int folder, PIDLIST_ABSOLUTE* idList) {
-    return shell32().getSpecialFolderLocation(owner, folder, idList);
-}
-
-BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE idList, LPWSTR path) {
-    return shell32().getPathFromIdList(idList, path);
-}
-
-void SHChangeNotify(LONG eventId, UINT flags, LPCVOID item1, LPCVOID item2) {
-    shell32().changeNotify(eventId, flags, item1, item2);
-}
-
-BOOL Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data) {
-    return shell32().notifyIcon(message, data);
-}
-
-BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data) {
-    return comctl32().setSubclass(window, procedure, id, data);
-}
-
-BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id) {
-    return comctl32().removeSubclass(window, procedure, id);
-}
-
-BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* classes) {
-    return comctl32().initCommonControls(classes);
-}
-
-HRESULT LoadIconWithScaleDown(HINSTANCE module, PCWSTR name, int width, int height, HICON* icon) {
-    const auto function = comctl32().loadIconWithScaleDown;
-    return function != nullptr ? function(module, name, width, height, icon) : E_NOTIMPL;
-}
-
 HRESULT RegisterApplicationRestart(PCWSTR commandLine, DWORD flags) {
-    using Function = HRESULT(WINAPI*)(PCWSTR, DWORD);
-    const FARPROC address = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "RegisterApplicationRestart");
-    if (address == nullptr) return E_NOTIMPL;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(address))(commandLine, flags);
-}
-
-LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return comctl32().defSubclassProc(window, message, wParam, lParam);
+    const auto function =
+        entryPointOrNull<HRESULT(WINAPI*)(PCWSTR, DWORD)>(L"kernel32.dll", "RegisterApplicationRestart");
+    return function != nullptr ? function(commandLine, flags) : E_NOTIMPL;
 }
 
 }  // namespace glance::win32::lazy

@@ -12,9 +12,10 @@
 // still comes from the side-by-side store that the manifest names).
 //
 // A DLL or entry point that cannot be found throws PlatformError with the
-// classic texts ("File not found: shell32"). The three subclass functions
-// are resolved together, so once SetWindowSubclass has worked, the other two
-// cannot fail (they run in destructors and window procedures).
+// classic texts ("File not found: shell32"). A DLL's entry points are
+// resolved together, so once SetWindowSubclass has worked, the other two
+// subclass functions cannot fail (they run in destructors and window
+// procedures).
 #pragma once
 
 #include <windows.h>
@@ -42,12 +43,29 @@ Function entryPointOrNull(const wchar_t* module, const char* name) {
 
 namespace glance::win32::lazy {
 
-HRESULT SHGetKnownFolderPath(REFKNOWNFOLDERID folder, DWORD flags, HANDLE token, PWSTR* path);
-HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path);
-HRESULT SHGetSpecialFolderLocation(HWND owner, int folder, PIDLIST_ABSOLUTE* idList);
-BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE idList, LPWSTR path);
-void SHChangeNotify(LONG eventId, UINT flags, LPCVOID item1, LPCVOID item2);
-BOOL Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data);
+// shell32's entry points, by their own names, resolved together on first use.
+struct Shell32 {
+    Shell32();
+    decltype(&::SHGetKnownFolderPath) SHGetKnownFolderPath;
+    decltype(&::SHGetFolderPathW) SHGetFolderPathW;
+    decltype(&::SHGetSpecialFolderLocation) SHGetSpecialFolderLocation;
+    decltype(&::SHGetPathFromIDListW) SHGetPathFromIDListW;
+    decltype(&::SHChangeNotify) SHChangeNotify;
+    decltype(&::Shell_NotifyIconA) Shell_NotifyIconA;
+};
+const Shell32& shell32();
+
+// comctl32's, the same way.
+struct Comctl32 {
+    Comctl32();
+    decltype(&::SetWindowSubclass) SetWindowSubclass;
+    decltype(&::RemoveWindowSubclass) RemoveWindowSubclass;
+    decltype(&::DefSubclassProc) DefSubclassProc;
+    decltype(&::InitCommonControlsEx) InitCommonControlsEx;
+    // Null where the common controls are older than version 6.
+    HRESULT(WINAPI* LoadIconWithScaleDown)(HINSTANCE, PCWSTR, int, int, HICON*);
+};
+const Comctl32& comctl32();
 
 // The COM task allocator's free, from ole32: only the shell's answers that
 // it allocated need it, so the exe does not map ole32 at every start.
@@ -56,13 +74,6 @@ void CoTaskMemFree(void* memory) noexcept;
 // first use; E_NOTIMPL where it cannot be had.
 HRESULT CoInitializeEx(void* reserved, DWORD flags);
 HRESULT CoCreateInstance(REFCLSID type, IUnknown* outer, DWORD context, REFIID wanted, void** made);
-
-BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data);
-BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id);
-LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* classes);
-// E_NOTIMPL where the common controls are older than version 6.
-HRESULT LoadIconWithScaleDown(HINSTANCE module, PCWSTR name, int width, int height, HICON* icon);
 
 // kernel32's, looked up rather than imported so that a system without it
 // still starts the program: E_NOTIMPL there.

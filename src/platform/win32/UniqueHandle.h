@@ -78,15 +78,9 @@ using UniqueKernelHandle = UniqueHandle<HANDLE, CloseWith<&::CloseHandle>>;
 using UniqueFileHandle = UniqueHandle<HANDLE, CloseWithInvalidMinusOne<&::CloseHandle>>;
 // FindFirstFileExW searches.
 using UniqueFindHandle = UniqueHandle<HANDLE, CloseWithInvalidMinusOne<&::FindClose>>;
-// FindFirstChangeNotificationW watches.
-using UniqueChangeNotification =
-    UniqueHandle<HANDLE, CloseWithInvalidMinusOne<&::FindCloseChangeNotification>>;
 using UniqueHkey = UniqueHandle<HKEY, CloseWith<&::RegCloseKey>>;
 using UniqueHwnd = UniqueHandle<HWND, CloseWith<&::DestroyWindow>>;
 using UniqueHicon = UniqueHandle<HICON, CloseWith<&::DestroyIcon>>;
-using UniqueHcursor = UniqueHandle<HCURSOR, CloseWith<&::DestroyCursor>>;
-using UniqueHmenu = UniqueHandle<HMENU, CloseWith<&::DestroyMenu>>;
-using UniqueHmodule = UniqueHandle<HMODULE, CloseWith<&::FreeLibrary>>;
 using UniqueMemoryDc = UniqueHandle<HDC, CloseWith<&::DeleteDC>>;
 // Fonts, brushes, pens, bitmaps, regions: UniqueGdiObject<HFONT> and so on.
 template <class T>

@@ -9,7 +9,6 @@ namespace glance::win32 {
 
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0xA11;
 constexpr GUID kAccPropServices = {
     0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
 constexpr GUID kIAccPropServices = {
@@ -36,17 +35,11 @@ IAccPropServices* propertyService(bool create) {
 
 }  // namespace
 
-AccessibleDescription::AccessibleDescription(HWND control) : control_(control) {
-    lazy::SetWindowSubclass(control_, &AccessibleDescription::subclassProc, kSubclassId,
-                            reinterpret_cast<DWORD_PTR>(this));
-}
-
 AccessibleDescription::~AccessibleDescription() {
     if (IAccPropServices* service = propertyService(false)) {
         MSAAPROPID property = kDescriptionProperty;
         service->ClearHwndProps(control_, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &property, 1);
     }
-    lazy::RemoveWindowSubclass(control_, &AccessibleDescription::subclassProc, kSubclassId);
 }
 
 void AccessibleDescription::set(const std::string& text) {
@@ -67,46 +60,30 @@ void AccessibleDescription::apply() const {
                                 widenUtf8(text_).data());
 }
 
-LRESULT CALLBACK AccessibleDescription::subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                                     UINT_PTR, DWORD_PTR self) noexcept {
-    // A reader (or UI Automation on its behalf) asks for the control's
-    // accessible object: the description is in place before it reads one.
-    auto* description = reinterpret_cast<AccessibleDescription*>(self);
-    if (message == WM_GETOBJECT && !description->asked_) {
-        description->asked_ = true;
-        description->apply();
-    }
-    return lazy::DefSubclassProc(window, message, wParam, lParam);
+void AccessibleDescription::asked() {
+    if (asked_) return;
+    asked_ = true;
+    apply();
 }
 
 void announce(HWND element, const std::wstring& text) {
-    using HostProvider = HRESULT(WINAPI*)(HWND, IUnknown**);
-    using RaiseNotification = HRESULT(WINAPI*)(IUnknown*, int, int, BSTR, BSTR);
-    using AllocString = BSTR(WINAPI*)(const OLECHAR*);
-    using FreeString = void(WINAPI*)(BSTR);
     constexpr int kActionCompleted = 2;  // NotificationKind_ActionCompleted
     constexpr int kMostRecent = 3;       // NotificationProcessing_MostRecent: only the latest is read
     // Looked up once; where the event is missing the DLL goes again at once.
     // uiautomationcore brings oleaut32, whose strings the event takes.
     struct Uia {
-        HostProvider hostProvider = nullptr;
-        RaiseNotification raise = nullptr;
-        AllocString allocString = nullptr;
-        FreeString freeString = nullptr;
+        HMODULE core = LoadLibraryExW(L"uiautomationcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        HRESULT(WINAPI* hostProvider)
+        (HWND, IUnknown**) = entryPointOrNull<decltype(hostProvider)>(core, "UiaHostProviderFromHwnd");
+        HRESULT(WINAPI* raise)
+        (IUnknown*, int, int, BSTR, BSTR) = entryPointOrNull<decltype(raise)>(core,
+                                                                              "UiaRaiseNotificationEvent");
+        decltype(&::SysAllocString) allocString =
+            entryPointOrNull<decltype(allocString)>(L"oleaut32.dll", "SysAllocString");
+        decltype(&::SysFreeString) freeString =
+            entryPointOrNull<decltype(freeString)>(L"oleaut32.dll", "SysFreeString");
         Uia() {
-            HMODULE core = LoadLibraryExW(L"uiautomationcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-            if (core == nullptr) return;
-            HMODULE automation = GetModuleHandleW(L"oleaut32.dll");
-            raise = reinterpret_cast<RaiseNotification>(
-                reinterpret_cast<void*>(GetProcAddress(core, "UiaRaiseNotificationEvent")));
-            hostProvider = reinterpret_cast<HostProvider>(
-                reinterpret_cast<void*>(GetProcAddress(core, "UiaHostProviderFromHwnd")));
-            allocString = reinterpret_cast<AllocString>(
-                reinterpret_cast<void*>(GetProcAddress(automation, "SysAllocString")));
-            freeString = reinterpret_cast<FreeString>(
-                reinterpret_cast<void*>(GetProcAddress(automation, "SysFreeString")));
-            if (raise == nullptr || hostProvider == nullptr || allocString == nullptr ||
-                freeString == nullptr) {
+            if (core != nullptr && (!hostProvider || !raise || !allocString || !freeString)) {
                 raise = nullptr;
                 FreeLibrary(core);
             }

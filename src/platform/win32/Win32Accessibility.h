@@ -19,16 +19,18 @@ namespace glance::win32 {
 // each change is announced with EVENT_OBJECT_DESCRIPTIONCHANGE.
 class AccessibleDescription {
 public:
-    explicit AccessibleDescription(HWND control);
+    explicit AccessibleDescription(HWND control) : control_(control) {}
     ~AccessibleDescription();  // before the control's window goes
     AccessibleDescription(const AccessibleDescription&) = delete;
     AccessibleDescription& operator=(const AccessibleDescription&) = delete;
 
     void set(const std::string& text);  // UTF-8; empty: no description
+    // The control was asked for its accessible object (WM_GETOBJECT) by a
+    // reader, or UI Automation on its behalf: the description is put in
+    // place before it reads one.
+    void asked();
 
 private:
-    static LRESULT CALLBACK subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR subclassId, DWORD_PTR self) noexcept;
     void apply() const;
 
     HWND control_;

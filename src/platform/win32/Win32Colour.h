@@ -21,14 +21,10 @@ class ColourBrush {
 public:
     explicit ColourBrush(Colour colour = kWhite) { set(colour); }
     void set(Colour colour) {
+        const bool system = (colour & 0x80000000u) != 0;
         colour_ = colour;
-        if (colour & 0x80000000u) {
-            owned_.reset();
-            shared_ = GetSysColorBrush(static_cast<int>(colour & 0xFFu));
-        } else {
-            owned_.reset(CreateSolidBrush(resolveColour(colour)));
-            shared_ = nullptr;
-        }
+        owned_.reset(system ? nullptr : CreateSolidBrush(resolveColour(colour)));
+        shared_ = system ? GetSysColorBrush(static_cast<int>(colour & 0xFFu)) : nullptr;
     }
     Colour colour() const { return colour_; }
     HBRUSH get() const { return owned_ ? owned_.get() : shared_; }

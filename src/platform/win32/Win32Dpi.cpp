@@ -8,17 +8,11 @@
 
 namespace glance::win32 {
 
-namespace {
-
-// Entry points newer than the Windows 7 baseline, looked up once.
-using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
-
-}  // namespace
+// Entry points newer than the Windows 7 baseline are looked up once.
 
 int dpiForWindow(HWND window) {
-    static const auto getDpiForWindow = entryPointOrNull<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
+    static const auto getDpiForWindow =
+        entryPointOrNull<UINT(WINAPI*)(HWND)>(L"user32.dll", "GetDpiForWindow");
     if (getDpiForWindow != nullptr && window != nullptr) {
         if (const UINT dpi = getDpiForWindow(window); dpi != 0) return static_cast<int>(dpi);
     }
@@ -34,7 +28,7 @@ int systemDpi() {
 
 int systemMetricForDpi(int metric, int dpi) {
     static const auto forDpi =
-        entryPointOrNull<GetSystemMetricsForDpiFn>(L"user32.dll", "GetSystemMetricsForDpi");
+        entryPointOrNull<int(WINAPI*)(int, UINT)>(L"user32.dll", "GetSystemMetricsForDpi");
     if (forDpi != nullptr) {
         if (const int value = forDpi(metric, static_cast<UINT>(dpi)); value > 0) return value;
     }
@@ -42,8 +36,8 @@ int systemMetricForDpi(int metric, int dpi) {
 }
 
 RECT windowRectForClient(int width, int height, DWORD style, DWORD exStyle, int dpi) {
-    static const auto adjustForDpi =
-        entryPointOrNull<AdjustWindowRectExForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi");
+    static const auto adjustForDpi = entryPointOrNull<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>(
+        L"user32.dll", "AdjustWindowRectExForDpi");
     RECT rect{0, 0, width, height};
     if (adjustForDpi == nullptr || !adjustForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi)))
         AdjustWindowRectEx(&rect, style, FALSE, exStyle);

@@ -59,12 +59,6 @@ private:
     UniqueHkey key_;
 };
 
-// SHFlushSFCache, where shell32 has it (by name: it is not in every import
-// library); shell32 is loaded by then, by the paths' first look-up.
-void flushShellFolderCache() {
-    if (const auto flush = entryPointOrNull<void(WINAPI*)()>(L"shell32.dll", "SHFlushSFCache")) flush();
-}
-
 class FolderLocationsWatch : public ChangeWatch {
 public:
     // Each key is watched when it can be: one that cannot be opened leaves
@@ -88,8 +82,6 @@ public:
         if (wakes_ != nullptr)
             for (const KeyWatch& key : keys_) wakes_->remove(key.event());
     }
-    FolderLocationsWatch(const FolderLocationsWatch&) = delete;
-    FolderLocationsWatch& operator=(const FolderLocationsWatch&) = delete;
 
     // One wait for every event: this is polled at every count.
     bool fired() override {
@@ -102,8 +94,10 @@ public:
     void rearm() override {
         // A location moved: the shell's per-process cache of folder paths
         // must give way to what the registry now says, before the paths are
-        // looked up again.
-        flushShellFolderCache();
+        // looked up again. SHFlushSFCache is taken by name (it is not in
+        // every import library) where shell32, loaded by the paths' first
+        // look-up, has it.
+        if (const auto flush = entryPointOrNull<void(WINAPI*)()>(L"shell32.dll", "SHFlushSFCache")) flush();
         for (KeyWatch& key : keys_) {
             if (!key.fired()) continue;
             key.arm();

@@ -4,7 +4,7 @@
 
 namespace glance::win32 {
 
-ATOM registerHiddenWindowClass(const wchar_t* name, WNDPROC procedure) {
+ATOM registerWindowClass(const wchar_t* name, WNDPROC procedure) {
     WNDCLASSEXW description{};
     description.cbSize = sizeof description;
     description.lpfnWndProc = procedure;
@@ -15,8 +15,8 @@ ATOM registerHiddenWindowClass(const wchar_t* name, WNDPROC procedure) {
 
 void allowFromLowerRights(HWND window, UINT message) {
     // Looked up, not linked: the call is missing before Windows 7.
-    using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-    if (const auto filter = entryPointOrNull<Filter>(L"user32.dll", "ChangeWindowMessageFilterEx"))
+    if (const auto filter = entryPointOrNull<BOOL(WINAPI*)(HWND, UINT, DWORD, void*)>(
+            L"user32.dll", "ChangeWindowMessageFilterEx"))
         filter(window, message, 1 /* MSGFLT_ALLOW */, nullptr);
 }
 

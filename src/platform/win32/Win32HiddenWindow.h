@@ -1,6 +1,6 @@
-// What each of the program's hidden windows (the tray icon's, the running
-// copy's) needs from the system: a plain class, and a message let through
-// from processes of lower rights.
+// What the program's windows need from the system: a plain class, and for
+// the hidden ones (the tray icon's, the running copy's) a message let
+// through from processes of lower rights.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +10,7 @@ namespace glance::win32 {
 // Registers a window class of this module with only its name and procedure.
 // Returns RegisterClassExW's answer: 0 when it failed (GetLastError says why,
 // ERROR_CLASS_ALREADY_EXISTS included).
-ATOM registerHiddenWindowClass(const wchar_t* name, WNDPROC procedure);
+ATOM registerWindowClass(const wchar_t* name, WNDPROC procedure);
 
 // Lets message reach window from a process that runs with lower rights than
 // this one (an elevated copy still hears Explorer and a second start).

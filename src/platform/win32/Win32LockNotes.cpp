@@ -24,7 +24,7 @@ void Win32LockNotes::set(HWND control, const std::wstring& text) {
     if (text.empty()) return;
     if (!tips_) {
         const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_WIN95_CLASSES};
-        lazy::InitCommonControlsEx(&classes);
+        lazy::comctl32().InitCommonControlsEx(&classes);
         tips_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                     WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                                     CW_USEDEFAULT, CW_USEDEFAULT, parent_, nullptr, GetModuleHandleW(nullptr),

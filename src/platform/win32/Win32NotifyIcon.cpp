@@ -28,20 +28,12 @@ void fillText(char (&field)[N], std::string_view text) {
     for (std::size_t i = n + 1; i < N; ++i) field[i] = ' ';
 }
 
-LRESULT CALLBACK ownProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-BOOL shellNotifyIcon(DWORD message, PNOTIFYICONDATAA data) {
-    return lazy::Shell_NotifyIconA(message, data);
-}
-
 }  // namespace
 
 Win32NotifyIcon::Win32NotifyIcon(HWND window, NotifyIconEvents& events, NotifyIconCall call)
     : window_(window),
       events_(events),
-      call_(call != nullptr ? call : &shellNotifyIcon),
+      call_(call),
       taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {}
 
 Win32NotifyIcon::~Win32NotifyIcon() {
@@ -65,7 +57,8 @@ NOTIFYICONDATAA Win32NotifyIcon::record(UINT flags) const {
 
 IconAnswer Win32NotifyIcon::send(DWORD message, NOTIFYICONDATAA& data) {
     SetLastError(0);
-    if (call_(message, &data)) return IconAnswer::Done;
+    if (call_ != nullptr ? call_(message, &data) : lazy::shell32().Shell_NotifyIconA(message, &data))
+        return IconAnswer::Done;
     // A busy taskbar lets the request time out, carried out or not.
     return GetLastError() == ERROR_TIMEOUT ? IconAnswer::NoAnswer : IconAnswer::Refused;
 }
@@ -207,17 +200,17 @@ Win32NotificationArea::~Win32NotificationArea() {
 
 std::unique_ptr<NotifyIcon> Win32NotificationArea::createIcon(WindowHandle ownerWindow,
                                                               NotifyIconEvents& events) {
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
     if (classAtom_ == 0) {
-        classAtom_ = registerHiddenWindowClass(kWindowClass, &ownProcedure);
+        classAtom_ = registerWindowClass(kWindowClass, &DefWindowProcW);
         // Another notification area of this process may have registered it.
         if (classAtom_ == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
             throw PlatformError(errtext::kOutOfMemory);
     }
     // A hidden, owned pop-up is a top-level window: it receives the shell's
     // broadcasts (TaskbarCreated) and never shows in the taskbar.
-    const HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0,
-                                        reinterpret_cast<HWND>(ownerWindow), nullptr, instance, nullptr);
+    const HWND window =
+        CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0,
+                        reinterpret_cast<HWND>(ownerWindow), nullptr, GetModuleHandleW(nullptr), nullptr);
     if (window == nullptr) throw PlatformError(errtext::kOutOfMemory);
     // Run elevated, the program would not hear the broadcast of an Explorer
     // that is not.

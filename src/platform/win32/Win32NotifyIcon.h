@@ -11,7 +11,7 @@
 
 namespace glance::win32 {
 
-// The shell's entry point, or a stand-in that a test gives.
+// A stand-in for the shell's entry point that a test gives (null: the shell's).
 using NotifyIconCall = BOOL (*)(DWORD message, PNOTIFYICONDATAA data);
 
 class Win32NotifyIcon : public NotifyIcon {

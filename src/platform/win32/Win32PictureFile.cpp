@@ -5,39 +5,25 @@
 #include <string>
 
 namespace glance::win32 {
-namespace {
 
 constexpr DWORD kIconFormatVersion = 0x00030000;
 
-}  // namespace
-
-UniqueHicon iconFromFile(std::string_view file) {
-    if (pictureFileKind(file) != PictureFileKind::Icon) return {};
-    auto image = iconImage(file, GetSystemMetrics(SM_CXICON));
-    auto* checked = std::get_if<IconImage>(&image);
-    if (!checked) return {};
-    // A copy of its own: the system wants the image on a DWORD boundary.
-    std::string& bits = checked->bytes;
-    return UniqueHicon(CreateIconFromResourceEx(reinterpret_cast<BYTE*>(bits.data()),
-                                                static_cast<DWORD>(bits.size()), TRUE, kIconFormatVersion, 0,
-                                                0, LR_DEFAULTSIZE));
-}
-
-UniqueHcursor cursorFromFile(std::string_view file) {
-    if (pictureFileKind(file) != PictureFileKind::Cursor) return {};
-    const auto image = iconImage(file, GetSystemMetrics(SM_CXCURSOR));
+UniqueHicon iconFromFile(std::string_view file, PictureFileKind kind) {
+    const bool cursor = kind == PictureFileKind::Cursor;
+    if (pictureFileKind(file) != kind || (!cursor && kind != PictureFileKind::Icon)) return {};
+    const auto image = iconImage(file, GetSystemMetrics(cursor ? SM_CXCURSOR : SM_CXICON));
     const auto* checked = std::get_if<IconImage>(&image);
     if (!checked) return {};
-    // A cursor resource is its hotspot followed by the image.
-    std::string bits(4, '\0');
-    bits[0] = static_cast<char>(checked->hotspotX & 0xFF);
-    bits[1] = static_cast<char>(checked->hotspotX >> 8);
-    bits[2] = static_cast<char>(checked->hotspotY & 0xFF);
-    bits[3] = static_cast<char>(checked->hotspotY >> 8);
-    bits.append(checked->bytes);
-    return UniqueHcursor(CreateIconFromResourceEx(reinterpret_cast<BYTE*>(bits.data()),
-                                                  static_cast<DWORD>(bits.size()), FALSE, kIconFormatVersion,
-                                                  0, 0, LR_DEFAULTCOLOR));
+    // A copy of its own, as the system wants the image on a DWORD boundary;
+    // a cursor resource is its hotspot followed by the image.
+    std::string bits;
+    if (cursor)
+        bits = {static_cast<char>(checked->hotspotX & 0xFF), static_cast<char>(checked->hotspotX >> 8),
+                static_cast<char>(checked->hotspotY & 0xFF), static_cast<char>(checked->hotspotY >> 8)};
+    bits += checked->bytes;
+    return UniqueHicon(CreateIconFromResourceEx(
+        reinterpret_cast<BYTE*>(bits.data()), static_cast<DWORD>(bits.size()), cursor ? FALSE : TRUE,
+        kIconFormatVersion, 0, 0, cursor ? LR_DEFAULTCOLOR : LR_DEFAULTSIZE));
 }
 
 UniqueHbitmap bitmapFromFile(std::string_view file) {

@@ -11,11 +11,11 @@
 
 namespace glance::win32 {
 
-// The file's image closest to the system's size for its kind: an icon at the
-// system's icon size, a cursor at its own size with its hotspot. Null when
-// the file is damaged.
-UniqueHicon iconFromFile(std::string_view file);
-UniqueHcursor cursorFromFile(std::string_view file);
+// The image of an icon or cursor file (kind) closest to the system's size for
+// its kind: an icon at the system's icon size, a cursor at its own size with
+// its hotspot. Null when the file is damaged or of another kind. Freed with
+// DestroyIcon, as any icon or cursor that CreateIconFromResourceEx makes.
+UniqueHicon iconFromFile(std::string_view file, PictureFileKind kind);
 
 // An uncompressed (or bit-field) bitmap as a device-dependent bitmap for the
 // screen. Null when the file is damaged or compressed otherwise.

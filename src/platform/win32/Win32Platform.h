@@ -3,7 +3,6 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "platform/win32/Win32AdminSettings.h"
 #include "platform/win32/Win32Diagnostics.h"
 #include "platform/win32/Win32EventLog.h"
 #include "platform/win32/Win32FileSystem.h"

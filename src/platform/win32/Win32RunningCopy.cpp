@@ -37,10 +37,10 @@ void Win32RunningCopy::askToShow() {
 void Win32RunningCopy::listen(std::function<void()> onShowRequested) {
     onShowRequested_ = std::move(onShowRequested);
     if (window_ != nullptr) return;
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    classAtom_ = registerHiddenWindowClass(kWindowClass, &procedure);
+    classAtom_ = registerWindowClass(kWindowClass, &procedure);
     if (classAtom_ == 0 || showRequestMessage() == 0) throw PlatformError(errtext::kOutOfMemory);
-    window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
+    window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              GetModuleHandleW(nullptr), this);
     if (window_ == nullptr) throw PlatformError(errtext::kOutOfMemory);
     // A copy run elevated still hears a second start that is not.
     allowFromLowerRights(window_, showRequestMessage());

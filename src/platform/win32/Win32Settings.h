@@ -1,4 +1,5 @@
-// The settings store in the registry: REG_SZ values under
+// The settings in the registry: the program's own, and the administrator's
+// (below). The settings store: REG_SZ values under
 // HKEY_CURRENT_USER\Software\VB and VBA Program Settings\<application>\<section>,
 // the conventional place of this store, so settings of earlier versions carry over.
 //
@@ -21,6 +22,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/AdminSettings.h"
 #include "platform/SettingsStore.h"
 
 namespace glance::win32 {
@@ -45,6 +47,16 @@ public:
                      const std::string& fallback) override;
     void save(const std::string& application, const std::string& section, const std::string& key,
               const std::string& value) override;
+};
+
+// The administrator's settings in the registry: the program's Group Policy
+// key under HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER, and its value in the
+// machine's Run key (both registry views: a 64-bit or a 32-bit installer may
+// have written it, and Windows starts both at logon).
+class Win32AdminSettings : public AdminSettings {
+public:
+    std::optional<PolicyData> policy(PolicyScope scope, std::string_view name) override;
+    bool machineStartupEntry(std::string_view name) override;
 };
 
 }  // namespace glance::win32

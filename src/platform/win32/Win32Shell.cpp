@@ -33,8 +33,8 @@ std::optional<std::wstring> writtenPath(const wchar_t* buffer) {
 // watch for it to come back. Nothing is created.
 std::optional<std::wstring> pathFromFolderList(std::int32_t folderId) {
     wchar_t path[MAX_PATH] = {};
-    if (lazy::SHGetFolderPathW(nullptr, folderId | CSIDL_FLAG_DONT_VERIFY, nullptr, SHGFP_TYPE_CURRENT,
-                               path) != S_OK)
+    if (lazy::shell32().SHGetFolderPathW(nullptr, folderId | CSIDL_FLAG_DONT_VERIFY, nullptr,
+                                         SHGFP_TYPE_CURRENT, path) != S_OK)
         return std::nullopt;
     return writtenPath(path);
 }
@@ -46,8 +46,8 @@ std::optional<std::wstring> knownFolderPath(std::int32_t folderId) {
                                                                               : nullptr;
     UniqueShellMemory<wchar_t> path;
     if (folder == nullptr ||
-        lazy::SHGetKnownFolderPath(*folder, KF_FLAG_DONT_VERIFY, nullptr, path.put()) != S_OK || !path ||
-        *path.get() == L'\0')
+        lazy::shell32().SHGetKnownFolderPath(*folder, KF_FLAG_DONT_VERIFY, nullptr, path.put()) != S_OK ||
+        !path || *path.get() == L'\0')
         return std::nullopt;
     return std::wstring(path.get());
 }
@@ -55,35 +55,14 @@ std::optional<std::wstring> knownFolderPath(std::int32_t folderId) {
 // The folder's path through its item-ID list.
 std::optional<std::wstring> pathFromIdList(std::int32_t folderId) {
     UniqueShellMemory<ITEMIDLIST> idList;
-    if (lazy::SHGetSpecialFolderLocation(nullptr, folderId, idList.put()) != S_OK || !idList)
+    if (lazy::shell32().SHGetSpecialFolderLocation(nullptr, folderId, idList.put()) != S_OK || !idList)
         return std::nullopt;
     // A folder without a file-system path (the shell has its item-ID list but
     // cannot convert it) gives no path at all.
     wchar_t path[MAX_PATH] = {};
-    if (lazy::SHGetPathFromIDListW(idList.get(), path) == FALSE) return std::nullopt;
+    if (lazy::shell32().SHGetPathFromIDListW(idList.get(), path) == FALSE) return std::nullopt;
     return writtenPath(path);
 }
-
-}  // namespace
-
-std::optional<std::wstring> Win32Shell::specialFolderPath(std::int32_t folderId) {
-    // Where the folder is now: the folder list first, as it allocates nothing
-    // (under Wine the known-folder API maps ole32, rpcrt4 and combase for its
-    // answer), then the known-folder API for a path too long for the list.
-    // The item-ID route comes last: it may go on answering a desktop's old
-    // place after it was redirected (Wine's keeps it for the life of the
-    // process). The path stays UTF-16, so a desktop named outside the ANSI
-    // code page is still found.
-    if (std::optional<std::wstring> path = pathFromFolderList(folderId)) return path;
-    if (std::optional<std::wstring> path = knownFolderPath(folderId)) return path;
-    return pathFromIdList(folderId);
-}
-
-void Win32Shell::changeNotify(std::int32_t eventId, std::uint32_t flags) {
-    lazy::SHChangeNotify(static_cast<LONG>(eventId), flags, nullptr, nullptr);
-}
-
-namespace {
 
 // A program named without a folder ("explorer") is taken from the Windows
 // folders only: the default search would look in the program's own folder
@@ -106,6 +85,23 @@ std::wstring systemProgram(const std::wstring& command) {
 }
 
 }  // namespace
+
+std::optional<std::wstring> Win32Shell::specialFolderPath(std::int32_t folderId) {
+    // Where the folder is now: the folder list first, as it allocates nothing
+    // (under Wine the known-folder API maps ole32, rpcrt4 and combase for its
+    // answer), then the known-folder API for a path too long for the list.
+    // The item-ID route comes last: it may go on answering a desktop's old
+    // place after it was redirected (Wine's keeps it for the life of the
+    // process). The path stays UTF-16, so a desktop named outside the ANSI
+    // code page is still found.
+    if (std::optional<std::wstring> path = pathFromFolderList(folderId)) return path;
+    if (std::optional<std::wstring> path = knownFolderPath(folderId)) return path;
+    return pathFromIdList(folderId);
+}
+
+void Win32Shell::changeNotify(std::int32_t eventId, std::uint32_t flags) {
+    lazy::shell32().SHChangeNotify(static_cast<LONG>(eventId), flags, nullptr, nullptr);
+}
 
 void Win32Shell::startProcess(const std::string& commandLine, int showState) {
     // CreateProcessW may write into the command line, so it gets its own copy.

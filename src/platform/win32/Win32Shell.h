@@ -13,12 +13,10 @@ public:
     // only polled, as in a test).
     explicit Win32Shell(Win32WakeHandles* wakes = nullptr) : wakes_(wakes) {}
 
-    std::optional<std::wstring> specialFolderPath(std::int32_t folderId) override;  // Win32Shell.cpp
-    void changeNotify(std::int32_t eventId, std::uint32_t flags) override;          // Win32Shell.cpp
-    void startProcess(const std::string& commandLine, int showState) override;      // Win32Shell.cpp
-
-    // In Win32FolderLocations.cpp.
-    std::unique_ptr<ChangeWatch> watchFolderLocations() override;
+    std::optional<std::wstring> specialFolderPath(std::int32_t folderId) override;
+    void changeNotify(std::int32_t eventId, std::uint32_t flags) override;
+    void startProcess(const std::string& commandLine, int showState) override;
+    std::unique_ptr<ChangeWatch> watchFolderLocations() override;  // Win32FolderLocations.cpp
 
 private:
     Win32WakeHandles* wakes_;

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "core/Error.h"
-#include "platform/win32/Win32Settings.h"
 #include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
@@ -84,18 +83,6 @@ double Win32System::secondsSinceMidnight() {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     return now.wHour * 3600.0 + now.wMinute * 60.0 + now.wSecond + now.wMilliseconds / 1000.0;
-}
-
-void Win32System::setStartupEntry(const std::string& name, const std::wstring& commandLine) {
-    writeRegistryString(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(name), commandLine);
-}
-
-void Win32System::removeStartupEntry(const std::string& name) {
-    deleteRegistryValue(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(name));
-}
-
-std::optional<std::wstring> Win32System::startupEntry(const std::string& name) {
-    return readRegistryString(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(name));
 }
 
 std::optional<std::wstring> Win32System::startupEntryCommandLine(const std::string& name) {

@@ -10,6 +10,7 @@
 
 #include "platform/System.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32Settings.h"
 #include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
@@ -26,8 +27,8 @@ public:
     // it for the life of this object, which is the life of the process.
     bool anotherInstanceRunning() override;
 
-    // MessageBoxA owned by the program's shown window (task-modal when there
-    // is none); no title means the program title.
+    // A message box owned by the program's shown window (task-modal when
+    // there is none); no title means the program title.
     int messageBox(const std::string& text, const std::optional<std::string>& title,
                    std::uint32_t style) override;
 
@@ -39,9 +40,15 @@ public:
     std::wstring programPath() override { return modulePath(); }
 
     // REG_SZ values under HKEY_CURRENT_USER\...\CurrentVersion\Run.
-    void setStartupEntry(const std::string& name, const std::wstring& commandLine) override;
-    void removeStartupEntry(const std::string& name) override;
-    std::optional<std::wstring> startupEntry(const std::string& name) override;
+    void setStartupEntry(const std::string& name, const std::wstring& commandLine) override {
+        writeRegistryString(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(name), commandLine);
+    }
+    void removeStartupEntry(const std::string& name) override {
+        deleteRegistryValue(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(name));
+    }
+    std::optional<std::wstring> startupEntry(const std::string& name) override {
+        return readRegistryString(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(name));
+    }
     // A REG_EXPAND_SZ value expanded with ExpandEnvironmentStringsW.
     std::optional<std::wstring> startupEntryCommandLine(const std::string& name) override;
 

@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "../../../res/resource.h"
 #include "core/Error.h"
@@ -19,13 +19,6 @@
 
 namespace glance::win32 {
 
-struct Win32Ui::LoadedPictures {
-    std::vector<UniqueHicon> icons;
-    std::vector<UniqueHcursor> cursors;
-    std::vector<UniqueHbitmap> bitmaps;
-    std::map<int, UniqueHicon> trayIcons;  // by size in pixels
-};
-
 namespace {
 
 // A DPI beyond 1000 % is a caller's fault, not a screen's: an absurd one would
@@ -34,14 +27,6 @@ constexpr int kMaxDpi = 10 * kDefaultDpi;
 
 [[noreturn]] void resourceMissing(int id) {
     throw PlatformError("Resource with identifier '" + std::to_string(id) + "' not found");
-}
-
-Picture sharedResourceIcon(int id) {
-    // LR_SHARED: the system owns the icon, which lives as long as the module.
-    HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0,
-                             LR_SHARED | LR_DEFAULTSIZE);
-    if (icon == nullptr) resourceMissing(id);
-    return Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(icon)};
 }
 
 // An icon resource at a size of its own, owned by the caller. The common
@@ -54,7 +39,8 @@ UniqueHicon resourceIconAtSize(int id, int size) {
     HINSTANCE module = GetModuleHandleW(nullptr);
     HICON icon = nullptr;
     try {
-        if (FAILED(lazy::LoadIconWithScaleDown(module, MAKEINTRESOURCEW(id), size, size, &icon)))
+        const auto scaleDown = lazy::comctl32().LoadIconWithScaleDown;
+        if (scaleDown == nullptr || FAILED(scaleDown(module, MAKEINTRESOURCEW(id), size, size, &icon)))
             icon = nullptr;
     } catch (const PlatformError&) {
         icon = nullptr;  // no common controls at all: LoadImage still can
@@ -65,31 +51,28 @@ UniqueHicon resourceIconAtSize(int id, int size) {
     return UniqueHicon(icon);
 }
 
-// The DPI of the monitor that shows the notification area: the one of the
-// main taskbar, which need not be the monitor of any of our windows.
-int notificationAreaDpi() {
-    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
-    return taskbar != nullptr ? dpiForWindow(taskbar) : systemDpi();
-}
-
 // Larger than any icon, cursor or bitmap the window could use.
 constexpr std::size_t kMaxPictureFile = 16 * 1024 * 1024;
 
 }  // namespace
-
-Win32Ui::Win32Ui() : loaded_(std::make_unique<LoadedPictures>()) {}
-Win32Ui::~Win32Ui() = default;
 
 std::unique_ptr<Window> Win32Ui::createWindow(const WindowLayout& design, WindowEvents& events) {
     return std::make_unique<Win32Window>(design, events);
 }
 
 Picture Win32Ui::programIcon() {
-    return sharedResourceIcon(IDI_PROGRAM);
+    // LR_SHARED: the system owns the icon, which lives as long as the module.
+    HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, 0, 0,
+                             LR_SHARED | LR_DEFAULTSIZE);
+    if (icon == nullptr) resourceMissing(IDI_PROGRAM);
+    return Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(icon)};
 }
 
 Picture Win32Ui::trayIcon() {
-    return trayIcon(notificationAreaDpi());
+    // At the DPI of the monitor that shows the notification area: the one of
+    // the main taskbar, which need not be the monitor of any of our windows.
+    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    return trayIcon(taskbar != nullptr ? dpiForWindow(taskbar) : systemDpi());
 }
 
 Picture Win32Ui::trayIcon(int dpi) {
@@ -98,9 +81,12 @@ Picture Win32Ui::trayIcon(int dpi) {
     // One icon per size, kept while this object lives: a handle given to the
     // shell stays valid, and asking again for the same DPI gives the same
     // picture, so that a caller can tell that nothing changed.
-    UniqueHicon& icon = loaded_->trayIcons[size];
-    if (!icon) icon = resourceIconAtSize(IDI_TRAY, size);
-    return Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(icon.get())};
+    HICON icon = nullptr;
+    for (const auto& [atSize, owned] : trayIcons_)
+        if (atSize == size) icon = owned.get();
+    if (icon == nullptr)
+        icon = trayIcons_.emplace_back(size, resourceIconAtSize(IDI_TRAY, size)).second.get();
+    return Picture{Picture::Icon, reinterpret_cast<std::uintptr_t>(icon)};
 }
 
 bool Win32Ui::highContrast() {
@@ -125,32 +111,16 @@ Picture Win32Ui::loadPicture(const std::wstring& path) {
     }
     if (!file) throw PlatformError(errtext::kInvalidPicture);
 
-    switch (pictureFileKind(*file)) {
-    case PictureFileKind::Cursor:
-        // A cursor file is an icon picture to the program, as for any picture
-        // that the pointer property takes.
-        if (UniqueHcursor cursor = cursorFromFile(*file)) {
-            const auto handle = reinterpret_cast<std::uintptr_t>(cursor.get());
-            loaded_->cursors.push_back(std::move(cursor));
-            return Picture{Picture::Icon, handle};
-        }
-        break;
-    case PictureFileKind::Icon:
-        if (UniqueHicon icon = iconFromFile(*file)) {
-            const auto handle = reinterpret_cast<std::uintptr_t>(icon.get());
-            loaded_->icons.push_back(std::move(icon));
-            return Picture{Picture::Icon, handle};
-        }
-        break;
-    case PictureFileKind::Bitmap:
-        if (UniqueHbitmap bitmap = bitmapFromFile(*file)) {
-            const auto handle = reinterpret_cast<std::uintptr_t>(bitmap.get());
-            loaded_->bitmaps.push_back(std::move(bitmap));
-            return Picture{Picture::Bitmap, handle};
-        }
-        break;
-    case PictureFileKind::Unknown:
-        break;
+    // A cursor file is an icon picture to the program, as for any picture
+    // that the pointer property takes.
+    const PictureFileKind kind = pictureFileKind(*file);
+    if (kind == PictureFileKind::Bitmap) {
+        if (UniqueHbitmap bitmap = bitmapFromFile(*file))
+            return Picture{Picture::Bitmap,
+                           reinterpret_cast<std::uintptr_t>(bitmaps_.emplace_back(std::move(bitmap)).get())};
+    } else if (UniqueHicon icon = iconFromFile(*file, kind)) {
+        return Picture{Picture::Icon,
+                       reinterpret_cast<std::uintptr_t>(icons_.emplace_back(std::move(icon)).get())};
     }
     throw PlatformError(errtext::kInvalidPicture);
 }

@@ -4,19 +4,16 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Ui.h"
+#include "platform/win32/UniqueHandle.h"
 
 namespace glance::win32 {
 
 class Win32Ui : public Ui {
 public:
-    Win32Ui();
-    ~Win32Ui() override;
-    Win32Ui(const Win32Ui&) = delete;
-    Win32Ui& operator=(const Win32Ui&) = delete;
-
     std::unique_ptr<Window> createWindow(const WindowLayout& design, WindowEvents& events) override;
     Picture programIcon() override;
     Picture trayIcon() override;
@@ -27,8 +24,9 @@ public:
     bool highContrast() override;
 
 private:
-    struct LoadedPictures;
-    std::unique_ptr<LoadedPictures> loaded_;
+    std::vector<UniqueHicon> icons_;  // and cursors, from files
+    std::vector<UniqueHbitmap> bitmaps_;
+    std::vector<std::pair<int, UniqueHicon>> trayIcons_;  // by size in pixels
 };
 
 }  // namespace glance::win32

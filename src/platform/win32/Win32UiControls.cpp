@@ -4,131 +4,126 @@
 
 #include "core/Error.h"
 #include "platform/win32/LazyImports.h"
+#include "platform/win32/Win32Colour.h"
 #include "platform/win32/Win32Diagnostics.h"
 #include "platform/win32/Win32Dpi.h"
-#include "platform/win32/Win32PushButton.h"
 #include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
 
-namespace {
-
 constexpr UINT_PTR kSubclassId = 0x9C;
 
-HWND createChild(HWND parent, int id, const std::string& caption, DWORD style, const RECT& rect) {
-    HWND window = CreateWindowExW(0, L"BUTTON", widenUtf8(caption).c_str(), WS_CHILD | WS_VISIBLE | style,
-                                  rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                  GetModuleHandleW(nullptr), nullptr);
-    if (window == nullptr) throw PlatformError(errtext::kOutOfMemory);
-    return window;
+Win32ChildControl::Win32ChildControl(HWND parent, int id, const std::string& caption, DWORD style, HFONT font,
+                                     const char* kind)
+    : window_(CreateWindowExW(0, L"BUTTON", widenUtf8(caption).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0,
+                              0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                              GetModuleHandleW(nullptr), nullptr)),
+      kind_(kind) {
+    if (!window_) throw PlatformError(errtext::kOutOfMemory);
+    setFont(font);
+    lazy::comctl32().SetWindowSubclass(window(), &Win32ChildControl::subclassProc, kSubclassId,
+                                       reinterpret_cast<DWORD_PTR>(this));
 }
 
-void move(HWND window, const RECT& rect) {
-    SetWindowPos(window, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+Win32ChildControl::~Win32ChildControl() {
+    lazy::comctl32().RemoveWindowSubclass(window(), &Win32ChildControl::subclassProc, kSubclassId);
+}
+
+void Win32ChildControl::relayout(const RECT& rect, HFONT font, int) {
+    setFont(font);
+    place(rect);
+    InvalidateRect(window(), nullptr, TRUE);
+}
+
+void Win32ChildControl::describe(const std::string& text) {
+    if (!description_) description_ = std::make_unique<AccessibleDescription>(window());
+    description_->set(text);
+}
+
+void Win32ChildControl::place(const RECT& rect) const {
+    SetWindowPos(window(), nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-}  // namespace
+void Win32ChildControl::reportPointerMove() const {
+    SendMessageW(GetParent(window()), kControlMouseMoveMessage, static_cast<WPARAM>(GetDlgCtrlID(window())),
+                 reinterpret_cast<LPARAM>(window()));
+}
 
-void moveFocusOnTab(HWND control) {
-    const bool back = GetKeyState(VK_SHIFT) < 0;
-    if (HWND next = GetNextDlgTabItem(GetParent(control), control, back ? TRUE : FALSE)) SetFocus(next);
-    // The keyboard is in use: focus cues show from now on.
-    SendMessageW(GetAncestor(control, GA_ROOT), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+LRESULT Win32ChildControl::passOn(UINT message, WPARAM wParam, LPARAM lParam) const {
+    return lazy::comctl32().DefSubclassProc(window(), message, wParam, lParam);
+}
+
+LRESULT Win32ChildControl::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_KEYDOWN && wParam == VK_TAB) {
+        const bool back = GetKeyState(VK_SHIFT) < 0;
+        if (HWND next = GetNextDlgTabItem(GetParent(window()), window(), back ? TRUE : FALSE)) SetFocus(next);
+        // The keyboard is in use: focus cues show from now on.
+        SendMessageW(GetAncestor(window(), GA_ROOT), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS),
+                     0);
+        return 0;
+    }
+    if (message == WM_CHAR && wParam == L'\t') return 0;  // handled at WM_KEYDOWN; no beep
+    return passOn(message, wParam, lParam);
+}
+
+LRESULT CALLBACK Win32ChildControl::subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                 UINT_PTR, DWORD_PTR self) noexcept {
+    auto* control = reinterpret_cast<Win32ChildControl*>(self);
+    return atCallbackEdge(
+        control->kind_,
+        [&] {
+            if (message == WM_GETOBJECT && control->description_) control->description_->asked();
+            return control->handle(message, wParam, lParam);
+        },
+        [&] { return lazy::comctl32().DefSubclassProc(window, message, wParam, lParam); });
+}
+
+void drawRoundedBox(HDC dc, const RECT& box, int dpi, int lineWidth, COLORREF line, HBRUSH fill) {
+    // An inside-frame pen keeps a thick line (a button's focus cue) within the box.
+    const UniqueGdiObject<HPEN> pen(CreatePen(PS_INSIDEFRAME, lineWidth, line));
+    const SelectedObject selectedPen(dc, pen.get());
+    const SelectedObject selectedBrush(dc, fill);
+    const int radius = scaleFrom96(6, dpi);
+    RoundRect(dc, box.left, box.top, box.right, box.bottom, radius, radius);
 }
 
 // --- check box
 
-Win32CheckBox::Win32CheckBox(HWND parent, int id, const std::string& caption, const RECT& rect, HFONT font)
-    : window_(createChild(parent, id, caption, WS_TABSTOP | WS_CLIPSIBLINGS | BS_AUTOCHECKBOX, rect)) {
-    SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    lazy::SetWindowSubclass(window_.get(), &Win32CheckBox::subclassProc, kSubclassId, 0);
-}
+Win32CheckBox::Win32CheckBox(HWND parent, int id, const std::string& caption, HFONT font)
+    : Win32ChildControl(parent, id, caption, WS_TABSTOP | WS_CLIPSIBLINGS | BS_AUTOCHECKBOX, font,
+                        "check box") {}
 
-Win32CheckBox::~Win32CheckBox() {
-    if (window_) lazy::RemoveWindowSubclass(window_.get(), &Win32CheckBox::subclassProc, kSubclassId);
-}
+// The check states are the values themselves.
+static_assert(BST_UNCHECKED == 0 && BST_CHECKED == 1 && BST_INDETERMINATE == 2);
 
 int Win32CheckBox::value() {
-    switch (SendMessageW(window_.get(), BM_GETCHECK, 0, 0)) {
-    case BST_CHECKED:
-        return 1;
-    case BST_INDETERMINATE:
-        return 2;
-    default:
-        return 0;
-    }
+    return static_cast<int>(SendMessageW(window(), BM_GETCHECK, 0, 0));
 }
 
 void Win32CheckBox::setValue(int value) {
-    static constexpr WPARAM kStates[] = {BST_UNCHECKED, BST_CHECKED, BST_INDETERMINATE};
     if (value < 0 || value > 2) throw PlatformError(errtext::kInvalidCall);
-    SendMessageW(window_.get(), BM_SETCHECK, kStates[value], 0);
-}
-
-void Win32CheckBox::relayout(const RECT& rect, HFONT font) {
-    SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    move(window_.get(), rect);
-    InvalidateRect(window_.get(), nullptr, TRUE);
-}
-
-LRESULT CALLBACK Win32CheckBox::subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                             UINT_PTR, DWORD_PTR) noexcept {
-    return atCallbackEdge(
-        "check box",
-        [&]() -> LRESULT {
-            if (message == WM_KEYDOWN && wParam == VK_TAB) {
-                moveFocusOnTab(window);
-                return 0;
-            }
-            if (message == WM_CHAR && wParam == L'\t') return 0;
-            return lazy::DefSubclassProc(window, message, wParam, lParam);
-        },
-        [&] { return lazy::DefSubclassProc(window, message, wParam, lParam); });
+    SendMessageW(window(), BM_SETCHECK, static_cast<WPARAM>(value), 0);
 }
 
 // --- frame
 
-Win32Frame::Win32Frame(HWND parent, int id, const std::string& caption, const RECT& rect, HFONT font)
-    : window_(createChild(parent, id, caption, WS_CLIPSIBLINGS | BS_GROUPBOX, rect)),
-      id_(id),
+Win32Frame::Win32Frame(HWND parent, int id, const std::string& caption, HFONT font)
+    : Win32ChildControl(parent, id, caption, WS_CLIPSIBLINGS | BS_GROUPBOX, font, "frame"),
       caption_(widenUtf8(caption)),
-      font_(font) {
-    SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    lazy::SetWindowSubclass(window_.get(), &Win32Frame::subclassProc, kSubclassId,
-                            reinterpret_cast<DWORD_PTR>(this));
-}
-
-Win32Frame::~Win32Frame() {
-    if (window_) lazy::RemoveWindowSubclass(window_.get(), &Win32Frame::subclassProc, kSubclassId);
-}
-
-void Win32Frame::setColours(COLORREF back, COLORREF text, COLORREF line, COLORREF grayText) {
-    back_ = back;
-    text_ = text;
-    line_ = line;
-    grayText_ = grayText;
-    InvalidateRect(window_.get(), nullptr, TRUE);
-}
+      font_(font) {}
 
 void Win32Frame::relayout(const RECT& rect, HFONT font, int dpi) {
     font_ = font;
     dpi_ = dpi;
-    SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    move(window_.get(), rect);
-    InvalidateRect(window_.get(), nullptr, TRUE);
-}
-
-LRESULT CALLBACK Win32Frame::subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                          DWORD_PTR self) noexcept {
-    return atCallbackEdge(
-        "frame", [&] { return reinterpret_cast<Win32Frame*>(self)->handle(message, wParam, lParam); },
-        [&] { return lazy::DefSubclassProc(window, message, wParam, lParam); });
+    Win32ChildControl::relayout(rect, font, dpi);
 }
 
 LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND window = window_.get();
+    // Taking the mouse must not make the frame a focus target: a frame never
+    // takes the keyboard focus. Every button's down, up and double click.
+    static_assert(WM_MBUTTONDBLCLK - WM_LBUTTONDOWN == 8);
+    if (message >= WM_LBUTTONDOWN && message <= WM_MBUTTONDBLCLK) return 0;
     switch (message) {
     case WM_NCHITTEST:
         // A group box is transparent to the mouse; the frame has a pointer
@@ -136,28 +131,15 @@ LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         // The check boxes lie above it and still get theirs.
         return HTCLIENT;
     case WM_MOUSEMOVE:
-        SendMessageW(GetParent(window), kControlMouseMoveMessage, static_cast<WPARAM>(id_),
-                     reinterpret_cast<LPARAM>(window));
-        return 0;
-    // Taking the mouse must not make the frame a focus target: a frame never
-    // takes the keyboard focus.
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP:
-    case WM_MBUTTONDBLCLK:
+        reportPointerMove();
         return 0;
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT: {
         PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window, &ps);
+        HDC dc = BeginPaint(window(), &ps);
         paint(dc);
-        EndPaint(window, &ps);
+        EndPaint(window(), &ps);
         return 0;
     }
     case WM_PRINTCLIENT:
@@ -167,23 +149,23 @@ LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENABLE:
     case WM_UPDATEUISTATE: {
         // The group box would draw its text directly; we paint it ourselves.
-        const LRESULT result = lazy::DefSubclassProc(window, message, wParam, lParam);
+        const LRESULT result = passOn(message, wParam, lParam);
         if (message == WM_SETTEXT) {
             const auto* text = reinterpret_cast<const wchar_t*>(lParam);
             caption_ = text != nullptr ? text : L"";
         }
-        InvalidateRect(window, nullptr, TRUE);
+        InvalidateRect(window(), nullptr, TRUE);
         return result;
     }
     default:
-        return lazy::DefSubclassProc(window, message, wParam, lParam);
+        return Win32ChildControl::handle(message, wParam, lParam);
     }
 }
 
 void Win32Frame::paint(HDC dc) const {
     RECT area;
-    GetClientRect(window_.get(), &area);
-    UniqueHbrush back(CreateSolidBrush(back_));
+    GetClientRect(window(), &area);
+    UniqueHbrush back(CreateSolidBrush(resolveColour(paint_.back)));
     FillRect(dc, &area, back.get());
 
     const SelectedObject selectedFont(dc, font_);
@@ -193,15 +175,8 @@ void Win32Frame::paint(HDC dc) const {
     GetTextExtentPoint32W(dc, caption_.c_str(), static_cast<int>(caption_.size()), &textSize);
 
     // A thin rounded outline whose top runs through the middle of the caption.
-    const int line = scaleFrom96(1, dpi_);
-    const int radius = scaleFrom96(6, dpi_);
-    const int top = metrics.tmHeight / 2;
-    UniqueGdiObject<HPEN> pen(CreatePen(PS_INSIDEFRAME, line, line_));
-    {
-        const SelectedObject selectedPen(dc, pen.get());
-        const SelectedObject selectedBrush(dc, back.get());
-        RoundRect(dc, area.left, area.top + top, area.right, area.bottom, radius, radius);
-    }
+    const RECT outline{area.left, area.top + metrics.tmHeight / 2, area.right, area.bottom};
+    drawRoundedBox(dc, outline, dpi_, scaleFrom96(1, dpi_), resolveColour(paint_.line), back.get());
 
     if (!caption_.empty()) {
         const int indent = scaleFrom96(8, dpi_);
@@ -210,25 +185,16 @@ void Win32Frame::paint(HDC dc) const {
                  area.top + metrics.tmHeight};
         FillRect(dc, &gap, back.get());
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, IsWindowEnabled(window_.get()) ? text_ : grayText_);
+        SetTextColor(dc, resolveColour(IsWindowEnabled(window()) ? paint_.text : paint_.grayText));
         TextOutW(dc, gap.left + pad, gap.top, caption_.c_str(), static_cast<int>(caption_.size()));
     }
 }
 
 // --- timer
 
-Win32Timer::~Win32Timer() {
-    if (owner_ != nullptr) KillTimer(owner_, id_);
-}
-
 void Win32Timer::setInterval(std::int32_t milliseconds) {
     if (milliseconds < 0) throw PlatformError(errtext::kInvalidCall);
     interval_ = milliseconds;
-    apply();
-}
-
-void Win32Timer::setEnabled(bool enabled) {
-    enabled_ = enabled;
     apply();
 }
 

@@ -1,9 +1,10 @@
 #include "platform/win32/Win32Window.h"
 
-#include <algorithm>
 #include <utility>
 
 #include "core/Error.h"
+#include "platform/OnScreen.h"
+#include "platform/win32/Win32HiddenWindow.h"
 #include "platform/win32/Win32Text.h"
 
 namespace glance::win32 {
@@ -14,20 +15,23 @@ constexpr wchar_t kWindowClass[] = L"GlanceRefresherMainWindow";
 constexpr int kFirstControlId = 1000;
 constexpr char kNoSuchProperty[] = "Object doesn't support this property or method";
 
+BOOL CALLBACK addWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(monitor, &info)) {
+        const RECT& r = info.rcWork;
+        reinterpret_cast<std::vector<ScreenRect>*>(areas)->push_back({r.left, r.top, r.right, r.bottom});
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 Win32Window::Win32Window(const WindowLayout& design, WindowEvents& events)
     : design_(design), events_(events), caption_(design.caption), backColor_(design.backColor) {
     // No class cursor and no class brush: WM_SETCURSOR and WM_ERASEBKGND
     // follow the window's own pointer value and back colour.
-    static const ATOM windowClass = [] {
-        WNDCLASSEXW description{};
-        description.cbSize = sizeof(description);
-        description.lpfnWndProc = &Win32Window::windowProc;
-        description.hInstance = GetModuleHandleW(nullptr);
-        description.lpszClassName = kWindowClass;
-        return RegisterClassExW(&description);
-    }();
+    static const ATOM windowClass = registerWindowClass(kWindowClass, &Win32Window::windowProc);
     if (windowClass == 0) throw PlatformError(errtext::kOutOfMemory);
     // Created hidden and unsized: the size depends on the DPI of the monitor
     // the window lands on, known only once the window exists.
@@ -62,58 +66,42 @@ Win32Window::~Win32Window() {
 
 void Win32Window::createControls() {
     HWND parent = window_.get();
-    int commandId = kFirstControlId;
     for (const ControlLayout& design : design_.controls) {
-        Control control{design, commandId++, nullptr, std::monostate{}, std::nullopt, {}, ColourBrush(), {}, {}, {}};
-        const RECT rect = controlPixelRect(design_, design, dpi_);
-        switch (design.kind) {
-        case ControlKind::PushButton: {
-            auto button = std::make_unique<Win32PushButton>(parent, control.commandId, design.caption,
-                                                            design_.buttonFont, rect, dpi_);
-            control.window = button->window();
-            control.widget = std::move(button);
-            break;
-        }
-        case ControlKind::CheckBox: {
-            auto box =
-                std::make_unique<Win32CheckBox>(parent, control.commandId, design.caption, rect, font_.get());
-            control.window = box->window();
-            control.widget = std::move(box);
-            break;
-        }
-        case ControlKind::Frame: {
-            auto frame =
-                std::make_unique<Win32Frame>(parent, control.commandId, design.caption, rect, font_.get());
-            control.window = frame->window();
-            control.widget = std::move(frame);
-            break;
-        }
-        case ControlKind::Timer:
-            control.widget = std::make_unique<Win32Timer>(parent, static_cast<UINT_PTR>(control.commandId));
-            break;
-        default:
-            // The tray control and the skin engine draw nothing in the window.
-            break;
-        }
+        // The command id is the control's place in creation order (findControlByCommand).
+        const int id = kFirstControlId + static_cast<int>(controls_.size());
+        Control& control = controls_.emplace_back(design);
+        if (design.kind == ControlKind::PushButton)
+            control.child =
+                std::make_unique<Win32PushButton>(parent, id, design.caption, design_.buttonFont, dpi_);
+        else if (design.kind == ControlKind::CheckBox)
+            control.child = std::make_unique<Win32CheckBox>(parent, id, design.caption, font_.get());
+        else if (design.kind == ControlKind::Frame)
+            control.child = std::make_unique<Win32Frame>(parent, id, design.caption, font_.get());
+        else if (design.kind == ControlKind::Timer)
+            control.timer = std::make_unique<Win32Timer>(parent, static_cast<UINT_PTR>(id));
         if (takesBackColor(design.kind)) control.back = kWhite;
-        controls_.push_back(std::move(control));
     }
 }
 
 void Win32Window::orderByTabIndex() {
     // Sibling order is tab order, both for our Tab handling and for a dialog
-    // manager. A frame sits below the controls it holds, so they stay on top
-    // of it for painting and for the pointer.
-    std::vector<const Control*> stops;
-    for (const Control& control : controls_)
-        if (control.window != nullptr && control.design.tabIndex >= 0) stops.push_back(&control);
-    std::stable_sort(stops.begin(), stops.end(), [](const Control* a, const Control* b) {
-        return a->design.tabIndex < b->design.tabIndex;
-    });
+    // manager: each tab stop in turn goes below the one before it, controls
+    // of equal tab index in creation order. A frame sits below the controls
+    // it holds, so they stay on top of it for painting and for the pointer.
+    const auto before = [](const Control& a, const Control& b) {
+        return a.design.tabIndex < b.design.tabIndex || (a.design.tabIndex == b.design.tabIndex && &a < &b);
+    };
     HWND after = HWND_TOP;
-    for (const Control* control : stops) {
-        SetWindowPos(control->window, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        after = control->window;
+    for (const Control* last = nullptr;;) {
+        const Control* next = nullptr;
+        for (const Control& control : controls_)
+            if (control.window() != nullptr && control.design.tabIndex >= 0 &&
+                (last == nullptr || before(*last, control)) && (next == nullptr || before(control, *next)))
+                next = &control;
+        if (next == nullptr) break;
+        SetWindowPos(next->window(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = next->window();
+        last = next;
     }
     // A frame goes just above the first control it holds. Screen readers go
     // through a window's children in this order, and take a group box that
@@ -122,14 +110,14 @@ void Win32Window::orderByTabIndex() {
     // so the tab order stays; holes in it let its controls paint and take
     // the pointer (cutFramesAroundHeldControls).
     for (const Control& frame : controls_) {
-        if (frame.as<Win32Frame>() == nullptr) continue;
+        if (frame.design.kind != ControlKind::Frame) continue;
         for (HWND child = GetWindow(window_.get(), GW_CHILD); child != nullptr;
              child = GetWindow(child, GW_HWNDNEXT)) {
             const Control* held = findControl(child);
             if (held == nullptr || held->design.container != frame.design.id) continue;
             HWND above = GetWindow(child, GW_HWNDPREV);
-            if (above != frame.window)
-                SetWindowPos(frame.window, above != nullptr ? above : HWND_TOP, 0, 0, 0, 0,
+            if (above != frame.window())
+                SetWindowPos(frame.window(), above != nullptr ? above : HWND_TOP, 0, 0, 0, 0,
                              SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
             break;
         }
@@ -141,20 +129,20 @@ void Win32Window::orderByTabIndex() {
 // rest of the frame is still the frame's.
 void Win32Window::cutFramesAroundHeldControls() {
     for (const Control& frame : controls_) {
-        if (frame.as<Win32Frame>() == nullptr) continue;
+        if (frame.design.kind != ControlKind::Frame) continue;
         RECT outer;
-        GetWindowRect(frame.window, &outer);
+        GetWindowRect(frame.window(), &outer);
         HRGN region = CreateRectRgn(0, 0, outer.right - outer.left, outer.bottom - outer.top);
         for (const Control& held : controls_) {
-            if (held.window == nullptr || held.design.container != frame.design.id) continue;
+            if (held.window() == nullptr || held.design.container != frame.design.id) continue;
             RECT hole;
-            GetWindowRect(held.window, &hole);
+            GetWindowRect(held.window(), &hole);
             OffsetRect(&hole, -outer.left, -outer.top);
             const UniqueGdiObject<HRGN> cut(CreateRectRgnIndirect(&hole));
             CombineRgn(region, region, cut.get(), RGN_DIFF);
         }
         // The window owns the region from here.
-        if (!SetWindowRgn(frame.window, region, TRUE)) DeleteObject(region);
+        if (!SetWindowRgn(frame.window(), region, TRUE)) DeleteObject(region);
     }
 }
 
@@ -167,13 +155,8 @@ void Win32Window::layout(int dpi, const RECT* suggested) {
     }
     // Each label measured in the font of this DPI gets the room it needs.
     const PixelLayout pixels = pixelLayout(design_, dpi, font_.get());
-    for (std::size_t i = 0; i < controls_.size(); ++i) {
-        const Control& control = controls_[i];
-        const RECT& rect = pixels.controls[i];
-        if (auto* button = control.as<Win32PushButton>()) button->relayout(rect, dpi);
-        if (auto* box = control.as<Win32CheckBox>()) box->relayout(rect, font_.get());
-        if (auto* frame = control.as<Win32Frame>()) frame->relayout(rect, font_.get(), dpi);
-    }
+    for (std::size_t i = 0; i < controls_.size(); ++i)
+        if (const auto& child = controls_[i].child) child->relayout(pixels.controls[i], font_.get(), dpi);
     cutFramesAroundHeldControls();
     if (lockNotes_) lockNotes_->relayout();
     const RECT place = windowPixelRect(window_.get(), pixels.client, dpi, suggested);
@@ -185,6 +168,27 @@ void Win32Window::layout(int dpi, const RECT* suggested) {
     if (!userMoving_) fitOnScreen(true);
 }
 
+// The work areas of the monitors there are now, and the window moved onto
+// the nearest one when it cannot be reached where it is, or wholly into its
+// own one.
+void Win32Window::fitOnScreen(bool whole) {
+    HWND window = window_.get();
+    // A minimized window has no place of its own on a screen; it is checked
+    // when it is restored.
+    if (IsIconic(window)) return;
+    RECT bounds;
+    POINT client{0, 0};
+    if (!GetWindowRect(window, &bounds) || !ClientToScreen(window, &client)) return;
+    std::vector<ScreenRect> areas;
+    EnumDisplayMonitors(nullptr, nullptr, &addWorkArea, reinterpret_cast<LPARAM>(&areas));
+    // The frame and the caption: everything above the client area.
+    const int caption = client.y > bounds.top ? client.y - bounds.top : GetSystemMetrics(SM_CYCAPTION);
+    const auto place =
+        placeOnScreen({bounds.left, bounds.top, bounds.right, bounds.bottom}, caption, areas, whole);
+    if (place)
+        SetWindowPos(window, nullptr, place->x, place->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // Paints with the colours the logic decided; system colours among them are
 // looked up again, so this runs on every change of the user's colours too.
 void Win32Window::applyColours() {
@@ -192,51 +196,19 @@ void Win32Window::applyColours() {
     for (Control& control : controls_) {
         for (const auto& [id, paint] : paint_.controls)
             if (id == control.design.id) control.paint = paint;
-        const ControlPaint& paint = control.paint;
-        control.brush.set(paint.back);
-        if (auto* frame = control.as<Win32Frame>())
-            frame->setColours(resolveColour(paint.back), resolveColour(paint.text), resolveColour(paint.line),
-                              resolveColour(paint.grayText));
-        if (auto* button = control.as<Win32PushButton>()) button->setLook(paint);
+        control.brush.set(control.paint.back);
+        if (control.child) control.child->setPaint(control.paint);
     }
     RedrawWindow(window_.get(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 
-void Win32Window::raiseColoursChanged() {
-    if (dispatching_) events_.onColoursChanged();
-}
-
-// As a standard dialog starts: the focus cue hides until the keyboard is
-// used, unless the user asked for keyboard cues always to show.
-void Win32Window::hideKeyboardCuesUntilUsed() {
-    BOOL alwaysShown = FALSE;
-    if (SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &alwaysShown, 0) && alwaysShown) return;
-    SendMessageW(window_.get(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
-}
-
-HWND Win32Window::firstTabStop() const {
-    const Control* first = nullptr;
-    for (const Control& control : controls_) {
-        const auto style = GetWindowLongPtrW(control.window, GWL_STYLE);
-        if (control.window == nullptr || (style & WS_TABSTOP) == 0 || (style & WS_DISABLED) != 0) continue;
-        if (first == nullptr || control.design.tabIndex < first->design.tabIndex) first = &control;
-    }
-    return first != nullptr ? first->window : nullptr;
-}
-
-HWND Win32Window::controlWindow(ControlId id) const {
+HWND Win32Window::controlWindow(ControlId id) {
     const Control* control = findControl(id);
-    return control != nullptr ? control->window : nullptr;
+    return control != nullptr ? control->window() : nullptr;
 }
 
 Win32Window::Control* Win32Window::findControl(ControlId id) {
     for (Control& control : controls_)
-        if (control.design.id == id) return &control;
-    return nullptr;
-}
-
-const Win32Window::Control* Win32Window::findControl(ControlId id) const {
-    for (const Control& control : controls_)
         if (control.design.id == id) return &control;
     return nullptr;
 }
@@ -249,22 +221,21 @@ Win32Window::Control* Win32Window::findControlByCommand(int commandId) {
 Win32Window::Control* Win32Window::findControl(HWND window) {
     if (window == nullptr) return nullptr;
     for (Control& control : controls_)
-        if (control.window == window) return &control;
+        if (control.window() == window) return &control;
     return nullptr;
 }
 
-Win32Window::Control& Win32Window::controlWithWindow(ControlId id) {
+Win32Window::Control& Win32Window::controlWith(ControlId id, bool (*has)(const Control&)) {
     Control* control = findControl(id);
-    if (control == nullptr || control->window == nullptr) throw PlatformError(kNoSuchProperty);
+    if (control == nullptr || !has(*control)) throw PlatformError(kNoSuchProperty);
     return *control;
 }
 
-template <class T>
-T& Win32Window::control(ControlId id) {
-    const Control* control = findControl(id);
-    T* widget = control != nullptr ? control->as<T>() : nullptr;
-    if (widget == nullptr) throw PlatformError(kNoSuchProperty);
-    return *widget;
+Win32ChildControl& Win32Window::childOfKind(ControlId id, ControlKind kind) {
+    Control* control = findControl(id);
+    if (control == nullptr || control->design.kind != kind || !control->child)
+        throw PlatformError(kNoSuchProperty);
+    return *control->child;
 }
 
 // --- properties
@@ -319,15 +290,10 @@ void Win32Window::setMouseIcon(const Picture& picture) {
 }
 
 HCURSOR Win32Window::cursorForPointer() const {
-    switch (pointer_) {
-    case kPointerHourglass:
-        return LoadCursorW(nullptr, IDC_WAIT);
-    case kPointerCustom:
-        if (mouseIcon_.handle != 0) return reinterpret_cast<HCURSOR>(mouseIcon_.handle);
-        return LoadCursorW(nullptr, IDC_ARROW);
-    default:
-        return LoadCursorW(nullptr, IDC_ARROW);
-    }
+    if (pointer_ == kPointerHourglass) return LoadCursorW(nullptr, IDC_WAIT);
+    if (pointer_ == kPointerCustom && mouseIcon_.handle != 0)
+        return reinterpret_cast<HCURSOR>(mouseIcon_.handle);
+    return LoadCursorW(nullptr, IDC_ARROW);
 }
 
 void Win32Window::refreshCursor() const {
@@ -367,14 +333,6 @@ void Win32Window::showResized(int showCommand) {
     }
 }
 
-void Win32Window::raiseResize() {
-    if (dispatching_) events_.onResize();
-}
-
-bool Win32Window::visible() {
-    return IsWindowVisible(window_.get()) != FALSE;
-}
-
 void Win32Window::setVisible(bool visible) {
     HWND window = window_.get();
     if (!visible) {
@@ -399,7 +357,12 @@ void Win32Window::setFocus() {
 
 void Win32Window::show() {
     shown_ = true;
-    hideKeyboardCuesUntilUsed();
+    // As a standard dialog starts: the focus cue hides until the keyboard is
+    // used, unless the user asked for keyboard cues always to show.
+    BOOL cuesAlwaysShown = FALSE;
+    if (!SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cuesAlwaysShown, 0) || !cuesAlwaysShown)
+        SendMessageW(window_.get(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL),
+                     0);
     if (state_ == kStateMinimized) {
         // Shown minimized without taking the activation, so that the resize
         // handler sees a minimized window and can send it to the tray.
@@ -413,15 +376,15 @@ void Win32Window::show() {
 // --- controls
 
 ButtonControl& Win32Window::button(ControlId id) {
-    return control<Win32PushButton>(id);
+    return static_cast<Win32PushButton&>(childOfKind(id, ControlKind::PushButton));
 }
 
 CheckBoxControl& Win32Window::checkBox(ControlId id) {
-    return control<Win32CheckBox>(id);
+    return static_cast<Win32CheckBox&>(childOfKind(id, ControlKind::CheckBox));
 }
 
 TimerControl& Win32Window::timer(ControlId id) {
-    return control<Win32Timer>(id);
+    return *controlWith(id, [](const Control& c) { return c.timer != nullptr; }).timer;
 }
 
 std::vector<std::pair<ControlId, ControlKind>> Win32Window::controls() {
@@ -431,16 +394,12 @@ std::vector<std::pair<ControlId, ControlKind>> Win32Window::controls() {
 }
 
 void Win32Window::setControlBackColor(ControlId id, Colour colour) {
-    Control* control = findControl(id);
-    if (control == nullptr || !control->back) throw PlatformError(kNoSuchProperty);
-    control->back = colour;
+    controlWith(id, [](const Control& c) { return c.back.has_value(); }).back = colour;
     raiseColoursChanged();
 }
 
 Colour Win32Window::controlBackColor(ControlId id) {
-    const Control* control = findControl(id);
-    if (control == nullptr || !control->back) throw PlatformError(kNoSuchProperty);
-    return *control->back;
+    return *controlWith(id, [](const Control& c) { return c.back.has_value(); }).back;
 }
 
 void Win32Window::applySkin(const SkinColours& colours) {
@@ -462,25 +421,25 @@ void Win32Window::describe(Control& control) {
     std::string text = control.ownDescription;
     if (!text.empty() && !control.lockReason.empty()) text += ' ';
     text += control.lockReason;
-    if (!control.description) control.description = std::make_unique<AccessibleDescription>(control.window);
-    control.description->set(text);
+    control.child->describe(text);
 }
 
 void Win32Window::setDescription(ControlId id, const std::string& text) {
-    Control& control = controlWithWindow(id);
+    Control& control = controlWith(id, [](const Control& c) { return c.window() != nullptr; });
     control.ownDescription = text;
     describe(control);
 }
 
 void Win32Window::announce(ControlId id, const std::string& text) {
-    win32::announce(controlWithWindow(id).window, widenUtf8(text));
+    win32::announce(controlWith(id, [](const Control& c) { return c.window() != nullptr; }).window(),
+                    widenUtf8(text));
 }
 
 void Win32Window::setLocked(ControlId id, const std::string& reason) {
-    Control& control = controlWithWindow(id);
-    EnableWindow(control.window, reason.empty());
+    Control& control = controlWith(id, [](const Control& c) { return c.window() != nullptr; });
+    EnableWindow(control.window(), reason.empty());
     if (!lockNotes_) lockNotes_ = std::make_unique<Win32LockNotes>(window_.get());
-    lockNotes_->set(control.window, widenUtf8(reason));
+    lockNotes_->set(control.window(), widenUtf8(reason));
     control.lockReason = reason;
     describe(control);
 }

@@ -9,16 +9,13 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "platform/Ui.h"
 #include "platform/win32/UniqueHandle.h"
-#include "platform/win32/Win32Accessibility.h"
-#include "platform/win32/Win32LockNotes.h"
 #include "platform/win32/Win32Colour.h"
 #include "platform/win32/Win32Dpi.h"
-#include "platform/win32/Win32PushButton.h"
+#include "platform/win32/Win32LockNotes.h"
 #include "platform/win32/Win32UiControls.h"
 #include "platform/win32/Win32WindowLayout.h"
 
@@ -27,13 +24,11 @@ namespace glance::win32 {
 class Win32Window : public Window {
 public:
     Win32Window(const WindowLayout& design, WindowEvents& events);
-    ~Win32Window() override;
-    Win32Window(const Win32Window&) = delete;
-    Win32Window& operator=(const Win32Window&) = delete;
+    ~Win32Window() override;  // its window and events make it neither copyable nor movable
 
     HWND window() const { return window_.get(); }
     // A control's child window; null for the controls that have none (timer...).
-    HWND controlWindow(ControlId id) const;
+    HWND controlWindow(ControlId id);
     int dpi() const { return dpi_; }
 
     WindowHandle handle() override { return reinterpret_cast<WindowHandle>(window_.get()); }
@@ -48,10 +43,10 @@ public:
     void setMouseIcon(const Picture& picture) override;
     int windowState() override { return state_; }
     void setWindowState(int state) override;
-    bool visible() override;
+    bool visible() override { return IsWindowVisible(window_.get()) != FALSE; }
     void setVisible(bool visible) override;
     void setFocus() override;
-    void bringOntoScreen() override;  // Win32ScreenFit.cpp
+    void bringOntoScreen() override { fitOnScreen(false); }
 
     ButtonControl& button(ControlId id) override;
     CheckBoxControl& checkBox(ControlId id) override;
@@ -70,30 +65,21 @@ public:
     void show() override;
 
 private:
-    // One control of the layout and what stands for it on screen: a child
-    // window of its own kind, a timer, or nothing (the tray icon and the skin
-    // engine draw nothing in the window).
+    // One control of the layout and what stands for it: a child window of
+    // its own kind, a timer, or nothing (the tray icon and the skin engine
+    // draw nothing in the window).
     struct Control {
-        using Widget =
-            std::variant<std::monostate, std::unique_ptr<Win32PushButton>, std::unique_ptr<Win32CheckBox>,
-                         std::unique_ptr<Win32Frame>, std::unique_ptr<Win32Timer>>;
+        explicit Control(const ControlLayout& layout) : design(layout) {}
         ControlLayout design;
-        int commandId = 0;
-        HWND window = nullptr;
-        Widget widget;
+        std::unique_ptr<Win32ChildControl> child;
+        std::unique_ptr<Win32Timer> timer;
         std::optional<Colour> back;  // its BackColor, for the kinds that have one
         ControlPaint paint;          // what it is painted in
         ColourBrush brush;           // of paint.back, for the system's own drawing
         std::string ownDescription;  // what the logic says of it (UTF-8)
         std::string lockReason;      // why a policy holds it; empty while free
-        // Last: it leaves the control's window before the widget destroys it.
-        std::unique_ptr<AccessibleDescription> description;
 
-        template <class T>
-        T* as() const {
-            const auto* owned = std::get_if<std::unique_ptr<T>>(&widget);
-            return owned != nullptr ? owned->get() : nullptr;
-        }
+        HWND window() const { return child ? child->window() : nullptr; }
     };
 
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
@@ -108,22 +94,23 @@ private:
     // where its caption can be reached.
     void fitOnScreen(bool whole);
     void applyColours();
-    void raiseColoursChanged();
-    void hideKeyboardCuesUntilUsed();
+    void raiseColoursChanged() {
+        if (dispatching_) events_.onColoursChanged();
+    }
     void applyIcon();
     void showResized(int showCommand);
-    void raiseResize();
+    void raiseResize() {
+        if (dispatching_) events_.onResize();
+    }
     void refreshCursor() const;
     HCURSOR cursorForPointer() const;
-    HWND firstTabStop() const;
     Control* findControl(ControlId id);
-    const Control* findControl(ControlId id) const;
     Control* findControlByCommand(int commandId);
     Control* findControl(HWND window);
-    // Throws for a control that has no window (timer, tray icon...).
-    Control& controlWithWindow(ControlId id);
-    template <class T>
-    T& control(ControlId id);
+    // The control when it has what a call needs (a child window, a back
+    // colour...); else the property is not there.
+    Control& controlWith(ControlId id, bool (*has)(const Control&));
+    Win32ChildControl& childOfKind(ControlId id, ControlKind kind);
 
     UniqueHwnd window_;  // first: destroyed after every control it holds
     WindowLayout design_;
@@ -147,7 +134,7 @@ private:
     int sizeEvents_ = 0;
     HWND lastFocus_ = nullptr;
     bool sessionEnding_ = false;
-    bool userMoving_ = false;  // inside the system's move or size loop
+    bool userMoving_ = false;                    // inside the system's move or size loop
     std::unique_ptr<Win32LockNotes> lockNotes_;  // made when a control is first locked
 };
 

@@ -10,15 +10,12 @@ namespace glance::win32 {
 RECT controlPixelRect(const WindowLayout& form, const ControlLayout& control, int dpi) {
     int left = twipsToPixels(control.left, dpi);
     int top = twipsToPixels(control.top, dpi);
-    if (control.container != ControlId::Window) {
-        const auto container =
-            std::find_if(form.controls.begin(), form.controls.end(),
-                         [&](const ControlLayout& c) { return c.id == control.container; });
-        if (container != form.controls.end()) {
-            const RECT outer = controlPixelRect(form, *container, dpi);
-            left += outer.left;
-            top += outer.top;
-        }
+    for (const ControlLayout& container : form.controls) {
+        if (control.container == ControlId::Window || container.id != control.container) continue;
+        const RECT outer = controlPixelRect(form, container, dpi);
+        left += outer.left;
+        top += outer.top;
+        break;
     }
     return RECT{left, top, left + twipsToPixels(control.width, dpi),
                 top + twipsToPixels(control.height, dpi)};
@@ -28,16 +25,21 @@ SIZE clientPixelSize(const WindowLayout& form, int dpi) {
     return SIZE{twipsToPixels(form.clientWidth, dpi), twipsToPixels(form.clientHeight, dpi)};
 }
 
+namespace {
+
+// The width a check box needs to show its whole label in the font selected
+// into dc: the box glyph, then a gap of about half a character before the
+// text, and the focus rectangle's pixel around it.
 int checkBoxWidthNeeded(HDC dc, const std::wstring& label, int dpi) {
     SIZE text{};
     GetTextExtentPoint32W(dc, label.c_str(), static_cast<int>(label.size()), &text);
-    // The glyph, then a gap of about half a character before the text, and
-    // the focus rectangle's pixel around it.
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     return systemMetricForDpi(SM_CXMENUCHECK, dpi) + metrics.tmAveCharWidth / 2 + text.cx +
            2 * scaleFrom96(1, dpi);
 }
+
+}  // namespace
 
 PixelLayout pixelLayout(const WindowLayout& form, int dpi, HFONT font) {
     PixelLayout pixels{clientPixelSize(form, dpi), std::vector<RECT>(form.controls.size())};

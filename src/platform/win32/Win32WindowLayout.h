@@ -30,9 +30,6 @@ struct PixelLayout {
     std::vector<RECT> controls;
 };
 PixelLayout pixelLayout(const WindowLayout& form, int dpi, HFONT font);
-// The width a check box needs to show its whole label: the box glyph, the
-// gap after it and the text in the font selected into dc.
-int checkBoxWidthNeeded(HDC dc, const std::wstring& label, int dpi);
 
 // The window's outer rectangle for a client size at a DPI: centred on the
 // monitor's screen when no place is suggested, else at the suggested corner.

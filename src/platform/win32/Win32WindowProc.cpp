@@ -46,9 +46,8 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_TIMER:
         for (const Control& control : controls_) {
-            const Win32Timer* timer = control.as<Win32Timer>();
-            if (timer != nullptr && timer->id() == wParam) {
-                if (dispatching_ && timer->running()) events_.onTimer(control.design.id);
+            if (control.timer && control.timer->id() == wParam) {
+                if (dispatching_ && control.timer->running()) events_.onTimer(control.design.id);
                 return 0;
             }
         }
@@ -108,11 +107,9 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         const Control* control = findControl(item->hwndItem);
-        if (const Win32PushButton* button = control != nullptr ? control->as<Win32PushButton>() : nullptr) {
-            button->draw(*item, resolveColour(back_.colour()));
-            return TRUE;
-        }
-        break;
+        if (control == nullptr || control->design.kind != ControlKind::PushButton) break;
+        static_cast<const Win32PushButton&>(*control->child).draw(*item, resolveColour(back_.colour()));
+        return TRUE;
     }
     case WM_DPICHANGED:
         layout(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
@@ -141,7 +138,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         // passes the colour change on.
         if (message == WM_SYSCOLORCHANGE)
             for (const Control& control : controls_)
-                if (control.window != nullptr) SendMessageW(control.window, message, wParam, lParam);
+                if (control.window() != nullptr) SendMessageW(control.window(), message, wParam, lParam);
         applyColours();
         raiseColoursChanged();
         break;
@@ -153,9 +150,9 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_SETFOCUS: {
         // The window passes the focus on to the control that had it, or to
-        // the first one in tab order.
+        // the first one in tab order, which sibling order follows.
         HWND target = lastFocus_ != nullptr && IsChild(window, lastFocus_) ? lastFocus_ : nullptr;
-        if (target == nullptr) target = firstTabStop();
+        if (target == nullptr) target = GetNextDlgTabItem(window, nullptr, FALSE);
         if (target != nullptr) SetFocus(target);
         return 0;
     }
