@@ -27,8 +27,8 @@ BOOL CALLBACK addWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
 
 }  // namespace
 
-Win32Window::Win32Window(const WindowLayout& design, WindowEvents& events)
-    : design_(design), events_(events), caption_(design.caption), backColor_(design.backColor) {
+Win32Window::Win32Window(WindowLayout design, WindowEvents& events)
+    : design_(std::move(design)), events_(events), caption_(design_.caption), backColor_(design_.backColor) {
     // No class cursor and no class brush: WM_SETCURSOR and WM_ERASEBKGND
     // follow the window's own pointer value and back colour.
     static const ATOM windowClass = registerWindowClass(kWindowClass, &Win32Window::windowProc);
@@ -231,13 +231,6 @@ Win32Window::Control& Win32Window::controlWith(ControlId id, bool (*has)(const C
     return *control;
 }
 
-Win32ChildControl& Win32Window::childOfKind(ControlId id, ControlKind kind) {
-    Control* control = findControl(id);
-    if (control == nullptr || control->design.kind != kind || !control->child)
-        throw PlatformError(kNoSuchProperty);
-    return *control->child;
-}
-
 // --- properties
 
 void Win32Window::setCaption(const std::string& caption) {
@@ -375,12 +368,15 @@ void Win32Window::show() {
 
 // --- controls
 
+// Each push button and check box has its child window from createControls on.
 ButtonControl& Win32Window::button(ControlId id) {
-    return static_cast<Win32PushButton&>(childOfKind(id, ControlKind::PushButton));
+    return static_cast<Win32PushButton&>(
+        *controlWith(id, [](const Control& c) { return c.design.kind == ControlKind::PushButton; }).child);
 }
 
 CheckBoxControl& Win32Window::checkBox(ControlId id) {
-    return static_cast<Win32CheckBox&>(childOfKind(id, ControlKind::CheckBox));
+    return static_cast<Win32CheckBox&>(
+        *controlWith(id, [](const Control& c) { return c.design.kind == ControlKind::CheckBox; }).child);
 }
 
 TimerControl& Win32Window::timer(ControlId id) {

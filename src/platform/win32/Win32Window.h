@@ -23,7 +23,7 @@ namespace glance::win32 {
 
 class Win32Window : public Window {
 public:
-    Win32Window(const WindowLayout& design, WindowEvents& events);
+    Win32Window(WindowLayout design, WindowEvents& events);
     ~Win32Window() override;  // its window and events make it neither copyable nor movable
 
     HWND window() const { return window_.get(); }
@@ -70,7 +70,7 @@ private:
     // draw nothing in the window).
     struct Control {
         explicit Control(const ControlLayout& layout) : design(layout) {}
-        ControlLayout design;
+        const ControlLayout& design;  // in design_, which never changes
         std::unique_ptr<Win32ChildControl> child;
         std::unique_ptr<Win32Timer> timer;
         std::optional<Colour> back;  // its BackColor, for the kinds that have one
@@ -110,7 +110,6 @@ private:
     // The control when it has what a call needs (a child window, a back
     // colour...); else the property is not there.
     Control& controlWith(ControlId id, bool (*has)(const Control&));
-    Win32ChildControl& childOfKind(ControlId id, ControlKind kind);
 
     UniqueHwnd window_;  // first: destroyed after every control it holds
     WindowLayout design_;
