@@ -31,7 +31,8 @@ Win32ChildControl::~Win32ChildControl() {
     lazy::comctl32().RemoveWindowSubclass(window(), &Win32ChildControl::subclassProc, kSubclassId);
 }
 
-void Win32ChildControl::relayout(const RECT& rect, HFONT font, int) {
+void Win32ChildControl::relayout(const RECT& rect, HFONT font, int dpi) {
+    dpi_ = dpi;
     setFont(font);
     place(rect);
     InvalidateRect(window(), nullptr, TRUE);
@@ -97,8 +98,8 @@ Win32PushButton::Win32PushButton(HWND parent, int id, const std::string& caption
     : Win32ChildControl(parent, id, caption, WS_TABSTOP | WS_CLIPSIBLINGS | BS_OWNERDRAW, nullptr,
                         "push button"),
       caption_(caption),
-      fontStyle_(font),
-      dpi_(dpi) {
+      fontStyle_(font) {
+    dpi_ = dpi;
     ownFont_ = createFont(font, dpi);
     setFont(ownFont_.get());
 }
@@ -144,12 +145,12 @@ void Win32PushButton::draw(const DRAWITEMSTRUCT& item, COLORREF parentBack) cons
     const bool focused = (item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0 &&
                          (SendMessageW(window(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
     const bool hot = hot_ && !disabled;
-    const COLORREF face = resolveColour(pressed ? look_.pressedBack : hot ? look_.hotBack : look_.back);
+    const COLORREF face = resolveColour(pressed ? paint_.pressedBack : hot ? paint_.hotBack : paint_.back);
     // The focus cue is thicker and darker than the hover border, so the two never look alike.
-    const COLORREF border = resolveColour(disabled           ? look_.line
-                                          : focused          ? look_.focus
-                                          : (hot || pressed) ? look_.hot
-                                                             : look_.line);
+    const COLORREF border = resolveColour(disabled           ? paint_.line
+                                          : focused          ? paint_.focus
+                                          : (hot || pressed) ? paint_.hot
+                                                             : paint_.line);
     const int line = scaleFrom96(focused ? 2 : 1, dpi_);
 
     const RECT all{0, 0, width, height};
@@ -159,9 +160,9 @@ void Win32PushButton::draw(const DRAWITEMSTRUCT& item, COLORREF parentBack) cons
     const std::wstring text = widenUtf8(caption_);
     const SelectedObject selectedFont(dc.get(), ownFont_.get());
     SetBkMode(dc.get(), TRANSPARENT);
-    SetTextColor(dc.get(), resolveColour(disabled  ? look_.grayText
-                                         : pressed ? look_.pressedText
-                                                   : look_.text));
+    SetTextColor(dc.get(), resolveColour(disabled  ? paint_.grayText
+                                         : pressed ? paint_.pressedText
+                                                   : paint_.text));
     RECT textRect{line * 3, 0, width - line * 3, height};
     if (pressed) OffsetRect(&textRect, 0, scaleFrom96(1, dpi_));
     DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &textRect,
@@ -252,14 +253,7 @@ void Win32CheckBox::setValue(int value) {
 
 Win32Frame::Win32Frame(HWND parent, int id, const std::string& caption, HFONT font)
     : Win32ChildControl(parent, id, caption, WS_CLIPSIBLINGS | BS_GROUPBOX, font, "frame"),
-      caption_(widenUtf8(caption)),
-      font_(font) {}
-
-void Win32Frame::relayout(const RECT& rect, HFONT font, int dpi) {
-    font_ = font;
-    dpi_ = dpi;
-    Win32ChildControl::relayout(rect, font, dpi);
-}
+      caption_(widenUtf8(caption)) {}
 
 LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     // Taking the mouse must not make the frame a focus target: a frame never
@@ -310,7 +304,8 @@ void Win32Frame::paint(HDC dc) const {
     UniqueHbrush back(CreateSolidBrush(resolveColour(paint_.back)));
     FillRect(dc, &area, back.get());
 
-    const SelectedObject selectedFont(dc, font_);
+    // The window's font, which it gave the frame.
+    const SelectedObject selectedFont(dc, reinterpret_cast<HFONT>(SendMessageW(window(), WM_GETFONT, 0, 0)));
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     SIZE textSize{};
