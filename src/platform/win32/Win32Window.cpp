@@ -67,7 +67,7 @@ Win32Window::~Win32Window() {
 void Win32Window::createControls() {
     HWND parent = window_.get();
     for (const ControlLayout& design : design_.controls) {
-        // The command id is the control's place in creation order (findControlByCommand).
+        // A child window's id, or the timer's.
         const int id = kFirstControlId + static_cast<int>(controls_.size());
         Control& control = controls_.emplace_back(design);
         if (design.kind == ControlKind::PushButton)
@@ -211,11 +211,6 @@ Win32Window::Control* Win32Window::findControl(ControlId id) {
     for (Control& control : controls_)
         if (control.design.id == id) return &control;
     return nullptr;
-}
-
-Win32Window::Control* Win32Window::findControlByCommand(int commandId) {
-    const std::size_t index = static_cast<std::size_t>(commandId - kFirstControlId);
-    return commandId >= kFirstControlId && index < controls_.size() ? &controls_[index] : nullptr;
 }
 
 Win32Window::Control* Win32Window::findControl(HWND window) {

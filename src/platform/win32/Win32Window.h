@@ -105,7 +105,6 @@ private:
     void refreshCursor() const;
     HCURSOR cursorForPointer() const;
     Control* findControl(ControlId id);
-    Control* findControlByCommand(int commandId);
     Control* findControl(HWND window);
     // The control when it has what a call needs (a child window, a back
     // colour...); else the property is not there.

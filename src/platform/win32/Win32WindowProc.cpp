@@ -28,7 +28,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
-            const Control* control = findControlByCommand(static_cast<int>(LOWORD(wParam)));
+            const Control* control = findControl(reinterpret_cast<HWND>(lParam));
             if (dispatching_ && control != nullptr &&
                 (control->design.kind == ControlKind::PushButton ||
                  control->design.kind == ControlKind::CheckBox))
@@ -37,7 +37,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case kControlMouseMoveMessage: {
-        const Control* control = findControlByCommand(static_cast<int>(wParam));
+        const Control* control = findControl(reinterpret_cast<HWND>(lParam));
         if (dispatching_ && control != nullptr) events_.onMouseMove(control->design.id);
         return 0;
     }
