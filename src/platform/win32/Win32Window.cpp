@@ -263,7 +263,7 @@ void Win32Window::applyIcon() {
 
 void Win32Window::setBackColor(Colour colour) {
     backColor_ = colour;
-    raiseColoursChanged();
+    raise(&WindowEvents::onColoursChanged);
 }
 
 void Win32Window::setMousePointer(int pointer) {
@@ -306,7 +306,7 @@ void Win32Window::setWindowState(int state) {
     // A hidden window keeps its new state for when it is shown again; showing
     // it would be the caller's choice, not a side effect of the state.
     state_ = state;
-    if (shown_) raiseResize();
+    if (shown_) raise(&WindowEvents::onResize);
 }
 
 void Win32Window::showResized(int showCommand) {
@@ -317,7 +317,7 @@ void Win32Window::showResized(int showCommand) {
     ShowWindow(window_.get(), showCommand);
     if (sizeEvents_ == before) {
         state_ = IsIconic(window_.get()) ? kStateMinimized : kStateNormal;
-        raiseResize();
+        raise(&WindowEvents::onResize);
     }
 }
 
@@ -386,7 +386,7 @@ std::vector<std::pair<ControlId, ControlKind>> Win32Window::controls() {
 
 void Win32Window::setControlBackColor(ControlId id, Colour colour) {
     controlWith(id, [](const Control& c) { return c.back.has_value(); }).back = colour;
-    raiseColoursChanged();
+    raise(&WindowEvents::onColoursChanged);
 }
 
 Colour Win32Window::controlBackColor(ControlId id) {
@@ -398,7 +398,7 @@ void Win32Window::applySkin(const SkinColours& colours) {
     backColor_ = colours.windowBack;
     for (Control& control : controls_)
         if (control.back) control.back = colours.windowBack;
-    raiseColoursChanged();
+    raise(&WindowEvents::onColoursChanged);
 }
 
 void Win32Window::setPaint(const WindowPaint& paint) {

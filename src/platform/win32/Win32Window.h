@@ -94,14 +94,12 @@ private:
     // where its caption can be reached.
     void fitOnScreen(bool whole);
     void applyColours();
-    void raiseColoursChanged() {
-        if (dispatching_) events_.onColoursChanged();
+    // Raises an event of the window once it is fully built.
+    void raise(void (WindowEvents::*event)()) {
+        if (dispatching_) (events_.*event)();
     }
     void applyIcon();
     void showResized(int showCommand);
-    void raiseResize() {
-        if (dispatching_) events_.onResize();
-    }
     void refreshCursor() const;
     HCURSOR cursorForPointer() const;
     Control* findControl(ControlId id);
