@@ -252,8 +252,7 @@ void Win32CheckBox::setValue(int value) {
 // --- frame
 
 Win32Frame::Win32Frame(HWND parent, int id, const std::string& caption, HFONT font)
-    : Win32ChildControl(parent, id, caption, WS_CLIPSIBLINGS | BS_GROUPBOX, font, "frame"),
-      caption_(widenUtf8(caption)) {}
+    : Win32ChildControl(parent, id, caption, WS_CLIPSIBLINGS | BS_GROUPBOX, font, "frame") {}
 
 LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     // Taking the mouse must not make the frame a focus target: a frame never
@@ -286,10 +285,6 @@ LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_UPDATEUISTATE: {
         // The group box would draw its text directly; we paint it ourselves.
         const LRESULT result = passOn(message, wParam, lParam);
-        if (message == WM_SETTEXT) {
-            const auto* text = reinterpret_cast<const wchar_t*>(lParam);
-            caption_ = text != nullptr ? text : L"";
-        }
         InvalidateRect(window(), nullptr, TRUE);
         return result;
     }
@@ -309,13 +304,17 @@ void Win32Frame::paint(HDC dc) const {
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     SIZE textSize{};
-    GetTextExtentPoint32W(dc, caption_.c_str(), static_cast<int>(caption_.size()), &textSize);
+    // Its caption is its window text, what screen readers read too.
+    std::wstring caption(static_cast<std::size_t>(GetWindowTextLengthW(window())) + 1, L'\0');
+    caption.resize(
+        static_cast<std::size_t>(GetWindowTextW(window(), caption.data(), static_cast<int>(caption.size()))));
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &textSize);
 
     // A thin rounded outline whose top runs through the middle of the caption.
     const RECT outline{area.left, area.top + metrics.tmHeight / 2, area.right, area.bottom};
     drawRoundedBox(dc, outline, dpi_, scaleFrom96(1, dpi_), resolveColour(paint_.line), back.get());
 
-    if (!caption_.empty()) {
+    if (!caption.empty()) {
         const int indent = scaleFrom96(8, dpi_);
         const int pad = scaleFrom96(4, dpi_);
         RECT gap{area.left + indent, area.top, area.left + indent + textSize.cx + 2 * pad,
@@ -323,7 +322,7 @@ void Win32Frame::paint(HDC dc) const {
         FillRect(dc, &gap, back.get());
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, resolveColour(IsWindowEnabled(window()) ? paint_.text : paint_.grayText));
-        TextOutW(dc, gap.left + pad, gap.top, caption_.c_str(), static_cast<int>(caption_.size()));
+        TextOutW(dc, gap.left + pad, gap.top, caption.c_str(), static_cast<int>(caption.size()));
     }
 }
 

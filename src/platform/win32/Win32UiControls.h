@@ -115,8 +115,6 @@ public:
 private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam) override;
     void paint(HDC dc) const;
-
-    std::wstring caption_;
 };
 
 // SetTimer on the owner window: WM_TIMER with this timer's id reaches the
