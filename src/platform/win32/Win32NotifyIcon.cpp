@@ -194,9 +194,7 @@ void Win32NotifyIcon::raise(UINT message, WPARAM wParam, LPARAM lParam) {
 
 std::unique_ptr<NotifyIcon> Win32NotificationArea::createIcon(WindowHandle ownerWindow,
                                                               NotifyIconEvents& events) {
-    // Registered once, and kept until the process ends, as every class of ours.
-    static const ATOM windowClass = registerWindowClass(kWindowClass, &DefWindowProcW);
-    if (windowClass == 0) throw PlatformError(errtext::kOutOfMemory);
+    registerWindowClass(kWindowClass, &DefWindowProcW);
     // A hidden, owned pop-up is a top-level window: it receives the shell's
     // broadcasts (TaskbarCreated) and never shows in the taskbar.
     const HWND window =

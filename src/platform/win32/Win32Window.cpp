@@ -31,8 +31,7 @@ Win32Window::Win32Window(WindowLayout design, WindowEvents& events)
     : design_(std::move(design)), events_(events), caption_(design_.caption), backColor_(design_.backColor) {
     // No class cursor and no class brush: WM_SETCURSOR and WM_ERASEBKGND
     // follow the window's own pointer value and back colour.
-    static const ATOM windowClass = registerWindowClass(kWindowClass, &Win32Window::windowProc);
-    if (windowClass == 0) throw PlatformError(errtext::kOutOfMemory);
+    registerWindowClass(kWindowClass, &Win32Window::windowProc);
     // Created hidden and unsized: the size depends on the DPI of the monitor
     // the window lands on, known only once the window exists.
     HWND window =
