@@ -205,7 +205,7 @@ public:
 class Ui {
 public:
     virtual ~Ui() = default;
-    virtual std::unique_ptr<Window> createWindow(const WindowLayout& design, WindowEvents& events) = 0;
+    virtual std::unique_ptr<Window> createWindow(WindowLayout design, WindowEvents& events) = 0;
     // The icon the program file carries (16 to 256 px); a window shows the
     // image of the size its DPI asks for.
     virtual Picture programIcon() = 0;

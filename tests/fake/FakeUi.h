@@ -292,7 +292,7 @@ private:
 class FakeUi : public Ui {
 public:
     FakeUi(Failures& f, FakeLoop& loop) : failures_(f), loop_(loop) {}
-    std::unique_ptr<Window> createWindow(const WindowLayout& design, WindowEvents& events) override {
+    std::unique_ptr<Window> createWindow(WindowLayout design, WindowEvents& events) override {
         auto w = std::make_unique<FakeWindow>(failures_, loop_, design, events);
         window = w.get();
         return w;

@@ -35,15 +35,6 @@ int systemMetricForDpi(int metric, int dpi) {
     return MulDiv(GetSystemMetrics(metric), dpi, systemDpi());
 }
 
-RECT windowRectForClient(int width, int height, DWORD style, DWORD exStyle, int dpi) {
-    static const auto adjustForDpi = entryPointOrNull<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>(
-        L"user32.dll", "AdjustWindowRectExForDpi");
-    RECT rect{0, 0, width, height};
-    if (adjustForDpi == nullptr || !adjustForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi)))
-        AdjustWindowRectEx(&rect, style, FALSE, exStyle);
-    return rect;
-}
-
 UniqueHfont createFont(const FontStyle& design, int dpi) {
     LOGFONTW font{};
     // Hundredths of a point keep fractional sizes such as 11.25 exact.

@@ -1,5 +1,5 @@
 // Sizes at a DPI for the main window and its controls: DPI queries, twips and
-// 96-DPI pixels to pixels, window rectangles and fonts at a DPI.
+// 96-DPI pixels to pixels, and fonts at a DPI.
 #pragma once
 
 #include <windows.h>
@@ -31,9 +31,6 @@ inline int scaleFrom96(int pixels, int dpi) {
     const int scaled = MulDiv(pixels, dpi, kDefaultDpi);
     return scaled > 0 ? scaled : 1;
 }
-
-// The window rectangle whose client area is width x height at the given DPI.
-RECT windowRectForClient(int width, int height, DWORD style, DWORD exStyle, int dpi);
 
 // The font at the window's DPI: lfHeight is the negative em height in pixels.
 UniqueHfont createFont(const FontStyle& design, int dpi);

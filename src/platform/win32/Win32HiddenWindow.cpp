@@ -1,16 +1,18 @@
 #include "platform/win32/Win32HiddenWindow.h"
 
+#include "core/Error.h"
 #include "platform/win32/LazyImports.h"
 
 namespace glance::win32 {
 
-ATOM registerWindowClass(const wchar_t* name, WNDPROC procedure) {
+void registerWindowClass(const wchar_t* name, WNDPROC procedure) {
     WNDCLASSEXW description{};
     description.cbSize = sizeof description;
     description.lpfnWndProc = procedure;
     description.hInstance = GetModuleHandleW(nullptr);
     description.lpszClassName = name;
-    return RegisterClassExW(&description);
+    if (RegisterClassExW(&description) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        throw PlatformError(errtext::kOutOfMemory);
 }
 
 void allowFromLowerRights(HWND window, UINT message) {

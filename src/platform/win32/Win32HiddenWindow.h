@@ -7,10 +7,9 @@
 
 namespace glance::win32 {
 
-// Registers a window class of this module with only its name and procedure.
-// Returns RegisterClassExW's answer: 0 when it failed (GetLastError says why,
-// ERROR_CLASS_ALREADY_EXISTS included).
-ATOM registerWindowClass(const wchar_t* name, WNDPROC procedure);
+// Registers a window class of this module with only its name and procedure,
+// unless it is registered already; throws "Out of memory" when it cannot.
+void registerWindowClass(const wchar_t* name, WNDPROC procedure);
 
 // Lets message reach window from a process that runs with lower rights than
 // this one (an elevated copy still hears Explorer and a second start).

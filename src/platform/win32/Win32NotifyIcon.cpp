@@ -192,20 +192,9 @@ void Win32NotifyIcon::raise(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-Win32NotificationArea::Win32NotificationArea(NotifyIconCall call) : call_(call) {}
-
-Win32NotificationArea::~Win32NotificationArea() {
-    if (classAtom_ != 0) UnregisterClassW(kWindowClass, GetModuleHandleW(nullptr));
-}
-
 std::unique_ptr<NotifyIcon> Win32NotificationArea::createIcon(WindowHandle ownerWindow,
                                                               NotifyIconEvents& events) {
-    if (classAtom_ == 0) {
-        classAtom_ = registerWindowClass(kWindowClass, &DefWindowProcW);
-        // Another notification area of this process may have registered it.
-        if (classAtom_ == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-            throw PlatformError(errtext::kOutOfMemory);
-    }
+    registerWindowClass(kWindowClass, &DefWindowProcW);
     // A hidden, owned pop-up is a top-level window: it receives the shell's
     // broadcasts (TaskbarCreated) and never shows in the taskbar.
     const HWND window =

@@ -53,16 +53,12 @@ private:
 
 class Win32NotificationArea : public NotificationArea {
 public:
-    explicit Win32NotificationArea(NotifyIconCall call = nullptr);
-    ~Win32NotificationArea() override;
-    Win32NotificationArea(const Win32NotificationArea&) = delete;
-    Win32NotificationArea& operator=(const Win32NotificationArea&) = delete;
+    explicit Win32NotificationArea(NotifyIconCall call = nullptr) : call_(call) {}
 
     std::unique_ptr<NotifyIcon> createIcon(WindowHandle ownerWindow, NotifyIconEvents& events) override;
 
 private:
     NotifyIconCall call_;
-    ATOM classAtom_ = 0;
 };
 
 }  // namespace glance::win32

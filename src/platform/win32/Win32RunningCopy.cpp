@@ -19,7 +19,6 @@ UINT showRequestMessage() {
 
 Win32RunningCopy::~Win32RunningCopy() {
     if (window_ != nullptr) DestroyWindow(window_);
-    if (classAtom_ != 0) UnregisterClassW(kWindowClass, GetModuleHandleW(nullptr));
 }
 
 void Win32RunningCopy::askToShow() {
@@ -37,8 +36,8 @@ void Win32RunningCopy::askToShow() {
 void Win32RunningCopy::listen(std::function<void()> onShowRequested) {
     onShowRequested_ = std::move(onShowRequested);
     if (window_ != nullptr) return;
-    classAtom_ = registerWindowClass(kWindowClass, &procedure);
-    if (classAtom_ == 0 || showRequestMessage() == 0) throw PlatformError(errtext::kOutOfMemory);
+    registerWindowClass(kWindowClass, &procedure);
+    if (showRequestMessage() == 0) throw PlatformError(errtext::kOutOfMemory);
     window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                               GetModuleHandleW(nullptr), this);
     if (window_ == nullptr) throw PlatformError(errtext::kOutOfMemory);

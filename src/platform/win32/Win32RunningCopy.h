@@ -23,7 +23,6 @@ private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
     HWND window_ = nullptr;
-    ATOM classAtom_ = 0;
     std::function<void()> onShowRequested_;
 };
 

@@ -100,38 +100,32 @@ void Win32Settings::save(const std::string& application, const std::string& sect
 
 namespace {
 
-// Reads a value into number; false when the key or the value is missing.
-// A value too long for the room is there all the same. Throws when the key
-// or the value cannot be read.
-bool readValue(HKEY root, const std::wstring& path, std::string_view name, REGSAM view, DWORD& type,
-               DWORD& number, DWORD& bytes) {
+// A value as policy data; nullopt when the key or the value is missing. A
+// value too long for a number is there all the same, as other data. Throws
+// when the key or the value cannot be read.
+std::optional<PolicyData> readValue(HKEY root, const std::wstring& path, std::string_view name, REGSAM view) {
     UniqueHkey key;
+    DWORD type = REG_NONE, number = 0, bytes = sizeof(number);
     LSTATUS status = RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put());
-    bytes = sizeof(number);
     if (status == ERROR_SUCCESS)
         status = RegGetValueW(key.get(), nullptr, widenUtf8(name).c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type,
                               &number, &bytes);
-    if (status == ERROR_FILE_NOT_FOUND) return false;
-    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
-        throw PlatformError(systemErrorCode(static_cast<DWORD>(status)));
-    if (status == ERROR_MORE_DATA) bytes = 0;
-    return true;
+    if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
+    if (status == ERROR_MORE_DATA) return PolicyData{false, number};
+    if (status != ERROR_SUCCESS) fail(status);
+    return PolicyData{type == REG_DWORD && bytes == sizeof(number), number};
 }
 
 }  // namespace
 
 std::optional<PolicyData> Win32AdminSettings::policy(PolicyScope scope, std::string_view name) {
-    DWORD type = REG_NONE, number = 0, bytes = 0;
-    if (!readValue(scope == PolicyScope::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
-                   widenUtf8(kPolicyKey), name, 0, type, number, bytes))
-        return std::nullopt;
-    return PolicyData{type == REG_DWORD && bytes == sizeof(number), number};
+    return readValue(scope == PolicyScope::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+                     widenUtf8(kPolicyKey), name, 0);
 }
 
 bool Win32AdminSettings::machineStartupEntry(std::string_view name) {
-    DWORD type = REG_NONE, number = 0, bytes = 0;
-    return readValue(HKEY_LOCAL_MACHINE, kRunKeyPath, name, KEY_WOW64_64KEY, type, number, bytes) ||
-           readValue(HKEY_LOCAL_MACHINE, kRunKeyPath, name, KEY_WOW64_32KEY, type, number, bytes);
+    return readValue(HKEY_LOCAL_MACHINE, kRunKeyPath, name, KEY_WOW64_64KEY) ||
+           readValue(HKEY_LOCAL_MACHINE, kRunKeyPath, name, KEY_WOW64_32KEY);
 }
 
 }  // namespace glance::win32

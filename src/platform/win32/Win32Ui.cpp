@@ -56,8 +56,8 @@ constexpr std::size_t kMaxPictureFile = 16 * 1024 * 1024;
 
 }  // namespace
 
-std::unique_ptr<Window> Win32Ui::createWindow(const WindowLayout& design, WindowEvents& events) {
-    return std::make_unique<Win32Window>(design, events);
+std::unique_ptr<Window> Win32Ui::createWindow(WindowLayout design, WindowEvents& events) {
+    return std::make_unique<Win32Window>(std::move(design), events);
 }
 
 Picture Win32Ui::programIcon() {

@@ -14,7 +14,7 @@ namespace glance::win32 {
 
 class Win32Ui : public Ui {
 public:
-    std::unique_ptr<Window> createWindow(const WindowLayout& design, WindowEvents& events) override;
+    std::unique_ptr<Window> createWindow(WindowLayout design, WindowEvents& events) override;
     Picture programIcon() override;
     Picture trayIcon() override;
     Picture trayIcon(int dpi) override;

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "core/Error.h"
 #include "platform/win32/LazyImports.h"
 #include "platform/win32/Win32Colour.h"
@@ -29,7 +31,8 @@ Win32ChildControl::~Win32ChildControl() {
     lazy::comctl32().RemoveWindowSubclass(window(), &Win32ChildControl::subclassProc, kSubclassId);
 }
 
-void Win32ChildControl::relayout(const RECT& rect, HFONT font, int) {
+void Win32ChildControl::relayout(const RECT& rect, HFONT font, int dpi) {
+    dpi_ = dpi;
     setFont(font);
     place(rect);
     InvalidateRect(window(), nullptr, TRUE);
@@ -88,6 +91,146 @@ void drawRoundedBox(HDC dc, const RECT& box, int dpi, int lineWidth, COLORREF li
     RoundRect(dc, box.left, box.top, box.right, box.bottom, radius, radius);
 }
 
+// --- push button: its drawing and its keyboard and pointer handling
+
+Win32PushButton::Win32PushButton(HWND parent, int id, const std::string& caption, const FontStyle& font,
+                                 int dpi)
+    : Win32ChildControl(parent, id, caption, WS_TABSTOP | WS_CLIPSIBLINGS | BS_OWNERDRAW, nullptr,
+                        "push button"),
+      caption_(caption),
+      fontStyle_(font) {
+    dpi_ = dpi;
+    ownFont_ = createFont(font, dpi);
+    setFont(ownFont_.get());
+}
+
+void Win32PushButton::setCaption(const std::string& caption) {
+    // The caption is kept as written, so that a read returns it exactly; the
+    // window text is its wide form, which is what screen readers announce.
+    if (!SetWindowTextW(window(), widenUtf8(caption).c_str())) throw PlatformError(errtext::kInvalidCall);
+    const bool renamed = caption != caption_;
+    caption_ = caption;
+    InvalidateRect(window(), nullptr, FALSE);
+    // The system reports the window's new text; a screen reader reads the
+    // button (its client object), which is told here.
+    if (renamed) NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, window(), OBJID_CLIENT, CHILDID_SELF);
+}
+
+void Win32PushButton::relayout(const RECT& rect, HFONT, int dpi) {
+    if (dpi != dpi_) {
+        dpi_ = dpi;
+        // The old font is deleted only after the button has the new one.
+        const UniqueHfont replaced = std::exchange(ownFont_, createFont(fontStyle_, dpi));
+        setFont(ownFont_.get());
+    }
+    place(rect);
+    InvalidateRect(window(), nullptr, FALSE);
+}
+
+void Win32PushButton::draw(const DRAWITEMSTRUCT& item, COLORREF parentBack) const {
+    const RECT& bounds = item.rcItem;
+    const int width = bounds.right - bounds.left;
+    const int height = bounds.bottom - bounds.top;
+    if (width <= 0 || height <= 0) return;
+
+    // Drawn off screen and copied in one go, so hover changes never flicker.
+    UniqueMemoryDc dc(CreateCompatibleDC(item.hDC));
+    UniqueHbitmap bitmap(CreateCompatibleBitmap(item.hDC, width, height));
+    if (!dc || !bitmap) return;
+    const SelectedObject selectedBitmap(dc.get(), bitmap.get());
+
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
+    // Some systems leave ODS_NOFOCUSRECT out: the window's own state decides too.
+    const bool focused = (item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0 &&
+                         (SendMessageW(window(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+    const bool hot = hot_ && !disabled;
+    const COLORREF face = resolveColour(pressed ? paint_.pressedBack : hot ? paint_.hotBack : paint_.back);
+    // The focus cue is thicker and darker than the hover border, so the two never look alike.
+    const COLORREF border = resolveColour(disabled           ? paint_.line
+                                          : focused          ? paint_.focus
+                                          : (hot || pressed) ? paint_.hot
+                                                             : paint_.line);
+    const int line = scaleFrom96(focused ? 2 : 1, dpi_);
+
+    const RECT all{0, 0, width, height};
+    FillRect(dc.get(), &all, UniqueHbrush(CreateSolidBrush(parentBack)).get());
+    drawRoundedBox(dc.get(), all, dpi_, line, border, UniqueHbrush(CreateSolidBrush(face)).get());
+
+    const std::wstring text = widenUtf8(caption_);
+    const SelectedObject selectedFont(dc.get(), ownFont_.get());
+    SetBkMode(dc.get(), TRANSPARENT);
+    SetTextColor(dc.get(), resolveColour(disabled  ? paint_.grayText
+                                         : pressed ? paint_.pressedText
+                                                   : paint_.text));
+    RECT textRect{line * 3, 0, width - line * 3, height};
+    if (pressed) OffsetRect(&textRect, 0, scaleFrom96(1, dpi_));
+    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &textRect,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+
+    BitBlt(item.hDC, bounds.left, bounds.top, width, height, dc.get(), 0, 0, SRCCOPY);
+}
+
+LRESULT Win32PushButton::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = this->window();
+    switch (message) {
+    case WM_MOUSEMOVE:
+        if (!hot_) {
+            hot_ = true;
+            TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, window, 0};
+            TrackMouseEvent(&track);
+            InvalidateRect(window, nullptr, FALSE);
+        }
+        // Every move, not only the first: the pointer handlers expect a stream.
+        reportPointerMove();
+        break;
+    case WM_MOUSELEAVE:
+        hot_ = false;
+        InvalidateRect(window, nullptr, FALSE);
+        break;
+    case WM_LBUTTONDBLCLK:
+        // An owner-drawn BUTTON reports a double click as BN_DOUBLECLICKED and
+        // drops the second click; a quick second press is a click here.
+        return passOn(WM_LBUTTONDOWN, wParam, lParam);
+    case WM_GETDLGCODE:
+        // A plain button to a dialog manager, not a push button: it restyles
+        // the push button that takes the focus as the default one, which
+        // would turn this owner-drawn button into a standard default button.
+        // Enter still belongs to the focused button: it asks for that key.
+        if (lParam != 0) {
+            const auto* pending = reinterpret_cast<const MSG*>(lParam);
+            if (pending->message == WM_KEYDOWN && pending->wParam == VK_RETURN)
+                return DLGC_WANTMESSAGE | DLGC_BUTTON;
+        }
+        return DLGC_BUTTON;
+    case BM_SETSTYLE:
+        // Whoever restyles the button (a dialog host choosing its default
+        // button), it stays owner-drawn and keeps our drawing.
+        return passOn(message, (wParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW, lParam);
+    case WM_KEYDOWN:
+        if (wParam != VK_RETURN) break;
+        if ((lParam & (1 << 30)) == 0)  // not on auto-repeat
+            SendMessageW(GetParent(window), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window), BN_CLICKED),
+                         reinterpret_cast<LPARAM>(window));
+        return 0;
+    case WM_CHAR:
+        if (wParam == L'\r') return 0;  // handled at WM_KEYDOWN; no beep
+        break;
+    case WM_ENABLE:
+        if (!wParam) hot_ = false;
+        break;
+    case WM_UPDATEUISTATE: {
+        // The focus cue shows or hides with the window's keyboard cues.
+        const LRESULT result = passOn(message, wParam, lParam);
+        InvalidateRect(window, nullptr, FALSE);
+        return result;
+    }
+    default:
+        break;
+    }
+    return Win32ChildControl::handle(message, wParam, lParam);
+}
+
 // --- check box
 
 Win32CheckBox::Win32CheckBox(HWND parent, int id, const std::string& caption, HFONT font)
@@ -109,15 +252,7 @@ void Win32CheckBox::setValue(int value) {
 // --- frame
 
 Win32Frame::Win32Frame(HWND parent, int id, const std::string& caption, HFONT font)
-    : Win32ChildControl(parent, id, caption, WS_CLIPSIBLINGS | BS_GROUPBOX, font, "frame"),
-      caption_(widenUtf8(caption)),
-      font_(font) {}
-
-void Win32Frame::relayout(const RECT& rect, HFONT font, int dpi) {
-    font_ = font;
-    dpi_ = dpi;
-    Win32ChildControl::relayout(rect, font, dpi);
-}
+    : Win32ChildControl(parent, id, caption, WS_CLIPSIBLINGS | BS_GROUPBOX, font, "frame") {}
 
 LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     // Taking the mouse must not make the frame a focus target: a frame never
@@ -150,10 +285,6 @@ LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_UPDATEUISTATE: {
         // The group box would draw its text directly; we paint it ourselves.
         const LRESULT result = passOn(message, wParam, lParam);
-        if (message == WM_SETTEXT) {
-            const auto* text = reinterpret_cast<const wchar_t*>(lParam);
-            caption_ = text != nullptr ? text : L"";
-        }
         InvalidateRect(window(), nullptr, TRUE);
         return result;
     }
@@ -168,17 +299,22 @@ void Win32Frame::paint(HDC dc) const {
     UniqueHbrush back(CreateSolidBrush(resolveColour(paint_.back)));
     FillRect(dc, &area, back.get());
 
-    const SelectedObject selectedFont(dc, font_);
+    // The window's font, which it gave the frame.
+    const SelectedObject selectedFont(dc, reinterpret_cast<HFONT>(SendMessageW(window(), WM_GETFONT, 0, 0)));
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     SIZE textSize{};
-    GetTextExtentPoint32W(dc, caption_.c_str(), static_cast<int>(caption_.size()), &textSize);
+    // Its caption is its window text, what screen readers read too.
+    std::wstring caption(static_cast<std::size_t>(GetWindowTextLengthW(window())) + 1, L'\0');
+    caption.resize(
+        static_cast<std::size_t>(GetWindowTextW(window(), caption.data(), static_cast<int>(caption.size()))));
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &textSize);
 
     // A thin rounded outline whose top runs through the middle of the caption.
     const RECT outline{area.left, area.top + metrics.tmHeight / 2, area.right, area.bottom};
     drawRoundedBox(dc, outline, dpi_, scaleFrom96(1, dpi_), resolveColour(paint_.line), back.get());
 
-    if (!caption_.empty()) {
+    if (!caption.empty()) {
         const int indent = scaleFrom96(8, dpi_);
         const int pad = scaleFrom96(4, dpi_);
         RECT gap{area.left + indent, area.top, area.left + indent + textSize.cx + 2 * pad,
@@ -186,7 +322,7 @@ void Win32Frame::paint(HDC dc) const {
         FillRect(dc, &gap, back.get());
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, resolveColour(IsWindowEnabled(window()) ? paint_.text : paint_.grayText));
-        TextOutW(dc, gap.left + pad, gap.top, caption_.c_str(), static_cast<int>(caption_.size()));
+        TextOutW(dc, gap.left + pad, gap.top, caption.c_str(), static_cast<int>(caption.size()));
     }
 }
 

@@ -40,7 +40,12 @@ public:
     HWND window() const { return window_.get(); }
     // New place and font, as after a DPI change.
     virtual void relayout(const RECT& rect, HFONT font, int dpi);
-    virtual void setPaint(const ControlPaint&) {}
+    // The colours it is painted in from now on (the check box's come from
+    // its parent's WM_CTLCOLORBTN).
+    void setPaint(const ControlPaint& paint) {
+        paint_ = paint;
+        InvalidateRect(window(), nullptr, FALSE);
+    }
     // What assistive technology reads beside its name and role.
     void describe(const std::string& text);
 
@@ -54,6 +59,8 @@ protected:
     void reportPointerMove() const;
 
     UniqueHfont ownFont_;  // one of its own, if any: declared first, it outlives the window
+    ControlPaint paint_;
+    int dpi_ = USER_DEFAULT_SCREEN_DPI;  // of its place and font
 
 private:
     static LRESULT CALLBACK subclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -79,10 +86,6 @@ public:
     bool enabled() override { return IsWindowEnabled(window()) != FALSE; }
     void setEnabled(bool enabled) override { EnableWindow(window(), enabled ? TRUE : FALSE); }
 
-    void setPaint(const ControlPaint& look) override {
-        look_ = look;
-        InvalidateRect(window(), nullptr, FALSE);
-    }
     void relayout(const RECT& rect, HFONT font, int dpi) override;
     // WM_DRAWITEM, reflected by the parent; parentBack fills the corners.
     void draw(const DRAWITEMSTRUCT& item, COLORREF parentBack) const;
@@ -92,8 +95,6 @@ private:
 
     std::string caption_;
     FontStyle fontStyle_;
-    int dpi_;
-    ControlPaint look_;
     bool hot_ = false;
 };
 
@@ -110,20 +111,10 @@ public:
 class Win32Frame : public Win32ChildControl {
 public:
     Win32Frame(HWND parent, int id, const std::string& caption, HFONT font);
-    void setPaint(const ControlPaint& paint) override {
-        paint_ = paint;
-        InvalidateRect(window(), nullptr, TRUE);
-    }
-    void relayout(const RECT& rect, HFONT font, int dpi) override;
 
 private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam) override;
     void paint(HDC dc) const;
-
-    std::wstring caption_;
-    HFONT font_;  // the window's font, owned by the window
-    int dpi_ = 96;
-    ControlPaint paint_;
 };
 
 // SetTimer on the owner window: WM_TIMER with this timer's id reaches the

@@ -27,12 +27,11 @@ BOOL CALLBACK addWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
 
 }  // namespace
 
-Win32Window::Win32Window(const WindowLayout& design, WindowEvents& events)
-    : design_(design), events_(events), caption_(design.caption), backColor_(design.backColor) {
+Win32Window::Win32Window(WindowLayout design, WindowEvents& events)
+    : design_(std::move(design)), events_(events), caption_(design_.caption), backColor_(design_.backColor) {
     // No class cursor and no class brush: WM_SETCURSOR and WM_ERASEBKGND
     // follow the window's own pointer value and back colour.
-    static const ATOM windowClass = registerWindowClass(kWindowClass, &Win32Window::windowProc);
-    if (windowClass == 0) throw PlatformError(errtext::kOutOfMemory);
+    registerWindowClass(kWindowClass, &Win32Window::windowProc);
     // Created hidden and unsized: the size depends on the DPI of the monitor
     // the window lands on, known only once the window exists.
     HWND window =
@@ -67,7 +66,7 @@ Win32Window::~Win32Window() {
 void Win32Window::createControls() {
     HWND parent = window_.get();
     for (const ControlLayout& design : design_.controls) {
-        // The command id is the control's place in creation order (findControlByCommand).
+        // A child window's id, or the timer's.
         const int id = kFirstControlId + static_cast<int>(controls_.size());
         Control& control = controls_.emplace_back(design);
         if (design.kind == ControlKind::PushButton)
@@ -213,11 +212,6 @@ Win32Window::Control* Win32Window::findControl(ControlId id) {
     return nullptr;
 }
 
-Win32Window::Control* Win32Window::findControlByCommand(int commandId) {
-    const std::size_t index = static_cast<std::size_t>(commandId - kFirstControlId);
-    return commandId >= kFirstControlId && index < controls_.size() ? &controls_[index] : nullptr;
-}
-
 Win32Window::Control* Win32Window::findControl(HWND window) {
     if (window == nullptr) return nullptr;
     for (Control& control : controls_)
@@ -229,13 +223,6 @@ Win32Window::Control& Win32Window::controlWith(ControlId id, bool (*has)(const C
     Control* control = findControl(id);
     if (control == nullptr || !has(*control)) throw PlatformError(kNoSuchProperty);
     return *control;
-}
-
-Win32ChildControl& Win32Window::childOfKind(ControlId id, ControlKind kind) {
-    Control* control = findControl(id);
-    if (control == nullptr || control->design.kind != kind || !control->child)
-        throw PlatformError(kNoSuchProperty);
-    return *control->child;
 }
 
 // --- properties
@@ -275,7 +262,7 @@ void Win32Window::applyIcon() {
 
 void Win32Window::setBackColor(Colour colour) {
     backColor_ = colour;
-    raiseColoursChanged();
+    raise(&WindowEvents::onColoursChanged);
 }
 
 void Win32Window::setMousePointer(int pointer) {
@@ -318,7 +305,7 @@ void Win32Window::setWindowState(int state) {
     // A hidden window keeps its new state for when it is shown again; showing
     // it would be the caller's choice, not a side effect of the state.
     state_ = state;
-    if (shown_) raiseResize();
+    if (shown_) raise(&WindowEvents::onResize);
 }
 
 void Win32Window::showResized(int showCommand) {
@@ -329,7 +316,7 @@ void Win32Window::showResized(int showCommand) {
     ShowWindow(window_.get(), showCommand);
     if (sizeEvents_ == before) {
         state_ = IsIconic(window_.get()) ? kStateMinimized : kStateNormal;
-        raiseResize();
+        raise(&WindowEvents::onResize);
     }
 }
 
@@ -375,12 +362,15 @@ void Win32Window::show() {
 
 // --- controls
 
+// Each push button and check box has its child window from createControls on.
 ButtonControl& Win32Window::button(ControlId id) {
-    return static_cast<Win32PushButton&>(childOfKind(id, ControlKind::PushButton));
+    return static_cast<Win32PushButton&>(
+        *controlWith(id, [](const Control& c) { return c.design.kind == ControlKind::PushButton; }).child);
 }
 
 CheckBoxControl& Win32Window::checkBox(ControlId id) {
-    return static_cast<Win32CheckBox&>(childOfKind(id, ControlKind::CheckBox));
+    return static_cast<Win32CheckBox&>(
+        *controlWith(id, [](const Control& c) { return c.design.kind == ControlKind::CheckBox; }).child);
 }
 
 TimerControl& Win32Window::timer(ControlId id) {
@@ -395,7 +385,7 @@ std::vector<std::pair<ControlId, ControlKind>> Win32Window::controls() {
 
 void Win32Window::setControlBackColor(ControlId id, Colour colour) {
     controlWith(id, [](const Control& c) { return c.back.has_value(); }).back = colour;
-    raiseColoursChanged();
+    raise(&WindowEvents::onColoursChanged);
 }
 
 Colour Win32Window::controlBackColor(ControlId id) {
@@ -407,7 +397,7 @@ void Win32Window::applySkin(const SkinColours& colours) {
     backColor_ = colours.windowBack;
     for (Control& control : controls_)
         if (control.back) control.back = colours.windowBack;
-    raiseColoursChanged();
+    raise(&WindowEvents::onColoursChanged);
 }
 
 void Win32Window::setPaint(const WindowPaint& paint) {

@@ -23,7 +23,7 @@ namespace glance::win32 {
 
 class Win32Window : public Window {
 public:
-    Win32Window(const WindowLayout& design, WindowEvents& events);
+    Win32Window(WindowLayout design, WindowEvents& events);
     ~Win32Window() override;  // its window and events make it neither copyable nor movable
 
     HWND window() const { return window_.get(); }
@@ -70,7 +70,7 @@ private:
     // draw nothing in the window).
     struct Control {
         explicit Control(const ControlLayout& layout) : design(layout) {}
-        ControlLayout design;
+        const ControlLayout& design;  // in design_, which never changes
         std::unique_ptr<Win32ChildControl> child;
         std::unique_ptr<Win32Timer> timer;
         std::optional<Colour> back;  // its BackColor, for the kinds that have one
@@ -94,23 +94,19 @@ private:
     // where its caption can be reached.
     void fitOnScreen(bool whole);
     void applyColours();
-    void raiseColoursChanged() {
-        if (dispatching_) events_.onColoursChanged();
+    // Raises an event of the window once it is fully built.
+    void raise(void (WindowEvents::*event)()) {
+        if (dispatching_) (events_.*event)();
     }
     void applyIcon();
     void showResized(int showCommand);
-    void raiseResize() {
-        if (dispatching_) events_.onResize();
-    }
     void refreshCursor() const;
     HCURSOR cursorForPointer() const;
     Control* findControl(ControlId id);
-    Control* findControlByCommand(int commandId);
     Control* findControl(HWND window);
     // The control when it has what a call needs (a child window, a back
     // colour...); else the property is not there.
     Control& controlWith(ControlId id, bool (*has)(const Control&));
-    Win32ChildControl& childOfKind(ControlId id, ControlKind kind);
 
     UniqueHwnd window_;  // first: destroyed after every control it holds
     WindowLayout design_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/LazyImports.h"
 #include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32Text.h"
 
@@ -68,8 +69,15 @@ PixelLayout pixelLayout(const WindowLayout& form, int dpi, HFONT font) {
 }
 
 RECT windowPixelRect(HWND window, SIZE client, int dpi, const RECT* suggested) {
+    // The frame at the window's DPI (AdjustWindowRectExForDpi: Windows 10 1607),
+    // else at the system's.
+    static const auto adjustForDpi = entryPointOrNull<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>(
+        L"user32.dll", "AdjustWindowRectExForDpi");
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
-    const RECT frame = windowRectForClient(client.cx, client.cy, kMainWindowStyle, exStyle, dpi);
+    RECT frame{0, 0, client.cx, client.cy};
+    if (adjustForDpi == nullptr ||
+        !adjustForDpi(&frame, kMainWindowStyle, FALSE, exStyle, static_cast<UINT>(dpi)))
+        AdjustWindowRectEx(&frame, kMainWindowStyle, FALSE, exStyle);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     if (suggested != nullptr)

@@ -28,7 +28,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
-            const Control* control = findControlByCommand(static_cast<int>(LOWORD(wParam)));
+            const Control* control = findControl(reinterpret_cast<HWND>(lParam));
             if (dispatching_ && control != nullptr &&
                 (control->design.kind == ControlKind::PushButton ||
                  control->design.kind == ControlKind::CheckBox))
@@ -37,7 +37,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case kControlMouseMoveMessage: {
-        const Control* control = findControlByCommand(static_cast<int>(wParam));
+        const Control* control = findControl(reinterpret_cast<HWND>(lParam));
         if (dispatching_ && control != nullptr) events_.onMouseMove(control->design.id);
         return 0;
     }
@@ -58,13 +58,13 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             state_ = kStateMinimized;
         else if (wParam == SIZE_RESTORED)
             state_ = kStateNormal;
-        raiseResize();
+        raise(&WindowEvents::onResize);
         return 0;
     case WM_CLOSE:
         // Every way of closing (close box, system menu, Alt+F4) arrives here.
         // The close request handler ends the program itself; the window is
         // never destroyed behind its back.
-        if (dispatching_) events_.onQueryUnload();
+        raise(&WindowEvents::onQueryUnload);
         return 0;
     case WM_QUERYENDSESSION:
         // Only a question: nothing unsaved stands in the way, so the answer
@@ -125,7 +125,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETTINGCHANGE:
         // What a Group Policy refresh sends to every top-level window.
         if (lParam != 0 && lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"Policy") == 0) {
-            if (dispatching_) events_.onPoliciesChanged();
+            raise(&WindowEvents::onPoliciesChanged);
             break;
         }
         if (wParam != SPI_SETHIGHCONTRAST) break;
@@ -140,7 +140,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             for (const Control& control : controls_)
                 if (control.window() != nullptr) SendMessageW(control.window(), message, wParam, lParam);
         applyColours();
-        raiseColoursChanged();
+        raise(&WindowEvents::onColoursChanged);
         break;
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE) {
