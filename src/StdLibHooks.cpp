@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,11 +18,11 @@
 
 namespace {
 
-// Appends text to a bounded, nul-terminated buffer. Formatting is done by
-// hand: the C library's printf family would link a formatter of its own.
-void append(char* buffer, std::size_t size, const char* text) {
-    const std::size_t used = std::strlen(buffer);
-    std::strncat(buffer, text, size - used - 1);
+// Appends text (at most length characters of it) to a bounded, nul-terminated
+// buffer. Formatting is done by hand: the C library's printf family would
+// link a formatter of its own.
+void append(char* buffer, std::size_t size, const char* text, std::size_t length = SIZE_MAX) {
+    std::strncat(buffer, text, std::min(length, size - std::strlen(buffer) - 1));
 }
 
 // What the library's range and argument checks throw. Its standard types
@@ -41,21 +42,17 @@ private:
 
 namespace std {
 
-void __throw_bad_exception() {
-    throw std::bad_exception();
-}
-void __throw_bad_alloc() {
-    throw std::bad_alloc();
-}
-void __throw_bad_array_new_length() {
-    throw std::bad_array_new_length();
-}
-void __throw_bad_cast() {
-    throw std::bad_cast();
-}
-void __throw_bad_typeid() {
-    throw std::bad_typeid();
-}
+// The checks that throw a standard error without a text throw it as it is.
+#define GLANCE_THROWS(helper, error) \
+    void helper() {                  \
+        throw error();               \
+    }
+GLANCE_THROWS(__throw_bad_exception, std::bad_exception)
+GLANCE_THROWS(__throw_bad_alloc, std::bad_alloc)
+GLANCE_THROWS(__throw_bad_array_new_length, std::bad_array_new_length)
+GLANCE_THROWS(__throw_bad_cast, std::bad_cast)
+GLANCE_THROWS(__throw_bad_typeid, std::bad_typeid)
+#undef GLANCE_THROWS
 
 // Every check that throws a standard error with a text throws it as a LibraryError.
 #define GLANCE_THROWS_LIBRARY_ERROR(helper) \
@@ -80,17 +77,14 @@ void __throw_out_of_range_fmt(const char* format, ...) {
     va_start(args, format);
     for (const char* p = format; *p;) {
         const char* mark = std::strchr(p, '%');
-        const std::size_t plain = mark ? static_cast<std::size_t>(mark - p) : std::strlen(p);
-        const std::size_t used = std::strlen(text);
-        std::strncat(text, p, std::min(plain, sizeof text - used - 1));
+        append(text, sizeof text, p, mark ? static_cast<std::size_t>(mark - p) : SIZE_MAX);
         if (!mark) break;
         if (mark[1] == 's') {
             append(text, sizeof text, va_arg(args, const char*));
             p = mark + 2;
         } else if (mark[1] == 'z' && mark[2] == 'u') {
-            char digits[24];
+            char digits[24] = "";
             char* first = digits + sizeof digits - 1;
-            *first = '\0';
             std::size_t value = va_arg(args, std::size_t);
             do {
                 *--first = static_cast<char>('0' + value % 10);

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "controller/MainWindow.h"
-#include "core/TextExcerpt.h"
+#include "core/Unicode.h"
 #include "platform/win32/LazyImports.h"
 #include "platform/win32/Win32CloseRequest.h"
 #include "platform/win32/Win32Platform.h"

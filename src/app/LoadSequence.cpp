@@ -22,10 +22,6 @@ std::string shortenTitle(std::string_view name) {
     return title;
 }
 
-void setAppTitle(System& system) {
-    system.setAppTitle(shortenTitle(kProductName));
-}
-
 void openHomePageByChance(System& system, Shell& shell) {
     // One step of a 24-bit linear congruential generator, seeded with the
     // time of day: its 64 bits are folded into the state first, so that
@@ -65,7 +61,7 @@ void runLoadSequence(Platform& p, Window& window, SkinEngine& skin, TrayIcon& tr
 
     trap.step(132, [&] { window.setCaption(kProductName); });
     trap.step(132, [&] { window.setIcon(p.ui.programIcon()); });
-    trap.step(132, [&] { setAppTitle(p.system); });
+    trap.step(132, [&] { p.system.setAppTitle(shortenTitle(kProductName)); });
 
     std::string state;
     trap.step(136, [&] { state = preferences.switchState(); });

@@ -24,7 +24,6 @@ void runLoadSequence(Platform& platform, Window& window, SkinEngine& skin, TrayI
 // the name cut at its last space at least once, then again while longer than
 // 40 characters. Throws PlatformError when there is no space left to cut at.
 std::string shortenTitle(std::string_view name);
-void setAppTitle(System& system);
 
 // On one start in a hundred, opens the vendor's home page in a minimized window.
 void openHomePageByChance(System& system, Shell& shell);

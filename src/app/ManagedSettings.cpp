@@ -15,9 +15,8 @@ std::wstring plainWide(std::string_view ascii) {
     return std::wstring(ascii.begin(), ascii.end());
 }
 
-// A machine policy wins over a user policy. Both are read, so that one that
-// cannot be used is reported (a diagnostic line naming the value and its
-// scope, and the administrators' event) even when the other rules.
+// Both scopes are read, so that a policy that cannot be used is reported
+// even when the other scope's value rules.
 std::optional<bool> readPolicy(AdminSettings& admin, Diagnostics& diagnostics, EventLog& events,
                                const char* name) {
     std::optional<bool> held;

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "core/Error.h"
-#include "core/TextExcerpt.h"
 #include "core/Unicode.h"
 #include "platform/Types.h"
 
@@ -135,9 +134,8 @@ void applySkinFile(FileSystem& files, Window& window, SkinEngine& skin) {
     if (!files.plainFileExists(path)) return;
 
     window.setBackColor(kSystemFace);
-    for (const auto& [id, kind] : window.controls()) {
+    for (const auto& [id, kind] : window.controls())
         if (takesBackColor(kind)) window.setControlBackColor(id, kSystemFace);
-    }
     skin.loadSkin(path);
     skin.setFlags(skin.flags() | ColourSkinEngine::kFlagEnabled);
     skin.setSkinButtons(true);

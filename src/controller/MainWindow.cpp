@@ -9,7 +9,6 @@
 #include "core/StepTrap.h"
 
 namespace glance {
-namespace {
 
 constexpr const char* kBalloonText =
     "has been minimized to the system tray.\r\n"
@@ -23,8 +22,6 @@ constexpr const char* kHelpText =
     "This will fix problems where files are not showing after downloading to the desktop from the web.\r\n"
     "\r\n"
     "Questions? Please contact Team Quillhaven at ";
-
-}  // namespace
 
 MainWindow::MainWindow(Platform& platform)
     : p_(platform),

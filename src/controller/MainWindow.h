@@ -20,7 +20,7 @@ public:
     explicit MainWindow(Platform& platform);
     ~MainWindow() override;
 
-    // Loads the window (runs the start-up), then shows it.
+    // Runs the start-up (the window's load handler); show() then shows the window.
     void load();
     void show();
 

@@ -32,6 +32,13 @@ constexpr Colour kDefaultScheme[] = {
 
 constexpr Colour kBlack = rgb(0, 0, 0);
 
+// A system colour as the default Windows scheme has it; any other colour as it is.
+Colour defaultSchemeColour(Colour colour) {
+    if (!isSystemColour(colour)) return colour & 0x00FFFFFFu;
+    const auto index = static_cast<std::size_t>(colour & 0xFFu);
+    return index < std::size(kDefaultScheme) ? kDefaultScheme[index] : kBlack;
+}
+
 // System colours by the role they play in high contrast.
 constexpr Colour kSysWindow = systemColour(5);
 constexpr Colour kSysWindowText = systemColour(8);
@@ -155,12 +162,6 @@ ControlPaint highContrastPaint(ControlKind kind) {
 }
 
 }  // namespace
-
-Colour defaultSchemeColour(Colour colour) {
-    if (!isSystemColour(colour)) return colour & 0x00FFFFFFu;
-    const auto index = static_cast<std::size_t>(colour & 0xFFu);
-    return index < std::size(kDefaultScheme) ? kDefaultScheme[index] : kBlack;
-}
 
 double contrastRatio(Colour a, Colour b) {
     const double la = luminance(defaultSchemeColour(a));

@@ -30,8 +30,6 @@ struct ColourSources {
 ColourSources colourSources(Window& window, const WindowLayout& design, bool highContrast);
 WindowPaint decideWindowPaint(const ColourSources& sources);
 
-// A system colour as the default Windows scheme has it; any other colour as it is.
-Colour defaultSchemeColour(Colour colour);
 // WCAG contrast ratio of two fixed colours (1 to 21).
 double contrastRatio(Colour a, Colour b);
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "core/Product.h"
-#include "core/TextExcerpt.h"
+#include "core/Unicode.h"
 
 namespace glance {
 

@@ -29,24 +29,13 @@ std::size_t decode(std::string_view text, char32_t& codePoint, std::size_t& subp
         codePoint = lead;
         return 1;
     }
-    std::size_t length = 0;
-    std::uint8_t low = 0x80, high = 0xBF;  // bounds of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        codePoint = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        codePoint = lead & 0x0F;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        codePoint = lead & 0x07;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
+    const std::size_t length = lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+    if (length == 0) return 0;
+    codePoint = lead & (0x7F >> length);
+    // The second byte's bounds rule out overlong forms (after E0 and F0),
+    // surrogates (after ED) and values beyond U+10FFFF (after F4).
+    const std::uint8_t low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const std::uint8_t high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
     for (std::size_t i = 1; i < length; ++i) {
         if (i >= text.size()) return 0;
         const std::uint8_t next = byte(i);
@@ -57,22 +46,23 @@ std::size_t decode(std::string_view text, char32_t& codePoint, std::size_t& subp
     return length;
 }
 
+// The lead byte carries the top bits after its length marker; each
+// continuation byte six more.
 void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    constexpr unsigned char kLeadMarker[] = {0x00, 0xC0, 0xE0, 0xF0};
+    const int continuations = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    out += static_cast<char>(kLeadMarker[continuations] | (c >> (6 * continuations)));
+    for (int shift = 6 * (continuations - 1); shift >= 0; shift -= 6)
+        out += static_cast<char>(0x80 | ((c >> shift) & 0x3F));
+}
+
+constexpr const char* kEllipsis = "\xE2\x80\xA6";  // U+2026
+
+// prefix, then value in that many hexadecimal digits.
+void appendEscape(std::string& out, const char* prefix, std::uint32_t value, int digits) {
+    out += prefix;
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        out += "0123456789ABCDEF"[(value >> shift) & 0xF];
 }
 
 }  // namespace
@@ -125,6 +115,40 @@ bool isWellFormedUtf16(std::u16string_view utf16) {
     for (std::size_t i = 0; i < utf16.size();)
         if (nextCodePoint(utf16, i) == kLoneSurrogate) return false;
     return true;
+}
+
+std::u16string storedValueText(bool isString, std::string_view bytes, std::size_t maxUnits) {
+    if (!isString || bytes.size() / 2 > maxUnits) return {};
+    std::u16string text = utf16Units(bytes, false);
+    return text.substr(0, text.find(u'\0'));
+}
+
+bool escapedForDisplay(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || (c >= 0x200B && c <= 0x200F) ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) || (c >= 0x2066 && c <= 0x2069) ||
+           c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB);
+}
+
+std::string printableExcerpt(std::string_view text, std::size_t maxCharacters) {
+    std::string out;
+    for (std::size_t characters = 0; !text.empty(); ++characters) {
+        if (characters == maxCharacters) {
+            out += kEllipsis;
+            break;
+        }
+        char32_t c = 0;
+        const std::size_t length = decodeUtf8(text, c);
+        if (length == 0)  // a byte that starts no UTF-8 character
+            appendEscape(out, "\\x", static_cast<std::uint8_t>(text.front()), 2);
+        else if (c == U'\t' || c == U'\r' || c == U'\n')
+            out += c == U'\t' ? "\\t" : c == U'\r' ? "\\r" : "\\n";
+        else if (escapedForDisplay(c))
+            appendEscape(out, c < 0x80 ? "\\x" : "\\u", c, c < 0x80 ? 2 : 4);
+        else
+            out.append(text.substr(0, length));
+        text.remove_prefix(length == 0 ? 1 : length);
+    }
+    return out;
 }
 
 }  // namespace glance

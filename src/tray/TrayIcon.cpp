@@ -9,13 +9,9 @@
 
 namespace glance {
 
-namespace {
-
 // Seconds between the shell's refusals and the next request: quick at first,
 // for a taskbar that is only busy, then twice a minute for as long as it takes.
 constexpr double kRetryDelays[] = {1, 2, 4, 8, 30};
-
-}  // namespace
 
 TrayIcon::TrayIcon(NotificationArea& area, MessageLoop& loop, WindowHandle ownerWindow, Picture picture)
     : loop_(loop), icon_(area.createIcon(ownerWindow, *this)), picture_(picture) {}

@@ -24,8 +24,6 @@ public:
     TrayIcon(NotificationArea& area, MessageLoop& loop, WindowHandle ownerWindow, Picture picture);
     // Takes the icon out of the tray.
     ~TrayIcon() override;
-    TrayIcon(const TrayIcon&) = delete;
-    TrayIcon& operator=(const TrayIcon&) = delete;
 
     // The tooltip.
     void setText(const std::string& text);

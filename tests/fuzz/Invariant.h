@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "core/TextExcerpt.h"
+#include "core/Unicode.h"
 
 namespace glance::fuzz {
 

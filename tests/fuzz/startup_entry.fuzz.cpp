@@ -7,7 +7,7 @@
 #include <string>
 
 #include "Invariant.h"
-#include "app/StartupEntryCommand.h"
+#include "app/StartupEntry.h"
 
 using glance::fuzz::require;
 
@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const glance::StartupEntryCommand command = glance::readStartupEntryCommand(line);
     require(!command.hasArguments || command.programs.size() == 1, "arguments follow only a quoted program");
     for (const std::wstring& program : command.programs) {
-        require(!program.empty() && line.find(program) != std::wstring::npos, "a program is a part of the line");
+        require(!program.empty() && line.find(program) != std::wstring::npos,
+                "a program is a part of the line");
         const std::optional<std::wstring> volume = glance::volumeOf(program);
         if (!volume) continue;
         require(volume->size() >= 3 && volume->size() <= program.size() + 1 && volume->back() == L'\\',

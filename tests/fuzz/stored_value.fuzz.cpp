@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "Invariant.h"
-#include "core/StoredValue.h"
+#include "core/Unicode.h"
 
 using glance::fuzz::require;
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "Invariant.h"
-#include "core/TextExcerpt.h"
+#include "core/Unicode.h"
 
 using glance::fuzz::printable;
 using glance::fuzz::require;

@@ -10,7 +10,7 @@
 #include "FakePlatform.h"
 #include "core/HandlerErrors.h"
 #include "core/StepTrap.h"
-#include "core/TextExcerpt.h"
+#include "core/Unicode.h"
 
 namespace glance {
 namespace {

@@ -43,9 +43,6 @@ protected:
 
 TEST(AppTitle, ProductNameIsCutOnceToItsLastWord) {
     EXPECT_EQ(shortenTitle(kProductName), "Lumenfold Live Shell Glance Refresher");
-    fake::FakePlatform fp;
-    setAppTitle(fp.system);
-    EXPECT_EQ(fp.system.appTitle(), "Lumenfold Live Shell Glance Refresher");
 }
 
 TEST(AppTitle, CutsAtLeastOnceAndUntilWithinFortyCharacters) {

@@ -8,7 +8,6 @@
 
 #include "MainWindowFixture.h"
 #include "app/StartupEntry.h"
-#include "app/StartupEntryCommand.h"
 
 namespace glance {
 namespace {

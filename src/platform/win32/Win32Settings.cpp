@@ -4,7 +4,7 @@
 
 #include "core/Error.h"
 #include "core/PolicyNames.h"
-#include "core/StoredValue.h"
+#include "core/Unicode.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32System.h"
 #include "platform/win32/Win32Text.h"
