@@ -75,9 +75,14 @@ fi
 (
   flock 9
   if ! glance_display_ok; then
-    # Reuse the display a previous call started, or start one.
+    # Reuse the display a previous call started, or start one. The saved
+    # number counts only while its Xvfb is still the one started here: once
+    # that has ended, another checkout may have taken the number.
     saved=${glance_state}.display
-    if [ -f "$saved" ] && DISPLAY=$(cat "$saved") xdpyinfo >/dev/null 2>&1; then
+    pid=$(cat "${glance_state}.xvfb" 2>/dev/null || true)
+    if [ -f "$saved" ] && [ -n "$pid" ] && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ] &&
+      tr '\0' ' ' <"/proc/$pid/cmdline" | grep -q "^Xvfb $(cat "$saved") " &&
+      DISPLAY=$(cat "$saved") xdpyinfo >/dev/null 2>&1; then
       :
     else
       range=${GLANCE_DISPLAYS:-150-199}
