@@ -371,12 +371,13 @@ public:
 
 private:
     struct Counter : FolderCounter {
-        explicit Counter(CountingFiles& f) : files(f) {}
-        FolderEntryCounts countEntries(const std::wstring& path) override {
+        explicit Counter(CountingFiles& f) : files(f), real(f.Win32FileSystem::createCounter()) {}
+        std::unique_ptr<FolderListing> startListing(const std::wstring& path) override {
             ++files.listings[path];
-            return countFolderEntries(path);
+            return real->startListing(path);
         }
         CountingFiles& files;
+        std::unique_ptr<FolderCounter> real;
     };
 };
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "core/Error.h"
@@ -35,11 +36,90 @@ UniqueFindHandle findFirst(const std::wstring& pattern, WIN32_FIND_DATAW& entry)
                                              FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
 }
 
+// A directory search read a part at a time. While parts remain, its event
+// stays signalled and is handed back to the top-level loop's wait after each
+// part, so that the loop comes back at once, after its messages, and waits
+// for nothing else meanwhile; once the search has ended it wakes nobody.
+class Win32FolderListing : public FolderListing {
+public:
+    Win32FolderListing(std::wstring folderPath, Win32WakeHandles* wakes)
+        : path_(std::move(folderPath)), wakes_(wakes) {
+        if (wakes_ == nullptr) return;
+        event_.reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));
+        if (event_) wakes_->add(event_.get());
+    }
+    ~Win32FolderListing() override {
+        if (wakes_ != nullptr && event_) wakes_->remove(event_.get());
+    }
+    Win32FolderListing(const Win32FolderListing&) = delete;
+    Win32FolderListing& operator=(const Win32FolderListing&) = delete;
+
+    bool readOn(double seconds) override {
+        LARGE_INTEGER frequency{}, now{};
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&now);
+        const double end =
+            static_cast<double>(now.QuadPart) + seconds * static_cast<double>(frequency.QuadPart);
+        WIN32_FIND_DATAW entry;
+        if (!search_ && !open(entry)) return done();
+        for (unsigned n = 1;; ++n) {
+            if (!isDotEntry(entry.cFileName)) {
+                const bool subfolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+                ++(subfolder ? counts.subfolders : counts.files);
+                names.push_back(nameKey(entry.cFileName, subfolder));
+            }
+            if (!FindNextFileW(search_.get(), &entry)) break;
+            if (n % 256 == 0 && QueryPerformanceCounter(&now) && static_cast<double>(now.QuadPart) >= end) {
+                if (wakes_ != nullptr && event_) wakes_->rearmed(event_.get());
+                return false;
+            }
+        }
+        // A search that stops early would give a wrong count, not a smaller one.
+        if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES)
+            throw PlatformError(systemErrorCode(error));
+        return done();
+    }
+
+private:
+    // False for a folder with no entries at all.
+    bool open(WIN32_FIND_DATAW& entry) {
+        if (path_.empty()) throw PlatformError(errtext::kPathNotFound);
+        std::wstring pattern = path_;
+        if (pattern.back() != L'\\') pattern += L'\\';
+        search_ = findFirst(pattern + L'*', entry);
+        if (search_) return true;
+        const DWORD error = GetLastError();
+        // A folder with no entries at all (a drive's empty root has not even
+        // "." and "..") reports "file not found"; a missing folder does not.
+        if (error == ERROR_FILE_NOT_FOUND) {
+            const DWORD attributes = GetFileAttributesW(extendedPath(path_).c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                return false;
+            throw PlatformError(errtext::kPathNotFound);
+        }
+        throw PlatformError(systemErrorCode(error));
+    }
+    bool done() {
+        search_.reset();
+        if (event_) ResetEvent(event_.get());
+        return true;
+    }
+
+    std::wstring path_;
+    Win32WakeHandles* wakes_;
+    UniqueKernelHandle event_;
+    UniqueFindHandle search_;
+};
+
 class Win32FolderCounter : public FolderCounter {
 public:
-    FolderEntryCounts countEntries(const std::wstring& folderPath) override {
-        return countFolderEntries(folderPath);
+    explicit Win32FolderCounter(Win32WakeHandles* wakes) : wakes_(wakes) {}
+    std::unique_ptr<FolderListing> startListing(const std::wstring& folderPath) override {
+        return std::make_unique<Win32FolderListing>(folderPath, wakes_);
     }
+
+private:
+    Win32WakeHandles* wakes_;
 };
 
 // A folder path as the change notification takes it: without a trailing
@@ -160,43 +240,11 @@ private:
 }  // namespace
 
 FolderEntryCounts countFolderEntries(const std::wstring& folderPath) {
-    if (folderPath.empty()) throw PlatformError(errtext::kPathNotFound);
-    std::wstring pattern = folderPath;
-    if (pattern.back() != L'\\') pattern += L'\\';
-    pattern += L'*';
-
-    FolderEntryCounts counts;
-    WIN32_FIND_DATAW entry;
-    UniqueFindHandle search = findFirst(pattern, entry);
-    if (!search) {
-        const DWORD error = GetLastError();
-        // A folder with no entries at all (a drive's empty root has not even
-        // "." and "..") reports "file not found"; a missing folder does not.
-        if (error == ERROR_FILE_NOT_FOUND) {
-            const DWORD attributes = GetFileAttributesW(extendedPath(folderPath).c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-                return counts;
-            throw PlatformError(errtext::kPathNotFound);
-        }
-        throw PlatformError(systemErrorCode(error));
-    }
-    do {
-        if (isDotEntry(entry.cFileName)) continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ++counts.subfolders;
-        } else {
-            ++counts.files;
-        }
-    } while (FindNextFileW(search.get(), &entry));
-    // A search that stops early would give a wrong count, not a smaller one.
-    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) {
-        throw PlatformError(systemErrorCode(error));
-    }
-    return counts;
+    return Win32FolderCounter(nullptr).countEntries(folderPath);
 }
 
 std::unique_ptr<FolderCounter> Win32FileSystem::createCounter() {
-    return std::make_unique<Win32FolderCounter>();
+    return std::make_unique<Win32FolderCounter>(wakes_);
 }
 
 std::int64_t Win32FileSystem::lastModified(const std::wstring& path) {
