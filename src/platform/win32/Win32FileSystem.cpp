@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -36,79 +37,112 @@ UniqueFindHandle findFirst(const std::wstring& pattern, WIN32_FIND_DATAW& entry)
                                              FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
 }
 
-// A directory search read a part at a time. While parts remain, its event
-// stays signalled and is handed back to the top-level loop's wait after each
-// part, so that the loop comes back at once, after its messages, and waits
-// for nothing else meanwhile; once the search has ended it wakes nobody.
+// A directory search on a pool thread: Wine reads a whole folder at the
+// search's first call (3-4 s for a million items), which no part-by-part
+// reading on the window's thread can split. The window's thread only looks
+// whether the search has ended, waiting for it at most as long as it is told;
+// the search's event, among the handles the top-level loop waits on, wakes the
+// loop when it ends. The two threads share nothing else: the worker writes the
+// counts, names and error of its own block until it sets `done`, after which
+// only the window's thread reads them.
+struct SharedListing {
+    explicit SharedListing(std::wstring folderPath) : path(std::move(folderPath)) {}
+    ~SharedListing() {
+        if (event != nullptr) CloseHandle(event);
+    }
+    SharedListing(const SharedListing&) = delete;
+    SharedListing& operator=(const SharedListing&) = delete;
+    const std::wstring path;
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    FolderEntryCounts counts;
+    std::vector<std::uint64_t> names;
+    DWORD error = ERROR_SUCCESS;  // ERROR_PATH_NOT_FOUND for a missing folder
+    std::atomic<bool> done{false};
+    std::atomic<bool> abandoned{false};
+    LONG references = 2;
+};
+
+void release(SharedListing* shared) {
+    if (InterlockedDecrement(&shared->references) == 0) delete shared;
+}
+
+// The search itself, on the pool thread (which must touch no function-local
+// static: the build turns their guards off). A search that stops early would
+// give a wrong count, not a smaller one: it fails.
+void search(SharedListing& shared) {
+    std::wstring pattern = shared.path;
+    if (pattern.back() != L'\\') pattern += L'\\';
+    WIN32_FIND_DATAW entry;
+    UniqueFindHandle found = findFirst(pattern + L'*', entry);
+    if (!found) {
+        shared.error = GetLastError();
+        // A folder with no entries at all (a drive's empty root has not even
+        // "." and "..") reports "file not found"; a missing folder does not.
+        if (shared.error == ERROR_FILE_NOT_FOUND) {
+            const DWORD attributes = GetFileAttributesW(extendedPath(shared.path).c_str());
+            const bool folder =
+                attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+            shared.error = folder ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;
+        }
+        return;
+    }
+    do {
+        if (isDotEntry(entry.cFileName)) continue;
+        const bool subfolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        ++(subfolder ? shared.counts.subfolders : shared.counts.files);
+        shared.names.push_back(nameKey(entry.cFileName, subfolder));
+        if (shared.abandoned.load(std::memory_order_relaxed)) return;
+    } while (FindNextFileW(found.get(), &entry));
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) shared.error = error;
+}
+
+DWORD WINAPI searchOnPool(void* parameter) {
+    auto* shared = static_cast<SharedListing*>(parameter);
+    search(*shared);
+    shared->done.store(true, std::memory_order_release);
+    SetEvent(shared->event);
+    release(shared);
+    return 0;
+}
+
 class Win32FolderListing : public FolderListing {
 public:
     Win32FolderListing(std::wstring folderPath, Win32WakeHandles* wakes)
-        : path_(std::move(folderPath)), wakes_(wakes) {
-        if (wakes_ == nullptr) return;
-        event_.reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));
-        if (event_) wakes_->add(event_.get());
-    }
+        : shared_(new SharedListing(std::move(folderPath))), wakes_(wakes) {}
     ~Win32FolderListing() override {
-        if (wakes_ != nullptr && event_) wakes_->remove(event_.get());
+        if (started_ && wakes_ != nullptr) wakes_->remove(shared_->event);
+        // A search still running ends at its next entry and frees the block.
+        shared_->abandoned.store(true, std::memory_order_relaxed);
+        release(shared_);
+        if (!started_) release(shared_);
     }
     Win32FolderListing(const Win32FolderListing&) = delete;
     Win32FolderListing& operator=(const Win32FolderListing&) = delete;
 
     bool readOn(double seconds) override {
-        LARGE_INTEGER frequency{}, now{};
-        QueryPerformanceFrequency(&frequency);
-        QueryPerformanceCounter(&now);
-        const double end =
-            static_cast<double>(now.QuadPart) + seconds * static_cast<double>(frequency.QuadPart);
-        WIN32_FIND_DATAW entry;
-        if (!search_ && !open(entry)) return done();
-        for (unsigned n = 1;; ++n) {
-            if (!isDotEntry(entry.cFileName)) {
-                const bool subfolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-                ++(subfolder ? counts.subfolders : counts.files);
-                names.push_back(nameKey(entry.cFileName, subfolder));
-            }
-            if (!FindNextFileW(search_.get(), &entry)) break;
-            if (n % 256 == 0 && QueryPerformanceCounter(&now) && static_cast<double>(now.QuadPart) >= end) {
-                if (wakes_ != nullptr && event_) wakes_->rearmed(event_.get());
-                return false;
-            }
+        if (!started_) {
+            if (shared_->path.empty()) throw PlatformError(errtext::kPathNotFound);
+            if (shared_->event == nullptr ||
+                !QueueUserWorkItem(searchOnPool, shared_, WT_EXECUTELONGFUNCTION))
+                throw PlatformError(systemErrorCode(GetLastError()));
+            started_ = true;
+            if (wakes_ != nullptr) wakes_->add(shared_->event);
         }
-        // A search that stops early would give a wrong count, not a smaller one.
-        if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES)
-            throw PlatformError(systemErrorCode(error));
-        return done();
-    }
-
-private:
-    // False for a folder with no entries at all.
-    bool open(WIN32_FIND_DATAW& entry) {
-        if (path_.empty()) throw PlatformError(errtext::kPathNotFound);
-        std::wstring pattern = path_;
-        if (pattern.back() != L'\\') pattern += L'\\';
-        search_ = findFirst(pattern + L'*', entry);
-        if (search_) return true;
-        const DWORD error = GetLastError();
-        // A folder with no entries at all (a drive's empty root has not even
-        // "." and "..") reports "file not found"; a missing folder does not.
-        if (error == ERROR_FILE_NOT_FOUND) {
-            const DWORD attributes = GetFileAttributesW(extendedPath(path_).c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-                return false;
-            throw PlatformError(errtext::kPathNotFound);
-        }
-        throw PlatformError(systemErrorCode(error));
-    }
-    bool done() {
-        search_.reset();
-        if (event_) ResetEvent(event_.get());
+        const double milliseconds = seconds * 1000;
+        WaitForSingleObject(shared_->event,
+                            milliseconds >= INFINITE ? INFINITE : static_cast<DWORD>(milliseconds));
+        if (!shared_->done.load(std::memory_order_acquire)) return false;
+        if (shared_->error == ERROR_PATH_NOT_FOUND) throw PlatformError(errtext::kPathNotFound);
+        if (shared_->error != ERROR_SUCCESS) throw PlatformError(systemErrorCode(shared_->error));
+        counts = shared_->counts;
+        names = std::move(shared_->names);
         return true;
     }
 
-    std::wstring path_;
+private:
+    SharedListing* shared_;
     Win32WakeHandles* wakes_;
-    UniqueKernelHandle event_;
-    UniqueFindHandle search_;
+    bool started_ = false;
 };
 
 class Win32FolderCounter : public FolderCounter {
