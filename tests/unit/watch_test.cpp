@@ -524,17 +524,20 @@ struct QuickCheckRun : QuickCheck {
 // minute; or a temporary file created and deleted over and over. A listing
 // taken meanwhile is not acted on, the listings are bounded, a file saved
 // during the storm is broadcast within 5 s, and a real change after the storm
-// is still broadcast soon.
+// is still broadcast soon; also when the watch loses track during the storm
+// and the listing that follows sees names change while it is read.
 TEST(QuickCheckStorm, IsNotBroadcastListsAtMostOnceASecondAndARealChangeAfterItIsBroadcast) {
     struct Case {
         const char* name;
         double period;
         bool torn;   // listings meanwhile count the renamed file twice or not at all
         bool named;  // a temporary file created and deleted, named by the watch; a file saved at 31.3 s
+        bool lostTrack = false;  // at 20 s, while the temporary file is away
     };
     for (const Case& c : {Case{"every 10 ms, listings torn", 0.01, true, false},
                           Case{"every 150 ms, listings whole", 0.15, false, false},
-                          Case{"every 10 ms by name, a file saved meanwhile", 0.01, false, true}}) {
+                          Case{"every 10 ms by name, a file saved meanwhile", 0.01, false, true},
+                          Case{"the same, the watch losing track once", 0.01, false, true, true}}) {
         QuickCheckRun r;
         fake::FakePlatform& fp = r.fp;
         const std::wstring user = r.kUserFolder;
@@ -558,6 +561,14 @@ TEST(QuickCheckStorm, IsNotBroadcastListsAtMostOnceASecondAndARealChangeAfterItI
         };
         fp.loop.postAt(1.3 + c.period, rename);
         if (c.named) fp.loop.postAt(31.3, [&] { fp.files.changeNamed(user, {{L"saved.txt", true, false}}); });
+        if (c.lostTrack)
+            fp.loop.postAt(20.005, [&] {
+                fp.files.watches.fire(user);
+                fp.files.duringListing = [&] {
+                    for (int i = 0; i < 2; ++i)
+                        fp.files.changeNamed(user, {{L"~tmp", toggle = !toggle, false}});
+                };
+            });
         fp.loop.advance(stormEnds - fp.loop.now());
         EXPECT_LE(fp.shell.notifications.size(), 2u + c.named) << c.name;
         EXPECT_LE(r.userListings() - listingsBefore, kStormListings + 60) << c.name;
