@@ -34,10 +34,7 @@ public:
         // False for a folder whose changes the system does not signal (a
         // network share without notifications): a watch cannot be set up.
         bool watchable = true;
-        // The entries that came by name (changeNamed), by name: subfolder or
-        // not. A listing reads them in name order, a part at a time, after
-        // the others.
-        std::map<std::wstring, bool> named = {};
+        std::map<std::wstring, bool> named = {};  // entries that came by changeNamed: subfolder?
     };
     struct File {
         std::string contents;
@@ -94,11 +91,8 @@ public:
         Folder& f = folders.at(path);
         for (const NameChange& c : changes) {
             (c.subfolder ? f.subfolders : f.files) += c.added ? 1 : -1;
-            if (c.added) {
-                f.named[c.name] = c.subfolder;
-            } else {
-                f.named.erase(c.name);
-            }
+            f.named.erase(c.name);
+            if (c.added) f.named[c.name] = c.subfolder;
         }
         ++f.lastWrite;
         watches.fireNamed(path, changes);
@@ -165,20 +159,9 @@ public:
     std::wstring programFolder() override { return folder; }
 
 private:
-    class Counter : public FolderCounter {
-    public:
-        explicit Counter(FakeFileSystem& fs) : fs_(fs) { ++fs_.countersAlive; }
-        ~Counter() override { --fs_.countersAlive; }
-        std::unique_ptr<FolderListing> startListing(const std::wstring& path) override {
-            return std::make_unique<Listing>(fs_, path);
-        }
-
-    private:
-        FakeFileSystem& fs_;
-    };
     // Reads the named entries in name order, namedPerPart at a time, as a
-    // directory search does: a name that comes behind the point reached is
-    // read, one that comes before it is not. Then all the others at once.
+    // directory search does (a name that comes behind the point reached is
+    // read, one before it is not); then all the others at once.
     class Listing : public FolderListing {
     public:
         Listing(FakeFileSystem& fs, std::wstring path) : fs_(fs), path_(std::move(path)) {}
@@ -214,6 +197,17 @@ private:
         std::wstring path_;
         bool started_ = false;
         std::optional<std::wstring> reached_;
+    };
+    class Counter : public FolderCounter {
+    public:
+        explicit Counter(FakeFileSystem& fs) : fs_(fs) { ++fs_.countersAlive; }
+        ~Counter() override { --fs_.countersAlive; }
+        std::unique_ptr<FolderListing> startListing(const std::wstring& path) override {
+            return std::make_unique<Listing>(fs_, path);
+        }
+
+    private:
+        FakeFileSystem& fs_;
     };
 
     static std::wstring parentOf(std::wstring path) {
