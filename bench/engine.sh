@@ -8,8 +8,9 @@
 # listing (WM_NULL sent every 10 ms by bench_answer_probe), the latency from a
 # saved file to the broadcast (SHChangeNotify in Wine's shell trace) at random
 # phases of the tick, p50 and p95 (floor: the quick check's own 0.1 s), and the
-# CPU per change (the program plus the wineserver over those 20 changes;
-# floor: the empty window over the same changes). Then the diagnostic lines a
+# CPU per change (the program plus the wineserver over those 20 changes, less
+# what they cost idle over as long a time, measured just before; floor: the
+# empty window over the same changes, measured the same way). Then the diagnostic lines a
 # minute with the user's desktop missing, and the time to the broadcast of a
 # file saved during a rename storm that never pauses.
 #   BENCH_EXE    the program to measure (default: this tree's build)
@@ -72,6 +73,16 @@ launch() { # launch <exe> <window name> <log> <winedebug>: start to visible in m
 }
 stop() { kill_pid "$running"; running=; sleep 2; }
 cpu() { echo $(($(process_cpu_ticks "$running") + $(process_cpu_ticks "$(wineserver_pid)"))); }
+per_change() { # per_change <log> <tag>: the 20 changes' CPU less idling's, ms a change, in $per_change
+    local c0 c1 c2 t0 t1 t2
+    c0=$(cpu) t0=$(date +%s.%N)
+    sleep 20
+    c1=$(cpu) t1=$(date +%s.%N)
+    changes "$1" "$2"
+    c2=$(cpu) t2=$(date +%s.%N)
+    per_change=$(awk -v i=$((c1 - c0)) -v c=$((c2 - c1)) -v t0="$t0" -v t1="$t1" -v t2="$t2" -v hz="$hz" \
+        'BEGIN { printf "%.1f", (c - i * (t2 - t1) / (t1 - t0)) * 1000 / hz / 20 }')
+}
 changes() { # changes <log> <tag>: saves 20 files at random phases of the tick; latencies in $logs/<tag>
     python3 - "$1" "$user" >"$logs/$2" <<'PY'
 import os, random, sys, time
@@ -93,9 +104,8 @@ populate 100
 launch "$floor" '^Idle floor' /dev/null -all
 floor_visible=$launched
 sleep 2
-c0=$(cpu)
-changes /dev/null floor-changes
-floor_cpu=$(awk -v c=$(($(cpu) - c0)) -v hz="$hz" 'BEGIN { printf "%.1f", c * 1000 / hz / 20 }')
+per_change /dev/null floor-changes
+floor_cpu=$per_change
 stop
 for n in ${BENCH_SIZES-100 10000}; do
     populate "$n"
@@ -103,9 +113,7 @@ for n in ${BENCH_SIZES-100 10000}; do
     visible=$launched
     gap=$(wine "$probe" "$([ "$n" -ge 100000 ] && echo 15 || echo 3)" | tr -d '\r')
     sleep 2
-    c0=$(cpu)
-    changes "$logs/engine-$n.log" "latency-$n"
-    per_change=$(awk -v c=$(($(cpu) - c0)) -v hz="$hz" 'BEGIN { printf "%.1f", c * 1000 / hz / 20 }')
+    per_change "$logs/engine-$n.log" "latency-$n"
     printf '%8s items: start to visible %s ms (floor %s ms); latency p50 %.3f s p95 %.3f s (floor 0.100 s);' \
         "$n" "$visible" "$floor_visible" "$(percentile "$logs/latency-$n" 0.5)" "$(percentile "$logs/latency-$n" 0.95)"
     printf ' CPU per change %s ms (floor %s ms); during the first count: %s\n' "$per_change" "$floor_cpu" "$gap"

@@ -1,6 +1,7 @@
 #include "engine/DesktopCounter.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 
 #include "core/StepTrap.h"
@@ -141,8 +142,9 @@ void DesktopCounter::readOnListings(double now) {
 }
 
 bool DesktopCounter::partial() const {
-    return std::any_of(folders_.begin(), folders_.end(),
-                       [](const Folder& f) { return f.listing && !f.subfolders && !f.files; });
+    for (const Folder& f : folders_)
+        if (f.listing && !f.subfolders && !f.files) return true;
+    return false;
 }
 
 void DesktopCounter::takeChanges(Folder& folder, double now) {
@@ -374,8 +376,7 @@ void DesktopCounter::startListing(Folder& folder, FolderCounter& counter, double
     folder.pending.clear();
     folder.torn = false;
     folder.lastListing.reset();
-    if (!quiet.step(0, [&] { folder.listing = counter.startListing(*folder.path); }))
-        failListing(folder, now);
+    folder.listing = counter.startListing(*folder.path);  // opens nothing yet
 }
 
 void DesktopCounter::finishListing(Folder& folder, double now) {
@@ -405,17 +406,20 @@ void DesktopCounter::finishListing(Folder& folder, double now) {
 }
 
 void DesktopCounter::setAgainstListing(Folder& folder) {
-    std::vector<std::uint64_t> changed;
-    for (const Folder::Pending& p : folder.pending)
-        if (p.againstListing) changed.push_back(p.name);
-    // Which of them the listing read, in one pass over what it read.
-    std::sort(changed.begin(), changed.end());
-    std::vector<std::uint64_t> seen;
-    if (!changed.empty())
+    // Which of the names that changed the listing read, in one pass over what
+    // it read, through a small open-addressed table of them (by position + 1).
+    std::vector<Folder::Pending>& pending = folder.pending;
+    const std::size_t mask = std::bit_ceil(2 * pending.size() + 1) - 1;
+    std::vector<std::size_t> slots(pending.empty() ? 0 : mask + 1);
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        std::size_t at = static_cast<std::size_t>(pending[i].name) & mask;
+        while (slots[at] != 0) at = (at + 1) & mask;
+        slots[at] = i + 1;
+    }
+    if (!slots.empty())
         for (const std::uint64_t name : folder.lastListing->names)
-            if (std::binary_search(changed.begin(), changed.end(), name)) seen.push_back(name);
-    std::sort(seen.begin(), seen.end());
-    for (Folder::Pending& p : folder.pending) p.seen = std::binary_search(seen.begin(), seen.end(), p.name);
+            for (std::size_t at = static_cast<std::size_t>(name) & mask; slots[at] != 0; at = (at + 1) & mask)
+                if (pending[slots[at] - 1].name == name) pending[slots[at] - 1].seen = true;
     folder.lastListing.reset();
 }
 

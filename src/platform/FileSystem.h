@@ -60,7 +60,8 @@ public:
 class FolderCounter {
 public:
     virtual ~FolderCounter() = default;
-    // A listing of a folder, which is opened at the first readOn.
+    // A listing of a folder, which is opened at the first readOn; fails
+    // only as an allocation does.
     virtual std::unique_ptr<FolderListing> startListing(const std::wstring& folderPath) = 0;
     // Lists a folder at once, which gives both of its counts.
     FolderEntryCounts countEntries(const std::wstring& folderPath) {

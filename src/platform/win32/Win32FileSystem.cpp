@@ -70,10 +70,8 @@ void release(SharedListing* shared) {
 // static: the build turns their guards off). A search that stops early would
 // give a wrong count, not a smaller one: it fails.
 void search(SharedListing& shared) {
-    std::wstring pattern = shared.path;
-    if (pattern.back() != L'\\') pattern += L'\\';
     WIN32_FIND_DATAW entry;
-    UniqueFindHandle found = findFirst(pattern + L'*', entry);
+    UniqueFindHandle found = findFirst(shared.path + (shared.path.back() == L'\\' ? L"*" : L"\\*"), entry);
     if (!found) {
         shared.error = GetLastError();
         // A folder with no entries at all (a drive's empty root has not even
@@ -120,20 +118,22 @@ public:
     Win32FolderListing& operator=(const Win32FolderListing&) = delete;
 
     bool readOn(double seconds) override {
-        if (!started_) {
-            if (shared_->path.empty()) throw PlatformError(errtext::kPathNotFound);
-            if (shared_->event == nullptr ||
-                !QueueUserWorkItem(searchOnPool, shared_, WT_EXECUTELONGFUNCTION))
-                throw PlatformError(systemErrorCode(GetLastError()));
+        if (!started_ && !shared_->path.empty() && shared_->event != nullptr &&
+            QueueUserWorkItem(searchOnPool, shared_, WT_EXECUTELONGFUNCTION)) {
             started_ = true;
             if (wakes_ != nullptr) wakes_->add(shared_->event);
         }
-        const double milliseconds = seconds * 1000;
-        WaitForSingleObject(shared_->event,
-                            milliseconds >= INFINITE ? INFINITE : static_cast<DWORD>(milliseconds));
-        if (!shared_->done.load(std::memory_order_acquire)) return false;
-        if (shared_->error == ERROR_PATH_NOT_FOUND) throw PlatformError(errtext::kPathNotFound);
-        if (shared_->error != ERROR_SUCCESS) throw PlatformError(systemErrorCode(shared_->error));
+        DWORD error = shared_->path.empty() ? ERROR_PATH_NOT_FOUND : GetLastError();
+        if (started_) {
+            const double milliseconds = seconds * 1000;
+            WaitForSingleObject(shared_->event,
+                                milliseconds >= INFINITE ? INFINITE : static_cast<DWORD>(milliseconds));
+            if (!shared_->done.load(std::memory_order_acquire)) return false;
+            error = shared_->error;
+        }
+        if (error != ERROR_SUCCESS)
+            throw PlatformError(error == ERROR_PATH_NOT_FOUND ? errtext::kPathNotFound.code
+                                                              : systemErrorCode(error));
         counts = shared_->counts;
         names = std::move(shared_->names);
         return true;
