@@ -68,7 +68,10 @@ launch() { # launch <exe> <window name> <log> <winedebug>: start to visible in m
     t0=$(date +%s%N)
     WINEDEBUG=$4 wine "$1" >"$3" 2>&1 </dev/null &
     running=$!
-    until xdotool search --onlyvisible --name "$2" >/dev/null 2>&1; do sleep 0.01; done
+    until xdotool search --onlyvisible --name "$2" >/dev/null 2>&1; do
+        kill -0 "$running" 2>/dev/null || { echo "$1 did not start" >&2; exit 1; }
+        sleep 0.01
+    done
     launched=$((($(date +%s%N) - t0) / 1000000))
 }
 stop() { kill_pid "$running"; running=; sleep 2; }

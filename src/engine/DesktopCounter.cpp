@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "core/StepTrap.h"
-#include "engine/DesktopPath.h"
 
 namespace glance {
 
@@ -15,16 +14,6 @@ namespace {
 std::optional<std::int32_t> asTerm(std::int64_t count) {
     if (count < 0 || count > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
     return static_cast<std::int32_t>(count);
-}
-
-// The folder above a folder path, with its trailing backslash; empty above a
-// drive's root or a share.
-std::wstring parentFolder(const std::wstring& path) {
-    std::wstring parent = path;
-    while (!parent.empty() && parent.back() == L'\\') parent.pop_back();
-    const auto separator = parent.rfind(L'\\');
-    if (separator == std::wstring::npos || separator < 2) return {};
-    return parent.substr(0, separator + 1);
 }
 
 // Ticks come a second apart give or take the system timer's grain: a retry
@@ -37,12 +26,6 @@ bool reached(double at, double now) {
 }
 
 }  // namespace
-
-std::optional<std::wstring> desktopFolderPath(Shell& shell, std::int32_t folderId) {
-    const std::optional<std::wstring> path = shell.specialFolderPath(folderId);
-    if (!path) return std::nullopt;
-    return folderPathToCount(*path);
-}
 
 bool DesktopCounter::Folder::inStorm(double now) const {
     return now - signalledListings.front() < kStormWindowSeconds;
@@ -104,9 +87,9 @@ std::int32_t DesktopCounter::count() {
     return total_;
 }
 
-double DesktopCounter::signalledCountDue(double now) {
+double DesktopCounter::signalledCountDue(double now) const {
     double due = locations_ && locations_->fired() ? now : kNever;
-    for (Folder& folder : folders_) {
+    for (const Folder& folder : folders_) {
         // Read on at once (its listing wakes the loop); its names wait for it.
         if (folder.listing) continue;
         for (const Folder::Pending& change : folder.pending) {
@@ -152,6 +135,17 @@ void DesktopCounter::takeChanges(Folder& folder, double now) {
     // listing that holds: a folder waiting to be listed, or to be quiet after
     // a listing it changed during, is listed anyway.
     if (!folder.watch || folder.watchesParent || !folder.watch->fired()) return;
+    if (folder.unsettled && !folder.listing && now >= folder.quietSince + kQuietSeconds) {
+        // It changed again within its window of quiet: a new window from now.
+        // Armed at most once a window, so a storm wakes the loop no more often.
+        if (StepTrap::noting(diagnostics_, "desktop count: watch").step(0, [&] { folder.watch->rearm(); })) {
+            folder.quietSince = now;
+        } else {
+            dropWatch(folder);
+            folder.lookUpDue = true;
+        }
+        return;
+    }
     if (!folder.listing && (folder.unsettled || folder.listDue || !folder.subfolders || !folder.files))
         return;
     // A watch that cannot go on (its folder went away, its handle failed) is
@@ -332,25 +326,9 @@ bool DesktopCounter::mayHaveChanged(Folder& folder, double now) {
     return lastWrite != folder.lastWrite;
 }
 
-double DesktopCounter::listableAt(Folder& folder, double now) {
+double DesktopCounter::listableAt(const Folder& folder, double now) const {
     double at = now;
-    if (folder.unsettled && folder.watch && !folder.watchesParent) {
-        if (now < folder.quietSince + kQuietSeconds) {
-            at = folder.quietSince + kQuietSeconds;
-        } else if (folder.watch->fired()) {
-            // It changed again within the window: a new window from now. Armed
-            // at most once a window, so a storm wakes the loop no more often.
-            if (StepTrap::noting(diagnostics_, "desktop count: watch").step(0, [&] {
-                    folder.watch->rearm();
-                })) {
-                folder.quietSince = now;
-                at = now + kQuietSeconds;
-            } else {
-                dropWatch(folder);
-                folder.lookUpDue = true;
-            }
-        }
-    }
+    if (folder.unsettled && now < folder.quietSince + kQuietSeconds) at = folder.quietSince + kQuietSeconds;
     if (folder.inStorm(now)) at = std::max(at, folder.signalledListings.back() + kStormListingGapSeconds);
     return at;
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/DesktopPath.h"
 #include "platform/ChangeWatch.h"
 #include "platform/Clock.h"
 #include "platform/Diagnostics.h"
@@ -20,9 +21,6 @@
 #include "platform/Shell.h"
 
 namespace glance {
-
-inline constexpr std::int32_t kFolderUserDesktop = 0;     // CSIDL_DESKTOP
-inline constexpr std::int32_t kFolderCommonDesktop = 25;  // CSIDL_COMMON_DESKTOPDIRECTORY
 
 // Every folder is listed at least this often, whatever its watch says: the
 // net under a watch that stops signalling without failing and a last-write
@@ -52,10 +50,6 @@ inline constexpr double kStormListingGapSeconds = 1;
 // A listing reads this long at a time; the window handles its messages in
 // between, so that a folder of a million items never holds it.
 inline constexpr double kListingPartSeconds = 0.02;
-
-// The shell's path for a folder id, as the path to count (with its trailing
-// backslash); none when the shell cannot give a path that names a folder.
-std::optional<std::wstring> desktopFolderPath(Shell& shell, std::int32_t folderId);
 
 // Counts the two desktop folders as four terms: the user's subfolders, the
 // user's files, the shared subfolders, the shared files. A folder whose path
@@ -122,10 +116,10 @@ public:
     // When a count would find something a signal announced: kNever when no
     // watch has fired since the last count (nor the paths' look-up); now or
     // earlier when one has; later for a folder that must stay quiet, or keep
-    // the storm's gap, first. A folder waiting to be quiet has its watch
-    // armed again here, at most once every kQuietSeconds. `now` is the
-    // caller's time, which it compares the answer with.
-    double signalledCountDue(double now);
+    // the storm's gap, first. It changes nothing: takeSignalledChanges and
+    // count() take the signals and start a window of quiet again. `now` is
+    // the caller's time, which it compares the answer with.
+    double signalledCountDue(double now) const;
 
     // Takes the names that the folders' watches signalled, as they come, so
     // that each is counted kQuietSeconds after it changed, not after the
@@ -208,7 +202,7 @@ private:
     void takeChanges(Folder& folder, double now);
     void countSettledNames(Folder& folder, double now);
     bool mayHaveChanged(Folder& folder, double now);
-    double listableAt(Folder& folder, double now);
+    double listableAt(const Folder& folder, double now) const;
     void startListing(Folder& folder, FolderCounter& counter, double now);
     void finishListing(Folder& folder, double now);
     void failListing(Folder& folder, double now);
