@@ -5,13 +5,13 @@
 # $GLANCE_WINE_ROOT/stash-1000000 and moved into place), start to visible
 # (launch to the window mapped; floor: an empty window, bench_idle_floor), the
 # longest time the window did not answer during its first count, a full
-# listing (WM_NULL sent every 10 ms by bench_answer_probe), the latency from a
-# saved file to the broadcast (SHChangeNotify in Wine's shell trace) at random
-# phases of the tick, p50 and p95 (floor: the quick check's own 0.1 s), and the
-# CPU per change (the program plus the wineserver over those 20 changes, less
-# what they cost idle over as long a time, measured just before; floor: the
-# empty window over the same changes, measured the same way). Then the diagnostic lines a
-# minute with the user's desktop missing, and the time to the broadcast of a
+# listing (WM_NULL sent every 10 ms by bench_answer_probe; floor: the empty
+# window for 3 s), the latency from a saved file to the broadcast
+# (SHChangeNotify in Wine's shell trace) at random phases of the tick, p50 and
+# p95 (floor: the quick check's own 0.1 s), and the CPU per change (the program
+# plus the wineserver over those 20 changes, less what they cost idle over as
+# long a time once the first count has ended; floor: the empty window, measured
+# the same way). Then the diagnostic lines a minute with the user's desktop missing, and the time to the broadcast of a
 # file saved during a rename storm that never pauses.
 #   BENCH_EXE    the program to measure (default: this tree's build)
 #   BENCH_SIZES  desktop sizes (default "100 10000")
@@ -76,6 +76,14 @@ launch() { # launch <exe> <window name> <log> <winedebug>: start to visible in m
 }
 stop() { kill_pid "$running"; running=; sleep 2; }
 cpu() { echo $(($(process_cpu_ticks "$running") + $(process_cpu_ticks "$(wineserver_pid)"))); }
+settle() { # until the program and the wineserver use less than a tenth of a CPU (at most 2 minutes)
+    local c i
+    for i in $(seq 60); do
+        c=$(cpu)
+        sleep 2
+        [ $(($(cpu) - c)) -lt $((hz / 5)) ] && return
+    done
+}
 per_change() { # per_change <log> <tag>: the 20 changes' CPU less idling's, ms a change, in $per_change
     local c0 c1 c2 t0 t1 t2
     c0=$(cpu) t0=$(date +%s.%N)
@@ -106,7 +114,7 @@ percentile() { sort -n "$1" | awk -v p="$2" '{ v[NR] = $1 } END { i = int(p * NR
 populate 100
 launch "$floor" '^Idle floor' /dev/null -all
 floor_visible=$launched
-sleep 2
+floor_gap=$(wine "$probe" 3 | tr -d '\r')
 per_change /dev/null floor-changes
 floor_cpu=$per_change
 stop
@@ -115,11 +123,12 @@ for n in ${BENCH_SIZES-100 10000}; do
     launch "$exe" '^Lumenfold' "$logs/engine-$n.log" trace+shell
     visible=$launched
     gap=$(wine "$probe" "$([ "$n" -ge 100000 ] && echo 15 || echo 3)" | tr -d '\r')
-    sleep 2
+    settle
     per_change "$logs/engine-$n.log" "latency-$n"
     printf '%8s items: start to visible %s ms (floor %s ms); latency p50 %.3f s p95 %.3f s (floor 0.100 s);' \
         "$n" "$visible" "$floor_visible" "$(percentile "$logs/latency-$n" 0.5)" "$(percentile "$logs/latency-$n" 0.95)"
-    printf ' CPU per change %s ms (floor %s ms); during the first count: %s\n' "$per_change" "$floor_cpu" "$gap"
+    printf ' CPU per change %s ms (floor %s ms); during the first count: %s (floor, an idle window: %s)\n' \
+        "$per_change" "$floor_cpu" "$gap" "$floor_gap"
     stop
 done
 unstash
