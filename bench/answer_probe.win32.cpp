@@ -1,5 +1,5 @@
 // How long the program's window goes without answering: finds the window by
-// its caption, then sends it WM_NULL every 10 ms for the given seconds and
+// its caption (the second argument; default the program's), then sends it WM_NULL every 10 ms for the given seconds and
 // prints the longest time between two answers (a window that never answers
 // within 5 s counts as that). bench/engine.sh runs it while a listing of a
 // large desktop is in progress.
@@ -10,9 +10,10 @@
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 10;
+    const char* caption = argc > 2 ? argv[2] : "Lumenfold Live Shell Glance Refresher Utility";
     HWND window = nullptr;
     for (int i = 0; i < 3000 && window == nullptr; ++i) {
-        window = FindWindowW(nullptr, L"Lumenfold Live Shell Glance Refresher Utility");
+        window = FindWindowA(nullptr, caption);
         if (window == nullptr) Sleep(10);
     }
     if (window == nullptr) {

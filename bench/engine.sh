@@ -114,7 +114,7 @@ percentile() { sort -n "$1" | awk -v p="$2" '{ v[NR] = $1 } END { i = int(p * NR
 populate 100
 launch "$floor" '^Idle floor' /dev/null -all
 floor_visible=$launched
-floor_gap=$(wine "$probe" 3 | tr -d '\r')
+floor_gap=$(wine "$probe" 3 'Idle floor' | tr -d '\r')
 per_change /dev/null floor-changes
 floor_cpu=$per_change
 stop
