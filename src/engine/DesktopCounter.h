@@ -47,8 +47,9 @@ inline constexpr double kQuietSeconds = 0.1;
 inline constexpr int kStormListings = 3;
 inline constexpr double kStormWindowSeconds = 5;
 inline constexpr double kStormListingGapSeconds = 1;
-// A listing reads this long at a time; the window handles its messages in
-// between, so that a folder of a million items never holds it.
+// A listing holds the window at most this long at a time (the platform reads
+// a part, or waits this long for a search on another thread); the window
+// handles its messages in between, so a folder of a million items never holds it.
 inline constexpr double kListingPartSeconds = 0.02;
 
 // Counts the two desktop folders as four terms: the user's subfolders, the
@@ -80,8 +81,8 @@ inline constexpr double kListingPartSeconds = 0.02;
 // that a file created and deleted again at once, as in a storm of temporary
 // files, moves nothing, and a change costs the same at any desktop size.
 //
-// A listing is read a part at a time (kListingPartSeconds), between the
-// window's messages; until it ends, the folder keeps its terms from before.
+// A listing goes on between the window's messages (kListingPartSeconds);
+// until it ends, the folder keeps its terms from before.
 // It is no snapshot: one taken while names come and go can count an item twice
 // or not at all. So the names the watch reports from its start until
 // kQuietSeconds after its end are set against the names it read: each such
