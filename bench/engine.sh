@@ -1,16 +1,26 @@
 #!/usr/bin/env bash
-# The counting engine on the real program under Wine, switched on, in a few
-# minutes: the latency from a saved file to the broadcast (SHChangeNotify in
-# Wine's shell trace) at random phases of the tick, p50 and p95, at 100 and
-# 10,000 items (BENCH_SIZES to choose; 1000000 is slow); start to visible at
-# the same sizes; diagnostic lines a minute with the user's desktop missing;
-# and the time to the broadcast of a file saved during a rename storm that
-# never pauses. The floor of the latency is the quick check's own 0.1 s.
+# The counting engine on the real program under Wine, switched on, beside
+# floors measured in the same run: at each desktop size (BENCH_SIZES, default
+# "100 10000"; 1000000 takes a few minutes more, its million files made once in
+# $GLANCE_WINE_ROOT/stash-1000000 and moved into place), start to visible
+# (launch to the window mapped; floor: an empty window, bench_idle_floor), the
+# longest time the window did not answer during its first count, a full
+# listing (WM_NULL sent every 10 ms by bench_answer_probe; floor: the empty
+# window for 3 s), the latency from a saved file to the broadcast
+# (SHChangeNotify in Wine's shell trace) at random phases of the tick, p50 and
+# p95 (floor: the quick check's own 0.1 s), and the CPU per change (the program
+# plus the wineserver over those 20 changes, less what they cost idle over as
+# long a time once the first count has ended; floor: the empty window, measured
+# the same way). Then the diagnostic lines a minute with the user's desktop missing, and the time to the broadcast of a
+# file saved during a rename storm that never pauses.
 #   BENCH_EXE    the program to measure (default: this tree's build)
 #   BENCH_SIZES  desktop sizes (default "100 10000")
+#   BENCH_REST   0: the desktop sizes only
 set -euo pipefail
 cd "$(dirname "$0")/.."
 exe=${BENCH_EXE:-$PWD/build/mingw/dist/GlanceRefresher.exe}
+floor=$PWD/build/mingw/bench/bench_idle_floor.exe
+probe=$PWD/build/mingw/bench/bench_answer_probe.exe
 export GLANCE_WINE_ROOT=${GLANCE_WINE_ROOT:-$PWD/build/wine-bench}
 # shellcheck source=../scripts/wine-env.sh
 source scripts/wine-env.sh
@@ -23,50 +33,111 @@ settings='HKCU\Software\VB and VBA Program Settings\Quillhaven\Lumenfold Live Sh
 wine reg add "$settings" /v StartStopState /d On /f >/dev/null 2>&1
 wine reg delete "$settings" /v Minimized /f >/dev/null 2>&1 || true
 user=$HOME/Desktop public=$WINEPREFIX/drive_c/users/Public/Desktop
+stash=$GLANCE_WINE_ROOT/stash-1000000 stashed=
 mkdir -p "$user" "$public"
+hz=$(getconf CLK_TCK)
 running=
-trap '[ -n "$running" ] && kill_pid "$running"; mkdir -p "$user"' EXIT
+unstash() {
+    [ -n "$stashed" ] || return 0
+    rm -f "$user"/saved-*.txt
+    mv "$user" "$stash/user" && mv "$public" "$stash/public" && mkdir -p "$user" "$public"
+    stashed=
+}
+trap '[ -n "$running" ] && kill_pid "$running"; unstash; mkdir -p "$user"' EXIT
 populate() {
+    unstash
     find "$user" "$public" -mindepth 1 -delete
+    if [ "$1" = 1000000 ]; then
+        [ -f "$stash/done" ] || python3 - "$stash" <<'PY'
+import os, sys
+for d, name, n in (("user", "download-%d.pdf", 900000), ("public", "shared-%d.lnk", 100000)):
+    os.makedirs(os.path.join(sys.argv[1], d), exist_ok=True)
+    for i in range(1, n + 1):
+        os.close(os.open(os.path.join(sys.argv[1], d, name % i), os.O_CREAT | os.O_WRONLY, 0o644))
+open(os.path.join(sys.argv[1], "done"), "w").close()
+PY
+        rmdir "$user" "$public" && mv "$stash/user" "$user" && mv "$stash/public" "$public"
+        stashed=1
+        return
+    fi
     (cd "$user" && seq 1 $(($1 - $1 / 10)) | sed 's/.*/download-&.pdf/' | xargs -r touch)
     (cd "$public" && seq 1 $(($1 / 10)) | sed 's/.*/shared-&.lnk/' | xargs -r touch)
 }
-launch() { # launch <log> <winedebug>: start to visible in ms, in $launched
+launch() { # launch <exe> <window name> <log> <winedebug>: start to visible in ms, in $launched
     local t0
     t0=$(date +%s%N)
-    WINEDEBUG=$2 wine "$exe" >"$1" 2>&1 </dev/null &
+    WINEDEBUG=$4 wine "$1" >"$3" 2>&1 </dev/null &
     running=$!
-    until xdotool search --onlyvisible --name '^Lumenfold' >/dev/null 2>&1; do sleep 0.02; done
+    until xdotool search --onlyvisible --name "$2" >/dev/null 2>&1; do
+        kill -0 "$running" 2>/dev/null || { echo "$1 did not start" >&2; exit 1; }
+        sleep 0.01
+    done
     launched=$((($(date +%s%N) - t0) / 1000000))
-    sleep 2
 }
 stop() { kill_pid "$running"; running=; sleep 2; }
-
-for n in ${BENCH_SIZES-100 10000}; do
-    populate "$n"
-    launch "$logs/engine-$n.log" trace+shell
-    python3 - "$logs/engine-$n.log" "$user" "$n" "$launched" <<'PY'
-import math, os, random, sys, time
+cpu() { echo $(($(process_cpu_ticks "$running") + $(process_cpu_ticks "$(wineserver_pid)"))); }
+settle() { # until the program and the wineserver use less than a tenth of a CPU (at most 2 minutes)
+    local c i
+    for i in $(seq 60); do
+        c=$(cpu)
+        sleep 2
+        [ $(($(cpu) - c)) -lt $((hz / 5)) ] && return
+    done
+}
+per_change() { # per_change <log> <tag>: the 20 changes' CPU less idling's, ms a change, in $per_change
+    local c0 c1 c2 t0 t1 t2
+    c0=$(cpu) t0=$(date +%s.%N)
+    sleep 20
+    c1=$(cpu) t1=$(date +%s.%N)
+    changes "$1" "$2"
+    c2=$(cpu) t2=$(date +%s.%N)
+    per_change=$(awk -v i=$((c1 - c0)) -v c=$((c2 - c1)) -v t0="$t0" -v t1="$t1" -v t2="$t2" -v hz="$hz" \
+        'BEGIN { printf "%.1f", (c - i * (t2 - t1) / (t1 - t0)) * 1000 / hz / 20 }')
+}
+changes() { # changes <log> <tag>: saves 20 files at random phases of the tick; latencies in $logs/<tag>
+    python3 - "$1" "$user" >"$logs/$2" <<'PY'
+import os, random, sys, time
 count = lambda: open(sys.argv[1], "rb").read().count(b"SHChangeNotify (0x08000000")
-times = []
 for i in range(20):
     time.sleep(1.1 + random.random())
     before, start = count(), time.monotonic()
     open(os.path.join(sys.argv[2], "saved-%d.txt" % i), "wb").close()
     while count() == before and time.monotonic() - start < 5:
         time.sleep(0.002)
-    times.append(time.monotonic() - start)
-times.sort()
-rank = lambda p: times[max(0, math.ceil(p * len(times)) - 1)]
-print("%8s items: start to visible %s ms, latency p50 %.3f s p95 %.3f s (floor 0.100 s)"
-      % (sys.argv[3], sys.argv[4], rank(0.5), rank(0.95)))
+    print(time.monotonic() - start)
 PY
+}
+percentile() { sort -n "$1" | awk -v p="$2" '{ v[NR] = $1 } END { i = int(p * NR + 0.999); print v[i < 1 ? 1 : i] }'; }
+
+# The floors, once: an empty window's start to visible, and its CPU (with the
+# wineserver's) over 20 saved files.
+populate 100
+launch "$floor" '^Idle floor' /dev/null -all
+floor_visible=$launched
+floor_gap=$(wine "$probe" 3 'Idle floor' | tr -d '\r')
+per_change /dev/null floor-changes
+floor_cpu=$per_change
+stop
+for n in ${BENCH_SIZES-100 10000}; do
+    populate "$n"
+    launch "$exe" '^Lumenfold' "$logs/engine-$n.log" trace+shell
+    visible=$launched
+    gap=$(wine "$probe" "$([ "$n" -ge 100000 ] && echo 15 || echo 3)" | tr -d '\r')
+    settle
+    per_change "$logs/engine-$n.log" "latency-$n"
+    printf '%8s items: start to visible %s ms (floor %s ms); latency p50 %.3f s p95 %.3f s (floor 0.100 s);' \
+        "$n" "$visible" "$floor_visible" "$(percentile "$logs/latency-$n" 0.5)" "$(percentile "$logs/latency-$n" 0.95)"
+    printf ' CPU per change %s ms (floor %s ms); during the first count: %s (floor, an idle window: %s)\n' \
+        "$per_change" "$floor_cpu" "$gap" "$floor_gap"
     stop
 done
+unstash
+[ "${BENCH_REST:-1}" = 0 ] && exit 0
 
 populate 100
 rmdir "$user" 2>/dev/null || rm -rf "$user"
-launch "$logs/engine-missing.log" warn+seh  # OutputDebugString lines
+launch "$exe" '^Lumenfold' "$logs/engine-missing.log" warn+seh
+sleep 2  # OutputDebugString lines
 sleep 60
 echo "  desktop missing: $(grep -c 'OutputDebugStringA "GlanceRefresher: desktop' "$logs/engine-missing.log") diagnostic lines in a minute"
 mkdir -p "$user"
@@ -77,7 +148,8 @@ echo "  desktop back (created behind Wine's link): seen after $((SECONDS - back)
 stop
 
 populate 100
-launch "$logs/engine-storm.log" trace+shell
+launch "$exe" '^Lumenfold' "$logs/engine-storm.log" trace+shell
+sleep 2
 python3 - "$logs/engine-storm.log" "$user" <<'PY'
 import os, sys, time, threading
 count = lambda: open(sys.argv[1], "rb").read().count(b"SHChangeNotify (0x08000000")

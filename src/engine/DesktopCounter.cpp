@@ -1,10 +1,10 @@
 #include "engine/DesktopCounter.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 
 #include "core/StepTrap.h"
-#include "engine/DesktopPath.h"
 
 namespace glance {
 
@@ -14,16 +14,6 @@ namespace {
 std::optional<std::int32_t> asTerm(std::int64_t count) {
     if (count < 0 || count > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
     return static_cast<std::int32_t>(count);
-}
-
-// The folder above a folder path, with its trailing backslash; empty above a
-// drive's root or a share.
-std::wstring parentFolder(const std::wstring& path) {
-    std::wstring parent = path;
-    while (!parent.empty() && parent.back() == L'\\') parent.pop_back();
-    const auto separator = parent.rfind(L'\\');
-    if (separator == std::wstring::npos || separator < 2) return {};
-    return parent.substr(0, separator + 1);
 }
 
 // Ticks come a second apart give or take the system timer's grain: a retry
@@ -36,12 +26,6 @@ bool reached(double at, double now) {
 }
 
 }  // namespace
-
-std::optional<std::wstring> desktopFolderPath(Shell& shell, std::int32_t folderId) {
-    const std::optional<std::wstring> path = shell.specialFolderPath(folderId);
-    if (!path) return std::nullopt;
-    return folderPathToCount(*path);
-}
 
 bool DesktopCounter::Folder::inStorm(double now) const {
     return now - signalledListings.front() < kStormWindowSeconds;
@@ -70,8 +54,9 @@ std::int32_t DesktopCounter::count() {
         lookUpPath(folder, now);
         followParent(folder, now);
         if (!folder.path) continue;
-        if (folder.listingFailed && !reached(folder.listRetryAt, now)) continue;
         takeChanges(folder, now);
+        if (folder.listing || (folder.listingFailed && !reached(folder.listRetryAt, now))) continue;
+        if (folder.lastListing && now >= folder.readAt + kQuietSeconds) setAgainstListing(folder);
         countSettledNames(folder, now);
         const bool due = fullCountDue || (unwatchedCountDue && (folder.failing() || folder.inStorm(now))) ||
                          mayHaveChanged(folder, now);
@@ -82,7 +67,7 @@ std::int32_t DesktopCounter::count() {
         StepTrap trap = StepTrap::noting(diagnostics_, "desktop count: counting component");
         if (trap.step(0, [&] { counter = files_.createCounter(); }) && counter) {
             for (std::size_t i = 0; i < folders_.size(); ++i)
-                if (toList[i]) list(folders_[i], *counter, now);
+                if (toList[i]) startListing(folders_[i], *counter, now);
         } else {
             // Without the counting component no folder can be read: every
             // term fails, and every folder is listed again at the next count.
@@ -92,37 +77,76 @@ std::int32_t DesktopCounter::count() {
                 folder.listDue = true;
             }
         }
-        // A folder that went away while it was listed looks its path up, and
-        // sets its new watch, now: its return is then seen as soon as it
-        // comes, not at the next retry.
-        for (std::size_t i = 0; i < folders_.size(); ++i)
-            if (toList[i] && folders_[i].lookUpDue) lookUpPath(folders_[i], clock_.monotonicSeconds());
     }
+    readOnListings(now);
+    // A folder whose watch went while it was listed looks its path up, and
+    // sets its new watch, now: a change is then seen as soon as it comes.
+    for (Folder& folder : folders_)
+        if (folder.lookUpDue && !folder.listing) lookUpPath(folder, clock_.monotonicSeconds());
     total_ = sumOfTerms();
     return total_;
 }
 
-double DesktopCounter::signalledCountDue(double now) {
+double DesktopCounter::signalledCountDue(double now) const {
     double due = locations_ && locations_->fired() ? now : kNever;
-    for (Folder& folder : folders_) {
+    for (const Folder& folder : folders_) {
+        // Read on at once (its listing wakes the loop); its names wait for it.
+        if (folder.listing) continue;
+        for (const Folder::Pending& change : folder.pending) {
+            const bool waits = change.againstListing && folder.lastListing;
+            due =
+                std::min(due, (waits ? std::max(change.since, folder.readAt) : change.since) + kQuietSeconds);
+        }
         if (!folder.lostTrack && !(folder.watch && (folder.unsettled || folder.watch->fired()))) continue;
         due = std::min(due, folder.watchesParent ? now : listableAt(folder, now));
     }
-    for (const Folder& folder : folders_)
-        for (const Folder::Pending& change : folder.pending)
-            due = std::min(due, change.since + kQuietSeconds);
-    return due;
+    // A listing ended with another total.
+    return sumOfTerms() != total_ ? now : due;
 }
 
 void DesktopCounter::takeSignalledChanges(double now) {
     for (Folder& folder : folders_) takeChanges(folder, now);
 }
 
+void DesktopCounter::readOnListings(double now) {
+    for (Folder& folder : folders_) {
+        if (folder.lastListing && now >= folder.readAt + kQuietSeconds) setAgainstListing(folder);
+        if (!folder.listing) continue;
+        // One line when the folder starts failing, not one at every try.
+        StepTrap trap = folder.listingFailed ? StepTrap::silent()
+                                             : StepTrap::noting(diagnostics_, "desktop count: listing");
+        bool read = false;
+        if (!trap.step(0, [&] { read = folder.listing->readOn(kListingPartSeconds); })) {
+            failListing(folder, now);
+        } else if (read) {
+            finishListing(folder, now);
+        }
+    }
+}
+
+bool DesktopCounter::partial() const {
+    for (const Folder& f : folders_)
+        if (f.listing && !f.subfolders && !f.files) return true;
+    return false;
+}
+
 void DesktopCounter::takeChanges(Folder& folder, double now) {
-    // Only on top of a listing that holds: a folder waiting to be listed, or
-    // to be quiet after a listing it changed during, is listed anyway.
-    if (!folder.watch || folder.watchesParent || folder.unsettled || folder.listDue || !folder.subfolders ||
-        !folder.files || !folder.watch->fired())
+    // During a listing, to be set against it; otherwise only on top of a
+    // listing that holds: a folder waiting to be listed, or to be quiet after
+    // a listing it changed during, is listed anyway.
+    if (!folder.watch || folder.watchesParent || !folder.watch->fired()) return;
+    if (folder.unsettled && !folder.listing && now >= folder.quietSince + kQuietSeconds) {
+        // It changed again within its window of quiet: a new window from now.
+        // Armed at most once a window, so a storm wakes the loop no more often.
+        if (StepTrap::noting(diagnostics_, "desktop count: watch").step(0, [&] { folder.watch->rearm(); })) {
+            folder.quietSince = now;
+        } else {
+            dropWatch(folder);
+            folder.lookUpDue = true;
+        }
+        return;
+    }
+    if (!folder.listing && (folder.unsettled || folder.listDue || !folder.subfolders || !folder.files))
         return;
     // A watch that cannot go on (its folder went away, its handle failed) is
     // set up again with the path; the listing tells whether the folder is
@@ -133,9 +157,12 @@ void DesktopCounter::takeChanges(Folder& folder, double now) {
         folder.lookUpDue = true;
         taken.exact = false;
     }
-    // A change signalled so soon after a listing may be one that the listing
-    // already saw: listed again rather than counted twice.
-    if (!taken.exact || now < folder.listedAt + kQuietSeconds) {
+    if (!taken.exact && folder.listing) {
+        folder.torn = true;
+        return;
+    }
+    if (!taken.exact) {
+        folder.lastListing.reset();
         folder.listDue = true;
         folder.lostTrack = true;
         folder.pending.clear();
@@ -143,29 +170,30 @@ void DesktopCounter::takeChanges(Folder& folder, double now) {
     }
     folder.namedAt = now;
     for (const NameChange& change : taken.changes) {
-        std::uint32_t name = 2166136261u;  // FNV-1a
-        for (const wchar_t c : change.name) name = (name ^ static_cast<std::uint32_t>(c)) * 16777619u;
-        auto pending = std::find_if(
-            folder.pending.begin(), folder.pending.end(),
-            [&](const Folder::Pending& p) { return p.subfolder == change.subfolder && p.name == name; });
+        const std::uint64_t name = nameKey(change.name, change.subfolder);
+        auto pending = std::find_if(folder.pending.begin(), folder.pending.end(),
+                                    [&](const Folder::Pending& p) { return p.name == name; });
         if (pending == folder.pending.end()) {
-            folder.pending.push_back({name, change.subfolder});
+            folder.pending.push_back({name, change.subfolder, 0, 0, folder.listing || folder.lastListing});
             pending = folder.pending.end() - 1;
         }
         pending->net += change.added ? 1 : -1;
+        pending->added = change.added;
         pending->since = now;
     }
 }
 
 void DesktopCounter::countSettledNames(Folder& folder, double now) {
+    if (folder.listing) return;
     for (auto it = folder.pending.begin(); it != folder.pending.end();) {
-        if (!reached(it->since + kQuietSeconds, now)) {
+        if (!reached(it->since + kQuietSeconds, now) || (it->againstListing && folder.lastListing)) {
             ++it;
             continue;
         }
         std::optional<std::int32_t>& term = it->subfolder ? folder.subfolders : folder.files;
         const std::optional<std::int32_t> counted =
-            term ? asTerm(std::int64_t{*term} + it->net) : std::nullopt;
+            term ? asTerm(std::int64_t{*term} + (it->againstListing ? it->added - it->seen : it->net))
+                 : std::nullopt;
         it = folder.pending.erase(it);
         if (!counted) {
             // The watch's account and the last listing disagree: only a
@@ -220,6 +248,7 @@ void DesktopCounter::lookUpPath(Folder& folder, double now) {
         // Another folder altogether: its own watch, and a listing.
         folder.path = std::move(path);
         dropWatch(folder);
+        folder.listing.reset();
         folder.lastWrite.reset();
         folder.subfolders.reset();
         folder.files.reset();
@@ -297,45 +326,24 @@ bool DesktopCounter::mayHaveChanged(Folder& folder, double now) {
     return lastWrite != folder.lastWrite;
 }
 
-double DesktopCounter::listableAt(Folder& folder, double now) {
+double DesktopCounter::listableAt(const Folder& folder, double now) const {
     double at = now;
-    if (folder.unsettled && folder.watch && !folder.watchesParent) {
-        if (now < folder.quietSince + kQuietSeconds) {
-            at = folder.quietSince + kQuietSeconds;
-        } else if (folder.watch->fired()) {
-            // It changed again within the window: a new window from now. Armed
-            // at most once a window, so a storm wakes the loop no more often.
-            if (StepTrap::noting(diagnostics_, "desktop count: watch").step(0, [&] {
-                    folder.watch->rearm();
-                })) {
-                folder.quietSince = now;
-                at = now + kQuietSeconds;
-            } else {
-                dropWatch(folder);
-                folder.lookUpDue = true;
-            }
-        }
-    }
+    if (folder.unsettled && now < folder.quietSince + kQuietSeconds) at = folder.quietSince + kQuietSeconds;
     if (folder.inStorm(now)) at = std::max(at, folder.signalledListings.back() + kStormListingGapSeconds);
     return at;
 }
 
-void DesktopCounter::list(Folder& folder, FolderCounter& counter, double now) {
-    // One line when the folder starts failing, not one at every try, and not
-    // one more for its watch and its time, which fail with it when it is gone.
-    StepTrap trap =
-        folder.listingFailed ? StepTrap::silent() : StepTrap::noting(diagnostics_, "desktop count: listing");
-    StepTrap quiet = StepTrap::silent();
-    // A folder that fails for the first time looks its path up again at once
-    // (it may have moved, or gone); one that goes on failing, every
-    // kRetrySeconds.
-    const bool wasWorking = !folder.failing();
+void DesktopCounter::startListing(Folder& folder, FolderCounter& counter, double now) {
     const bool ownWatch = folder.watch && !folder.watchesParent;
-    const bool signalled = folder.unsettled || folder.lostTrack || (ownWatch && folder.watch->fired());
+    if (folder.unsettled || folder.lostTrack || (ownWatch && folder.watch->fired())) {
+        std::shift_left(folder.signalledListings.begin(), folder.signalledListings.end(), 1);
+        folder.signalledListings.back() = now;
+    }
     folder.lostTrack = false;
     // Armed again, and the last-write time read, before the folder is read: a
-    // change made while it is being read fires the watch and moves the time
-    // again. A watch that has not fired is still armed.
+    // change made while it is being read is named by the watch, or moves the
+    // time again. A watch that has not fired is still armed.
+    StepTrap quiet = StepTrap::silent();
     if (ownWatch && folder.watch->fired() && !quiet.step(0, [&] { folder.watch->rearm(); })) {
         // The watch cannot go on: its folder went away, or its handle failed.
         dropWatch(folder);
@@ -343,56 +351,80 @@ void DesktopCounter::list(Folder& folder, FolderCounter& counter, double now) {
     }
     folder.lastWrite.reset();
     quiet.step(0, [&] { folder.lastWrite = files_.lastModified(*folder.path); });
-
     folder.pending.clear();
-    FolderEntryCounts counts;
-    if (trap.step(0, [&] { counts = counter.countEntries(*folder.path); })) {
-        folder.listedAt = clock_.monotonicSeconds();
-        const bool changedMeanwhile = folder.watch && !folder.watchesParent && folder.watch->fired();
-        // A listing taken while names came and went is no count to act on;
-        // the folder keeps its terms from before, if it has any.
-        if (!changedMeanwhile || (!folder.subfolders && !folder.files)) {
-            folder.subfolders = asTerm(counts.subfolders);
-            folder.files = asTerm(counts.files);
-        }
-        if (folder.listingFailed) diagnostics_.noteFailure("desktop count: listed again", ErrorCode{});
-        folder.listingFailed = false;
-        folder.listFailures = 0;
-        folder.listDue = changedMeanwhile;
-        folder.unsettled = changedMeanwhile;
-        if (changedMeanwhile) {
-            // Armed again at once: the wait for quiet starts now.
-            if (trap.step(0, [&] { folder.watch->rearm(); })) {
-                folder.quietSince = clock_.monotonicSeconds();
-            } else {
-                dropWatch(folder);
-                folder.lookUpDue = true;
-            }
-        }
-    } else {
-        // A folder that cannot be opened adds nothing to either of its terms,
-        // and is listed again at the next count. A folder that was working
-        // may have gone: its watch, if still there, may be on a folder that
-        // no longer exists, so it is set up again with the path.
-        folder.subfolders.reset();
-        folder.files.reset();
-        folder.listDue = true;
-        if (!folder.listingFailed) folder.failingSince = now;
-        folder.listingFailed = true;
-        if (events_ && now - folder.failingSince >= kOutageEventSeconds)
-            events_->report(AdminEvent::DesktopFolderUnwatchable, *folder.path);
-        folder.unsettled = false;
-        const int doublings = std::min(folder.listFailures++, 5);
-        folder.listRetryAt = now + std::min(kRetrySeconds, static_cast<double>(1 << doublings));
-        if (wasWorking) {
-            dropWatch(folder);
-            folder.lookUpDue = true;
-        }
+    folder.torn = false;
+    folder.lastListing.reset();
+    folder.listing = counter.startListing(*folder.path);  // opens nothing yet
+}
+
+void DesktopCounter::finishListing(Folder& folder, double now) {
+    takeChanges(folder, now);  // the names reported up to here belong to this listing
+    folder.listedAt = clock_.monotonicSeconds();
+    const bool changedMeanwhile = folder.torn;
+    // A listing taken while names came and went unnamed is no count to act
+    // on; the folder keeps its terms from before, if it has any.
+    if (!changedMeanwhile || (!folder.subfolders && !folder.files)) {
+        folder.subfolders = asTerm(folder.listing->counts.subfolders);
+        folder.files = asTerm(folder.listing->counts.files);
     }
-    if (signalled) {
-        std::shift_left(folder.signalledListings.begin(), folder.signalledListings.end(), 1);
-        folder.signalledListings.back() = now;
+    if (folder.listingFailed) diagnostics_.noteFailure("desktop count: listed again", ErrorCode{});
+    folder.listingFailed = false;
+    folder.listFailures = 0;
+    folder.listDue = changedMeanwhile;
+    folder.unsettled = changedMeanwhile && folder.watch && !folder.watchesParent;
+    folder.readAt = folder.listedAt;
+    if (changedMeanwhile) {
+        folder.listing.reset();
+        folder.pending.clear();
+        // The watch was armed again as its changes were taken: the wait for
+        // quiet starts now.
+        folder.quietSince = folder.listedAt;
     }
+    folder.lastListing = std::move(folder.listing);
+}
+
+void DesktopCounter::setAgainstListing(Folder& folder) {
+    // Which of the names that changed the listing read, in one pass over what
+    // it read, through a small open-addressed table of them (by position + 1).
+    std::vector<Folder::Pending>& pending = folder.pending;
+    const std::size_t mask = std::bit_ceil(2 * pending.size() + 1) - 1;
+    std::vector<std::size_t> slots(pending.empty() ? 0 : mask + 1);
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        std::size_t at = static_cast<std::size_t>(pending[i].name) & mask;
+        while (slots[at] != 0) at = (at + 1) & mask;
+        slots[at] = i + 1;
+    }
+    if (!slots.empty())
+        for (const std::uint64_t name : folder.lastListing->names)
+            for (std::size_t at = static_cast<std::size_t>(name) & mask; slots[at] != 0; at = (at + 1) & mask)
+                if (pending[slots[at] - 1].name == name) pending[slots[at] - 1].seen = true;
+    folder.lastListing.reset();
+}
+
+void DesktopCounter::failListing(Folder& folder, double now) {
+    // A folder that cannot be opened adds nothing to either of its terms,
+    // and is listed again at the next count. A folder that was working may
+    // have gone: its watch, if still there, may be on a folder that no longer
+    // exists, so it is set up again with the path, at once: its return is
+    // then seen as soon as it comes, not at the next retry.
+    const bool wasWorking = !folder.failing();
+    folder.listing.reset();
+    folder.lastListing.reset();
+    folder.subfolders.reset();
+    folder.files.reset();
+    folder.listDue = true;
+    if (!folder.listingFailed) folder.failingSince = now;
+    folder.listingFailed = true;
+    if (events_ && now - folder.failingSince >= kOutageEventSeconds)
+        events_->report(AdminEvent::DesktopFolderUnwatchable, *folder.path);
+    folder.unsettled = false;
+    const int doublings = std::min(folder.listFailures++, 5);
+    folder.listRetryAt = now + std::min(kRetrySeconds, static_cast<double>(1 << doublings));
+    if (wasWorking) {
+        dropWatch(folder);
+        folder.lookUpDue = true;
+    }
+    if (folder.lookUpDue) lookUpPath(folder, clock_.monotonicSeconds());
 }
 
 void DesktopCounter::dropWatch(Folder& folder) {
@@ -401,6 +433,9 @@ void DesktopCounter::dropWatch(Folder& folder) {
     folder.unsettled = false;
     folder.lostTrack = false;
     folder.pending.clear();
+    // The names reported during a listing are lost with the watch.
+    if (folder.listing) folder.torn = true;
+    folder.lastListing.reset();
 }
 
 std::int32_t DesktopCounter::sumOfTerms() const {

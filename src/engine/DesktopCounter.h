@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/DesktopPath.h"
 #include "platform/ChangeWatch.h"
 #include "platform/Clock.h"
 #include "platform/Diagnostics.h"
@@ -20,9 +21,6 @@
 #include "platform/Shell.h"
 
 namespace glance {
-
-inline constexpr std::int32_t kFolderUserDesktop = 0;     // CSIDL_DESKTOP
-inline constexpr std::int32_t kFolderCommonDesktop = 25;  // CSIDL_COMMON_DESKTOPDIRECTORY
 
 // Every folder is listed at least this often, whatever its watch says: the
 // net under a watch that stops signalling without failing and a last-write
@@ -49,10 +47,10 @@ inline constexpr double kQuietSeconds = 0.1;
 inline constexpr int kStormListings = 3;
 inline constexpr double kStormWindowSeconds = 5;
 inline constexpr double kStormListingGapSeconds = 1;
-
-// The shell's path for a folder id, as the path to count (with its trailing
-// backslash); none when the shell cannot give a path that names a folder.
-std::optional<std::wstring> desktopFolderPath(Shell& shell, std::int32_t folderId);
+// A listing holds the window at most this long at a time (the platform reads
+// a part, or waits this long for a search on another thread); the window
+// handles its messages in between, so a folder of a million items never holds it.
+inline constexpr double kListingPartSeconds = 0.02;
 
 // Counts the two desktop folders as four terms: the user's subfolders, the
 // user's files, the shared subfolders, the shared files. A folder whose path
@@ -83,11 +81,17 @@ std::optional<std::wstring> desktopFolderPath(Shell& shell, std::int32_t folderI
 // that a file created and deleted again at once, as in a storm of temporary
 // files, moves nothing, and a change costs the same at any desktop size.
 //
-// A listing is not a snapshot: one taken while names come and go can count an
-// item twice or not at all. So a listing during which the folder's watch fired
-// again keeps the folder's terms from before (unless it has none yet), and
-// the folder is listed again once its watch has been quiet for kQuietSeconds;
-// in a storm, at most once every kStormListingGapSeconds.
+// A listing goes on between the window's messages (kListingPartSeconds);
+// until it ends, the folder keeps its terms from before.
+// It is no snapshot: one taken while names come and go can count an item twice
+// or not at all. So the names the watch reports from its start until
+// kQuietSeconds after its end are set against the names it read: each such
+// name counts as its last change says (there or not) in place of what the
+// listing saw, which is exact whatever order the folder is read in. A listing
+// during which the watch could not name every change keeps the folder's terms
+// from before (unless it has none yet), and the folder is listed again once
+// its watch has been quiet for kQuietSeconds; in a storm, at most once every
+// kStormListingGapSeconds.
 //
 // A folder that goes away (its listing fails, or its watch cannot be armed
 // again) adds nothing from that count on, looks its path up again at once and
@@ -113,15 +117,23 @@ public:
     // When a count would find something a signal announced: kNever when no
     // watch has fired since the last count (nor the paths' look-up); now or
     // earlier when one has; later for a folder that must stay quiet, or keep
-    // the storm's gap, first. A folder waiting to be quiet has its watch
-    // armed again here, at most once every kQuietSeconds. `now` is the
-    // caller's time, which it compares the answer with.
-    double signalledCountDue(double now);
+    // the storm's gap, first. It changes nothing: takeSignalledChanges and
+    // count() take the signals and start a window of quiet again. `now` is
+    // the caller's time, which it compares the answer with.
+    double signalledCountDue(double now) const;
 
     // Takes the names that the folders' watches signalled, as they come, so
     // that each is counted kQuietSeconds after it changed, not after the
     // check that saw it. Lists nothing.
     void takeSignalledChanges(double now);
+
+    // Reads on each listing in progress for kListingPartSeconds; count()
+    // does too.
+    void readOnListings(double now);
+
+    // True while a folder without terms from before is being listed: the
+    // total stands for nothing yet.
+    bool partial() const;
 
 private:
     // One desktop folder and what the counter keeps of it.
@@ -156,11 +168,16 @@ private:
         // it: two names that share one only wait for each other, the sum
         // stays right) and kind; few at a time, as they count 0.1 s after
         // they stop changing.
+        // A name that changed during a listing, or soon after it, counts as
+        // its last change says, less what the listing saw of it.
         struct Pending {
-            std::uint32_t name = 0;
+            std::uint64_t name = 0;
             bool subfolder = false;
             int net = 0;
             double since = 0;
+            bool againstListing = false;
+            bool added = false;  // its last change
+            bool seen = false;   // by the listing
         };
         std::vector<Pending> pending;
         double listedAt = -kNever;
@@ -168,6 +185,12 @@ private:
         // The watch signalled changes it could not name: listed at once, as
         // on a signal, the storm's gap kept.
         bool lostTrack = false;
+        // The listing in progress, and the last one, kept kQuietSeconds
+        // after it was read to its end for the names reported meanwhile.
+        std::unique_ptr<FolderListing> listing;
+        std::unique_ptr<FolderListing> lastListing;
+        double readAt = 0;
+        bool torn = false;  // the watch could not name a change during the listing
 
         bool failing() const { return !path || !watch || watchesParent || listingFailed; }
         bool inStorm(double now) const;
@@ -180,8 +203,11 @@ private:
     void takeChanges(Folder& folder, double now);
     void countSettledNames(Folder& folder, double now);
     bool mayHaveChanged(Folder& folder, double now);
-    double listableAt(Folder& folder, double now);
-    void list(Folder& folder, FolderCounter& counter, double now);
+    double listableAt(const Folder& folder, double now) const;
+    void startListing(Folder& folder, FolderCounter& counter, double now);
+    void finishListing(Folder& folder, double now);
+    void failListing(Folder& folder, double now);
+    void setAgainstListing(Folder& folder);
     void dropWatch(Folder& folder);
     std::int32_t sumOfTerms() const;
 

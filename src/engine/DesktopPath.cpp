@@ -39,4 +39,18 @@ std::optional<std::wstring> folderPathToCount(std::wstring_view shellPath) {
     return path;
 }
 
+std::optional<std::wstring> desktopFolderPath(Shell& shell, std::int32_t folderId) {
+    const std::optional<std::wstring> path = shell.specialFolderPath(folderId);
+    if (!path) return std::nullopt;
+    return folderPathToCount(*path);
+}
+
+std::wstring parentFolder(const std::wstring& path) {
+    std::wstring parent = path;
+    while (!parent.empty() && parent.back() == L'\\') parent.pop_back();
+    const auto separator = parent.rfind(L'\\');
+    if (separator == std::wstring::npos || separator < 2) return {};
+    return parent.substr(0, separator + 1);
+}
+
 }  // namespace glance

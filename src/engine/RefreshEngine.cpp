@@ -1,6 +1,7 @@
 #include "engine/RefreshEngine.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/Types.h"
 
@@ -19,6 +20,7 @@ void RefreshEngine::refreshDesktop(int force) {
 
 void RefreshEngine::takeFirstCount() {
     lastCount_ = counter_.count();
+    baselinePending_ = counter_.partial();
 }
 
 double RefreshEngine::checkSoonAfterAChange() {
@@ -26,6 +28,7 @@ double RefreshEngine::checkSoonAfterAChange() {
     // it was worked out from, never with a later reading.
     const double now = clock_.monotonicSeconds();
     counter_.takeSignalledChanges(now);
+    counter_.readOnListings(now);
     const double countDue = counter_.signalledCountDue(now);
     if (countDue == kNever) {
         // Nothing signalled, or a tick has counted what was.
@@ -50,6 +53,14 @@ bool RefreshEngine::refreshIfChanged() {
     // second one within the second, it keeps the total that check found.
     const bool holding = clock_.monotonicSeconds() < lastQuickBroadcastAt_ + kBroadcastGapSeconds;
     const std::int32_t count = holding ? counter_.lastTotal() : counter_.count();
+    // Until a folder that has no count yet has been listed to its end, the
+    // total is no count to compare; the first whole one is only a baseline
+    // when the first count was not whole.
+    if (counter_.partial()) return false;
+    if (std::exchange(baselinePending_, false)) {
+        lastCount_ = count;
+        return false;
+    }
     // Plain inequality: a fall notifies like a rise, including a fall to 0
     // when counting failed altogether.
     const bool changed = count != lastCount_;

@@ -35,7 +35,9 @@ public:
     void refreshDesktop(int force);
 
     // Counts the desktops once and keeps the total as the last count, so
-    // that the first check has something to compare with.
+    // that the first check has something to compare with. A listing that
+    // does not end in its first part goes on between messages, and the
+    // first whole count is kept instead.
     void takeFirstCount();
 
     // The count seen at the last on-change check (0 before the first count).
@@ -65,6 +67,7 @@ private:
     Clock& clock_;
     DesktopCounter counter_;
     std::int32_t lastCount_ = 0;
+    bool baselinePending_ = false;  // the first count was not whole
     std::optional<double> changeSignalledAt_;
     double lastBroadcastAt_ = -kNever;
     double lastQuickBroadcastAt_ = -kNever;

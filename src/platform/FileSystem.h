@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/ChangeWatch.h"
@@ -33,12 +34,42 @@ public:
     virtual void answer(const std::vector<FileState>& states) = 0;
 };
 
+// The key of a name in a folder, the same for a name a listing reads and one
+// a change watch reports: 64 bits, so that two of a million names share one
+// about once in ten million folders.
+inline std::uint64_t nameKey(std::wstring_view name, bool subfolder) {
+    std::uint64_t key = 14695981039346656037ull;  // FNV-1a
+    for (const wchar_t c : name) key = (key ^ static_cast<std::uint64_t>(c)) * 1099511628211ull;
+    return subfolder ? ~key : key;
+}
+
+// One listing of a folder, read a part at a time, so that a large folder never
+// holds the thread for long. While parts remain, the top-level loop is woken
+// to read on (as by a change watch that fired).
+class FolderListing {
+public:
+    virtual ~FolderListing() = default;
+    // Reads on for about `seconds`; true once the folder has been read to its
+    // end. Throws PlatformError when the folder cannot be opened or read to
+    // its end.
+    virtual bool readOn(double seconds) = 0;
+    FolderEntryCounts counts;          // of the entries read so far
+    std::vector<std::uint64_t> names;  // the nameKey of each of them
+};
+
 class FolderCounter {
 public:
     virtual ~FolderCounter() = default;
-    // Lists a folder once, which gives both of its counts. Throws
-    // PlatformError when the folder cannot be opened or read to its end.
-    virtual FolderEntryCounts countEntries(const std::wstring& folderPath) = 0;
+    // A listing of a folder, which is opened at the first readOn; fails
+    // only as an allocation does.
+    virtual std::unique_ptr<FolderListing> startListing(const std::wstring& folderPath) = 0;
+    // Lists a folder at once, which gives both of its counts.
+    FolderEntryCounts countEntries(const std::wstring& folderPath) {
+        const std::unique_ptr<FolderListing> listing = startListing(folderPath);
+        while (!listing->readOn(1e9)) {
+        }
+        return listing->counts;
+    }
 };
 
 class FileSystem {

@@ -34,6 +34,7 @@ public:
         // False for a folder whose changes the system does not signal (a
         // network share without notifications): a watch cannot be set up.
         bool watchable = true;
+        std::map<std::wstring, bool> named = {};  // entries that came by changeNamed: subfolder?
     };
     struct File {
         std::string contents;
@@ -62,6 +63,8 @@ public:
     // Runs inside every listing while set: a listing that is no snapshot. It
     // may change what the listing returns, and the folder meanwhile.
     std::function<void(const std::wstring& path, FolderEntryCounts& seen)> tornListing;
+    // A listing reads this many named entries at a time (0: all at once).
+    std::size_t namedPerPart = 0;
 
     // Entries created, deleted, renamed or moved in or out of a folder (which
     // is created if need be). Its watches fire; its last-write time moves,
@@ -71,6 +74,7 @@ public:
         // A new folder is a new name in its parent.
         if (!folders.count(path)) fireWatches(parentOf(path));
         Folder& f = folders[path];
+        f.named.clear();  // names unknown from here on
         f.files = fileCount;
         f.subfolders = subfolderCount;
         if (lastWriteMoves) ++f.lastWrite;
@@ -85,7 +89,11 @@ public:
     // counts follow, its time moves.
     void changeNamed(const std::wstring& path, const std::vector<NameChange>& changes) {
         Folder& f = folders.at(path);
-        for (const NameChange& c : changes) (c.subfolder ? f.subfolders : f.files) += c.added ? 1 : -1;
+        for (const NameChange& c : changes) {
+            (c.subfolder ? f.subfolders : f.files) += c.added ? 1 : -1;
+            f.named.erase(c.name);
+            if (c.added) f.named[c.name] = c.subfolder;
+        }
         ++f.lastWrite;
         watches.fireNamed(path, changes);
     }
@@ -151,19 +159,51 @@ public:
     std::wstring programFolder() override { return folder; }
 
 private:
+    // Reads the named entries in name order, namedPerPart at a time, as a
+    // directory search does (a name that comes behind the point reached is
+    // read, one before it is not); then all the others at once.
+    class Listing : public FolderListing {
+    public:
+        Listing(FakeFileSystem& fs, std::wstring path) : fs_(fs), path_(std::move(path)) {}
+        bool readOn(double) override {
+            if (!started_) {
+                started_ = true;
+                ++fs_.listings[path_];
+                fs_.failures_.check("countEntries");
+            }
+            auto it = fs_.folders.find(path_);
+            if (it == fs_.folders.end()) throw PlatformError(errtext::kPathNotFound);
+            const Folder& f = it->second;
+            auto next = reached_ ? f.named.upper_bound(*reached_) : f.named.begin();
+            for (std::size_t n = 0; next != f.named.end(); ++next, ++n) {
+                if (fs_.namedPerPart != 0 && n == fs_.namedPerPart) {
+                    if (fs_.watches.onFired) fs_.watches.onFired();
+                    return false;
+                }
+                ++(next->second ? counts.subfolders : counts.files);
+                names.push_back(nameKey(next->first, next->second));
+                reached_ = next->first;
+            }
+            for (const auto& [name, subfolder] : f.named) --(subfolder ? counts.subfolders : counts.files);
+            counts.files += f.files;
+            counts.subfolders += f.subfolders;
+            if (fs_.duringListing) std::exchange(fs_.duringListing, nullptr)();
+            if (fs_.tornListing) fs_.tornListing(path_, counts);
+            return true;
+        }
+
+    private:
+        FakeFileSystem& fs_;
+        std::wstring path_;
+        bool started_ = false;
+        std::optional<std::wstring> reached_;
+    };
     class Counter : public FolderCounter {
     public:
         explicit Counter(FakeFileSystem& fs) : fs_(fs) { ++fs_.countersAlive; }
         ~Counter() override { --fs_.countersAlive; }
-        FolderEntryCounts countEntries(const std::wstring& path) override {
-            ++fs_.listings[path];
-            fs_.failures_.check("countEntries");
-            auto it = fs_.folders.find(path);
-            if (it == fs_.folders.end()) throw PlatformError(errtext::kPathNotFound);
-            FolderEntryCounts counts{it->second.files, it->second.subfolders};
-            if (fs_.duringListing) std::exchange(fs_.duringListing, nullptr)();
-            if (fs_.tornListing) fs_.tornListing(path, counts);
-            return counts;
+        std::unique_ptr<FolderListing> startListing(const std::wstring& path) override {
+            return std::make_unique<Listing>(fs_, path);
         }
 
     private:

@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "core/Error.h"
@@ -35,11 +37,123 @@ UniqueFindHandle findFirst(const std::wstring& pattern, WIN32_FIND_DATAW& entry)
                                              FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
 }
 
+// A directory search on a pool thread: Wine reads a whole folder at the
+// search's first call (3-4 s for a million items), which no part-by-part
+// reading on the window's thread can split. The window's thread only looks
+// whether the search has ended, waiting for it at most as long as it is told;
+// the search's event, among the handles the top-level loop waits on, wakes the
+// loop when it ends. The two threads share nothing else: the worker writes the
+// counts, names and error of its own block until it sets `done`, after which
+// only the window's thread reads them.
+struct SharedListing {
+    explicit SharedListing(std::wstring folderPath) : path(std::move(folderPath)) {}
+    ~SharedListing() {
+        if (event != nullptr) CloseHandle(event);
+    }
+    SharedListing(const SharedListing&) = delete;
+    SharedListing& operator=(const SharedListing&) = delete;
+    const std::wstring path;
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    FolderEntryCounts counts;
+    std::vector<std::uint64_t> names;
+    DWORD error = ERROR_SUCCESS;  // ERROR_PATH_NOT_FOUND for a missing folder
+    std::atomic<bool> done{false};
+    std::atomic<bool> abandoned{false};
+    LONG references = 2;
+};
+
+void release(SharedListing* shared) {
+    if (InterlockedDecrement(&shared->references) == 0) delete shared;
+}
+
+// The search itself, on the pool thread (which must touch no function-local
+// static: the build turns their guards off). A search that stops early would
+// give a wrong count, not a smaller one: it fails.
+void search(SharedListing& shared) {
+    WIN32_FIND_DATAW entry;
+    UniqueFindHandle found = findFirst(shared.path + (shared.path.back() == L'\\' ? L"*" : L"\\*"), entry);
+    if (!found) {
+        shared.error = GetLastError();
+        // A folder with no entries at all (a drive's empty root has not even
+        // "." and "..") reports "file not found"; a missing folder does not.
+        if (shared.error == ERROR_FILE_NOT_FOUND) {
+            const DWORD attributes = GetFileAttributesW(extendedPath(shared.path).c_str());
+            const bool folder =
+                attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+            shared.error = folder ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;
+        }
+        return;
+    }
+    do {
+        if (isDotEntry(entry.cFileName)) continue;
+        const bool subfolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        ++(subfolder ? shared.counts.subfolders : shared.counts.files);
+        shared.names.push_back(nameKey(entry.cFileName, subfolder));
+        if (shared.abandoned.load(std::memory_order_relaxed)) return;
+    } while (FindNextFileW(found.get(), &entry));
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) shared.error = error;
+}
+
+DWORD WINAPI searchOnPool(void* parameter) {
+    auto* shared = static_cast<SharedListing*>(parameter);
+    search(*shared);
+    shared->done.store(true, std::memory_order_release);
+    SetEvent(shared->event);
+    release(shared);
+    return 0;
+}
+
+class Win32FolderListing : public FolderListing {
+public:
+    Win32FolderListing(std::wstring folderPath, Win32WakeHandles* wakes)
+        : shared_(new SharedListing(std::move(folderPath))), wakes_(wakes) {}
+    ~Win32FolderListing() override {
+        if (started_ && wakes_ != nullptr) wakes_->remove(shared_->event);
+        // A search still running ends at its next entry and frees the block.
+        shared_->abandoned.store(true, std::memory_order_relaxed);
+        release(shared_);
+        if (!started_) release(shared_);
+    }
+    Win32FolderListing(const Win32FolderListing&) = delete;
+    Win32FolderListing& operator=(const Win32FolderListing&) = delete;
+
+    bool readOn(double seconds) override {
+        if (!started_ && !shared_->path.empty() && shared_->event != nullptr &&
+            QueueUserWorkItem(searchOnPool, shared_, WT_EXECUTELONGFUNCTION)) {
+            started_ = true;
+            if (wakes_ != nullptr) wakes_->add(shared_->event);
+        }
+        DWORD error = shared_->path.empty() ? ERROR_PATH_NOT_FOUND : GetLastError();
+        if (started_) {
+            const double milliseconds = seconds * 1000;
+            WaitForSingleObject(shared_->event,
+                                milliseconds >= INFINITE ? INFINITE : static_cast<DWORD>(milliseconds));
+            if (!shared_->done.load(std::memory_order_acquire)) return false;
+            error = shared_->error;
+        }
+        if (error != ERROR_SUCCESS)
+            throw PlatformError(error == ERROR_PATH_NOT_FOUND ? errtext::kPathNotFound.code
+                                                              : systemErrorCode(error));
+        counts = shared_->counts;
+        names = std::move(shared_->names);
+        return true;
+    }
+
+private:
+    SharedListing* shared_;
+    Win32WakeHandles* wakes_;
+    bool started_ = false;
+};
+
 class Win32FolderCounter : public FolderCounter {
 public:
-    FolderEntryCounts countEntries(const std::wstring& folderPath) override {
-        return countFolderEntries(folderPath);
+    explicit Win32FolderCounter(Win32WakeHandles* wakes) : wakes_(wakes) {}
+    std::unique_ptr<FolderListing> startListing(const std::wstring& folderPath) override {
+        return std::make_unique<Win32FolderListing>(folderPath, wakes_);
     }
+
+private:
+    Win32WakeHandles* wakes_;
 };
 
 // A folder path as the change notification takes it: without a trailing
@@ -160,43 +274,11 @@ private:
 }  // namespace
 
 FolderEntryCounts countFolderEntries(const std::wstring& folderPath) {
-    if (folderPath.empty()) throw PlatformError(errtext::kPathNotFound);
-    std::wstring pattern = folderPath;
-    if (pattern.back() != L'\\') pattern += L'\\';
-    pattern += L'*';
-
-    FolderEntryCounts counts;
-    WIN32_FIND_DATAW entry;
-    UniqueFindHandle search = findFirst(pattern, entry);
-    if (!search) {
-        const DWORD error = GetLastError();
-        // A folder with no entries at all (a drive's empty root has not even
-        // "." and "..") reports "file not found"; a missing folder does not.
-        if (error == ERROR_FILE_NOT_FOUND) {
-            const DWORD attributes = GetFileAttributesW(extendedPath(folderPath).c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-                return counts;
-            throw PlatformError(errtext::kPathNotFound);
-        }
-        throw PlatformError(systemErrorCode(error));
-    }
-    do {
-        if (isDotEntry(entry.cFileName)) continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ++counts.subfolders;
-        } else {
-            ++counts.files;
-        }
-    } while (FindNextFileW(search.get(), &entry));
-    // A search that stops early would give a wrong count, not a smaller one.
-    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) {
-        throw PlatformError(systemErrorCode(error));
-    }
-    return counts;
+    return Win32FolderCounter(nullptr).countEntries(folderPath);
 }
 
 std::unique_ptr<FolderCounter> Win32FileSystem::createCounter() {
-    return std::make_unique<Win32FolderCounter>();
+    return std::make_unique<Win32FolderCounter>(wakes_);
 }
 
 std::int64_t Win32FileSystem::lastModified(const std::wstring& path) {
