@@ -96,7 +96,13 @@ void search(SharedListing& shared) {
 
 DWORD WINAPI searchOnPool(void* parameter) {
     auto* shared = static_cast<SharedListing*>(parameter);
-    search(*shared);
+    // Nothing may leave a pool thread's function: a name list that cannot
+    // grow fails the listing as any other failed search does.
+    try {
+        search(*shared);
+    } catch (...) {
+        shared->error = ERROR_NOT_ENOUGH_MEMORY;
+    }
     shared->done.store(true, std::memory_order_release);
     SetEvent(shared->event);
     release(shared);
