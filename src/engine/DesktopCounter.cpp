@@ -10,6 +10,47 @@ namespace glance {
 
 namespace {
 
+using enum FolderPhase;
+
+// A set of phases, one bit each.
+constexpr unsigned of(auto... phases) {
+    return ((1u << static_cast<unsigned>(phases)) | ...);
+}
+constexpr unsigned kAnyPhase = ~0u;
+
+// How a folder's phase moves: the first row for its phase and the event
+// decides, and an event without one leaves the phase as it is. The storm's
+// gap and the wait for quiet decide when a folder due to be read is read
+// (listableAt); what else an event does is done where it is raised.
+struct Move {
+    unsigned from;
+    FolderEvent on;
+    FolderPhase to;
+};
+constexpr Move kMoves[] = {
+    // A change the watch cannot name: only a listing can tell. One during a
+    // listing tears it: it is no count to act on.
+    {of(Counted, Listed), FolderEvent::Unnamed, Lost},
+    {of(Listing), FolderEvent::Unnamed, Torn},
+    // The names the watch would have reported are lost with it.
+    {of(Listing), FolderEvent::WatchLost, Torn},
+    {of(Listed), FolderEvent::WatchLost, Counted},
+    {of(Lost, Unsettled), FolderEvent::WatchLost, Due},
+    // A watch set up only now may have missed a change: listed once. So is
+    // a folder at another path, or whose counts were lost. A failing folder
+    // waits for its retry.
+    {of(Listing, Torn), FolderEvent::Watched, Torn},
+    {of(Lost, Listed, Counted, Unsettled), FolderEvent::Watched, Due},
+    {of(Lost, Listing, Torn, Listed, Counted, Unsettled), FolderEvent::Reset, Due},
+    {kAnyPhase, FolderEvent::Started, Listing},
+    // A whole listing is the count; a torn one keeps the counts from before
+    // and is read again once the watch has been quiet.
+    {of(Listing), FolderEvent::Read, Listed},
+    {of(Torn), FolderEvent::Read, Unsettled},
+    {of(Listing, Torn), FolderEvent::Failed, Failing},
+    {of(Listed), FolderEvent::Settled, Counted},
+};
+
 // A count as a term of the total; none when it leaves the 32-bit signed range.
 std::optional<std::int32_t> asTerm(std::int64_t count) {
     if (count < 0 || count > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
@@ -25,7 +66,20 @@ bool reached(double at, double now) {
     return now + kTickGrainSeconds >= at;
 }
 
+// 1, 2, 4... seconds after `failures` failures in a row, up to kRetrySeconds.
+double backoff(int& failures) {
+    return std::min(kRetrySeconds, static_cast<double>(1 << std::min(failures++, 5)));
+}
+
 }  // namespace
+
+void DesktopCounter::move(Folder& folder, FolderEvent event) {
+    for (const Move& m : kMoves)
+        if (m.on == event && (m.from & of(folder.phase)) != 0) {
+            folder.phase = m.to;
+            return;
+        }
+}
 
 bool DesktopCounter::Folder::inStorm(double now) const {
     return now - signalledListings.front() < kStormWindowSeconds;
@@ -55,8 +109,8 @@ std::int32_t DesktopCounter::count() {
         followParent(folder, now);
         if (!folder.path) continue;
         takeChanges(folder, now);
-        if (folder.listing || (folder.listingFailed && !reached(folder.listRetryAt, now))) continue;
-        if (folder.lastListing && now >= folder.readAt + kQuietSeconds) setAgainstListing(folder);
+        if (folder.reading() || (folder.phase == Failing && !reached(folder.listRetryAt, now))) continue;
+        if (folder.phase == Listed && now >= folder.readAt + kQuietSeconds) setAgainstListing(folder);
         countSettledNames(folder, now);
         const bool due = fullCountDue || (unwatchedCountDue && (folder.failing() || folder.inStorm(now))) ||
                          mayHaveChanged(folder, now);
@@ -72,9 +126,10 @@ std::int32_t DesktopCounter::count() {
             // Without the counting component no folder can be read: every
             // term fails, and every folder is listed again at the next count.
             for (Folder& folder : folders_) {
+                if (folder.reading()) continue;
                 folder.subfolders.reset();
                 folder.files.reset();
-                folder.listDue = true;
+                move(folder, FolderEvent::Reset);
             }
         }
     }
@@ -82,7 +137,7 @@ std::int32_t DesktopCounter::count() {
     // A folder whose watch went while it was listed looks its path up, and
     // sets its new watch, now: a change is then seen as soon as it comes.
     for (Folder& folder : folders_)
-        if (folder.lookUpDue && !folder.listing) lookUpPath(folder, clock_.monotonicSeconds());
+        if (folder.lookUpDue && !folder.reading()) lookUpPath(folder, clock_.monotonicSeconds());
     total_ = sumOfTerms();
     return total_;
 }
@@ -91,14 +146,14 @@ double DesktopCounter::signalledCountDue(double now) const {
     double due = locations_ && locations_->fired() ? now : kNever;
     for (const Folder& folder : folders_) {
         // Read on at once (its listing wakes the loop); its names wait for it.
-        if (folder.listing) continue;
+        if (folder.reading()) continue;
         for (const Folder::Pending& change : folder.pending) {
-            const bool waits = change.againstListing && folder.lastListing;
+            const bool waits = change.againstListing && folder.phase == Listed;
             due =
                 std::min(due, (waits ? std::max(change.since, folder.readAt) : change.since) + kQuietSeconds);
         }
-        if (!folder.lostTrack && !(folder.watch && (folder.unsettled || folder.watch->fired()))) continue;
-        due = std::min(due, folder.watchesParent ? now : listableAt(folder, now));
+        if (folder.phase == Lost || folder.phase == Unsettled || (folder.watch && folder.watch->fired()))
+            due = std::min(due, folder.watchesParent ? now : listableAt(folder, now));
     }
     // A listing ended with another total.
     return sumOfTerms() != total_ ? now : due;
@@ -110,11 +165,11 @@ void DesktopCounter::takeSignalledChanges(double now) {
 
 void DesktopCounter::readOnListings(double now) {
     for (Folder& folder : folders_) {
-        if (folder.lastListing && now >= folder.readAt + kQuietSeconds) setAgainstListing(folder);
-        if (!folder.listing) continue;
+        if (folder.phase == Listed && now >= folder.readAt + kQuietSeconds) setAgainstListing(folder);
+        if (!folder.reading()) continue;
         // One line when the folder starts failing, not one at every try.
-        StepTrap trap = folder.listingFailed ? StepTrap::silent()
-                                             : StepTrap::noting(diagnostics_, "desktop count: listing");
+        StepTrap trap = folder.listFailures > 0 ? StepTrap::silent()
+                                                : StepTrap::noting(diagnostics_, "desktop count: listing");
         bool read = false;
         if (!trap.step(0, [&] { read = folder.listing->readOn(kListingPartSeconds); })) {
             failListing(folder, now);
@@ -126,18 +181,16 @@ void DesktopCounter::readOnListings(double now) {
 
 bool DesktopCounter::partial() const {
     for (const Folder& f : folders_)
-        if (f.listing && !f.subfolders && !f.files) return true;
+        if (f.reading() && !f.subfolders && !f.files) return true;
     return false;
 }
 
 void DesktopCounter::takeChanges(Folder& folder, double now) {
-    // During a listing, to be set against it; otherwise only on top of a
-    // listing that holds: a folder waiting to be listed, or to be quiet after
-    // a listing it changed during, is listed anyway.
-    if (!folder.watch || folder.watchesParent || !folder.watch->fired()) return;
-    if (folder.unsettled && !folder.listing && now >= folder.quietSince + kQuietSeconds) {
+    if (!folder.ownWatch() || !folder.watch->fired()) return;
+    if (folder.phase == Unsettled) {
         // It changed again within its window of quiet: a new window from now.
         // Armed at most once a window, so a storm wakes the loop no more often.
+        if (now < folder.quietSince + kQuietSeconds) return;
         if (StepTrap::noting(diagnostics_, "desktop count: watch").step(0, [&] { folder.watch->rearm(); })) {
             folder.quietSince = now;
         } else {
@@ -146,8 +199,11 @@ void DesktopCounter::takeChanges(Folder& folder, double now) {
         }
         return;
     }
-    if (!folder.listing && (folder.unsettled || folder.listDue || !folder.subfolders || !folder.files))
-        return;
+    // Names are taken during a listing, to be set against it, and on top of
+    // counts that hold; a folder due to be listed is listed anyway.
+    const bool counted =
+        (folder.phase == Counted || folder.phase == Listed) && folder.subfolders && folder.files;
+    if (!folder.reading() && !counted) return;
     // A watch that cannot go on (its folder went away, its handle failed) is
     // set up again with the path; the listing tells whether the folder is
     // still there, and says so if not.
@@ -157,24 +213,20 @@ void DesktopCounter::takeChanges(Folder& folder, double now) {
         folder.lookUpDue = true;
         taken.exact = false;
     }
-    if (!taken.exact && folder.listing) {
-        folder.torn = true;
-        return;
-    }
     if (!taken.exact) {
-        folder.lastListing.reset();
-        folder.listDue = true;
-        folder.lostTrack = true;
+        move(folder, FolderEvent::Unnamed);
         folder.pending.clear();
+        if (folder.phase == Lost) folder.listing.reset();
         return;
     }
+    if (folder.phase == Torn) return;
     folder.namedAt = now;
     for (const NameChange& change : taken.changes) {
         const std::uint64_t name = nameKey(change.name, change.subfolder);
         auto pending = std::find_if(folder.pending.begin(), folder.pending.end(),
                                     [&](const Folder::Pending& p) { return p.name == name; });
         if (pending == folder.pending.end()) {
-            folder.pending.push_back({name, change.subfolder, 0, 0, folder.listing || folder.lastListing});
+            folder.pending.push_back({name, change.subfolder, 0, 0, folder.phase != Counted});
             pending = folder.pending.end() - 1;
         }
         pending->net += change.added ? 1 : -1;
@@ -184,9 +236,8 @@ void DesktopCounter::takeChanges(Folder& folder, double now) {
 }
 
 void DesktopCounter::countSettledNames(Folder& folder, double now) {
-    if (folder.listing) return;
     for (auto it = folder.pending.begin(); it != folder.pending.end();) {
-        if (!reached(it->since + kQuietSeconds, now) || (it->againstListing && folder.lastListing)) {
+        if (!reached(it->since + kQuietSeconds, now) || (it->againstListing && folder.phase == Listed)) {
             ++it;
             continue;
         }
@@ -198,7 +249,7 @@ void DesktopCounter::countSettledNames(Folder& folder, double now) {
         if (!counted) {
             // The watch's account and the last listing disagree: only a
             // listing can tell.
-            folder.listDue = true;
+            move(folder, FolderEvent::Reset);
             folder.pending.clear();
             return;
         }
@@ -235,14 +286,13 @@ void DesktopCounter::lookUpPath(Folder& folder, double now) {
     StepTrap::noting(diagnostics_, "desktop count: folder path").step(0, [&] {
         path = desktopFolderPath(shell_, folder.id);
     });
+    // The shell may not give a path yet (early in a logon, when the program
+    // starts with Windows): asked again after 1, 2, 4... seconds, then every
+    // kRetrySeconds.
     if (path) {
         folder.pathFailures = 0;
     } else {
-        // The shell may not give a path yet (early in a logon, when the
-        // program starts with Windows): asked again after 1, 2, 4... seconds,
-        // then every kRetrySeconds.
-        const int doublings = std::min(folder.pathFailures++, 5);
-        folder.retryAt = now + std::min(kRetrySeconds, static_cast<double>(1 << doublings));
+        folder.retryAt = now + backoff(folder.pathFailures);
     }
     if (path != folder.path) {
         // Another folder altogether: its own watch, and a listing.
@@ -252,19 +302,18 @@ void DesktopCounter::lookUpPath(Folder& folder, double now) {
         folder.lastWrite.reset();
         folder.subfolders.reset();
         folder.files.reset();
-        folder.listDue = true;
+        move(folder, FolderEvent::Reset);
         folder.signalledListings.fill(-kNever);
     }
     // A folder that watches its parent tries its own watch again too.
-    if (folder.path && (!folder.watch || folder.watchesParent)) watch(folder);
+    if (folder.path && !folder.ownWatch()) watch(folder);
 }
 
 void DesktopCounter::watch(Folder& folder) {
     StepTrap trap = StepTrap::silent();
     dropWatch(folder);
-    // A watch set up only now may have missed a change: list once.
     if (trap.step(0, [&] { folder.watch = files_.watchFolder(*folder.path); })) {
-        folder.listDue = true;
+        move(folder, FolderEvent::Watched);
         return;
     }
     // A folder that is there but cannot be watched (a share that gives no
@@ -294,7 +343,7 @@ void DesktopCounter::followParent(Folder& folder, double now) {
     if (trap.step(0, [&] { own = files_.watchFolder(*folder.path); })) {
         folder.watch = std::move(own);
         folder.watchesParent = false;
-        folder.listDue = true;
+        move(folder, FolderEvent::Watched);
         folder.listRetryAt = now;
     } else if (aboveFired && !trap.step(0, [&] { folder.watch->rearm(); })) {
         watch(folder);
@@ -302,11 +351,11 @@ void DesktopCounter::followParent(Folder& folder, double now) {
 }
 
 bool DesktopCounter::mayHaveChanged(Folder& folder, double now) {
-    if (folder.listDue) return true;
-    const bool ownWatch = folder.watch && !folder.watchesParent;
+    if (folder.phase != Counted && folder.phase != Listed) return true;
+    const bool ownWatch = folder.ownWatch();
     // A folder counted by names takes what its watch signalled since this
     // count took the last batch at the next pass; its time has moved with it.
-    const bool byNames = ownWatch && !folder.unsettled && folder.subfolders && folder.files;
+    const bool byNames = ownWatch && folder.subfolders && folder.files;
     if (ownWatch && folder.watch->fired()) return !byNames;
     // Also for a watched folder: a watch that stopped signalling without
     // failing (a file system that drops its notifications, a folder deleted
@@ -328,23 +377,22 @@ bool DesktopCounter::mayHaveChanged(Folder& folder, double now) {
 
 double DesktopCounter::listableAt(const Folder& folder, double now) const {
     double at = now;
-    if (folder.unsettled && now < folder.quietSince + kQuietSeconds) at = folder.quietSince + kQuietSeconds;
+    if (folder.phase == Unsettled) at = std::max(at, folder.quietSince + kQuietSeconds);
     if (folder.inStorm(now)) at = std::max(at, folder.signalledListings.back() + kStormListingGapSeconds);
     return at;
 }
 
 void DesktopCounter::startListing(Folder& folder, FolderCounter& counter, double now) {
-    const bool ownWatch = folder.watch && !folder.watchesParent;
-    if (folder.unsettled || folder.lostTrack || (ownWatch && folder.watch->fired())) {
+    const bool fired = folder.ownWatch() && folder.watch->fired();
+    if (folder.phase == Unsettled || folder.phase == Lost || fired) {
         std::shift_left(folder.signalledListings.begin(), folder.signalledListings.end(), 1);
         folder.signalledListings.back() = now;
     }
-    folder.lostTrack = false;
     // Armed again, and the last-write time read, before the folder is read: a
     // change made while it is being read is named by the watch, or moves the
     // time again. A watch that has not fired is still armed.
     StepTrap quiet = StepTrap::silent();
-    if (ownWatch && folder.watch->fired() && !quiet.step(0, [&] { folder.watch->rearm(); })) {
+    if (fired && !quiet.step(0, [&] { folder.watch->rearm(); })) {
         // The watch cannot go on: its folder went away, or its handle failed.
         dropWatch(folder);
         folder.lookUpDue = true;
@@ -352,35 +400,30 @@ void DesktopCounter::startListing(Folder& folder, FolderCounter& counter, double
     folder.lastWrite.reset();
     quiet.step(0, [&] { folder.lastWrite = files_.lastModified(*folder.path); });
     folder.pending.clear();
-    folder.torn = false;
-    folder.lastListing.reset();
     folder.listing = counter.startListing(*folder.path);  // opens nothing yet
+    move(folder, FolderEvent::Started);
 }
 
 void DesktopCounter::finishListing(Folder& folder, double now) {
     takeChanges(folder, now);  // the names reported up to here belong to this listing
-    folder.listedAt = clock_.monotonicSeconds();
-    const bool changedMeanwhile = folder.torn;
-    // A listing taken while names came and went unnamed is no count to act
-    // on; the folder keeps its terms from before, if it has any.
-    if (!changedMeanwhile || (!folder.subfolders && !folder.files)) {
+    folder.readAt = clock_.monotonicSeconds();
+    // A torn listing is no count to act on; the folder keeps its terms from
+    // before, if it has any.
+    if (folder.phase == Listing || (!folder.subfolders && !folder.files)) {
         folder.subfolders = asTerm(folder.listing->counts.subfolders);
         folder.files = asTerm(folder.listing->counts.files);
     }
-    if (folder.listingFailed) diagnostics_.noteFailure("desktop count: listed again", ErrorCode{});
-    folder.listingFailed = false;
+    if (folder.listFailures > 0) diagnostics_.noteFailure("desktop count: listed again", ErrorCode{});
     folder.listFailures = 0;
-    folder.listDue = changedMeanwhile;
-    folder.unsettled = changedMeanwhile && folder.watch && !folder.watchesParent;
-    folder.readAt = folder.listedAt;
-    if (changedMeanwhile) {
-        folder.listing.reset();
-        folder.pending.clear();
-        // The watch was armed again as its changes were taken: the wait for
-        // quiet starts now.
-        folder.quietSince = folder.listedAt;
-    }
-    folder.lastListing = std::move(folder.listing);
+    move(folder, FolderEvent::Read);
+    if (folder.phase != Unsettled) return;
+    folder.listing.reset();
+    folder.pending.clear();
+    // The watch was armed again as its changes were taken: the wait for
+    // quiet starts now. Without a watch of its own nothing tells when it is
+    // quiet: it is listed again at the next count.
+    folder.quietSince = folder.readAt;
+    if (!folder.ownWatch()) move(folder, FolderEvent::WatchLost);
 }
 
 void DesktopCounter::setAgainstListing(Folder& folder) {
@@ -395,31 +438,28 @@ void DesktopCounter::setAgainstListing(Folder& folder) {
         slots[at] = i + 1;
     }
     if (!slots.empty())
-        for (const std::uint64_t name : folder.lastListing->names)
+        for (const std::uint64_t name : folder.listing->names)
             for (std::size_t at = static_cast<std::size_t>(name) & mask; slots[at] != 0; at = (at + 1) & mask)
                 if (pending[slots[at] - 1].name == name) pending[slots[at] - 1].seen = true;
-    folder.lastListing.reset();
+    folder.listing.reset();
+    move(folder, FolderEvent::Settled);
 }
 
 void DesktopCounter::failListing(Folder& folder, double now) {
     // A folder that cannot be opened adds nothing to either of its terms,
-    // and is listed again at the next count. A folder that was working may
+    // and is listed again after its backoff. A folder that was working may
     // have gone: its watch, if still there, may be on a folder that no longer
     // exists, so it is set up again with the path, at once: its return is
     // then seen as soon as it comes, not at the next retry.
     const bool wasWorking = !folder.failing();
     folder.listing.reset();
-    folder.lastListing.reset();
     folder.subfolders.reset();
     folder.files.reset();
-    folder.listDue = true;
-    if (!folder.listingFailed) folder.failingSince = now;
-    folder.listingFailed = true;
+    move(folder, FolderEvent::Failed);
+    if (folder.listFailures == 0) folder.failingSince = now;
     if (events_ && now - folder.failingSince >= kOutageEventSeconds)
         events_->report(AdminEvent::DesktopFolderUnwatchable, *folder.path);
-    folder.unsettled = false;
-    const int doublings = std::min(folder.listFailures++, 5);
-    folder.listRetryAt = now + std::min(kRetrySeconds, static_cast<double>(1 << doublings));
+    folder.listRetryAt = now + backoff(folder.listFailures);
     if (wasWorking) {
         dropWatch(folder);
         folder.lookUpDue = true;
@@ -430,12 +470,9 @@ void DesktopCounter::failListing(Folder& folder, double now) {
 void DesktopCounter::dropWatch(Folder& folder) {
     folder.watch.reset();
     folder.watchesParent = false;
-    folder.unsettled = false;
-    folder.lostTrack = false;
     folder.pending.clear();
-    // The names reported during a listing are lost with the watch.
-    if (folder.listing) folder.torn = true;
-    folder.lastListing.reset();
+    if (!folder.reading()) folder.listing.reset();
+    move(folder, FolderEvent::WatchLost);
 }
 
 std::int32_t DesktopCounter::sumOfTerms() const {

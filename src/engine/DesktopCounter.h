@@ -52,6 +52,30 @@ inline constexpr double kStormListingGapSeconds = 1;
 // handles its messages in between, so a folder of a million items never holds it.
 inline constexpr double kListingPartSeconds = 0.02;
 
+// Where a folder's count stands. How it moves from one phase to another on
+// each event is one table, in DesktopCounter.cpp.
+enum class FolderPhase : std::uint8_t {
+    Due,        // to be listed: never listed, another path, a new watch, counts lost
+    Lost,       // to be listed, as on a signal: its watch could not name a change
+    Listing,    // being read; the names its watch reports are set against the listing
+    Torn,       // being read, and its watch could not name a change meanwhile
+    Listed,     // read; names reported until kQuietSeconds later are set against it
+    Counted,    // counted; each name its watch reports counts once still for kQuietSeconds
+    Unsettled,  // its last listing was torn: read again once quiet for kQuietSeconds
+    Failing,    // it could not be listed: tried again after 1, 2, 4... seconds
+};
+
+enum class FolderEvent : std::uint8_t {
+    Unnamed,    // its watch signalled a change it could not name
+    WatchLost,  // its watch went (its folder went away, its handle failed)
+    Watched,    // a watch of its own was set up
+    Reset,      // another path, or its counts were lost
+    Started,    // a listing began
+    Read,       // the listing was read to its end
+    Failed,     // the listing failed
+    Settled,    // kQuietSeconds passed since its listing ended
+};
+
 // Counts the two desktop folders as four terms: the user's subfolders, the
 // user's files, the shared subfolders, the shared files. A folder whose path
 // cannot be had, or which cannot be opened, adds nothing to either of its
@@ -59,39 +83,34 @@ inline constexpr double kListingPartSeconds = 0.02;
 // the other terms still count. Nothing here ever throws or shows anything.
 //
 // A count lists a folder (once, for both of its terms) only when:
-//   - it has never been listed, or its last listing failed;
-//   - its watch fired since the last listing;
+//   - it is due to be listed (see FolderPhase), or its watch signalled a
+//     change it could not name;
 //   - its last-write time moved (or could be read before and cannot now)
 //     since the last listing, or, for a folder without a watch, cannot be read;
-//   - its path changed (looked up again when the watch on the folders'
-//     locations fired, or every kRetrySeconds without that watch, and when
-//     the folder starts failing; a path the shell cannot give is asked for
-//     again after 1, 2, 4... seconds up to kRetrySeconds) or its watch was
-//     set up only now;
 //   - it has no working watch of its own and kUnwatchedCountSeconds passed,
 //     or kFullCountSeconds passed, since the last full count.
-// Otherwise it keeps the folder's terms from its last listing: no path look-up,
-// no listing. A folder's watch is armed again before the folder is listed, and
-// its last-write time read before too, so a change during the listing is seen.
+// Otherwise it keeps the folder's terms: no path look-up, no listing. Paths
+// are looked up again when the watch on the folders' locations fires (every
+// kRetrySeconds without that watch) and when a folder starts failing; a path
+// the shell cannot give is asked for again after 1, 2, 4... seconds up to
+// kRetrySeconds. A folder's watch is armed again, and its last-write time
+// read, before it is listed, so a change during the listing is seen.
 //
-// A folder whose watch names its changes is listed only when the watch cannot
-// say exactly what changed (its buffer overflowed, it failed or was set up
-// again, the path changed), and by the hourly count; otherwise each name that
-// came or left counts +1 or -1 once it has not changed for kQuietSeconds, so
-// that a file created and deleted again at once, as in a storm of temporary
-// files, moves nothing, and a change costs the same at any desktop size.
+// A folder whose watch names its changes counts each name that came or left
+// +1 or -1 once it has not changed for kQuietSeconds, so that a file created
+// and deleted again at once, as in a storm of temporary files, moves nothing,
+// and a change costs the same at any desktop size.
 //
 // A listing goes on between the window's messages (kListingPartSeconds);
-// until it ends, the folder keeps its terms from before.
-// It is no snapshot: one taken while names come and go can count an item twice
-// or not at all. So the names the watch reports from its start until
-// kQuietSeconds after its end are set against the names it read: each such
-// name counts as its last change says (there or not) in place of what the
+// until it ends, the folder keeps its terms from before. It is no snapshot:
+// one taken while names come and go can count an item twice or not at all.
+// So the names the watch reports from its start until kQuietSeconds after its
+// end count as their last change says (there or not) in place of what the
 // listing saw, which is exact whatever order the folder is read in. A listing
-// during which the watch could not name every change keeps the folder's terms
-// from before (unless it has none yet), and the folder is listed again once
-// its watch has been quiet for kQuietSeconds; in a storm, at most once every
-// kStormListingGapSeconds.
+// during which the watch could not name every change is torn: the folder
+// keeps its terms from before (unless it has none yet) and is listed again
+// once its watch has been quiet for kQuietSeconds. Listings on a signal keep
+// the storm's gap.
 //
 // A folder that goes away (its listing fails, or its watch cannot be armed
 // again) adds nothing from that count on, looks its path up again at once and
@@ -139,6 +158,7 @@ private:
     // One desktop folder and what the counter keeps of it.
     struct Folder {
         std::int32_t id = 0;
+        FolderPhase phase = FolderPhase::Due;
         std::optional<std::wstring> path;  // none: the shell could not give it
         bool lookUpDue = true;
         double retryAt = 0;    // when a failing folder looks its path up and arms its watch again
@@ -146,18 +166,14 @@ private:
         std::unique_ptr<ChangeWatch> watch;
         bool watchesParent = false;             // the watch is on the nearest folder above a missing one
         std::optional<std::int64_t> lastWrite;  // read just before the last listing
-        bool listDue = true;
-        bool listingFailed = false;
-        double failingSince = 0;  // when its listing began to fail
-        // Listings in a row that failed, and when the next may be tried: a
-        // missing desktop, or one on a server that does not answer, is listed
-        // again after 1, 2, 4... seconds up to kRetrySeconds, and at once when
-        // a watch says it may be back.
+        // Listings in a row that failed, since when, and when the next may be
+        // tried: a missing desktop, or one on a server that does not answer,
+        // is listed again after 1, 2, 4... seconds up to kRetrySeconds, and at
+        // once when a watch says it may be back.
         int listFailures = 0;
+        double failingSince = 0;
         double listRetryAt = 0;
-        // The last listing saw the folder change: listed again once quiet.
-        bool unsettled = false;
-        double quietSince = 0;  // when the watch was last armed while unsettled
+        double quietSince = 0;  // Unsettled: when its watch was last armed
         // Times of the last kStormListings listings made on a signal, oldest first.
         std::array<double, kStormListings> signalledListings{};
         // The folder's two terms from its last listing; none: the term failed.
@@ -167,9 +183,8 @@ private:
         // yet: their net change and when it last changed, by name (a hash of
         // it: two names that share one only wait for each other, the sum
         // stays right) and kind; few at a time, as they count 0.1 s after
-        // they stop changing.
-        // A name that changed during a listing, or soon after it, counts as
-        // its last change says, less what the listing saw of it.
+        // they stop changing. A name that changed during a listing, or soon
+        // after it, counts as its last change says, less what the listing saw.
         struct Pending {
             std::uint64_t name = 0;
             bool subfolder = false;
@@ -180,22 +195,18 @@ private:
             bool seen = false;   // by the listing
         };
         std::vector<Pending> pending;
-        double listedAt = -kNever;
         double namedAt = -kNever;  // when the watch last named its changes
-        // The watch signalled changes it could not name: listed at once, as
-        // on a signal, the storm's gap kept.
-        bool lostTrack = false;
-        // The listing in progress, and the last one, kept kQuietSeconds
-        // after it was read to its end for the names reported meanwhile.
+        // Listing, Torn: the listing being read; Listed: the one read at readAt.
         std::unique_ptr<FolderListing> listing;
-        std::unique_ptr<FolderListing> lastListing;
         double readAt = 0;
-        bool torn = false;  // the watch could not name a change during the listing
 
-        bool failing() const { return !path || !watch || watchesParent || listingFailed; }
+        bool ownWatch() const { return watch && !watchesParent; }
+        bool reading() const { return phase == FolderPhase::Listing || phase == FolderPhase::Torn; }
+        bool failing() const { return !path || !ownWatch() || listFailures > 0; }
         bool inStorm(double now) const;
     };
 
+    static void move(Folder& folder, FolderEvent event);
     void noticeMovedLocations(double now);
     void lookUpPath(Folder& folder, double now);
     void watch(Folder& folder);

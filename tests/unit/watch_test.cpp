@@ -342,9 +342,10 @@ TEST(DesktopWatch, WithoutTheCountingComponentEveryTermFailsAndEveryFolderIsList
 // Counting by the names a watch reports: random files (hidden and system ones
 // among them, which a listing counts too) and subfolders created, deleted,
 // renamed within, moved in and out, now and then a change the watch cannot
-// name. The count always comes back to what a listing gives, and a listing is
-// taken only where the watch could not say exactly; also when each listing is
-// read in parts, with names changing between them.
+// name or a watch whose handle fails. The count always comes back to what a
+// listing gives, and a listing is taken only where the watch could not say
+// exactly; also when each listing is read in parts, with names changing
+// between them.
 TEST(DesktopWatch, CountingByNamedChangesAlwaysComesBackToAListing) {
     for (const std::size_t namedPerPart : {0, 2}) {
         Folders f;
@@ -379,6 +380,10 @@ TEST(DesktopWatch, CountingByNamedChangesAlwaysComesBackToAListing) {
                     std::count_if(there.begin(), there.end(), [](auto& e) { return e.second; });
                 f.files.changeFolder(kUser, static_cast<std::int64_t>(there.size()) - subfolders, subfolders);
                 f.files.folders[kUser].named = there;
+                ++unnamed;
+            }
+            if (random() % 25 == 0) {
+                f.failures.inject("rearmWatch", errtext::kInvalidCall, 1);
                 ++unnamed;
             }
             f.countAt(t += std::uniform_real_distribution(0.0, 0.15)(random));
