@@ -110,7 +110,7 @@ std::int32_t DesktopCounter::count() {
         if (!folder.path) continue;
         takeChanges(folder, now);
         if (folder.reading() || (folder.phase == Failing && !reached(folder.listRetryAt, now))) continue;
-        if (folder.phase == Listed && now >= folder.readAt + kQuietSeconds) setAgainstListing(folder);
+        settle(folder, now);
         countSettledNames(folder, now);
         const bool due = fullCountDue || (unwatchedCountDue && (folder.failing() || folder.inStorm(now))) ||
                          mayHaveChanged(folder, now);
@@ -165,7 +165,7 @@ void DesktopCounter::takeSignalledChanges(double now) {
 
 void DesktopCounter::readOnListings(double now) {
     for (Folder& folder : folders_) {
-        if (folder.phase == Listed && now >= folder.readAt + kQuietSeconds) setAgainstListing(folder);
+        settle(folder, now);
         if (!folder.reading()) continue;
         // One line when the folder starts failing, not one at every try.
         StepTrap trap = folder.listFailures > 0 ? StepTrap::silent()
@@ -426,7 +426,8 @@ void DesktopCounter::finishListing(Folder& folder, double now) {
     if (!folder.ownWatch()) move(folder, FolderEvent::WatchLost);
 }
 
-void DesktopCounter::setAgainstListing(Folder& folder) {
+void DesktopCounter::settle(Folder& folder, double now) {
+    if (folder.phase != Listed || now < folder.readAt + kQuietSeconds) return;
     // Which of the names that changed the listing read, in one pass over what
     // it read, through a small open-addressed table of them (by position + 1).
     std::vector<Folder::Pending>& pending = folder.pending;

@@ -218,7 +218,9 @@ private:
     void startListing(Folder& folder, FolderCounter& counter, double now);
     void finishListing(Folder& folder, double now);
     void failListing(Folder& folder, double now);
-    void setAgainstListing(Folder& folder);
+    // Once kQuietSeconds passed after a listing: the names that changed meanwhile
+    // are set against it.
+    void settle(Folder& folder, double now);
     void dropWatch(Folder& folder);
     std::int32_t sumOfTerms() const;
 

@@ -129,13 +129,19 @@ public:
             started_ = true;
             if (wakes_ != nullptr) wakes_->add(shared_->event);
         }
-        DWORD error = shared_->path.empty() ? ERROR_PATH_NOT_FOUND : GetLastError();
+        DWORD error = ERROR_PATH_NOT_FOUND;
         if (started_) {
             const double milliseconds = seconds * 1000;
             WaitForSingleObject(shared_->event,
                                 milliseconds >= INFINITE ? INFINITE : static_cast<DWORD>(milliseconds));
             if (!shared_->done.load(std::memory_order_acquire)) return false;
             error = shared_->error;
+        } else if (!shared_->path.empty()) {
+            // A search that could not start fails the listing, never passes
+            // for an empty folder: an event that could not be made left no
+            // error code by now.
+            error = shared_->event != nullptr ? GetLastError() : ERROR_SUCCESS;
+            if (error == ERROR_SUCCESS) error = ERROR_NOT_ENOUGH_MEMORY;
         }
         if (error != ERROR_SUCCESS)
             throw PlatformError(error == ERROR_PATH_NOT_FOUND ? errtext::kPathNotFound.code
@@ -278,10 +284,6 @@ private:
 };
 
 }  // namespace
-
-FolderEntryCounts countFolderEntries(const std::wstring& folderPath) {
-    return Win32FolderCounter(nullptr).countEntries(folderPath);
-}
 
 std::unique_ptr<FolderCounter> Win32FileSystem::createCounter() {
     return std::make_unique<Win32FolderCounter>(wakes_);

@@ -14,11 +14,6 @@
 
 namespace glance::win32 {
 
-// The immediate entries of one folder, "." and ".." left out, hidden and
-// system entries included, from one directory search; nothing is allocated
-// per entry. Throws PlatformError when the folder cannot be read to its end.
-FolderEntryCounts countFolderEntries(const std::wstring& folderPath);
-
 // The path as the file functions take it at any length: a path of MAX_PATH
 // characters or more gets the \\?\ prefix (\\?\UNC\ for a share).
 std::wstring extendedPath(std::wstring path);
