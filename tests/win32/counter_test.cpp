@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -391,6 +392,30 @@ bool WaitUntil(Condition condition, DWORD milliseconds = 5000) {
         Sleep(5);
     }
     return true;
+}
+
+// A name that a watch reports and the same name read by a listing have one
+// key, whatever its kind, attributes or alphabet: the counter sets the names
+// that change during a listing against what the listing read by that key.
+TEST(FolderCounts, AListingAndAWatchGiveEachNameTheSameKey) {
+    TempFolder t(L"keys");
+    Win32FileSystem files;
+    const std::unique_ptr<ChangeWatch> watch = files.watchFolder(t.path());
+    t.file(L"a.txt");
+    t.file(L"desktop.ini", kHidden | kSystem);
+    t.file(L"ファイル.txt");
+    t.folder(L"文件夹");
+    t.folder(L"sub", kHidden);
+    std::set<std::uint64_t> reported;
+    EXPECT_TRUE(WaitUntil([&] {
+        for (const NameChange& c : watch->takeChanges().changes)
+            reported.insert(nameKey(c.name, c.subfolder));
+        return reported.size() == 5;
+    }));
+    const std::unique_ptr<FolderListing> listing = files.createCounter()->startListing(t.path());
+    while (!listing->readOn(1)) {
+    }
+    EXPECT_EQ(std::set<std::uint64_t>(listing->names.begin(), listing->names.end()), reported);
 }
 
 void WriteTo(const std::wstring& file, const char* bytes) {
