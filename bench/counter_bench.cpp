@@ -38,13 +38,13 @@ int main() {
     engine.takeFirstCount();
     const double check = nanosecondsPerCall(kCalls, [&](int) { engine.refreshDesktop(kFalse); });
 
-    p.failures.inject("createCounter");
+    p.failures.inject("countEntries");
     const double failing =
         nanosecondsPerCall(kCalls, [&](int) { sink += DesktopCounter(p.shell, p.files, p.loop, p.diagnostics).count(); });
 
     std::printf("full count (4 terms, fake folders):          %8.0f ns/count\n", count);
     std::printf("refreshDesktop(false), quiet desktop:        %8.0f ns/check\n", check);
-    std::printf("full count, counter unavailable:             %8.0f ns/count\n", failing);
+    std::printf("full count, folders unlistable:              %8.0f ns/count\n", failing);
     std::printf("(checksum %lld, %zu notifications)\n", static_cast<long long>(sink),
                 p.shell.notifications.size());
     return 0;

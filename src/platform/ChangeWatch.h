@@ -17,10 +17,12 @@ struct NameChange {
 };
 
 // What a watch saw since it was last armed. Not exact when it cannot name
-// every change (its buffer overflowed, it failed and watches on): only a
-// listing can tell then.
+// every change (its buffer overflowed, it cannot go on): only a listing can
+// tell then. Gone when the watch cannot go on (its folder went away, its
+// handle failed).
 struct NameChanges {
     bool exact = false;
+    bool gone = false;
     std::vector<NameChange> changes;
 };
 
@@ -31,15 +33,12 @@ public:
     // Never throws: a watch that cannot tell reports a change.
     virtual bool fired() = 0;
     // Clears the signal and watches on: a change from here on fires it again.
-    // Throws PlatformError when the watch cannot go on.
-    virtual void rearm() = 0;
+    // False when the watch cannot go on.
+    virtual bool rearm() = 0;
     // The names that changed since the watch was last armed, and arms it
     // again, as rearm does. A watch that does not name its changes says
     // "not exact".
-    virtual NameChanges takeChanges() {
-        rearm();
-        return {};
-    }
+    virtual NameChanges takeChanges() { return {false, !rearm(), {}}; }
 };
 
 }  // namespace glance

@@ -34,62 +34,47 @@ public:
     virtual void answer(const std::vector<FileState>& states) = 0;
 };
 
-// The key of a name in a folder, the same for a name a listing reads and one
-// a change watch reports: 64 bits, so that two of a million names share one
-// about once in ten million folders.
-inline std::uint64_t nameKey(std::wstring_view name, bool subfolder) {
+// A name's entry in a listing: a 63-bit key made from the name exactly as it
+// is spelt (the same for a name a listing reads and one a change watch
+// reports), shifted up one bit, and whether it is a subfolder in the lowest
+// bit. Two of a million names share a key about once in ten million folders.
+inline std::uint64_t nameEntry(std::wstring_view name, bool subfolder) {
     std::uint64_t key = 14695981039346656037ull;  // FNV-1a
     for (const wchar_t c : name) key = (key ^ static_cast<std::uint64_t>(c)) * 1099511628211ull;
-    return subfolder ? ~key : key;
+    return (key << 1) | (subfolder ? 1u : 0u);
 }
 
-// One listing of a folder, read a part at a time, so that a large folder never
-// holds the thread for long. While parts remain, the top-level loop is woken
-// to read on (as by a change watch that fired).
+// One listing of a folder. It is read on another thread; the window's thread
+// only looks whether it has ended, and the top-level loop is woken when it
+// does (as by a change watch that fired).
 class FolderListing {
 public:
     virtual ~FolderListing() = default;
-    // Reads on for about `seconds`; true once the folder has been read to its
-    // end. Throws PlatformError when the folder cannot be opened or read to
-    // its end.
+    // Waits for the listing at most `seconds`; true once the folder has been
+    // read to its end. Throws PlatformError when the folder cannot be opened
+    // or read to its end.
     virtual bool readOn(double seconds) = 0;
-    FolderEntryCounts counts;          // of the entries read so far
-    std::vector<std::uint64_t> names;  // the nameKey of each of them
-};
-
-class FolderCounter {
-public:
-    virtual ~FolderCounter() = default;
-    // A listing of a folder, which is opened at the first readOn; fails
-    // only as an allocation does.
-    virtual std::unique_ptr<FolderListing> startListing(const std::wstring& folderPath) = 0;
-    // Lists a folder at once, which gives both of its counts.
-    FolderEntryCounts countEntries(const std::wstring& folderPath) {
-        const std::unique_ptr<FolderListing> listing = startListing(folderPath);
-        while (!listing->readOn(1e9)) {
-        }
-        return listing->counts;
-    }
+    FolderEntryCounts counts;          // of the entries read, once read to the end
+    std::vector<std::uint64_t> names;  // the nameEntry of each, in ascending order
 };
 
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
-    // One counter per count, released at its end. Throws when the counting
-    // component cannot be created.
-    virtual std::unique_ptr<FolderCounter> createCounter() = 0;
+    // A listing of a folder, which starts at its first readOn; fails only
+    // as an allocation does.
+    virtual std::unique_ptr<FolderListing> startListing(const std::wstring& folderPath) = 0;
 
     // The last-modified time of a file or folder, in the system's units; a
     // folder's moves when an entry is added to it, removed from it or renamed
-    // in it. Throws when it cannot be read.
-    virtual std::int64_t lastModified(const std::wstring& path) = 0;
+    // in it. None when it cannot be read (the folder is not there).
+    virtual std::optional<std::int64_t> lastModified(const std::wstring& path) = 0;
 
     // A watch on the names directly in a folder: it fires when an entry is
     // created, deleted, renamed, or moved in or out; not when a file is
-    // written, nor for changes inside subfolders. Throws PlatformError when
-    // the folder cannot be watched (missing, or a file system that gives no
-    // change notifications).
+    // written, nor for changes inside subfolders. None when the folder cannot
+    // be watched (missing, or a file system that gives no change notifications).
     virtual std::unique_ptr<ChangeWatch> watchFolder(const std::wstring& folderPath) = 0;
 
     // Whether a file or folder is at path (a drive's root for a volume). Never throws.

@@ -33,6 +33,16 @@ public:
         throw it->second.error;
     }
 
+    // For an operation that answers a failure with an empty result: whether it fails now.
+    bool fails(const std::string& operation) {
+        try {
+            check(operation);
+            return false;
+        } catch (const PlatformError&) {
+            return true;
+        }
+    }
+
 private:
     struct Plan {
         PlatformError error;

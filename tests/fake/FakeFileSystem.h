@@ -51,9 +51,8 @@ public:
     // Paths whose state never comes when asked off the calling thread (a
     // server that is down); every other question is answered at once.
     std::set<std::wstring> unansweredPaths;
-    int countersCreated = 0;
-    int countersAlive = 0;
-    std::map<std::wstring, int> listings;  // countEntries calls per folder path, failed ones included
+    int listingsAlive = 0;
+    std::map<std::wstring, int> listings;  // listings read per folder path, failed ones included
     int lastModifiedReads = 0;
     int watchRequests = 0;  // watchFolder calls, whether they succeed or not
     FakeWatches watches;    // on folder paths
@@ -86,12 +85,16 @@ public:
         changeFolder(path, f.files, f.subfolders);
     }
     // Names come into or leave a folder, as its watches name them; its
-    // counts follow, its time moves.
+    // counts follow (a name that comes over one that is there replaces it),
+    // its time moves.
     void changeNamed(const std::wstring& path, const std::vector<NameChange>& changes) {
         Folder& f = folders.at(path);
         for (const NameChange& c : changes) {
-            (c.subfolder ? f.subfolders : f.files) += c.added ? 1 : -1;
-            f.named.erase(c.name);
+            if (auto there = f.named.find(c.name); there != f.named.end()) {
+                --(there->second ? f.subfolders : f.files);
+                f.named.erase(there);
+            }
+            if (c.added) ++(c.subfolder ? f.subfolders : f.files);
             if (c.added) f.named[c.name] = c.subfolder;
         }
         ++f.lastWrite;
@@ -109,24 +112,20 @@ public:
         return n;
     }
 
-    std::unique_ptr<FolderCounter> createCounter() override {
-        failures_.check("createCounter");
-        ++countersCreated;
-        return std::make_unique<Counter>(*this);
+    std::unique_ptr<FolderListing> startListing(const std::wstring& path) override {
+        return std::make_unique<Listing>(*this, path);
     }
-    std::int64_t lastModified(const std::wstring& path) override {
-        failures_.check("lastModified");
+    std::optional<std::int64_t> lastModified(const std::wstring& path) override {
         ++lastModifiedReads;
+        if (failures_.fails("lastModified")) return std::nullopt;
         if (auto it = folders.find(path); it != folders.end()) return it->second.lastWrite;
         if (fileMap.count(path)) return 1;
-        throw PlatformError(errtext::kFileNotFound);
+        return std::nullopt;
     }
     std::unique_ptr<ChangeWatch> watchFolder(const std::wstring& path) override {
         ++watchRequests;
-        failures_.check("watchFolder");
         auto it = folders.find(path);
-        if (it == folders.end()) throw PlatformError(errtext::kPathNotFound);
-        if (!it->second.watchable) throw PlatformError(errtext::kInvalidCall);
+        if (failures_.fails("watchFolder") || it == folders.end() || !it->second.watchable) return nullptr;
         return watches.watch(path);
     }
     FileState fileState(const std::wstring& path) override {
@@ -164,7 +163,8 @@ private:
     // read, one before it is not); then all the others at once.
     class Listing : public FolderListing {
     public:
-        Listing(FakeFileSystem& fs, std::wstring path) : fs_(fs), path_(std::move(path)) {}
+        Listing(FakeFileSystem& fs, std::wstring path) : fs_(fs), path_(std::move(path)) { ++fs_.listingsAlive; }
+        ~Listing() override { --fs_.listingsAlive; }
         bool readOn(double) override {
             if (!started_) {
                 started_ = true;
@@ -181,9 +181,10 @@ private:
                     return false;
                 }
                 ++(next->second ? counts.subfolders : counts.files);
-                names.push_back(nameKey(next->first, next->second));
+                names.push_back(nameEntry(next->first, next->second));
                 reached_ = next->first;
             }
+            std::sort(names.begin(), names.end());
             for (const auto& [name, subfolder] : f.named) --(subfolder ? counts.subfolders : counts.files);
             counts.files += f.files;
             counts.subfolders += f.subfolders;
@@ -197,17 +198,6 @@ private:
         std::wstring path_;
         bool started_ = false;
         std::optional<std::wstring> reached_;
-    };
-    class Counter : public FolderCounter {
-    public:
-        explicit Counter(FakeFileSystem& fs) : fs_(fs) { ++fs_.countersAlive; }
-        ~Counter() override { --fs_.countersAlive; }
-        std::unique_ptr<FolderListing> startListing(const std::wstring& path) override {
-            return std::make_unique<Listing>(fs_, path);
-        }
-
-    private:
-        FakeFileSystem& fs_;
     };
 
     static std::wstring parentOf(std::wstring path) {

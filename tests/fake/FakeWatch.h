@@ -52,15 +52,15 @@ private:
         }
         ~Watch() override { std::erase(set_.alive_, this); }
         bool fired() override { return fired_; }
-        void rearm() override {
-            set_.failures_.check(set_.rearmOperation_);
-            if (!set_.stillThere(subject)) throw PlatformError(errtext::kPathNotFound);
+        bool rearm() override {
+            if (set_.failures_.fails(set_.rearmOperation_) || !set_.stillThere(subject)) return false;
             fired_ = false;
-            taken_ = {true, {}};
+            taken_ = {true, false, {}};
+            return true;
         }
         NameChanges takeChanges() override {
             NameChanges taken = std::move(taken_);
-            rearm();
+            if (!rearm()) return {false, true, {}};
             return taken;
         }
         void fire(const std::vector<NameChange>* named) {
@@ -79,7 +79,7 @@ private:
     private:
         FakeWatches& set_;
         bool fired_ = false;
-        NameChanges taken_{true, {}};
+        NameChanges taken_{true, false, {}};
     };
 
     Failures& failures_;

@@ -116,7 +116,6 @@ TEST(DesktopCounter, AFailingTermContributesNothingAndTheOthersStillCount) {
         {"no watch can be set up (the folders are listed all the same)",
          [](Desktops& d) { d.failures.inject("watchFolder"); }, 6},
         {"all-users file count beyond 32 bits", [](Desktops& d) { d.setCommon(kMax + 1, 4); }, 9},
-        {"the counting component is missing", [](Desktops& d) { d.failures.inject("createCounter"); }, 0},
         {"the shell fails every path lookup", [](Desktops& d) { d.failures.inject("specialFolderPath"); }, 0},
     };
     for (const auto& c : cases) {
@@ -133,12 +132,11 @@ TEST(DesktopCounter, ASumBeyondTheSignedRangeFailsOnlyThatTerm) {
     EXPECT_EQ(d.count(), kMax);
 }
 
-TEST(DesktopCounter, OpensOneCounterPerCountAndReleasesIt) {
+TEST(DesktopCounter, ReleasesEachListingOnceItIsRead) {
     Desktops d;
-    d.count();
-    d.count();
-    EXPECT_EQ(d.files.countersCreated, 2);
-    EXPECT_EQ(d.files.countersAlive, 0);
+    DesktopCounter counter(d.shell, d.files, d.loop, d.diagnostics);
+    EXPECT_EQ(counter.count(), 6);
+    EXPECT_EQ(d.files.listingsAlive, 0);
 }
 
 struct Engine : Desktops {
@@ -179,12 +177,12 @@ TEST(RefreshEngine, ForcedRefreshNotifiesWithoutCountingAndKeepsTheLastCount) {
     Engine e;
     e.setTotal(9);
     e.engine.takeFirstCount();
-    const int countersBefore = e.files.countersCreated;
+    const int listingsBefore = e.files.totalListings();
     e.setTotal(12);
     e.engine.refreshDesktop(kTrue);
     EXPECT_EQ(e.notified(), 1u);
     EXPECT_EQ(e.engine.lastCount(), 9);
-    EXPECT_EQ(e.files.countersCreated, countersBefore);
+    EXPECT_EQ(e.files.totalListings(), listingsBefore);
     // The change since the last check is still noticed by the next one.
     e.engine.refreshDesktop(kFalse);
     EXPECT_EQ(e.notified(), 2u);
@@ -210,7 +208,7 @@ TEST(RefreshEngine, CountingFailingToZeroNotifiesOnceThenStaysQuiet) {
     Engine e;
     e.setTotal(7);
     e.engine.takeFirstCount();
-    e.failures.inject("createCounter", errtext::kCannotCreateObject);
+    e.failures.inject("countEntries", errtext::kPermissionDenied);
     e.setTotal(8);  // a change, so that the check has to count
     e.engine.refreshDesktop(kFalse);
     e.engine.refreshDesktop(kFalse);

@@ -38,8 +38,15 @@ void release(Shared* shared) {
 // fileState and extendedPath, which keep no statics.
 DWORD WINAPI askStates(void* parameter) {
     auto* shared = static_cast<Shared*>(parameter);
-    for (std::size_t i = 0; i < shared->paths.size(); ++i) shared->states[i] = fileState(shared->paths[i]);
-    shared->done.store(true, std::memory_order_release);
+    // Nothing may leave a pool thread's function: a path that cannot be
+    // copied (no memory) leaves the question unanswered, as a late one is.
+    bool answered = true;
+    try {
+        for (std::size_t i = 0; i < shared->paths.size(); ++i) shared->states[i] = fileState(shared->paths[i]);
+    } catch (...) {
+        answered = false;
+    }
+    if (answered) shared->done.store(true, std::memory_order_release);
     release(shared);
     return 0;
 }

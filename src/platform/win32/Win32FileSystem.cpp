@@ -31,6 +31,14 @@ bool isDotEntry(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
 }
 
+// A path as the file functions take it literally: with the \\?\ prefix, so
+// that a name ending in a dot or a space is not cut.
+std::wstring literalPath(const std::wstring& path) {
+    if (path.starts_with(L"\\\\?\\")) return path;
+    if (path.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + path.substr(2);
+    return L"\\\\?\\" + path;
+}
+
 // Opens a directory search the cheapest way: no short names, large fetches.
 UniqueFindHandle findFirst(const std::wstring& pattern, WIN32_FIND_DATAW& entry) {
     return UniqueFindHandle(FindFirstFileExW(extendedPath(pattern).c_str(), FindExInfoBasic, &entry,
@@ -88,10 +96,14 @@ void search(SharedListing& shared) {
         if (isDotEntry(entry.cFileName)) continue;
         const bool subfolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         ++(subfolder ? shared.counts.subfolders : shared.counts.files);
-        shared.names.push_back(nameKey(entry.cFileName, subfolder));
+        shared.names.push_back(nameEntry(entry.cFileName, subfolder));
         if (shared.abandoned.load(std::memory_order_relaxed)) return;
     } while (FindNextFileW(found.get(), &entry));
     if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) shared.error = error;
+    found.reset();
+    // Sorted here, off the window's thread, and no larger than the names.
+    std::sort(shared.names.begin(), shared.names.end());
+    shared.names.shrink_to_fit();
 }
 
 DWORD WINAPI searchOnPool(void* parameter) {
@@ -157,17 +169,6 @@ private:
     bool started_ = false;
 };
 
-class Win32FolderCounter : public FolderCounter {
-public:
-    explicit Win32FolderCounter(Win32WakeHandles* wakes) : wakes_(wakes) {}
-    std::unique_ptr<FolderListing> startListing(const std::wstring& folderPath) override {
-        return std::make_unique<Win32FolderListing>(folderPath, wakes_);
-    }
-
-private:
-    Win32WakeHandles* wakes_;
-};
-
 // A folder path as the change notification takes it: without a trailing
 // backslash, except for a drive's root.
 std::wstring watchablePath(std::wstring path) {
@@ -185,7 +186,8 @@ std::wstring watchablePath(std::wstring path) {
 class NameWatch {
 public:
     NameWatch(const std::wstring& folderPath, DWORD filter, Win32WakeHandles* wakes)
-        : filter_(filter), wakes_(wakes) {
+        : folderPath_(folderPath), filter_(filter), wakes_(wakes) {
+        if (!folderPath_.ends_with(L'\\')) folderPath_ += L'\\';
         folder_.reset(CreateFileW(watchablePath(folderPath).c_str(), FILE_LIST_DIRECTORY,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
@@ -233,24 +235,43 @@ private:
         reading_ = true;
         if (wakes_ != nullptr) wakes_->rearmed(event_.get());
     }
+    // A record is as long as its name: one for a one-character name is 14
+    // bytes, less than sizeof(FILE_NOTIFY_INFORMATION).
     void collect(DWORD bytes, std::vector<NameChange>& changes) const {
+        constexpr DWORD kHeader = offsetof(FILE_NOTIFY_INFORMATION, FileName);
         const auto* base = reinterpret_cast<const unsigned char*>(buffer_);
-        for (DWORD at = 0; at + sizeof(FILE_NOTIFY_INFORMATION) <= bytes;) {
+        for (DWORD at = 0; at + kHeader <= bytes;) {
             const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(base + at);
-            const DWORD nameBytes = std::min<DWORD>(record->FileNameLength,
-                                                    bytes - at - offsetof(FILE_NOTIFY_INFORMATION, FileName));
+            const DWORD nameBytes = std::min<DWORD>(record->FileNameLength, bytes - at - kHeader);
             const bool added =
                 record->Action == FILE_ACTION_ADDED || record->Action == FILE_ACTION_RENAMED_NEW_NAME;
             const bool removed =
                 record->Action == FILE_ACTION_REMOVED || record->Action == FILE_ACTION_RENAMED_OLD_NAME;
-            if (added || removed)
-                changes.push_back({std::wstring(record->FileName, nameBytes / sizeof(wchar_t)), added,
-                                   filter_ == FILE_NOTIFY_CHANGE_DIR_NAME});
+            NameChange change{std::wstring(record->FileName, nameBytes / sizeof(wchar_t)), added,
+                              filter_ == FILE_NOTIFY_CHANGE_DIR_NAME};
+            if (removed) changes.push_back(std::move(change));
+            if (added && asListed(change)) changes.push_back(std::move(change));
             if (record->NextEntryOffset == 0) break;
             at += record->NextEntryOffset;
         }
     }
+    // An added name as a listing would give it: its long name for a short
+    // one, its kind for a link. False when a listing would not see it (gone
+    // again, which its removal will say, or a link to nothing, which a
+    // search skips under Wine). A name with wildcards is taken as it came.
+    bool asListed(NameChange& change) const {
+        if (change.name.empty()) return false;
+        if (change.name.find_first_of(L"*?") != std::wstring::npos) return true;
+        WIN32_FIND_DATAW entry;
+        const UniqueFindHandle found(FindFirstFileExW(literalPath(folderPath_ + change.name).c_str(),
+                                                      FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0));
+        if (!found) return false;
+        change.name = entry.cFileName;
+        change.subfolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        return true;
+    }
 
+    std::wstring folderPath_;  // with its trailing backslash
     DWORD filter_;
     Win32WakeHandles* wakes_;
     UniqueFileHandle folder_;
@@ -270,11 +291,15 @@ public:
           subfolders_(folderPath, FILE_NOTIFY_CHANGE_DIR_NAME, wakes) {}
 
     bool fired() override { return files_.fired() || subfolders_.fired(); }
-    void rearm() override { takeChanges(); }
+    bool rearm() override { return !takeChanges().gone; }
     NameChanges takeChanges() override {
         NameChanges taken;
-        const bool filesExact = files_.take(taken.changes);
-        taken.exact = subfolders_.take(taken.changes) && filesExact;
+        try {
+            const bool filesExact = files_.take(taken.changes);
+            taken.exact = subfolders_.take(taken.changes) && filesExact;
+        } catch (const PlatformError&) {
+            taken = {false, true, {}};
+        }
         return taken;
     }
 
@@ -285,23 +310,24 @@ private:
 
 }  // namespace
 
-std::unique_ptr<FolderCounter> Win32FileSystem::createCounter() {
-    return std::make_unique<Win32FolderCounter>(wakes_);
+std::unique_ptr<FolderListing> Win32FileSystem::startListing(const std::wstring& folderPath) {
+    return std::make_unique<Win32FolderListing>(folderPath, wakes_);
 }
 
-std::int64_t Win32FileSystem::lastModified(const std::wstring& path) {
+std::optional<std::int64_t> Win32FileSystem::lastModified(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(extendedPath(path).c_str(), GetFileExInfoStandard, &data)) {
-        const DWORD error = GetLastError();
-        throw PlatformError(systemErrorCode(error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error));
-    }
+    if (!GetFileAttributesExW(extendedPath(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                                      data.ftLastWriteTime.dwLowDateTime);
 }
 
 std::unique_ptr<ChangeWatch> Win32FileSystem::watchFolder(const std::wstring& folderPath) {
-    if (folderPath.empty()) throw PlatformError(errtext::kPathNotFound);
-    return std::make_unique<Win32FolderWatch>(folderPath, wakes_);
+    if (folderPath.empty()) return nullptr;
+    try {
+        return std::make_unique<Win32FolderWatch>(folderPath, wakes_);
+    } catch (const PlatformError&) {
+        return nullptr;  // missing, or a file system that gives no notifications
+    }
 }
 
 bool Win32FileSystem::plainFileExists(const std::wstring& path) {

@@ -24,8 +24,8 @@ public:
     // (none: they are only polled, as in a test).
     explicit Win32FileSystem(Win32WakeHandles* wakes = nullptr) : wakes_(wakes) {}
 
-    std::unique_ptr<FolderCounter> createCounter() override;
-    std::int64_t lastModified(const std::wstring& path) override;
+    std::unique_ptr<FolderListing> startListing(const std::wstring& folderPath) override;
+    std::optional<std::int64_t> lastModified(const std::wstring& path) override;
     std::unique_ptr<ChangeWatch> watchFolder(const std::wstring& folderPath) override;
     FileState fileState(const std::wstring& path) override;
     // Asked on a pool thread; see Win32AskedFileStates.cpp.

@@ -91,18 +91,23 @@ public:
                WAIT_TIMEOUT;
     }
 
-    void rearm() override {
+    bool rearm() override {
         // A location moved: the shell's per-process cache of folder paths
         // must give way to what the registry now says, before the paths are
         // looked up again. SHFlushSFCache is taken by name (it is not in
         // every import library) where shell32, loaded by the paths' first
         // look-up, has it.
         if (const auto flush = entryPointOrNull<void(WINAPI*)()>(L"shell32.dll", "SHFlushSFCache")) flush();
-        for (KeyWatch& key : keys_) {
-            if (!key.fired()) continue;
-            key.arm();
-            if (wakes_ != nullptr) wakes_->rearmed(key.event());
+        try {
+            for (KeyWatch& key : keys_) {
+                if (!key.fired()) continue;
+                key.arm();
+                if (wakes_ != nullptr) wakes_->rearmed(key.event());
+            }
+        } catch (const PlatformError&) {
+            return false;  // the key went: the counter looks the paths up on a timer
         }
+        return true;
     }
 
 private:
