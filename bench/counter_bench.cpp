@@ -31,16 +31,16 @@ int main() {
     constexpr int kCalls = 200000;
     std::int64_t sink = 0;
     // A fresh counter lists both folders: the cost of a full count.
-    const double count =
-        nanosecondsPerCall(kCalls, [&](int) { sink += DesktopCounter(p.shell, p.files, p.loop, p.diagnostics).count(); });
+    const double count = nanosecondsPerCall(
+        kCalls, [&](int) { sink += DesktopCounter(p.shell, p.files, p.loop, p.diagnostics).count(); });
 
     RefreshEngine engine(p.shell, p.files, p.loop, p.diagnostics);
     engine.takeFirstCount();
     const double check = nanosecondsPerCall(kCalls, [&](int) { engine.refreshDesktop(kFalse); });
 
     p.failures.inject("countEntries");
-    const double failing =
-        nanosecondsPerCall(kCalls, [&](int) { sink += DesktopCounter(p.shell, p.files, p.loop, p.diagnostics).count(); });
+    const double failing = nanosecondsPerCall(
+        kCalls, [&](int) { sink += DesktopCounter(p.shell, p.files, p.loop, p.diagnostics).count(); });
 
     std::printf("full count (4 terms, fake folders):          %8.0f ns/count\n", count);
     std::printf("refreshDesktop(false), quiet desktop:        %8.0f ns/check\n", check);

@@ -97,9 +97,9 @@ FolderCell DesktopCounter::cell(FolderPhase phase, FolderEvent event) {
     const bool row = std::any_of(std::begin(kMoves), std::end(kMoves), [&](const Move& m) {
         return m.on == event && (m.from & of(phase)) != 0 && !m.guard;
     });
-    const bool impossible = std::any_of(std::begin(kImpossible), std::end(kImpossible), [&](const Impossible& i) {
-        return i.on == event && (i.from & of(phase)) != 0;
-    });
+    const bool impossible =
+        std::any_of(std::begin(kImpossible), std::end(kImpossible),
+                    [&](const Impossible& i) { return i.on == event && (i.from & of(phase)) != 0; });
     return row && impossible ? FolderCell::Both
            : row             ? FolderCell::Row
            : impossible      ? FolderCell::Impossible
@@ -290,10 +290,12 @@ void DesktopCounter::countStillNames(Folder& folder, double now) {
     // kQuietSeconds: sorted by name, in one pass.
     std::vector<Folder::Change> changes = std::move(folder.pending);
     folder.pending.clear();
-    std::stable_sort(changes.begin(), changes.end(),
-                     [](const Folder::Change& a, const Folder::Change& b) { return a.entry >> 1 < b.entry >> 1; });
+    std::stable_sort(changes.begin(), changes.end(), [](const Folder::Change& a, const Folder::Change& b) {
+        return a.entry >> 1 < b.entry >> 1;
+    });
     for (auto first = changes.begin(); first != changes.end();) {
-        const auto end = std::find_if(first, changes.end(), [&](auto& c) { return c.entry >> 1 != first->entry >> 1; });
+        const auto end =
+            std::find_if(first, changes.end(), [&](auto& c) { return c.entry >> 1 != first->entry >> 1; });
         const Folder::Change& last = *(end - 1);
         first = end;
         if (!reached(last.since + kQuietSeconds, now)) {
@@ -311,8 +313,9 @@ void DesktopCounter::countStillNames(Folder& folder, double now) {
 
 bool DesktopCounter::apply(Folder& folder, const Folder::Change& change) {
     const std::optional<bool> subfolder =
-        change.added ? (folder.names.add(change.entry) ? std::optional((change.entry & 1) != 0) : std::nullopt)
-                     : folder.names.remove(change.entry);
+        change.added
+            ? (folder.names.add(change.entry) ? std::optional((change.entry & 1) != 0) : std::nullopt)
+            : folder.names.remove(change.entry);
     if (!subfolder) return true;  // there already, or not there
     std::optional<std::int32_t>& term = *subfolder ? folder.subfolders : folder.files;
     const std::optional<std::int32_t> counted =
@@ -323,12 +326,16 @@ bool DesktopCounter::apply(Folder& folder, const Folder::Change& change) {
 
 bool DesktopCounter::listingDue(Folder& folder, double now) {
     switch (folder.phase) {
-        case Due:
-        case Lost: return true;
-        case Failing: return reached(folder.listRetryAt, now);
-        case Listing:
-        case Torn: return false;
-        case Counted: break;
+    case Due:
+    case Lost:
+        return true;
+    case Failing:
+        return reached(folder.listRetryAt, now);
+    case Listing:
+    case Torn:
+        return false;
+    case Counted:
+        break;
     }
     if (reached(folder.fullCountAt, now)) return true;
     if (folder.reach != FolderReach::Watched && reached(folder.unwatchedCountAt, now)) return true;
@@ -358,7 +365,8 @@ double DesktopCounter::listableAt(const Folder& folder, double now) const {
     double at = now;
     // A lost folder waits for quiet, but no longer than the storm's gap.
     if (folder.phase == Lost && folder.reach == FolderReach::Watched)
-        at = std::max(at, std::min(folder.quietSince + kQuietSeconds, folder.lostAt + kStormListingGapSeconds));
+        at = std::max(at,
+                      std::min(folder.quietSince + kQuietSeconds, folder.lostAt + kStormListingGapSeconds));
     if (folder.inStorm(now)) at = std::max(at, folder.signalledListings.back() + kStormListingGapSeconds);
     return at;
 }
@@ -370,9 +378,10 @@ void DesktopCounter::noteOutage(Folder& folder, double now) {
     }
     if (!folder.outageSince) folder.outageSince = now;
     if (!events_ || now - *folder.outageSince < kOutageEventSeconds) return;
-    events_->report(AdminEvent::DesktopFolderUnwatchable,
-                    folder.path.value_or(folder.id == kFolderUserDesktop ? L"the user's desktop (no path)"
-                                                                         : L"the all-users desktop (no path)"));
+    events_->report(
+        AdminEvent::DesktopFolderUnwatchable,
+        folder.path.value_or(folder.id == kFolderUserDesktop ? L"the user's desktop (no path)"
+                                                             : L"the all-users desktop (no path)"));
     folder.outageSince = kNever;  // one entry an outage
 }
 

@@ -149,8 +149,8 @@ private:
         FolderReach reach = FolderReach::NoPath;
         std::optional<std::wstring> path;
         bool lookUpDue = true;
-        double retryAt = 0;    // the next look-up of a folder not watched
-        int pathFailures = 0;  // look-ups in a row that gave no path
+        double retryAt = 0;                  // the next look-up of a folder not watched
+        int pathFailures = 0;                // look-ups in a row that gave no path
         std::unique_ptr<ChangeWatch> watch;  // its own, or, Missing, the folder above's
         // Its last-write time, read just before the last listing or taken
         // since; when it was last found so; when it was found moved with no
@@ -161,10 +161,10 @@ private:
         double namedAt = -kNever;  // when its watch last named a change
         int listFailures = 0;
         double listRetryAt = 0;
-        double lostAt = 0;      // Lost: since when
-        double quietSince = 0;  // Lost: when its watch last signalled
+        double lostAt = 0;                                       // Lost: since when
+        double quietSince = 0;                                   // Lost: when its watch last signalled
         std::array<double, kStormListings> signalledListings{};  // oldest first
-        double startedAt = 0;   // of the listing
+        double startedAt = 0;                                    // of the listing
         double fullCountAt = 0;
         double unwatchedCountAt = 0;
         std::optional<double> outageSince;  // adding nothing since

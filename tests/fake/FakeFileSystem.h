@@ -84,10 +84,11 @@ public:
         const Folder& f = folders.at(path);
         changeFolder(path, f.files, f.subfolders);
     }
-    // Names come into or leave a folder, as its watches name them; its
-    // counts follow (a name that comes over one that is there replaces it),
-    // its time moves.
-    void changeNamed(const std::wstring& path, const std::vector<NameChange>& changes) {
+    // Names come into or leave a folder, as its watches name them (or as
+    // `reported`, where the watch says otherwise); its counts follow (a name
+    // that comes over one that is there replaces it), its time moves.
+    void changeNamed(const std::wstring& path, const std::vector<NameChange>& changes,
+                     std::optional<std::vector<NameChange>> reported = std::nullopt) {
         Folder& f = folders.at(path);
         for (const NameChange& c : changes) {
             if (auto there = f.named.find(c.name); there != f.named.end()) {
@@ -98,7 +99,7 @@ public:
             if (c.added) f.named[c.name] = c.subfolder;
         }
         ++f.lastWrite;
-        watches.fireNamed(path, changes);
+        watches.fireNamed(path, reported.value_or(changes));
     }
     // The folder is removed altogether; its watches and its parent's fire.
     void removeFolder(const std::wstring& path) {
@@ -163,7 +164,9 @@ private:
     // read, one before it is not); then all the others at once.
     class Listing : public FolderListing {
     public:
-        Listing(FakeFileSystem& fs, std::wstring path) : fs_(fs), path_(std::move(path)) { ++fs_.listingsAlive; }
+        Listing(FakeFileSystem& fs, std::wstring path) : fs_(fs), path_(std::move(path)) {
+            ++fs_.listingsAlive;
+        }
         ~Listing() override { --fs_.listingsAlive; }
         bool readOn(double) override {
             if (!started_) {

@@ -3,13 +3,16 @@
 
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "FakePlatform.h"
 #include "engine/DesktopCounter.h"
 #include "engine/DesktopPath.h"
+#include "engine/NameSet.h"
 #include "engine/RefreshEngine.h"
 #include "platform/Types.h"
 
@@ -137,6 +140,41 @@ TEST(DesktopCounter, ReleasesEachListingOnceItIsRead) {
     DesktopCounter counter(d.shell, d.files, d.loop, d.diagnostics);
     EXPECT_EQ(counter.count(), 6);
     EXPECT_EQ(d.files.listingsAlive, 0);
+}
+
+TEST(DesktopCounter, TheTableHasARowOrAReasonForEveryPhaseAndEvent) {
+    for (int phase = 0; phase < kFolderPhases; ++phase)
+        for (int event = 0; event < kFolderEvents; ++event) {
+            const FolderCell cell = DesktopCounter::cell(FolderPhase(phase), FolderEvent(event));
+            EXPECT_TRUE(cell == FolderCell::Row || cell == FolderCell::Impossible) << phase << ", " << event;
+        }
+}
+
+// Random additions and removals on a listed folder, across many merges of
+// its changes: always a set, each name with the kind it came with.
+TEST(NameSet, AddsAndRemovesAsASetAcrossMerges) {
+    std::mt19937_64 random(33);
+    std::map<std::uint64_t, bool> model;  // key: subfolder
+    std::vector<std::uint64_t> listed;
+    for (std::uint64_t key = 0; key < 6000; key += 1 + random() % 3) {
+        listed.push_back(key << 1 | (key % 2));
+        model[key] = key % 2;
+    }
+    NameSet names;
+    names.assign(listed);
+    for (int step = 0; step < 30000; ++step) {
+        const std::uint64_t key = random() % 8000, entry = key << 1 | (random() % 2);
+        const auto there = model.find(key);
+        if (random() % 2 == 0) {
+            ASSERT_EQ(names.add(entry), there == model.end()) << step;
+            model.emplace(key, entry & 1);
+        } else {
+            ASSERT_EQ(names.remove(entry), there == model.end() ? std::nullopt : std::optional(there->second))
+                << step;
+            model.erase(key);
+        }
+        ASSERT_EQ(names.size(), model.size()) << step;
+    }
 }
 
 struct Engine : Desktops {

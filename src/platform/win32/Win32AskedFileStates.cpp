@@ -42,7 +42,8 @@ DWORD WINAPI askStates(void* parameter) {
     // copied (no memory) leaves the question unanswered, as a late one is.
     bool answered = true;
     try {
-        for (std::size_t i = 0; i < shared->paths.size(); ++i) shared->states[i] = fileState(shared->paths[i]);
+        for (std::size_t i = 0; i < shared->paths.size(); ++i)
+            shared->states[i] = fileState(shared->paths[i]);
     } catch (...) {
         answered = false;
     }

@@ -264,7 +264,8 @@ private:
         if (change.name.find_first_of(L"*?") != std::wstring::npos) return true;
         WIN32_FIND_DATAW entry;
         const UniqueFindHandle found(FindFirstFileExW(literalPath(folderPath_ + change.name).c_str(),
-                                                      FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0));
+                                                      FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
+                                                      0));
         if (!found) return false;
         change.name = entry.cFileName;
         change.subfolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
