@@ -78,10 +78,11 @@ const DesktopCounter::Move DesktopCounter::kMoves[] = {
     {of(Listing, Torn), FolderEvent::Failed, nullptr, &DesktopCounter::failListing, Failing},
 };
 
+// The cells without a row, each with the reason it cannot happen.
 const DesktopCounter::Impossible DesktopCounter::kImpossible[] = {
-    {of(Listing, Torn), FolderEvent::Started, "a count lists only a folder that is not being read"},
-    {of(Due, Lost, Counted, Failing), FolderEvent::Read, "only a folder being read has a listing to end"},
-    {of(Due, Lost, Counted, Failing), FolderEvent::Failed, "only a folder being read has a listing to fail"},
+    {of(Listing, Torn), FolderEvent::Started},               // a count lists only a folder not being read
+    {of(Due, Lost, Counted, Failing), FolderEvent::Read},    // only a folder being read has a listing to end
+    {of(Due, Lost, Counted, Failing), FolderEvent::Failed},  // or to fail
 };
 
 void DesktopCounter::move(Folder& folder, FolderEvent event, double now) {
@@ -285,25 +286,22 @@ void DesktopCounter::takeChanges(Folder& folder, double now) {
 }
 
 void DesktopCounter::countStillNames(Folder& folder, double now) {
-    if (folder.pending.empty()) return;
-    // Each name's last change counts once the name has been still for
-    // kQuietSeconds: sorted by name, in one pass.
-    std::vector<Folder::Change> changes = std::move(folder.pending);
-    folder.pending.clear();
-    std::stable_sort(changes.begin(), changes.end(), [](const Folder::Change& a, const Folder::Change& b) {
-        return a.entry >> 1 < b.entry >> 1;
-    });
-    for (auto first = changes.begin(); first != changes.end();) {
-        const auto end =
-            std::find_if(first, changes.end(), [&](auto& c) { return c.entry >> 1 != first->entry >> 1; });
-        const Folder::Change& last = *(end - 1);
-        first = end;
-        if (!reached(last.since + kQuietSeconds, now)) {
-            folder.pending.push_back(last);
-            continue;
-        }
-        if (folder.phase == Listing) folder.sinceStarted.push_back(last);
-        if (!apply(folder, last)) {
+    // The changes are kept in the order they came: those still for
+    // kQuietSeconds come first. A name that changed again since waits for
+    // its last change; the others count, in order, as the set they are.
+    const auto recent =
+        std::find_if(folder.pending.begin(), folder.pending.end(),
+                     [&](const Folder::Change& c) { return !reached(c.since + kQuietSeconds, now); });
+    if (recent == folder.pending.begin()) return;
+    std::vector<std::uint64_t> changing;
+    for (auto it = recent; it != folder.pending.end(); ++it) changing.push_back(it->entry >> 1);
+    std::sort(changing.begin(), changing.end());
+    const std::vector<Folder::Change> still(folder.pending.begin(), recent);
+    folder.pending.erase(folder.pending.begin(), recent);
+    for (const Folder::Change& change : still) {
+        if (std::binary_search(changing.begin(), changing.end(), change.entry >> 1)) continue;
+        if (folder.phase == Listing) folder.sinceStarted.push_back(change);
+        if (!apply(folder, change)) {
             // The names and the listing's counts disagree: only a listing can tell.
             move(folder, FolderEvent::Reset, now);
             return;
@@ -378,10 +376,7 @@ void DesktopCounter::noteOutage(Folder& folder, double now) {
     }
     if (!folder.outageSince) folder.outageSince = now;
     if (!events_ || now - *folder.outageSince < kOutageEventSeconds) return;
-    events_->report(
-        AdminEvent::DesktopFolderUnwatchable,
-        folder.path.value_or(folder.id == kFolderUserDesktop ? L"the user's desktop (no path)"
-                                                             : L"the all-users desktop (no path)"));
+    events_->report(AdminEvent::DesktopFolderUnwatchable, folder.path.value_or(L"(the shell gives no path)"));
     folder.outageSince = kNever;  // one entry an outage
 }
 

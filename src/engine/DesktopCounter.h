@@ -196,7 +196,6 @@ private:
     struct Impossible {
         unsigned from;
         FolderEvent on;
-        const char* why;
     };
     static const Move kMoves[];
     static const Impossible kImpossible[];

@@ -101,9 +101,7 @@ void search(SharedListing& shared) {
     } while (FindNextFileW(found.get(), &entry));
     if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) shared.error = error;
     found.reset();
-    // Sorted here, off the window's thread, and no larger than the names.
-    std::sort(shared.names.begin(), shared.names.end());
-    shared.names.shrink_to_fit();
+    std::sort(shared.names.begin(), shared.names.end());  // here, off the window's thread
 }
 
 DWORD WINAPI searchOnPool(void* parameter) {
@@ -186,7 +184,7 @@ std::wstring watchablePath(std::wstring path) {
 class NameWatch {
 public:
     NameWatch(const std::wstring& folderPath, DWORD filter, Win32WakeHandles* wakes)
-        : folderPath_(folderPath), filter_(filter), wakes_(wakes) {
+        : folderPath_(literalPath(folderPath)), filter_(filter), wakes_(wakes) {
         if (!folderPath_.ends_with(L'\\')) folderPath_ += L'\\';
         folder_.reset(CreateFileW(watchablePath(folderPath).c_str(), FILE_LIST_DIRECTORY,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -263,16 +261,15 @@ private:
         if (change.name.empty()) return false;
         if (change.name.find_first_of(L"*?") != std::wstring::npos) return true;
         WIN32_FIND_DATAW entry;
-        const UniqueFindHandle found(FindFirstFileExW(literalPath(folderPath_ + change.name).c_str(),
-                                                      FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
-                                                      0));
+        const UniqueFindHandle found(FindFirstFileExW((folderPath_ + change.name).c_str(), FindExInfoBasic,
+                                                      &entry, FindExSearchNameMatch, nullptr, 0));
         if (!found) return false;
         change.name = entry.cFileName;
         change.subfolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         return true;
     }
 
-    std::wstring folderPath_;  // with its trailing backslash
+    std::wstring folderPath_;  // as the file functions take it literally, with its trailing backslash
     DWORD filter_;
     Win32WakeHandles* wakes_;
     UniqueFileHandle folder_;
