@@ -43,10 +43,13 @@ sign_engine() {
         engine=$dir/$engine.so
     fi
     [ -f "$engine" ] || sign_die "GLANCE_SIGN_PKCS11_ENGINE: no file $engine"
-    sign_engine_file=$engine
     sign_engine_id=$(openssl engine dynamic -pre "SO_PATH:$engine" -pre LOAD 2>/dev/null |
         sed -nE 's/^Loaded: \(([^)]*)\).*/\1/p')
     [ -n "$sign_engine_id" ] || sign_die "GLANCE_SIGN_PKCS11_ENGINE: $engine is not an OpenSSL engine"
+    # osslsigncode takes the engine's id from its file's name.
+    mkdir -p "$sign_work/engine"
+    sign_engine_file=$sign_work/engine/$sign_engine_id.so
+    ln -sf "$(realpath "$engine")" "$sign_engine_file"
     # openssl loads it from its file by a configuration of its own.
     printf '%s\n' 'openssl_conf = conf' '[conf]' 'engines = engines' '[engines]' 'token = token' '[token]' \
         "engine_id = $sign_engine_id" "dynamic_path = $engine" >"$sign_work/engine.cnf"
@@ -67,14 +70,14 @@ sign_name() { openssl x509 -in "$1" -noout "-$2" -nameopt RFC2253 | sed 's/^[a-z
 # no certificate that is not of the chain. With reorder (a .pfx, which keeps no
 # order), the file is put into that order instead of refused.
 sign_check_chain() {
-    local dir=$sign_work/certs count i next found ordered=()
+    local dir=$sign_work/certs count i next found ordered=() name=$3
     count=$(sign_split "$1" "$dir")
-    [ "$count" -gt 0 ] || sign_die "no certificate in $1"
+    [ "$count" -gt 0 ] || sign_die "no certificate in $name"
     local signer=$dir/1.pem
     openssl x509 -in "$signer" -noout -checkend 0 >/dev/null ||
         sign_die "the signing certificate ($(sign_name "$signer" subject)) has expired"
     openssl x509 -in "$signer" -noout -ext extendedKeyUsage 2>/dev/null | grep -q "Code Signing" ||
-        sign_die "the first certificate of $1 ($(sign_name "$signer" subject)) is not for code signing:" \
+        sign_die "the first certificate of $name ($(sign_name "$signer" subject)) is not for code signing:" \
             "the signer's certificate must come first, and have the codeSigning extended key usage"
     ! openssl x509 -in "$signer" -noout -ext keyUsage 2>/dev/null | grep -q "Usage" ||
         openssl x509 -in "$signer" -noout -ext keyUsage | grep -q "Digital Signature" ||
@@ -86,24 +89,25 @@ sign_check_chain() {
         for next in "$dir"/*.pem; do
             [ "$(sign_name "$next" subject)" = "$(sign_name "${ordered[-1]}" issuer)" ] || continue
             openssl verify -partial_chain -no_check_time -CAfile "$next" "${ordered[-1]}" >/dev/null 2>&1 ||
-                sign_die "$(sign_name "$next" subject) in $1 did not sign $(sign_name "${ordered[-1]}" subject)"
+                sign_die "$(sign_name "$next" subject) in $name did not sign $(sign_name "${ordered[-1]}" subject)"
             found=$next
         done
         [ -n "$found" ] || break
         ordered+=("$found")
     done
     [ ${#ordered[@]} -gt 1 ] || [ "$(sign_name "$signer" issuer)" = "$(sign_name "$signer" subject)" ] ||
-        sign_die "$1 lacks the certificate that issued the signer's ($(sign_name "$signer" issuer)):" \
+        sign_die "$name lacks the certificate that issued the signer's ($(sign_name "$signer" issuer)):" \
             "add the CA's intermediate certificate after the signer's"
     [ ${#ordered[@]} = "$count" ] ||
-        sign_die "$1 holds $count certificates, of which ${#ordered[@]} form the signer's chain"
+        sign_die "$name holds $count certificates, of which ${#ordered[@]} form the signer's chain"
     if [ -z "$2" ]; then
         for ((i = 0; i < count; i++)); do
             [ "${ordered[i]}" = "$dir/$((i + 1)).pem" ] ||
-                sign_die "$1 is out of order: the signer first, then each certificate's issuer"
+                sign_die "$name is out of order: the signer first, then each certificate's issuer"
         done
     fi
     cat "${ordered[@]}" >"$sign_work/chain.pem.ordered" && mv "$sign_work/chain.pem.ordered" "$1"
+    cp "${ordered[-1]}" "$sign_work/top.pem"
 }
 
 sign_setup() {
@@ -128,7 +132,7 @@ sign_setup() {
         return 0
     fi
     sign_chain=$sign_work/chain.pem
-    sign_check_chain "$sign_chain" "$([ $signing = pkcs12 ] && echo reorder)"
+    sign_check_chain "$sign_chain" "$([ $signing = pkcs12 ] && echo reorder)" "$GLANCE_SIGN_CERT"
     # The key is the certificate's (a wrong key would sign, and fail only the verifier).
     local key
     if [ $signing = pkcs11 ]; then
@@ -145,8 +149,8 @@ sign_setup() {
     # What verifies the finished signatures: the system's roots, the chain's own
     # root if it has one, and GLANCE_SIGN_CAFILE (a private CA's root).
     cat /etc/ssl/certs/ca-certificates.crt 2>/dev/null >"$sign_work/anchors.pem" || true
-    local last=$sign_work/certs/$(ls "$sign_work/certs" | wc -l).pem
-    [ "$(sign_name "$last" issuer)" != "$(sign_name "$last" subject)" ] || cat "$last" >>"$sign_work/anchors.pem"
+    local top=$sign_work/top.pem
+    [ "$(sign_name "$top" issuer)" != "$(sign_name "$top" subject)" ] || cat "$top" >>"$sign_work/anchors.pem"
     [ -z "${GLANCE_SIGN_CAFILE:-}" ] || cat "$GLANCE_SIGN_CAFILE" >>"$sign_work/anchors.pem" ||
         sign_die "GLANCE_SIGN_CAFILE names no file"
 
