@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Signing for scripts/package.sh (sourced, not run): a key in a .pfx, or on a
 # token or HSM through PKCS#11; the variables are those of docs/releasing.md.
 #
@@ -23,14 +24,15 @@ sign_timestamps=()
 sign_tsa_urls=()
 
 sign_die() { echo "package: $*" >&2; exit 1; }
-sign_warn() { printf 'package: %s\n' '************************************************************' "WARNING: $@" \
+sign_warn() { printf 'package: %s\n' '************************************************************' "WARNING: $1" "${@:2}" \
     '************************************************************' >&2; }
 
 # sign_pass <command...>: the command with the PIN on its standard input; without a
 # PIN (GLANCE_SIGN_PASSWORD unset: a token without one, a PIN pad, or a PIN typed
 # at the module's own prompt) the command gets none.
 sign_pass() { printf '%s' "$sign_pin" | "$@"; }
-sign_pass_args() { [ -z "$sign_pin_given" ] || printf '%s\n' "$@"; }
+sign_passin=() sign_readpass=()
+[ -z "$sign_pin_given" ] || { sign_passin=(-passin stdin); sign_readpass=(-readpass /dev/stdin); }
 
 # sign_engine: the OpenSSL engine that reaches the token: libp11's "pkcs11" unless
 # GLANCE_SIGN_PKCS11_ENGINE names another, by name (looked up in OpenSSL's engine
@@ -137,7 +139,7 @@ sign_setup() {
     local key
     if [ $signing = pkcs11 ]; then
         key=$(sign_pass env OPENSSL_CONF="$sign_work/engine.cnf" openssl pkey -engine "$sign_engine_id" \
-            -inform engine -in "$GLANCE_SIGN_PKCS11_KEY" $(sign_pass_args -passin stdin) -pubout 2>"$sign_work/key.log") ||
+            -inform engine -in "$GLANCE_SIGN_PKCS11_KEY" "${sign_passin[@]}" -pubout 2>"$sign_work/key.log") ||
             { cat "$sign_work/key.log" >&2; sign_die "cannot reach the key $GLANCE_SIGN_PKCS11_KEY (wrong PIN?)"; }
     else
         key=$(sign_pass openssl pkcs12 -in "$GLANCE_SIGN_CERT" -nocerts -nodes -passin stdin 2>/dev/null |
@@ -170,7 +172,7 @@ sign_setup() {
 # sign <file>: Authenticode signature (SHA-256) in place, time-stamped (RFC 3161)
 # by the first server of GLANCE_SIGN_TIMESTAMP_URL that answers.
 sign() {
-    local args=(sign -h sha256 -n "Lumenfold Live Shell Glance Refresher Utility" $(sign_pass_args -readpass /dev/stdin))
+    local args=(sign -h sha256 -n "Lumenfold Live Shell Glance Refresher Utility" "${sign_readpass[@]}")
     if [ $signing = pkcs11 ]; then
         args+=(-pkcs11engine "$sign_engine_file" -pkcs11module "$GLANCE_SIGN_PKCS11_MODULE" -certs "$sign_chain"
             -key "$GLANCE_SIGN_PKCS11_KEY")
@@ -197,7 +199,7 @@ sign_detached() {
     awk '/BEGIN CERTIFICATE/ { n++ } n > 1' "$sign_chain" >"$sign_work/intermediates.pem"
     [ ! -s "$sign_work/intermediates.pem" ] || chain=(-certfile "$sign_work/intermediates.pem")
     sign_pass "${env[@]}" openssl cms -sign -binary -noattr -md sha256 -in "$1" -signer "$sign_chain" "${chain[@]}" \
-        "${key[@]}" $(sign_pass_args -passin stdin) -outform DER -out "$1.p7s.new" >"$sign_work/sign.log" 2>&1 ||
+        "${key[@]}" "${sign_passin[@]}" -outform DER -out "$1.p7s.new" >"$sign_work/sign.log" 2>&1 ||
         { cat "$sign_work/sign.log" >&2; rm -f "$1.p7s.new"; sign_die "signing $(basename "$1") failed"; }
     if [ ${#sign_tsa_urls[@]} -gt 0 ]; then
         python3 "$repo/packaging/cms_timestamp.py" "$1.p7s.new" "${sign_tsa_urls[@]}" ||
