@@ -144,7 +144,7 @@ def main():
         for url in urls:
             try:
                 token = stamp(value, url, work)
-            except (OSError, RuntimeError) as error:
+            except (OSError, RuntimeError, ValueError) as error:
                 print(f"cms_timestamp.py: {url}: {error}", file=sys.stderr)
                 continue
             with open(target + ".stamped", "wb") as file:
