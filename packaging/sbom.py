@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Writes the bill of materials (CycloneDX 1.5 JSON) of what the release ships
 to standard output: GlanceRefresher.exe and the installers' custom-action DLL,
-each with its hash, and every library and start-up object the linker took
+each with its hash, the cursor file installed beside the exe, and every library and start-up object the linker took
 into each, read from its link map, with the version of the Debian package
 that holds it on the build machine; and the tools that built them.
 
-Usage: sbom.py --exe EXE --map MAP --dll DLL --dll-map MAP --tool PATH... --version 7.00 --epoch SECONDS
+Usage: sbom.py --exe EXE --map MAP --dll DLL --dll-map MAP --cursor CUR --tool PATH... --version 7.00 --epoch SECONDS
+       sbom.py --signed SBOM --exe EXE --dll DLL
+The second form writes the SBOM of the unsigned build again, for the signed
+exe and DLL: their hashes, and the serial number that follows from them.
 """
 import argparse
 import datetime
@@ -91,11 +94,15 @@ def component(path, kind):
     }
 
 
+def sha256(path):
+    with open(path, "rb") as file:
+        return hashlib.sha256(file.read()).hexdigest()
+
+
 def own_part(path, version, description, kind="application"):
     """A file the release ships, made by this project."""
     name = os.path.basename(path)
-    with open(path, "rb") as file:
-        digest = hashlib.sha256(file.read()).hexdigest()
+    digest = sha256(path)
     return {
         "type": kind,
         "bom-ref": name,
@@ -109,15 +116,51 @@ def own_part(path, version, description, kind="application"):
     }
 
 
+def serial_number(bom):
+    """One per version and content: name-based on the version and the hash of
+    every part the release ships, so that two versions of the same exe differ."""
+    program = bom["metadata"]["component"]
+    parts = [program] + program.get("components", []) + [c for c in bom["components"] if "hashes" in c]
+    text = " ".join([program["version"]] + [p["hashes"][0]["content"] for p in parts])
+    return f"urn:uuid:{uuid.uuid5(SBOM_NAMESPACE, text)}"
+
+
+def signed(args):
+    """The unsigned build's SBOM with the signed exe's and DLL's hashes."""
+    with open(args.signed, encoding="utf-8") as file:
+        bom = json.load(file)
+    parts = {c["bom-ref"]: c for c in [bom["metadata"]["component"]] + bom["components"]}
+    for path in (args.exe, args.dll):
+        part = parts.get(os.path.basename(path))
+        if part is None:
+            sys.exit(f"sbom.py: {args.signed} does not name {os.path.basename(path)}")
+        part["hashes"] = [{"alg": "SHA-256", "content": sha256(path)}]
+    bom["serialNumber"] = serial_number(bom)
+    return bom
+
+
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--exe", "--map", "--dll", "--dll-map", "--version", "--epoch"):
+    parser.add_argument("--signed")
+    for option in ("--exe", "--dll"):
         parser.add_argument(option, required=True)
-    parser.add_argument("--tool", action="append", required=True)
+    for option in ("--map", "--dll-map", "--cursor", "--version", "--epoch"):
+        parser.add_argument(option)
+    parser.add_argument("--tool", action="append")
     args = parser.parse_args()
+    if args.signed:
+        json.dump(signed(args), sys.stdout, indent=2)
+        sys.stdout.write("\n")
+        return
+    missing = [o for o in ("map", "dll_map", "cursor", "tool", "version", "epoch") if not getattr(args, o)]
+    if missing:
+        parser.error("missing --" + ", --".join(o.replace("_", "-") for o in missing))
 
     exe = own_part(args.exe, args.version, "The program")
     dll = own_part(args.dll, args.version, "The installers' custom actions (carried in both MSIs)", "library")
+    # The hand pointer the program loads from its own folder: shipped beside
+    # it in both MSIs and the zip, so a part of it.
+    exe["components"] = [own_part(args.cursor, args.version, "The program's hand pointer, beside it", "file")]
     libraries, dependencies = {}, []
     for part, map_path in ((exe, args.map), (dll, args.dll_map)):
         files = linked_files(map_path)
@@ -134,7 +177,7 @@ def main():
     bom = {
         "bomFormat": "CycloneDX",
         "specVersion": "1.5",
-        "serialNumber": f"urn:uuid:{uuid.uuid5(SBOM_NAMESPACE, exe['hashes'][0]['content'] + dll['hashes'][0]['content'])}",
+        "serialNumber": "",
         "version": 1,
         "metadata": {
             "timestamp": stamp.strftime("%Y-%m-%dT%H:%M:%SZ"),
@@ -144,6 +187,7 @@ def main():
         "components": [dll] + list(libraries.values()),
         "dependencies": dependencies + [{"ref": lib["bom-ref"]} for lib in libraries.values()],
     }
+    bom["serialNumber"] = serial_number(bom)
     json.dump(bom, sys.stdout, indent=2)
     sys.stdout.write("\n")
 

@@ -10,7 +10,7 @@ packages=(cmake g++ make libgtest-dev googletest
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 xvfb xdotool x11-utils xauth imagemagick fonts-wine fonts-liberation
   wixl msitools zip unzip osslsigncode openssl python3 binutils faketime
-  softhsm2 libengine-pkcs11-openssl
+  softhsm2 libengine-pkcs11-openssl opensc
   clang libclang-rt-dev)
 
 missing=()

@@ -10,8 +10,17 @@
 # The same program, sources and SOURCE_DATE_EPOCH give the same bytes, on any
 # machine and at any time.
 #
+# Everything is made in a staging folder inside the output folder; the release's
+# files replace the old ones there only once the whole set is made, signed and
+# verified. A failed run leaves no file of a release behind.
+#
 # Usage: bash scripts/package.sh [--no-build] [--dist DIR] [--map FILE] [--out DIR] [--version X.YY]
+#        bash scripts/package.sh --from DIR [--out DIR]     (signing what CI built)
 #   --no-build   package the program already in the dist folder (default: build it first)
+#   --from DIR   sign what CI built: the unsigned packages in DIR (its MSIs, zip, SBOM and
+#                SHA256SUMS), checked against its SHA256SUMS and SBOM, repackaged here to the
+#                same bytes, then signed into the same packages a signed build makes. Needs
+#                this commit's checkout and the packaging tools, not the compiler or Wine
 #   --dist DIR   the folder with GlanceRefresher.exe and HAND-M.CUR (default: build/mingw/dist)
 #   --map FILE   the exe's link map, which names the libraries in it (default: DIR/../GlanceRefresher.map)
 #   --ca FILE    the installers' custom-action DLL (default: DIR/../GlanceSetupActions.dll)
@@ -27,18 +36,24 @@
 #   GLANCE_SIGN_PKCS11_MODULE  the token's or HSM's PKCS#11 module (a .so), and
 #   GLANCE_SIGN_PKCS11_KEY     the key's PKCS#11 URI (pkcs11:token=...;object=...;type=private):
 #                              signs with a key that never leaves its hardware
-#   GLANCE_SIGN_PKCS11_ENGINE  the OpenSSL engine for it (default: libp11's "pkcs11")
-#   GLANCE_SIGN_PASSWORD       the .pfx's password or the token's PIN (handed over through a
-#                              pipe, so it never shows in a process list)
+#   GLANCE_SIGN_PKCS11_ENGINE  the OpenSSL engine for it, by name or path (default: libp11's "pkcs11")
+#   GLANCE_SIGN_PASSWORD       the .pfx's password or the token's PIN, handed over through a pipe to
+#                              the signing commands only (never in a process list, and taken out
+#                              of every other child's environment). Unset: no PIN is given (a
+#                              token without one, a PIN pad, or the module asks at the terminal)
+#   GLANCE_SIGN_CAFILE         roots that the finished signatures are checked against besides
+#                              the system's (a private CA's)
 #   GLANCE_SIGN_TIMESTAMP_URL  RFC 3161 time-stamp servers, tried in turn: a time-stamped signature
 #                              stays valid after the certificate expires. Without one the script
 #                              warns loudly, and dates the signatures SOURCE_DATE_EPOCH (not before
-#                              the certificate's first day), so a signed build is reproducible too
+#                              the certificate's first day), so a signed build is reproducible too.
+#                              SHA256SUMS.p7s has no signing time: two signings of the same sums
+#                              differ only in its time stamp
 #   GLANCE_RELEASE_URL         the address of the folder the MSIs will be downloaded from, for the
 #                              winget manifest's InstallerUrl (a query, ?x=1&y=2, stays at the end)
 #   SOURCE_DATE_EPOCH          the release's time, in seconds since 1970 (default: the last
 #                              commit's): file times in the zip and the MSIs' cabinets, the MSIs'
-#                              summary dates, the SBOM's time stamp
+#                              summary dates, the SBOM's time stamp. With --from: the SBOM's
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -48,6 +63,7 @@ map=
 ca=
 out=$repo/build/package
 version=
+from=
 while [ $# -gt 0 ]; do
     case $1 in
     --no-build) build=0 ;;
@@ -56,6 +72,7 @@ while [ $# -gt 0 ]; do
     --ca) ca=$2; shift ;;
     --out) out=$2; shift ;;
     --version) version=$2; shift ;;
+    --from) from=$2; build=0; shift ;;
     *) echo "package.sh: unknown option $1 (see the head of the script)" >&2; exit 2 ;;
     esac
     shift
@@ -65,20 +82,29 @@ ca=${ca:-$dist/../GlanceSetupActions.dll}
 
 say() { echo "package: $*"; }
 die() { echo "package: $*" >&2; exit 1; }
+# Before anything else starts: the PIN out of the environment.
+source "$repo/scripts/sign.sh"
 
 if [ $build = 1 ]; then
     bash "$repo/scripts/install-deps.sh"
     (cd "$repo" && cmake --preset mingw >/dev/null &&
         cmake --build --preset mingw --target GlanceRefresher GlanceSetupActions -j "$(nproc 2>/dev/null || echo 2)")
 fi
-for tool in wixl msibuild msiinfo msidump zip osslsigncode openssl i686-w64-mingw32-g++ python3 sha256sum dpkg-query; do
+tools=(wixl msibuild msiinfo msidump zip unzip osslsigncode openssl python3 sha256sum)
+[ -n "$from" ] || tools+=(i686-w64-mingw32-g++ dpkg-query)
+for tool in "${tools[@]}"; do
     command -v $tool >/dev/null || die "$tool is missing: run bash scripts/install-deps.sh"
 done
-for file in GlanceRefresher.exe HAND-M.CUR; do
-    [ -f "$dist/$file" ] || die "no $dist/$file: build the program first (or leave out --no-build)"
-done
-[ -f "$map" ] || die "no link map $map: build the program with the project's CMakeLists.txt"
-[ -f "$ca" ] || die "no custom-action DLL $ca: build the target GlanceSetupActions"
+if [ -z "$from" ]; then
+    for file in GlanceRefresher.exe HAND-M.CUR; do
+        [ -f "$dist/$file" ] || die "no $dist/$file: build the program first (or leave out --no-build)"
+    done
+    [ -f "$map" ] || die "no link map $map: build the program with the project's CMakeLists.txt"
+    [ -f "$ca" ] || die "no custom-action DLL $ca: build the target GlanceSetupActions"
+else
+    [ -f "$from/SHA256SUMS" ] || die "no $from/SHA256SUMS: --from takes the folder of a CI build's packages"
+    from=$(cd "$from" && pwd)
+fi
 
 # Users see "7.00" (the version record's spelling); Windows Installer reads it as 7.0.
 if [ -z "$version" ]; then
@@ -87,100 +113,94 @@ if [ -z "$version" ]; then
     version=$(printf '%d.%02d' "$major" "$minor")
 fi
 [[ $version =~ ^[0-9]+\.[0-9]{2}$ ]] || die "version $version is not of the form 7.00"
-
-# Every time written into a package is this one, in UTC.
-epoch=${SOURCE_DATE_EPOCH:-$(git -C "$repo" log -1 --format=%ct 2>/dev/null || true)}
-[[ $epoch =~ ^[0-9]+$ ]] || die "no SOURCE_DATE_EPOCH and no git history to take it from"
-export SOURCE_DATE_EPOCH=$epoch TZ=UTC LC_ALL=C
-
-mkdir -p "$out"
-out=$(cd "$out" && pwd)
 base=GlanceRefresher-$version-x86
 msi=$base.msi
 machine_msi=$base-machine.msi
 zip=$base-portable.zip
 sbom=$base.cdx.json
-stage=$out/stage
-rm -rf "$stage" "$out/winget"
+
+# Every time written into a package is this one, in UTC: a CI build's is its SBOM's.
+if [ -n "$from" ] && [ -z "${SOURCE_DATE_EPOCH:-}" ] && [ -f "$from/$sbom" ]; then
+    SOURCE_DATE_EPOCH=$(date -u -d "$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["metadata"]["timestamp"])' \
+        "$from/$sbom")" +%s) || die "$from/$sbom has no time stamp"
+fi
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$repo" log -1 --format=%ct 2>/dev/null || true)}
+[[ $epoch =~ ^[0-9]+$ ]] || die "no SOURCE_DATE_EPOCH and no git history to take it from"
+export SOURCE_DATE_EPOCH=$epoch TZ=UTC LC_ALL=C
+
+# The old release's files go first; the new ones are made in the staging
+# folder and moved in at the end, all verified.
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+[ "$from" != "$out" ] || die "--from and --out name the same folder"
+release_files=("$msi" "$machine_msi" "$zip" "$sbom" SHA256SUMS SHA256SUMS.p7s winget)
+rm -rf "$out/stage" "$out"/.stage.* "$out/winget"
 rm -f "$out"/GlanceRefresher-*-x86*.msi "$out"/GlanceRefresher-*-x86-portable.zip \
     "$out"/GlanceRefresher-*-x86.cdx.json "$out/SHA256SUMS" "$out/SHA256SUMS.p7s"
-mkdir -p "$stage/msi" "$stage/portable/skins"
+stage=$(mktemp -d "$out/.stage.XXXXXX")
 trap 'rm -rf "$stage"' EXIT
+mkdir -p "$stage/msi"
 
-# --- signing (optional): a key in a .pfx, or on a token or HSM through PKCS#11
-warn() { printf 'package: %s\n' '************************************************************' "WARNING: $@" \
-    '************************************************************' >&2; }
-signing=
-if [ -n "${GLANCE_SIGN_PKCS11_KEY:-}" ]; then
-    [ -f "${GLANCE_SIGN_PKCS11_MODULE:-}" ] || die "GLANCE_SIGN_PKCS11_MODULE names no PKCS#11 module"
-    [ -f "${GLANCE_SIGN_CERT:-}" ] || die "GLANCE_SIGN_CERT names no certificate file for the token's key"
-    signing=pkcs11
-    cp "$GLANCE_SIGN_CERT" "$stage/chain.pem"
-    # The OpenSSL engine that signs SHA256SUMS loads the same module.
-    export PKCS11_MODULE_PATH=$GLANCE_SIGN_PKCS11_MODULE
-elif [ -n "${GLANCE_SIGN_CERT:-}" ]; then
-    [ -f "$GLANCE_SIGN_CERT" ] || die "GLANCE_SIGN_CERT names no file: $GLANCE_SIGN_CERT"
-    signing=pkcs12
-    # The certificate chain, the signer's first.
-    for certs in -clcerts -cacerts; do
-        printf '%s' "${GLANCE_SIGN_PASSWORD:-}" | openssl pkcs12 -in "$GLANCE_SIGN_CERT" -nokeys $certs \
-            -passin stdin 2>/dev/null || die "cannot open $GLANCE_SIGN_CERT (wrong GLANCE_SIGN_PASSWORD?)"
-    done >"$stage/chain.pem"
+# --- signing (optional): the chain and the key checked before anything is signed.
+sign_setup "$stage"
+[ -z "$from" ] || [ -n "$signing" ] || die "--from signs what CI built: set GLANCE_SIGN_CERT (docs/releasing.md)"
+
+# --- what goes into the packages: the exe, its cursor and icon, the installers'
+# custom-action DLL (packaging/ca, built by CMake beside the exe with the same
+# reproducibility flags; see packaging/SetupActions.wxi), and the SBOM of them.
+if [ -z "$from" ]; then
+    cp "$dist/GlanceRefresher.exe" "$dist/HAND-M.CUR" "$repo/res/GlanceRefresher.ico" "$stage/msi/"
+    cp "$ca" "$stage/msi/GlanceSetupActions.dll"
+    # The bill of materials: the exe, its cursor and the custom-action DLL, the
+    # libraries their link maps show in them, and the compiler, linker and
+    # resource compiler that the build folder's CMake cache names.
+    cache=$(dirname "$map")/CMakeCache.txt
+    cached() { sed -n "s/^$1:[A-Z]*=//p" "$cache" 2>/dev/null | grep . || command -v "$2"; }
+    python3 "$repo/packaging/sbom.py" --exe "$stage/msi/GlanceRefresher.exe" --map "$map" \
+        --dll "$stage/msi/GlanceSetupActions.dll" --dll-map "${ca%.dll}.map" --cursor "$stage/msi/HAND-M.CUR" \
+        --tool "$(cached CMAKE_CXX_COMPILER i686-w64-mingw32-g++)" --tool "$(cached CMAKE_LINKER i686-w64-mingw32-ld)" \
+        --tool "$(cached CMAKE_RC_COMPILER i686-w64-mingw32-windres)" --version "$version" --epoch "$epoch" \
+        >"$stage/unsigned.cdx.json" || die "the SBOM could not be made"
+else
+    # A CI build's: every package as its SHA256SUMS says, the four of this
+    # version and no other; the exe and cursor from the zip, the DLL from the
+    # MSIs (the same in both), each as the SBOM names it, and none signed yet.
+    (cd "$from" && sha256sum -c --strict --quiet SHA256SUMS) || die "$from does not match its SHA256SUMS"
+    [ "$(cut -d' ' -f3 "$from/SHA256SUMS" | sort | tr '\n' ' ')" = \
+        "$(printf '%s\n' "$msi" "$machine_msi" "$zip" "$sbom" | sort | tr '\n' ' ')" ] ||
+        die "$from/SHA256SUMS does not list the four packages of $version: $(cut -d' ' -f3 "$from/SHA256SUMS" | tr '\n' ' ')"
+    for file in GlanceRefresher.exe HAND-M.CUR; do
+        unzip -p "$from/$zip" "$file" >"$stage/msi/$file" || die "no $file in $from/$zip"
+    done
+    cp "$repo/res/GlanceRefresher.ico" "$stage/msi/"
+    for file in "$msi" "$machine_msi"; do
+        rm -rf "$stage/tables" && mkdir -p "$stage/tables"
+        (cd "$stage/tables" && msidump -t "$from/$file" >/dev/null) || die "msidump failed on $from/$file"
+        if [ -f "$stage/msi/GlanceSetupActions.dll" ]; then
+            cmp -s "$stage/tables/Binary/Binary.GlanceSetupActions" "$stage/msi/GlanceSetupActions.dll" ||
+                die "the two MSIs of $from carry different custom-action DLLs"
+        else
+            cp "$stage/tables/Binary/Binary.GlanceSetupActions" "$stage/msi/GlanceSetupActions.dll" ||
+                die "no custom-action DLL in $from/$file"
+        fi
+    done
+    for file in GlanceRefresher.exe GlanceSetupActions.dll; do
+        ! osslsigncode extract-signature -in "$stage/msi/$file" -out "$stage/signature" >/dev/null 2>&1 ||
+            die "$file in $from is signed already: --from takes an unsigned build"
+    done
+    python3 - "$from/$sbom" "$stage/msi" <<'PY' || die "the packages of $from are not those its SBOM names"
+import hashlib, json, sys
+bom = json.load(open(sys.argv[1]))
+program = bom["metadata"]["component"]
+named = {p["name"]: p["hashes"][0]["content"] for p in [program] + program.get("components", []) + bom["components"]
+         if "hashes" in p}
+for name in ("GlanceRefresher.exe", "HAND-M.CUR", "GlanceSetupActions.dll"):
+    actual = hashlib.sha256(open(f"{sys.argv[2]}/{name}", "rb").read()).hexdigest()
+    if named.get(name) != actual:
+        sys.exit(f"package: {name} is {actual}, the SBOM says {named.get(name)}")
+PY
+    cp "$from/$sbom" "$stage/unsigned.cdx.json"
 fi
-sign_time=$epoch
-timestamps=()
-if [ -n "$signing" ]; then
-    for ts_url in ${GLANCE_SIGN_TIMESTAMP_URL:-}; do timestamps+=(-ts "$ts_url"); done
-    if [ ${#timestamps[@]} = 0 ]; then
-        # Dated the release, but never before the certificate's first day.
-        not_before=$(date -d "$(openssl x509 -in "$stage/chain.pem" -noout -startdate | cut -d= -f2)" +%s)
-        ((sign_time >= not_before)) || sign_time=$not_before
-        warn "no GLANCE_SIGN_TIMESTAMP_URL: the signatures carry no time stamp and" \
-            "stop being valid when the signing certificate expires. Do not publish this build."
-    fi
-fi
-# sign <file>: Authenticode signature (SHA-256) in place, time-stamped (RFC 3161)
-# by the first server of GLANCE_SIGN_TIMESTAMP_URL that answers.
-sign() {
-    local args=(sign -h sha256 -n "Lumenfold Live Shell Glance Refresher Utility" -readpass /dev/stdin)
-    if [ $signing = pkcs11 ]; then
-        args+=(-pkcs11module "$GLANCE_SIGN_PKCS11_MODULE" -certs "$stage/chain.pem" -key "$GLANCE_SIGN_PKCS11_KEY")
-        [ -z "${GLANCE_SIGN_PKCS11_ENGINE:-}" ] || args+=(-pkcs11engine "$GLANCE_SIGN_PKCS11_ENGINE")
-    else
-        args+=(-pkcs12 "$GLANCE_SIGN_CERT")
-    fi
-    if [ ${#timestamps[@]} -gt 0 ]; then args+=("${timestamps[@]}"); else args+=(-time "$sign_time"); fi
-    printf '%s' "${GLANCE_SIGN_PASSWORD:-}" | osslsigncode "${args[@]}" -in "$1" -out "$1.signed" \
-        >"$stage/sign.log" 2>&1 || { cat "$stage/sign.log" >&2; die "signing $(basename "$1") failed"; }
-    mv "$1.signed" "$1"
-}
-# sign_detached <file>: <file>.p7s, a detached CMS signature with the same key and chain.
-sign_detached() {
-    local key=(-inkey "$GLANCE_SIGN_CERT" -keyform P12)
-    [ $signing = pkcs12 ] || key=(-engine "${GLANCE_SIGN_PKCS11_ENGINE:-pkcs11}" -keyform engine
-        -inkey "$GLANCE_SIGN_PKCS11_KEY")
-    # The signer's certificate goes in by itself; the chain's others are added.
-    local chain=()
-    awk '/BEGIN CERTIFICATE/ { n++ } n > 1' "$stage/chain.pem" >"$stage/intermediates.pem"
-    [ ! -s "$stage/intermediates.pem" ] || chain=(-certfile "$stage/intermediates.pem")
-    printf '%s' "${GLANCE_SIGN_PASSWORD:-}" | openssl cms -sign -binary -md sha256 -in "$1" \
-        -signer "$stage/chain.pem" "${chain[@]}" "${key[@]}" -passin stdin -outform DER \
-        -out "$1.p7s" >"$stage/sign.log" 2>&1 || { cat "$stage/sign.log" >&2; die "signing $(basename "$1") failed"; }
-}
-
-cp "$dist/GlanceRefresher.exe" "$dist/HAND-M.CUR" "$stage/msi/"
-cp "$repo/res/GlanceRefresher.ico" "$stage/msi/"
-[ -z "$signing" ] || sign "$stage/msi/GlanceRefresher.exe"
-
-# --- the installers' custom actions (packaging/ca, built by CMake beside the
-# exe with the same reproducibility flags; see packaging/SetupActions.wxi).
-cp "$ca" "$stage/msi/GlanceSetupActions.dll"
-[ -z "$signing" ] || sign "$stage/msi/GlanceSetupActions.dll"
-
-# The cabinets keep each file's time.
-chmod 644 "$stage"/msi/*
-touch -d "@$epoch" "$stage"/msi/*
-size_kib=$(( ($(stat -c %s "$stage/msi/GlanceRefresher.exe") + $(stat -c %s "$stage/msi/HAND-M.CUR") + 1023) / 1024 ))
 
 # uuid5 <namespace GUID> <name>: a name-based (SHA-1) GUID, in capitals.
 uuid5() { python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' "$@"; }
@@ -200,12 +220,12 @@ set_summary() {
     (cd "$dump" && msibuild "$1" -i _SummaryInformation.idt) || die "could not set the summary of $1"
 }
 
-# build_msi <wxs> <msi>: one installer. Its ProductCode is a name-based GUID
+# build_msi <wxs> <msi path>: one installer. Its ProductCode is a name-based GUID
 # of everything that goes into it, so each different build is a product of
 # its own that upgrades the installed one, and the same build always has the
 # same code; its package code is one of the finished package's bytes.
 build_msi() {
-    local wxs=$repo/packaging/$1 file=$out/$2
+    local wxs=$repo/packaging/$1 file=$2
     local upgrade_code content product_code
     upgrade_code=$(sed -nE 's/.*UpgradeCode="([0-9A-F-]{36})".*/\1/p' "$wxs")
     [ -n "$upgrade_code" ] || die "no UpgradeCode in $wxs"
@@ -222,49 +242,81 @@ build_msi() {
 
     # What wixl drops or cannot write, patched by column name and read back.
     python3 "$repo/packaging/msi_patch.py" "$file" "$wxs" "$stage/msi" "$stage/patch" ||
-        die "could not patch the tables of $2"
+        die "could not patch the tables of $(basename "$file")"
 
     set_summary "$file" 00000000-0000-0000-0000-000000000000
     set_summary "$file" "$(uuid5 "$upgrade_code" "GlanceRefresher package $(sha256sum "$file" | cut -d' ' -f1)")"
-    [ -z "$signing" ] || sign "$file"
+    [ -z "$sign_now" ] || sign "$file"
     msi_product_code=$product_code
 }
 
-build_msi GlanceRefresher.wxs "$msi"
-user_product_code=$msi_product_code
-build_msi GlanceRefresher.machine.wxs "$machine_msi"
-machine_product_code=$msi_product_code
+# make_set <folder> <SBOM>: both MSIs, the zip, the SBOM and SHA256SUMS, of the
+# files in $stage/msi (the MSIs signed when sign_now is set).
+make_set() {
+    local dest=$1
+    mkdir -p "$dest"
+    # The cabinets keep each file's time.
+    chmod 644 "$stage"/msi/*
+    touch -d "@$epoch" "$stage"/msi/*
+    size_kib=$(( ($(stat -c %s "$stage/msi/GlanceRefresher.exe") + $(stat -c %s "$stage/msi/HAND-M.CUR") + 1023) / 1024 ))
+    build_msi GlanceRefresher.wxs "$dest/$msi"
+    user_product_code=$msi_product_code
+    build_msi GlanceRefresher.machine.wxs "$dest/$machine_msi"
+    machine_product_code=$msi_product_code
 
-# --- the portable zip: files at its root (Windows' "Extract All" makes the
-# folder), text with Windows line ends, the skin under a name the program
-# does not load; fixed order, times and attributes.
-portable=$stage/portable
-cp "$stage/msi/GlanceRefresher.exe" "$stage/msi/HAND-M.CUR" "$portable/"
-sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' "$repo/packaging/portable/README.txt" >"$portable/README.txt"
-sed -e 's/$/\r/' "$repo/packaging/portable/skins/slate.cjs.example" >"$portable/skins/slate.cjs.example"
-chmod 755 "$portable/skins"
-chmod 644 "$portable"/*.* "$portable"/skins/*
-find "$portable" -exec touch -d "@$epoch" {} +
-(cd "$portable" && zip -X -D -q -9 "$out/$zip" \
-    GlanceRefresher.exe HAND-M.CUR README.txt skins/slate.cjs.example)
+    # The portable zip: files at its root (Windows' "Extract All" makes the
+    # folder), text with Windows line ends, the skin under a name the program
+    # does not load; fixed order, times and attributes.
+    local portable=$stage/portable
+    rm -rf "$portable" && mkdir -p "$portable/skins"
+    cp "$stage/msi/GlanceRefresher.exe" "$stage/msi/HAND-M.CUR" "$portable/"
+    sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' "$repo/packaging/portable/README.txt" >"$portable/README.txt"
+    sed -e 's/$/\r/' "$repo/packaging/portable/skins/slate.cjs.example" >"$portable/skins/slate.cjs.example"
+    chmod 755 "$portable/skins"
+    chmod 644 "$portable"/*.* "$portable"/skins/*
+    find "$portable" -exec touch -d "@$epoch" {} +
+    (cd "$portable" && zip -X -D -q -9 "$dest/$zip" \
+        GlanceRefresher.exe HAND-M.CUR README.txt skins/slate.cjs.example)
 
-# --- the bill of materials: the exe and the custom-action DLL as shipped,
-# the libraries their link maps show in them, and the compiler, linker and
-# resource compiler that the build folder's CMake cache names.
-cache=$(dirname "$map")/CMakeCache.txt
-cached() { sed -n "s/^$1:[A-Z]*=//p" "$cache" 2>/dev/null | grep . || command -v "$2"; }
-python3 "$repo/packaging/sbom.py" --exe "$stage/msi/GlanceRefresher.exe" --map "$map" \
-    --dll "$stage/msi/GlanceSetupActions.dll" --dll-map "${ca%.dll}.map" \
-    --tool "$(cached CMAKE_CXX_COMPILER i686-w64-mingw32-g++)" --tool "$(cached CMAKE_LINKER i686-w64-mingw32-ld)" \
-    --tool "$(cached CMAKE_RC_COMPILER i686-w64-mingw32-windres)" --version "$version" --epoch "$epoch" \
-    >"$out/$sbom" || die "the SBOM could not be made"
+    cp "$2" "$dest/$sbom"
+    (cd "$dest" && sha256sum "$msi" "$machine_msi" "$zip" "$sbom" >SHA256SUMS)
+}
 
-(cd "$out" && sha256sum "$msi" "$machine_msi" "$zip" "$sbom" >SHA256SUMS)
-[ -z "$signing" ] || sign_detached "$out/SHA256SUMS"
+# A CI build repackaged here first, unsigned: the same bytes as CI's, or this
+# checkout and its tools do not make what CI made, and signing stops.
+sign_now=
+if [ -n "$from" ]; then
+    make_set "$stage/check" "$stage/unsigned.cdx.json"
+    for name in "$msi" "$machine_msi" "$zip" "$sbom" SHA256SUMS; do
+        cmp -s "$stage/check/$name" "$from/$name" ||
+            die "$name repackaged here differs from $from's: check out the commit CI built, with the same packaging tools"
+    done
+    say "the packages of $from are this commit's, byte for byte"
+fi
+
+# The release's set: signed, the exe and the DLL are signed before they go into
+# the packages, and the SBOM names them as shipped.
+if [ -n "$signing" ]; then
+    sign "$stage/msi/GlanceRefresher.exe"
+    sign "$stage/msi/GlanceSetupActions.dll"
+    python3 "$repo/packaging/sbom.py" --signed "$stage/unsigned.cdx.json" --exe "$stage/msi/GlanceRefresher.exe" \
+        --dll "$stage/msi/GlanceSetupActions.dll" >"$stage/release.cdx.json" || die "the SBOM could not be made"
+else
+    cp "$stage/unsigned.cdx.json" "$stage/release.cdx.json"
+fi
+sign_now=$signing
+set=$stage/set
+make_set "$set" "$stage/release.cdx.json"
+if [ -n "$signing" ]; then
+    sign_detached "$set/SHA256SUMS"
+    sign_verify "$stage/msi/GlanceRefresher.exe" "$stage/msi/GlanceSetupActions.dll" "$set/$msi" "$set/$machine_msi" \
+        "$set/SHA256SUMS.p7s"
+fi
+(cd "$set" && sha256sum -c --strict --quiet SHA256SUMS) || die "the packages do not match their SHA256SUMS"
 
 # --- the winget manifest: both installers, each with its scope.
-manifests=$out/winget/manifests/q/Quillhaven/GlanceRefresher/$version
-mkdir -p "$manifests"
+manifests=winget/manifests/q/Quillhaven/GlanceRefresher/$version
+mkdir -p "$set/$manifests"
 sha() { sha256sum "$1" | cut -d' ' -f1 | tr a-f A-F; }
 base_url=${GLANCE_RELEASE_URL:-SET-GLANCE_RELEASE_URL}
 # url <file>: the file's address in the release folder, the query (?x=1&y=2)
@@ -281,9 +333,14 @@ for template in "$repo"/packaging/winget/*.yaml; do
             "$repo/packaging/GlanceRefresher.wxs")}|g" \
         -e "s|@MACHINE_UPGRADE_CODE@|{$(sed -nE 's/.*UpgradeCode="([0-9A-F-]{36})".*/\1/p' \
             "$repo/packaging/GlanceRefresher.machine.wxs")}|g" \
-        -e "s|@USER_SHA256@|$(sha "$out/$msi")|g" -e "s|@MACHINE_SHA256@|$(sha "$out/$machine_msi")|g" \
+        -e "s|@USER_SHA256@|$(sha "$set/$msi")|g" -e "s|@MACHINE_SHA256@|$(sha "$set/$machine_msi")|g" \
         -e "s|@USER_URL@|$(url "$msi")|g" -e "s|@MACHINE_URL@|$(url "$machine_msi")|g" \
-        "$template" >"$manifests/$(basename "$template")"
+        "$template" >"$set/$manifests/$(basename "$template")"
+done
+
+# --- into place: the complete set, its checksums and their signature last.
+for name in "${release_files[@]}"; do
+    [ ! -e "$set/$name" ] || mv "$set/$name" "$out/"
 done
 
 say "version $version, time $(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S') UTC"
@@ -292,12 +349,12 @@ say "$out/$machine_msi (per machine, product code {$machine_product_code})"
 say "$out/$zip"
 say "$out/$sbom"
 say "$out/SHA256SUMS"
-say "$manifests/"
+say "$out/$manifests/"
 if [ -n "$signing" ]; then
     say "$out/SHA256SUMS.p7s"
     stamped="NOT time-stamped"
-    [ ${#timestamps[@]} = 0 ] || stamped="time-stamped by $GLANCE_SIGN_TIMESTAMP_URL"
-    say "signed ($signing) as $(openssl x509 -in "$stage/chain.pem" -noout -subject -nameopt oneline), $stamped"
+    [ ${#sign_timestamps[@]} = 0 ] || stamped="time-stamped by $GLANCE_SIGN_TIMESTAMP_URL"
+    say "signed ($signing) as $(openssl x509 -in "$sign_chain" -noout -subject -nameopt oneline), $stamped"
 else
     say "the exe and the MSIs are unsigned (see docs/releasing.md to sign them)"
 fi
