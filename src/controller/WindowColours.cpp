@@ -116,9 +116,9 @@ Colour cueColour(Colour accent, std::initializer_list<Colour> backs, int firstSt
     for (const Colour toward : {kBlack, kWhite}) {
         for (int step = firstStep; step <= 8; ++step) {
             const Colour cue = mix(accent, toward, std::min(step * 32, 255));
+            if (cue == unlike) continue;
             double contrast = 21;  // the most that two colours can have
             for (const Colour back : backs) contrast = std::min(contrast, contrastRatio(cue, back));
-            if (cue == unlike) continue;
             if (contrast >= kCueContrast && contrastRatio(cue, accent) >= apart) return cue;
             if (contrast > bestContrast) {
                 best = cue;
