@@ -1,6 +1,7 @@
 #include "controller/WindowColours.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace glance {
 namespace {
@@ -31,6 +32,7 @@ constexpr Colour kDefaultScheme[] = {
 };
 
 constexpr Colour kBlack = rgb(0, 0, 0);
+constexpr Colour kNoColour = 0xFFFFFFFFu;  // neither an RGB colour nor a system one
 
 // A system colour as the default Windows scheme has it; any other colour as it is.
 Colour defaultSchemeColour(Colour colour) {
@@ -55,8 +57,10 @@ constexpr Colour kAccent = rgb(7, 162, 254);
 
 constexpr double kTextContrast = 4.5;
 constexpr double kCueContrast = 3.0;
-// How clearly the focus cue's colour differs from the hover border's.
-constexpr double kCueFromHover = 1.5;
+// How clearly the focus cue's colour differs from the accent.
+constexpr double kCueFromAccent = 1.5;
+// How far hover tints a button's face toward the accent (of 255).
+constexpr int kHoverTint = 32;
 
 // A colour mixed toward another, amount in 0..255.
 Colour mix(Colour from, Colour to, int amount) {
@@ -101,17 +105,21 @@ Colour readableText(Colour text, Colour back) {
     return contrastRatio(kBlack, back) >= contrastRatio(kWhite, back) ? kBlack : kWhite;
 }
 
-// The focus cue: the hover accent darkened (or lightened) step by step until
-// it stands out against both the button's face and the window around it, and
-// from the hover border. Failing that, the step that stands out most.
-Colour focusCue(Colour accent, Colour face, Colour window) {
+// A cue's colour: the accent darkened (or lightened) step by step, from
+// firstStep on, until it stands out 3:1 against every background it is
+// drawn on, differs from the accent by apart and is not the colour unlike.
+// Failing that, the step that stands out most.
+Colour cueColour(Colour accent, std::initializer_list<Colour> backs, int firstStep, double apart,
+                 Colour unlike) {
     Colour best = accent;
     double bestContrast = 0;
     for (const Colour toward : {kBlack, kWhite}) {
-        for (int step = 1; step <= 8; ++step) {
+        for (int step = firstStep; step <= 8; ++step) {
             const Colour cue = mix(accent, toward, std::min(step * 32, 255));
-            const double contrast = std::min(contrastRatio(cue, face), contrastRatio(cue, window));
-            if (contrast >= kCueContrast && contrastRatio(cue, accent) >= kCueFromHover) return cue;
+            if (cue == unlike) continue;
+            double contrast = 21;  // the most that two colours can have
+            for (const Colour back : backs) contrast = std::min(contrast, contrastRatio(cue, back));
+            if (contrast >= kCueContrast && contrastRatio(cue, accent) >= apart) return cue;
             if (contrast > bestContrast) {
                 best = cue;
                 bestContrast = contrast;
@@ -134,9 +142,11 @@ ControlPaint buttonPaint(Colour face, Colour text, Colour border, Colour accent,
     face = defaultSchemeColour(face);
     accent = defaultSchemeColour(accent);
     ControlPaint paint = plainPaint(face, text, border);
-    paint.focus = focusCue(accent, face, window);
-    paint.hot = accent;
-    paint.hotBack = mix(face, accent, 16);
+    paint.hotBack = mix(face, accent, kHoverTint);
+    // Hover's border lies between the window and the tinted face; the focus
+    // ring lies on the face, tinted or not.
+    paint.hot = cueColour(accent, {window, paint.hotBack}, 0, 1.0, kNoColour);
+    paint.focus = cueColour(accent, {face, paint.hotBack, window}, 1, kCueFromAccent, paint.hot);
     paint.pressedBack = mix(face, kBlack, 24);
     paint.pressedText = paint.text;
     return paint;

@@ -81,9 +81,9 @@ struct ControlPaint {
     Colour line = 0;       // the frame's outline; a push button's border
     Colour grayText = 0;   // caption while disabled
     // Push buttons only.
-    Colour focus = 0;  // the focus cue, a thicker border
-    Colour hot = 0;    // the border under the pointer and while pressed
-    Colour hotBack = kWhite;
+    Colour focus = 0;         // the focus cue, a ring inside the border
+    Colour hot = 0;           // the border under the pointer and while pressed
+    Colour hotBack = kWhite;  // the face under the pointer
     Colour pressedBack = kWhite;
     Colour pressedText = 0;
     friend bool operator==(const ControlPaint&, const ControlPaint&) = default;

@@ -241,8 +241,8 @@ TEST_F(StartupBox, FailedSaveWhoseUndoFailsTooReportsBothAndTheBoxKeepsTheStored
 class WindowColours : public MainWindowFixture {};
 
 // Outside high contrast every caption reads on its own background whatever
-// the user's scheme (fixed colours, 4.5:1), and the focus cue stands out
-// 3:1 from the button and the window in another colour than hover. In high
+// the user's scheme (fixed colours, 4.5:1), and the focus cue and hover's
+// border each stand out 3:1 from what lies around them, in two colours. In high
 // contrast all is the user's system colours, skin or not. Switching high
 // contrast while the program runs gives back exactly the colours it had.
 TEST_F(WindowColours, ComeInReadablePairsOrAsTheUsersHighContrastColours) {
@@ -303,8 +303,15 @@ TEST_F(WindowColours, ComeInReadablePairsOrAsTheUsersHighContrastColours) {
             }
             EXPECT_GE(contrastRatio(look.text, look.back), 4.5);
             if (button) {
-                EXPECT_GE(contrastRatio(look.focus, look.back), 3.0);
-                EXPECT_GE(contrastRatio(look.focus, painted.back), 3.0);
+                // The focus ring lies on the face, plain or hovered; hover's
+                // border between the window and the hovered face, which is
+                // tinted and still reads.
+                for (Colour back : {look.back, look.hotBack, painted.back})
+                    EXPECT_GE(contrastRatio(look.focus, back), 3.0);
+                EXPECT_GE(contrastRatio(look.hot, look.hotBack), 3.0);
+                EXPECT_GE(contrastRatio(look.hot, painted.back), 3.0);
+                EXPECT_GE(contrastRatio(look.text, look.hotBack), 4.5);
+                EXPECT_NE(look.hotBack, look.back);
                 EXPECT_NE(look.focus, look.hot);
             }
         }

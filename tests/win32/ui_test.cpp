@@ -163,31 +163,43 @@ TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThemAt96Dpi) {
     }
 }
 
-TEST(MainWindowLayout, ScalesEveryLengthWithTheDpi) {
+// Where the window at its designed size would not fit the work area, it is
+// laid out at the largest DPI at which it fits, frame and caption included.
+TEST(MainWindowLayout, ScalesEveryLengthWithTheDpiDownToWhatTheWorkAreaHolds) {
     const WindowLayout& form = mainWindowLayout();
+    const SIZE frame{14, 59}, large{3840, 2160};
     struct Case {
         int dpi;
+        SIZE workArea;
         SIZE client;
         RECT helpButton;
         RECT startInTrayBox;
     };
     const Case cases[] = {
-        {96, {536, 168}, {8, 8, 528, 35}, {288, 62, 428, 81}},
-        {120, {670, 210}, {10, 10, 660, 44}, {360, 78, 535, 102}},
-        {144, {804, 252}, {12, 12, 792, 53}, {432, 93, 642, 122}},
-        {192, {1072, 336}, {16, 16, 1056, 70}, {576, 124, 856, 162}},
+        {96, large, {536, 168}, {8, 8, 528, 35}, {288, 62, 428, 81}},
+        {120, large, {670, 210}, {10, 10, 660, 44}, {360, 78, 535, 102}},
+        {144, large, {804, 252}, {12, 12, 792, 53}, {432, 93, 642, 122}},
+        {192, large, {1072, 336}, {16, 16, 1056, 70}, {576, 124, 856, 162}},
+        // 1024 x 768 less a taskbar: 144 DPI fits as designed, 192 DPI at 180.
+        {144, {1024, 738}, {804, 252}, {12, 12, 792, 53}, {432, 93, 642, 122}},
+        {192, {1024, 738}, {1005, 315}, {15, 15, 990, 66}, {540, 117, 803, 153}},
+        {192, {800, 570}, {782, 245}, {12, 12, 770, 51}, {420, 90, 624, 118}},
+        {192, {1600, 380}, {1022, 320}, {15, 15, 1006, 66}, {549, 118, 816, 154}},  // too low
+        {192, {400, 300}, {536, 168}, {8, 8, 528, 35}, {288, 62, 428, 81}},         // never below 96 DPI
     };
     auto find = [&](ControlId id) {
         return *std::find_if(form.controls.begin(), form.controls.end(),
                              [&](const ControlLayout& c) { return c.id == id; });
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.dpi);
-        const SIZE client = clientPixelSize(form, c.dpi);
+        SCOPED_TRACE(std::to_string(c.dpi) + " DPI on " + std::to_string(c.workArea.cx) + " x " +
+                     std::to_string(c.workArea.cy));
+        const int dpi = layoutDpiToFit(form, c.dpi, frame, c.workArea);
+        const SIZE client = clientPixelSize(form, dpi);
         EXPECT_EQ(client.cx, c.client.cx);
         EXPECT_EQ(client.cy, c.client.cy);
-        const RECT button = controlPixelRect(form, find(ControlId::HelpButton), c.dpi);
-        const RECT check = controlPixelRect(form, find(ControlId::StartInTrayBox), c.dpi);
+        const RECT button = controlPixelRect(form, find(ControlId::HelpButton), dpi);
+        const RECT check = controlPixelRect(form, find(ControlId::StartInTrayBox), dpi);
         EXPECT_EQ((std::vector<LONG>{button.left, button.top, button.right, button.bottom}),
                   (std::vector<LONG>{c.helpButton.left, c.helpButton.top, c.helpButton.right,
                                      c.helpButton.bottom}));
@@ -197,12 +209,14 @@ TEST(MainWindowLayout, ScalesEveryLengthWithTheDpi) {
     }
 }
 
+// Also when the window, at 192 DPI, is laid out smaller to fit its screen:
+// its check glyphs are still drawn at 192.
 TEST(MainWindowLayout, EveryCheckBoxHasRoomForItsLabelFrom96To192Dpi) {
     const WindowLayout& form = mainWindowLayout();
     HDC dc = GetDC(nullptr);
     for (int dpi = 96; dpi <= 192; dpi += 24) {
         const UniqueHfont font = createFont(form.font, dpi);
-        const PixelLayout pixels = pixelLayout(form, dpi, font.get());
+        const PixelLayout pixels = pixelLayout(form, dpi, font.get(), 192);
         const SelectedObject selected(dc, font.get());
         LONG right = 0;  // the boxes of the row do not overlap
         for (std::size_t i = 0; i < form.controls.size(); ++i) {
@@ -212,7 +226,7 @@ TEST(MainWindowLayout, EveryCheckBoxHasRoomForItsLabelFrom96To192Dpi) {
             SIZE text{};
             GetTextExtentPoint32W(dc, label.c_str(), static_cast<int>(label.size()), &text);
             const RECT box = pixels.controls[i];
-            EXPECT_GE(box.right - box.left, systemMetricForDpi(SM_CXMENUCHECK, dpi) + text.cx);
+            EXPECT_GE(box.right - box.left, systemMetricForDpi(SM_CXMENUCHECK, 192) + text.cx);
             EXPECT_GE(box.left, right);
             right = box.right;
         }

@@ -83,7 +83,7 @@ LRESULT CALLBACK Win32ChildControl::subclassProc(HWND window, UINT message, WPAR
 }
 
 void drawRoundedBox(HDC dc, const RECT& box, int dpi, int lineWidth, COLORREF line, HBRUSH fill) {
-    // An inside-frame pen keeps a thick line (a button's focus cue) within the box.
+    // An inside-frame pen keeps a thick line (a button's focus ring) within the box.
     const UniqueGdiObject<HPEN> pen(CreatePen(PS_INSIDEFRAME, lineWidth, line));
     const SelectedObject selectedPen(dc, pen.get());
     const SelectedObject selectedBrush(dc, fill);
@@ -145,17 +145,23 @@ void Win32PushButton::draw(const DRAWITEMSTRUCT& item, COLORREF parentBack) cons
     const bool focused = (item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0 &&
                          (SendMessageW(window(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
     const bool hot = hot_ && !disabled;
+    // Hover tints the face and colours the border; the focus cue is a ring of
+    // its own inside the border. Either shows alone and both show together,
+    // never one looking like the other.
     const COLORREF face = resolveColour(pressed ? paint_.pressedBack : hot ? paint_.hotBack : paint_.back);
-    // The focus cue is thicker and darker than the hover border, so the two never look alike.
-    const COLORREF border = resolveColour(disabled           ? paint_.line
-                                          : focused          ? paint_.focus
-                                          : (hot || pressed) ? paint_.hot
-                                                             : paint_.line);
-    const int line = scaleFrom96(focused ? 2 : 1, dpi_);
+    const COLORREF border = resolveColour(!disabled && (hot || pressed) ? paint_.hot : paint_.line);
+    const int line = scaleFrom96(1, dpi_);
+    const int ringInset = line + scaleFrom96(1, dpi_);
+    const int ring = scaleFrom96(2, dpi_);
 
     const RECT all{0, 0, width, height};
+    const UniqueHbrush faceBrush(CreateSolidBrush(face));
     FillRect(dc.get(), &all, UniqueHbrush(CreateSolidBrush(parentBack)).get());
-    drawRoundedBox(dc.get(), all, dpi_, line, border, UniqueHbrush(CreateSolidBrush(face)).get());
+    drawRoundedBox(dc.get(), all, dpi_, line, border, faceBrush.get());
+    if (focused) {
+        const RECT inner{ringInset, ringInset, width - ringInset, height - ringInset};
+        drawRoundedBox(dc.get(), inner, dpi_, ring, resolveColour(paint_.focus), faceBrush.get());
+    }
 
     const std::wstring text = widenUtf8(caption_);
     const SelectedObject selectedFont(dc.get(), ownFont_.get());
@@ -163,7 +169,7 @@ void Win32PushButton::draw(const DRAWITEMSTRUCT& item, COLORREF parentBack) cons
     SetTextColor(dc.get(), resolveColour(disabled  ? paint_.grayText
                                          : pressed ? paint_.pressedText
                                                    : paint_.text));
-    RECT textRect{line * 3, 0, width - line * 3, height};
+    RECT textRect{ringInset + ring * 2, 0, width - ringInset - ring * 2, height};
     if (pressed) OffsetRect(&textRect, 0, scaleFrom96(1, dpi_));
     DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &textRect,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);

@@ -39,7 +39,7 @@ Win32Window::Win32Window(WindowLayout design, WindowEvents& events)
                         CW_USEDEFAULT, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (window == nullptr) throw PlatformError(errtext::kOutOfMemory);
     try {
-        dpi_ = dpiForWindow(window);
+        dpi_ = layoutDpi_ = dpiForWindow(window);
         font_ = createFont(design_.font, dpi_);
         createControls();
         orderByTabIndex();
@@ -148,14 +148,17 @@ void Win32Window::cutFramesAroundHeldControls() {
 void Win32Window::layout(int dpi, const RECT* suggested) {
     // The old font stays alive until every control has been given the new one.
     UniqueHfont replaced;
-    if (dpi != dpi_) {
+    const int layoutDpi = fittingLayoutDpi(dpi, suggested);
+    if (dpi != dpi_ || layoutDpi != layoutDpi_) {
         dpi_ = dpi;
-        replaced = std::exchange(font_, createFont(design_.font, dpi));
+        layoutDpi_ = layoutDpi;
+        replaced = std::exchange(font_, createFont(design_.font, layoutDpi));
     }
     // Each label measured in the font of this DPI gets the room it needs.
-    const PixelLayout pixels = pixelLayout(design_, dpi, font_.get());
+    const PixelLayout pixels = pixelLayout(design_, layoutDpi, font_.get(), dpi);
     for (std::size_t i = 0; i < controls_.size(); ++i)
-        if (const auto& child = controls_[i].child) child->relayout(pixels.controls[i], font_.get(), dpi);
+        if (const auto& child = controls_[i].child)
+            child->relayout(pixels.controls[i], font_.get(), layoutDpi);
     cutFramesAroundHeldControls();
     if (lockNotes_) lockNotes_->relayout();
     const RECT place = windowPixelRect(window_.get(), pixels.client, dpi, suggested);
@@ -165,6 +168,33 @@ void Win32Window::layout(int dpi, const RECT* suggested) {
     // monitor's work area; a DPI change while the user drags the window to
     // another monitor leaves it where the user puts it.
     if (!userMoving_) fitOnScreen(true);
+}
+
+// The layout's DPI on the work area of the monitor the window is going to
+// (the suggested place's) or is on.
+int Win32Window::fittingLayoutDpi(int dpi, const RECT* suggested) const {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    HMONITOR monitor = suggested != nullptr ? MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST)
+                                            : MonitorFromWindow(window_.get(), MONITOR_DEFAULTTOPRIMARY);
+    if (!GetMonitorInfoW(monitor, &info)) return dpi;
+    const RECT& work = info.rcWork;
+    return layoutDpiToFit(design_, dpi, framePixelSize(window_.get(), dpi),
+                          SIZE{work.right - work.left, work.bottom - work.top});
+}
+
+void Win32Window::bringOntoScreen() {
+    // After the screen changed (a lower resolution, another monitor) the
+    // window may need another size to fit; a minimized one is seen to when
+    // it is restored.
+    HWND window = window_.get();
+    RECT bounds;
+    if (!IsIconic(window) && GetWindowRect(window, &bounds) &&
+        fittingLayoutDpi(dpi_, &bounds) != layoutDpi_) {
+        layout(dpi_, &bounds);
+        return;
+    }
+    fitOnScreen(false);
 }
 
 // The work areas of the monitors there are now, and the window moved onto

@@ -1,5 +1,6 @@
 // The main window: a plain top-level window with the controls of a
-// WindowLayout as child windows, laid out from twips at the window's DPI,
+// WindowLayout as child windows, laid out from twips at the window's DPI
+// (lower where the window would not fit its screen),
 // and one window procedure (Win32WindowProc.cpp) that routes every event to
 // the WindowEvents sink.
 #pragma once
@@ -46,7 +47,9 @@ public:
     bool visible() override { return IsWindowVisible(window_.get()) != FALSE; }
     void setVisible(bool visible) override;
     void setFocus() override;
-    void bringOntoScreen() override { fitOnScreen(false); }
+    // Also lays the window out again when the screen it is on no longer
+    // holds it at its present scale, or holds it larger again.
+    void bringOntoScreen() override;
 
     ButtonControl& button(ControlId id) override;
     CheckBoxControl& checkBox(ControlId id) override;
@@ -88,6 +91,7 @@ private:
 
     void createControls();
     void layout(int dpi, const RECT* suggested);
+    int fittingLayoutDpi(int dpi, const RECT* suggested) const;
     void orderByTabIndex();
     void cutFramesAroundHeldControls();
     // Moves the window wholly into its monitor's work area (whole), or only
@@ -115,8 +119,9 @@ private:
     std::string caption_;
     Colour backColor_;
     WindowPaint paint_;
-    ColourBrush back_;  // of paint_.back
-    int dpi_ = kDefaultDpi;
+    ColourBrush back_;             // of paint_.back
+    int dpi_ = kDefaultDpi;        // the window's, which its frame and caption are drawn at
+    int layoutDpi_ = kDefaultDpi;  // the controls' and fonts', lower where the screen is too small
     UniqueHfont font_;
     std::vector<Control> controls_;  // in creation order
     std::optional<SkinColours> skin_;

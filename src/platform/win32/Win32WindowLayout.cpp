@@ -31,18 +31,18 @@ namespace {
 // The width a check box needs to show its whole label in the font selected
 // into dc: the box glyph, then a gap of about half a character before the
 // text, and the focus rectangle's pixel around it.
-int checkBoxWidthNeeded(HDC dc, const std::wstring& label, int dpi) {
+int checkBoxWidthNeeded(HDC dc, const std::wstring& label, int dpi, int glyphDpi) {
     SIZE text{};
     GetTextExtentPoint32W(dc, label.c_str(), static_cast<int>(label.size()), &text);
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
-    return systemMetricForDpi(SM_CXMENUCHECK, dpi) + metrics.tmAveCharWidth / 2 + text.cx +
+    return systemMetricForDpi(SM_CXMENUCHECK, glyphDpi) + metrics.tmAveCharWidth / 2 + text.cx +
            2 * scaleFrom96(1, dpi);
 }
 
 }  // namespace
 
-PixelLayout pixelLayout(const WindowLayout& form, int dpi, HFONT font) {
+PixelLayout pixelLayout(const WindowLayout& form, int dpi, HFONT font, int glyphDpi) {
     PixelLayout pixels{clientPixelSize(form, dpi), std::vector<RECT>(form.controls.size())};
     HDC dc = GetDC(nullptr);
     {
@@ -59,7 +59,8 @@ PixelLayout pixelLayout(const WindowLayout& form, int dpi, HFONT font) {
             row = control.container;
             OffsetRect(&rect, shift, 0);
             const int width = static_cast<int>(rect.right - rect.left);
-            const int grow = std::max(0, checkBoxWidthNeeded(dc, widenUtf8(control.caption), dpi) - width);
+            const int grow =
+                std::max(0, checkBoxWidthNeeded(dc, widenUtf8(control.caption), dpi, glyphDpi) - width);
             rect.right += grow;
             shift += grow;
         }
@@ -68,18 +69,33 @@ PixelLayout pixelLayout(const WindowLayout& form, int dpi, HFONT font) {
     return pixels;
 }
 
-RECT windowPixelRect(HWND window, SIZE client, int dpi, const RECT* suggested) {
+int layoutDpiToFit(const WindowLayout& form, int dpi, SIZE frame, SIZE workArea) {
+    int fitting = dpi;
+    while (fitting > kDefaultDpi) {
+        const SIZE client = clientPixelSize(form, fitting);
+        if (client.cx + frame.cx <= workArea.cx && client.cy + frame.cy <= workArea.cy) break;
+        --fitting;
+    }
+    return fitting;
+}
+
+SIZE framePixelSize(HWND window, int dpi) {
     // The frame at the window's DPI (AdjustWindowRectExForDpi: Windows 10 1607),
     // else at the system's.
     static const auto adjustForDpi = entryPointOrNull<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>(
         L"user32.dll", "AdjustWindowRectExForDpi");
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
-    RECT frame{0, 0, client.cx, client.cy};
+    RECT frame{0, 0, 0, 0};
     if (adjustForDpi == nullptr ||
         !adjustForDpi(&frame, kMainWindowStyle, FALSE, exStyle, static_cast<UINT>(dpi)))
         AdjustWindowRectEx(&frame, kMainWindowStyle, FALSE, exStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+RECT windowPixelRect(HWND window, SIZE client, int dpi, const RECT* suggested) {
+    const SIZE frame = framePixelSize(window, dpi);
+    const int width = client.cx + frame.cx;
+    const int height = client.cy + frame.cy;
     if (suggested != nullptr)
         return RECT{suggested->left, suggested->top, suggested->left + width, suggested->top + height};
     MONITORINFO monitor{};
