@@ -24,9 +24,8 @@ std::optional<std::int32_t> asTerm(std::int64_t count) {
     return static_cast<std::int32_t>(count);
 }
 
-// Ticks come a second apart give or take the system timer's grain: a retry
-// due one or more seconds after a tick is taken by the tick that comes a hair
-// before it, not one a whole second later.
+// Ticks come a second apart give or take the timer's grain: a retry due a
+// hair after a tick is taken by that tick, not one a second later.
 constexpr double kTickGrainSeconds = 0.02;
 
 bool reached(double at, double now) {
@@ -40,14 +39,12 @@ double backoff(int& failures) {
 
 }  // namespace
 
-// How a folder's phase moves: phase + event [guard] / action = next phase.
-// The first row for the phase and event whose guard holds is taken. When a
-// folder due to be read is read is not an event's business: listingDue and
-// listableAt (the wait for quiet, the storm's gap) decide it.
+// How a folder's phase moves: phase + event [guard] / action = next phase; the
+// first row whose guard holds is taken. When a folder due to be read is read
+// is for listingDue and listableAt (the wait for quiet, the storm's gap).
 const DesktopCounter::Move DesktopCounter::kMoves[] = {
-    // A change the watch could not name: only a listing can tell, once the
-    // folder is quiet, so that the tail of a burst does not tear it; one
-    // while it is read tears the listing.
+    // A change the watch could not name: a listing tells, once the folder is
+    // quiet (the tail of a burst would tear it); one while it is read tears it.
     {of(Due), FolderEvent::Unnamed, nullptr, &DesktopCounter::awaitQuiet, Due},
     {of(Counted), FolderEvent::Unnamed, nullptr, &DesktopCounter::loseTrack, Lost},
     {of(Lost), FolderEvent::Unnamed, nullptr, &DesktopCounter::awaitQuiet, Lost},
@@ -68,9 +65,8 @@ const DesktopCounter::Move DesktopCounter::kMoves[] = {
     // Another path, or counts that cannot be right: all that was known goes.
     {kAnyPhase, FolderEvent::Reset, nullptr, &DesktopCounter::forget, Due},
     {of(Due, Lost, Counted, Failing), FolderEvent::Started, nullptr, &DesktopCounter::beginListing, Listing},
-    // A whole listing, with the names reported meanwhile on top, is the
-    // count. A torn one keeps the counts from before (or is the only count
-    // there is) and is read again once the folder is quiet.
+    // A whole listing, the names reported meanwhile on top, is the count; a torn
+    // one keeps the counts from before (if any), and is read again once quiet.
     {of(Listing), FolderEvent::Read, nullptr, &DesktopCounter::takeListing, Counted},
     {of(Torn), FolderEvent::Read, [](const Folder& f) { return f.subfolders || f.files; },
      &DesktopCounter::keepTerms, Lost},
@@ -94,17 +90,11 @@ void DesktopCounter::move(Folder& folder, FolderEvent event, double now) {
         }
 }
 
-FolderCell DesktopCounter::cell(FolderPhase phase, FolderEvent event) {
-    const bool row = std::any_of(std::begin(kMoves), std::end(kMoves), [&](const Move& m) {
-        return m.on == event && (m.from & of(phase)) != 0 && !m.guard;
-    });
-    const bool impossible =
-        std::any_of(std::begin(kImpossible), std::end(kImpossible),
-                    [&](const Impossible& i) { return i.on == event && (i.from & of(phase)) != 0; });
-    return row && impossible ? FolderCell::Both
-           : row             ? FolderCell::Row
-           : impossible      ? FolderCell::Impossible
-                             : FolderCell::Missing;
+int DesktopCounter::cellEntries(FolderPhase phase, FolderEvent event) {
+    int entries = 0;
+    for (const Move& m : kMoves) entries += m.on == event && (m.from & of(phase)) != 0 && !m.guard;
+    for (const Impossible& i : kImpossible) entries += i.on == event && (i.from & of(phase)) != 0;
+    return entries;
 }
 
 void DesktopCounter::loseTrack(Folder& folder, double now) {
@@ -129,7 +119,7 @@ void DesktopCounter::forget(Folder& folder, double now) {
     folder.listing.reset();
     folder.subfolders.reset();
     folder.files.reset();
-    folder.names.clear();
+    folder.names.assign({});
     folder.lastWrite.reset();
     folder.signalledListings.fill(-kNever);
 }
@@ -139,9 +129,8 @@ void DesktopCounter::beginListing(Folder& folder, double now) {
         std::shift_left(folder.signalledListings.begin(), folder.signalledListings.end(), 1);
         folder.signalledListings.back() = now;
     }
-    // The time is read, and the watch was drained, before the folder is
-    // read: a change made while it is read is named by the watch, or moves
-    // the time again.
+    // The time is read, and the watch was drained, before the folder is read: a
+    // change made while it is read is named by the watch, or moves the time.
     folder.lastWrite = files_.lastModified(*folder.path);
     folder.timeHeldAt = now;
     folder.timeMovedAt.reset();
@@ -180,9 +169,8 @@ void DesktopCounter::takeTornListing(Folder& folder, double now) {
 }
 
 void DesktopCounter::failListing(Folder& folder, double now) {
-    // A folder that cannot be opened adds nothing, and is listed again after
-    // its backoff. One that was watched may have gone: its watch is set up
-    // again with its path at once, so that its return is seen when it comes.
+    // It adds nothing, and is listed again after its backoff. If it was
+    // watched it may have gone: watched again at once, its return is seen.
     forget(folder, now);
     folder.listRetryAt = now + backoff(folder.listFailures);
     if (folder.reach != FolderReach::Watched) return;
@@ -195,10 +183,7 @@ DesktopCounter::DesktopCounter(Shell& shell, FileSystem& files, Clock& clock, Di
     : shell_(shell), files_(files), clock_(clock), diagnostics_(diagnostics) {
     folders_[0].id = kFolderUserDesktop;
     folders_[1].id = kFolderCommonDesktop;
-    for (Folder& folder : folders_) folder.signalledListings.fill(-kNever);
 }
-
-DesktopCounter::~DesktopCounter() = default;
 
 std::int32_t DesktopCounter::count() {
     const double now = clock_.monotonicSeconds();
@@ -226,10 +211,9 @@ double DesktopCounter::signalledCountDue(double now) const {
     double due = locations_ && locations_->fired() ? now : kNever;
     for (const Folder& folder : folders_) {
         for (const Folder::Change& change : folder.pending) due = std::min(due, change.since + kQuietSeconds);
-        const bool fired = folder.watch && folder.watch->fired();
         if (folder.path && (folder.phase == Lost || folder.phase == Due))
             due = std::min(due, listableAt(folder, now));
-        else if (fired)
+        else if (folder.watch && folder.watch->fired())
             due = std::min(due, now);
     }
     // A listing ended with another total.
@@ -268,9 +252,7 @@ void DesktopCounter::takeChanges(Folder& folder, double now) {
     if (folder.phase == Lost && now < folder.quietSince + kQuietSeconds) return;
     const NameChanges taken = folder.watch->takeChanges();
     if (!taken.exact) move(folder, FolderEvent::Unnamed, now);
-    if (taken.gone) {
-        // Its folder went away, or its handle failed: it is set up again
-        // with the path.
+    if (taken.gone) {  // its folder went away, or its handle failed: set up again with the path
         dropWatch(folder, now);
         folder.lookUpDue = true;
         return;
@@ -286,9 +268,8 @@ void DesktopCounter::takeChanges(Folder& folder, double now) {
 }
 
 void DesktopCounter::countStillNames(Folder& folder, double now) {
-    // The changes are kept in the order they came: those still for
-    // kQuietSeconds come first. A name that changed again since waits for
-    // its last change; the others count, in order, as the set they are.
+    // Kept in the order they came, those still for kQuietSeconds come first; a
+    // name that changed again since waits for its last change.
     const auto recent =
         std::find_if(folder.pending.begin(), folder.pending.end(),
                      [&](const Folder::Change& c) { return !reached(c.since + kQuietSeconds, now); });
@@ -310,42 +291,29 @@ void DesktopCounter::countStillNames(Folder& folder, double now) {
 }
 
 bool DesktopCounter::apply(Folder& folder, const Folder::Change& change) {
-    const std::optional<bool> subfolder =
-        change.added
-            ? (folder.names.add(change.entry) ? std::optional((change.entry & 1) != 0) : std::nullopt)
-            : folder.names.remove(change.entry);
-    if (!subfolder) return true;  // there already, or not there
-    std::optional<std::int32_t>& term = *subfolder ? folder.subfolders : folder.files;
-    const std::optional<std::int32_t> counted =
-        term ? asTerm(std::int64_t{*term} + (change.added ? 1 : -1)) : std::nullopt;
-    if (counted) term = counted;
-    return counted.has_value();
+    const bool subfolder = (change.entry & 1) != 0;
+    const std::optional<bool> was =
+        change.added ? (folder.names.add(change.entry) ? std::optional(subfolder) : std::nullopt)
+                     : folder.names.remove(change.entry);
+    if (!was) return true;  // there already, or not there
+    std::optional<std::int32_t>& term = *was ? folder.subfolders : folder.files;
+    term = term ? asTerm(std::int64_t{*term} + (change.added ? 1 : -1)) : std::nullopt;
+    return term.has_value();
 }
 
 bool DesktopCounter::listingDue(Folder& folder, double now) {
-    switch (folder.phase) {
-    case Due:
-    case Lost:
-        return true;
-    case Failing:
-        return reached(folder.listRetryAt, now);
-    case Listing:
-    case Torn:
-        return false;
-    case Counted:
-        break;
-    }
-    if (reached(folder.fullCountAt, now)) return true;
-    if (folder.reach != FolderReach::Watched && reached(folder.unwatchedCountAt, now)) return true;
-    return timeMoved(folder, now);
+    if (folder.phase == Failing) return reached(folder.listRetryAt, now);
+    if (folder.phase != Counted) return folder.phase == Due || folder.phase == Lost;
+    return reached(folder.fullCountAt, now) ||
+           (folder.reach != FolderReach::Watched && reached(folder.unwatchedCountAt, now)) ||
+           timeMoved(folder, now);
 }
 
 bool DesktopCounter::timeMoved(Folder& folder, double now) {
     const std::optional<std::int64_t> time = files_.lastModified(*folder.path);
     if (folder.reach != FolderReach::Watched) return !time || time != folder.lastWrite;
-    // Also for a watched folder: a watch that stopped naming changes without
-    // failing must not hide one. A time that cannot be read where it could
-    // before means the folder may have gone.
+    // A watch that stopped naming changes without failing must not hide one;
+    // a time that can no longer be read means the folder may have gone.
     if (!time) return folder.lastWrite.has_value();
     if (time != folder.lastWrite && folder.namedAt < folder.timeHeldAt) {
         // Moved with no name to say why: the watch may only be late with it.
@@ -370,10 +338,7 @@ double DesktopCounter::listableAt(const Folder& folder, double now) const {
 }
 
 void DesktopCounter::noteOutage(Folder& folder, double now) {
-    if (folder.subfolders || folder.files) {
-        folder.outageSince.reset();
-        return;
-    }
+    if (folder.subfolders || folder.files) return folder.outageSince.reset();
     if (!folder.outageSince) folder.outageSince = now;
     if (!events_ || now - *folder.outageSince < kOutageEventSeconds) return;
     events_->report(AdminEvent::DesktopFolderUnwatchable, folder.path.value_or(L"(the shell gives no path)"));
@@ -408,9 +373,8 @@ void DesktopCounter::reach(Folder& folder, double now) {
         return;
     }
     if (folder.reach != FolderReach::Missing) return;
-    // Back yet? The folder above signals a return at once; its own watch is
-    // also tried with the listing's backoff, since the folder above may not
-    // see the return (a desktop that is a link to a folder elsewhere).
+    // Back yet? The folder above signals a return; its own watch is also tried
+    // with the listing's backoff (the folder above misses a return behind a link).
     const bool aboveFired = folder.watch && folder.watch->fired();
     if (aboveFired) folder.listRetryAt = now;
     if (!aboveFired && !reached(folder.listRetryAt, now)) return;
@@ -472,15 +436,10 @@ void DesktopCounter::dropWatch(Folder& folder, double now) {
 
 std::int32_t DesktopCounter::sumOfTerms() const {
     std::int32_t total = 0;
-    for (const Folder& folder : folders_) {
-        for (const std::optional<std::int32_t>& term : {folder.subfolders, folder.files}) {
-            if (!term) continue;
-            // A term whose sum would leave the 32-bit range fails alone.
-            const std::int64_t sum = static_cast<std::int64_t>(total) + *term;
-            if (sum > std::numeric_limits<std::int32_t>::max()) continue;
-            total = static_cast<std::int32_t>(sum);
-        }
-    }
+    for (const Folder& folder : folders_)
+        for (const std::optional<std::int32_t>& term : {folder.subfolders, folder.files})
+            total = term ? asTerm(std::int64_t{total} + *term).value_or(total)
+                         : total;  // a sum out of range fails alone
     return total;
 }
 

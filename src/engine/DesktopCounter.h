@@ -23,29 +23,24 @@
 
 namespace glance {
 
-// Every folder is listed again at least this often, whatever its watch says:
-// the net under a watch that stops naming changes without failing. A folder
-// whose listing takes longer than kFullCountShare of that is listed less
-// often, so that the net costs the same at any size (a million items, about
-// 4 s a listing: every 11 hours).
+// Every folder is listed again at least this often, whatever its watch says
+// (the net under a watch that stops naming changes without failing); one
+// whose listing takes more than kFullCountShare of that, less often, so that
+// the net costs the same at any size (a million items: every 11 hours).
 inline constexpr double kFullCountSeconds = 60 * 60;
 inline constexpr double kFullCountShare = 1e-4;
 // A folder without a watch of its own is listed at least this often.
 inline constexpr double kUnwatchedCountSeconds = 60;
-// A path the shell gave, and a watch that could not be set, are tried again
-// this often; so is the watch on the folders' locations, and without it the
-// paths are looked up again this often.
+// A watch that could not be set, the watch on the folders' locations, and
+// without it the paths, are tried again this often.
 inline constexpr double kRetrySeconds = 30;
-// A folder that adds nothing for this long (its path, watch or listing
-// fails) is reported to the administrators' event log (one entry an outage).
+// A folder that adds nothing this long is reported to the event log, once.
 inline constexpr double kOutageEventSeconds = 300;
-// A name counts once it has not changed for this long; a folder whose watch
-// could not name a change is listed once it has been quiet for this long.
+// A name counts once still this long; a lost folder is listed once quiet this long.
 inline constexpr double kQuietSeconds = 0.1;
-// A folder listed on its watch's signal this many times within
-// kStormWindowSeconds is in a storm: it is listed at most once every
-// kStormListingGapSeconds; its last-write time that moved without a name to
-// say why is believed after that long too.
+// A folder listed on a signal this many times within kStormWindowSeconds is
+// listed at most once every kStormListingGapSeconds; a lost folder waits for
+// quiet, and a moved time for the names that explain it, no longer than that.
 inline constexpr int kStormListings = 3;
 inline constexpr double kStormWindowSeconds = 5;
 inline constexpr double kStormListingGapSeconds = 1;
@@ -82,35 +77,27 @@ enum class FolderReach : std::uint8_t {
     Missing,   // not there: the nearest folder above that can be watched signals its return
 };
 
-// What the table says of one phase and event.
-enum class FolderCell { Row, Impossible, Missing, Both };
-
-// Counts the two desktop folders as four terms: the user's subfolders, the
-// user's files, the shared subfolders, the shared files. A folder whose path
-// cannot be had, or which cannot be opened, adds nothing to either of its
-// terms; a term beyond the 32-bit range, or whose sum would be, fails alone.
-// Nothing here throws or shows anything.
+// Counts the two desktop folders as four terms: the user's subfolders and
+// files, the shared subfolders and files. A folder whose path cannot be had,
+// or which cannot be opened, adds nothing; a term beyond the 32-bit range, or
+// whose sum would be, fails alone. Nothing here throws or shows anything.
 //
 // A folder is listed only when its watch cannot say what changed: no listing
-// yet, another path, a new watch, a change it could not name (once quiet), a
-// last-write time that moved with no name to say why, no watch of its own
-// (every kUnwatchedCountSeconds, and when its time moves), and the net.
-// Otherwise each name its watch reports is added to or removed from the
-// folder's names once it has not changed for kQuietSeconds (a temporary file
-// created and deleted at once moves nothing), and the folder's count is the
-// number of its names. A listing runs on another thread; the names reported
-// while it runs are set on top of it when it ends, which is exact whatever
-// order the folder is read in. The listing is released as soon as it is read.
+// yet, another path, a new watch, a change it could not name, a time that
+// moved with no name to say why, no watch of its own, and the net. Otherwise
+// each name its watch reports counts once still for kQuietSeconds, added to
+// or removed from the folder's names (a temporary file created and deleted at
+// once moves nothing). The names reported while a listing runs (on another
+// thread) are set on top of it, which is exact whatever order it reads in;
+// the listing is released as soon as it is read.
 //
-// Paths are looked up at start, when the watch on the folders' locations
-// fires (every kRetrySeconds without it), and when a folder's watch goes. A
-// missing folder is tried again after 1, 2, 4... seconds, and at once when
-// the folder above it signals; the diagnostic channel gets one line when it
-// starts failing and one when it is listed again.
+// Paths are looked up at start, when the folders' locations move, and when a
+// watch goes. A missing folder is tried again after 1, 2, 4... seconds, and
+// at once when the folder above it signals; the diagnostic channel gets one
+// line when it starts failing and one when it is listed again.
 class DesktopCounter {
 public:
     DesktopCounter(Shell& shell, FileSystem& files, Clock& clock, Diagnostics& diagnostics);
-    ~DesktopCounter();
     DesktopCounter(const DesktopCounter&) = delete;
     DesktopCounter& operator=(const DesktopCounter&) = delete;
     // A folder that adds nothing for kOutageEventSeconds is reported here.
@@ -123,10 +110,9 @@ public:
     // The total of the last count, without looking at anything.
     std::int32_t lastTotal() const { return total_; }
 
-    // When a count would find something a signal announced: kNever when
-    // nothing is waiting; now or earlier when something is; later for names
-    // that must stay still, or a folder that must be quiet or keep the
-    // storm's gap, first. It changes nothing.
+    // When a count would find something a signal announced (kNever: nothing
+    // waits; later: names not yet still, a folder not yet quiet or keeping
+    // the storm's gap). It changes nothing.
     double signalledCountDue(double now) const;
 
     // Takes the names that the folders' watches signalled, as they come.
@@ -135,12 +121,12 @@ public:
     // Looks whether the listings in progress have ended; count() does too.
     void readOnListings(double now);
 
-    // True while a folder without terms from before is being listed: the
-    // total stands for nothing yet.
+    // True while a folder without terms from before is being listed.
     bool partial() const;
 
-    // For the test that walks every cell of the table.
-    static FolderCell cell(FolderPhase phase, FolderEvent event);
+    // The rows without a guard and the entries listed as impossible that
+    // cover one phase and event: exactly one, for every cell.
+    static int cellEntries(FolderPhase phase, FolderEvent event);
 
 private:
     struct Folder {
@@ -152,34 +138,26 @@ private:
         double retryAt = 0;                  // the next look-up of a folder not watched
         int pathFailures = 0;                // look-ups in a row that gave no path
         std::unique_ptr<ChangeWatch> watch;  // its own, or, Missing, the folder above's
-        // Its last-write time, read just before the last listing or taken
-        // since; when it was last found so; when it was found moved with no
-        // name to say why.
+        // Its last-write time as read before the last listing or taken since,
+        // when it was last found so, and when found moved with no name to say why.
         std::optional<std::int64_t> lastWrite;
         double timeHeldAt = 0;
         std::optional<double> timeMovedAt;
         double namedAt = -kNever;  // when its watch last named a change
         int listFailures = 0;
-        double listRetryAt = 0;
-        double lostAt = 0;                                       // Lost: since when
-        double quietSince = 0;                                   // Lost: when its watch last signalled
-        std::array<double, kStormListings> signalledListings{};  // oldest first
-        double startedAt = 0;                                    // of the listing
-        double fullCountAt = 0;
-        double unwatchedCountAt = 0;
-        std::optional<double> outageSince;  // adding nothing since
-        // Its two terms, and its names; none: the term failed.
-        std::optional<std::int32_t> subfolders;
-        std::optional<std::int32_t> files;
+        double listRetryAt = 0, lostAt = 0, quietSince = 0;  // Lost: since, and quiet since
+        std::array<double, kStormListings> signalledListings{-kNever, -kNever, -kNever};  // oldest first
+        double startedAt = 0, fullCountAt = 0, unwatchedCountAt = 0;
+        std::optional<double> outageSince;              // adding nothing since (kNever: reported)
+        std::optional<std::int32_t> subfolders, files;  // its terms; none: failed
         NameSet names;
-        // A name's last reported change, waiting to be still for kQuietSeconds.
         struct Change {
             std::uint64_t entry;
             bool added;
             double since;
         };
-        std::vector<Change> pending;
-        std::vector<Change> sinceStarted;  // Listing: counted since it started
+        std::vector<Change> pending;       // reported, in order, not yet still
+        std::vector<Change> sinceStarted;  // Listing: counted since it began, to set on top
         std::unique_ptr<FolderListing> listing;
 
         bool reading() const { return phase == FolderPhase::Listing || phase == FolderPhase::Torn; }
@@ -202,23 +180,15 @@ private:
 
     void move(Folder& folder, FolderEvent event, double now);
     // The table's actions.
-    void loseTrack(Folder& folder, double now);
-    void awaitQuiet(Folder& folder, double now);
-    void dropNames(Folder& folder, double now);
-    void forget(Folder& folder, double now);
-    void beginListing(Folder& folder, double now);
-    void takeListing(Folder& folder, double now);
-    void keepTerms(Folder& folder, double now);
-    void takeTornListing(Folder& folder, double now);
+    void loseTrack(Folder&folder, double now), awaitQuiet(Folder&folder, double now);
+    void dropNames(Folder&folder, double now), forget(Folder&folder, double now);
+    void beginListing(Folder&folder, double now), takeListing(Folder&folder, double now);
+    void keepTerms(Folder&folder, double now), takeTornListing(Folder&folder, double now);
     void failListing(Folder& folder, double now);
-
     // The path and watch.
     void noticeMovedLocations(double now);
-    void reach(Folder& folder, double now);
-    void lookUpPath(Folder& folder, double now);
-    void watch(Folder& folder, double now);
-    void dropWatch(Folder& folder, double now);
-
+    void reach(Folder&folder, double now), lookUpPath(Folder&folder, double now);
+    void watch(Folder&folder, double now), dropWatch(Folder&folder, double now);
     void takeChanges(Folder& folder, double now);
     void countStillNames(Folder& folder, double now);
     bool apply(Folder& folder, const Folder::Change& change);

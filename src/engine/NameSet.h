@@ -23,22 +23,21 @@ public:
         changed_.clear();
         size_ = listed_.size();
     }
-    void clear() { assign({}); }
     std::size_t size() const { return size_; }
 
     // Adds a name by its entry; false when its key was there already.
     bool add(std::uint64_t entry) {
         if (find(entry >> 1)) return false;
-        mark(entry, true);
         ++size_;
+        mark({entry, true});
         return true;
     }
     // Removes a name by its key; whether it was a subfolder, or none when it was not there.
     std::optional<bool> remove(std::uint64_t entry) {
         const std::optional<std::uint64_t> there = find(entry >> 1);
         if (!there) return std::nullopt;
-        mark(*there, false);
         --size_;
+        mark({*there, false});
         return (*there & 1) != 0;
     }
 
@@ -47,8 +46,8 @@ private:
         std::uint64_t entry;
         bool there;
     };
-    // Changes are kept apart, sorted, until there are this many: each costs a
-    // move of at most that many, and a merge a pass over the listing.
+    // Changes are kept apart, by key, until there are this many: each costs
+    // a move of at most that many, and a merge a pass over the listing.
     static constexpr std::size_t kMergeAt = 1024;
 
     std::vector<Change>::iterator changeOf(std::uint64_t key) {
@@ -56,37 +55,30 @@ private:
                                 [](const Change& c, std::uint64_t k) { return c.entry >> 1 < k; });
     }
     std::optional<std::uint64_t> find(std::uint64_t key) {
-        const auto change = changeOf(key);
-        if (change != changed_.end() && change->entry >> 1 == key)
-            return change->there ? std::optional(change->entry) : std::nullopt;
+        if (const auto c = changeOf(key); c != changed_.end() && c->entry >> 1 == key)
+            return c->there ? std::optional(c->entry) : std::nullopt;
         const auto listed = std::lower_bound(listed_.begin(), listed_.end(), key << 1);
-        if (listed != listed_.end() && *listed >> 1 == key) return *listed;
-        return std::nullopt;
+        return listed != listed_.end() && *listed >> 1 == key ? std::optional(*listed) : std::nullopt;
     }
-    void mark(std::uint64_t entry, bool there) {
-        const auto change = changeOf(entry >> 1);
-        if (change != changed_.end() && change->entry >> 1 == entry >> 1) {
-            *change = {entry, there};
-        } else {
-            changed_.insert(change, {entry, there});
-        }
-        if (changed_.size() >= kMergeAt) merge();
-    }
-    // One sorted listing again, no larger than its names.
-    void merge() {
+    void mark(Change change) {
+        const auto c = changeOf(change.entry >> 1);
+        c != changed_.end() && c->entry >> 1 == change.entry >> 1 ? void(*c = change)
+                                                                  : void(changed_.insert(c, change));
+        if (changed_.size() < kMergeAt) return;
+        // One sorted listing again, no larger than its names.
         std::vector<std::uint64_t> merged;
         merged.reserve(size_);
-        auto change = changed_.begin();
+        auto next = changed_.begin();
         for (const std::uint64_t entry : listed_) {
             bool changed = false;  // the change of the same key decides
-            for (; change != changed_.end() && change->entry >> 1 <= entry >> 1; ++change) {
-                changed = change->entry >> 1 == entry >> 1;
-                if (change->there) merged.push_back(change->entry);
+            for (; next != changed_.end() && next->entry >> 1 <= entry >> 1; ++next) {
+                changed = next->entry >> 1 == entry >> 1;
+                if (next->there) merged.push_back(next->entry);
             }
             if (!changed) merged.push_back(entry);
         }
-        for (; change != changed_.end(); ++change)
-            if (change->there) merged.push_back(change->entry);
+        for (; next != changed_.end(); ++next)
+            if (next->there) merged.push_back(next->entry);
         listed_ = std::move(merged);
         changed_.clear();
     }
