@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -101,7 +102,13 @@ void search(SharedListing& shared) {
     } while (FindNextFileW(found.get(), &entry));
     if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) shared.error = error;
     found.reset();
-    std::sort(shared.names.begin(), shared.names.end());  // here, off the window's thread
+    // Sorted here, off the window's thread, with the C library's qsort: a
+    // std::sort here would be a second copy of the counter's in the exe.
+    std::qsort(
+        shared.names.data(), shared.names.size(), sizeof(std::uint64_t), [](const void* a, const void* b) {
+            const auto x = *static_cast<const std::uint64_t*>(a), y = *static_cast<const std::uint64_t*>(b);
+            return x < y ? -1 : x > y ? 1 : 0;
+        });
 }
 
 DWORD WINAPI searchOnPool(void* parameter) {
