@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cwchar>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -271,7 +272,9 @@ private:
         const UniqueFindHandle found(FindFirstFileExW((folderPath_ + change.name).c_str(), FindExInfoBasic,
                                                       &entry, FindExSearchNameMatch, nullptr, 0));
         if (!found) return false;
-        change.name = entry.cFileName;
+        // Another spelling than the report's only where it is more than case:
+        // on a case-sensitive folder "A.txt" may find "a.txt", another item.
+        if (_wcsicmp(entry.cFileName, change.name.c_str()) != 0) change.name = entry.cFileName;
         change.subfolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         return true;
     }
