@@ -1,12 +1,15 @@
 // What an administrator would act on, written beside the diagnostic lines to
 // a log that fleet tools collect (the Windows Application event log), one
-// entry per kind at most once an hour, so that a fault that lasts fills
-// nobody's log.
+// entry per kind and detail at most once an hour, so that a fault that lasts
+// fills nobody's log and one policy applied does not hide the next.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <map>
+#include <string>
 #include <string_view>
+#include <utility>
 
 namespace glance {
 
@@ -39,8 +42,19 @@ public:
         return true;
     }
 
+    // The same, for each detail of a kind apart (the policy applied, the
+    // folder that cannot be watched).
+    bool allow(AdminEvent kind, std::wstring_view detail, double nowSeconds) {
+        const auto [it, first] = lastByDetail_.try_emplace({kind, std::wstring(detail)}, nowSeconds);
+        if (first) return true;
+        if (nowSeconds - it->second < 3600) return false;
+        it->second = nowSeconds;
+        return true;
+    }
+
 private:
     std::array<double, kAdminEventKinds> last_{-1, -1, -1, -1, -1};
+    std::map<std::pair<AdminEvent, std::wstring>, double> lastByDetail_;
 };
 
 }  // namespace glance
