@@ -6,10 +6,10 @@
 
 #include <array>
 #include <cstddef>
-#include <map>
-#include <string>
+#include <cstdint>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace glance {
 
@@ -43,18 +43,23 @@ public:
     }
 
     // The same, for each detail of a kind apart (the policy applied, the
-    // folder that cannot be watched).
+    // folder that cannot be watched), told apart by a hash of both.
     bool allow(AdminEvent kind, std::wstring_view detail, double nowSeconds) {
-        const auto [it, first] = lastByDetail_.try_emplace({kind, std::wstring(detail)}, nowSeconds);
-        if (first) return true;
-        if (nowSeconds - it->second < 3600) return false;
-        it->second = nowSeconds;
+        std::uint32_t key = 2166136261u ^ static_cast<std::uint32_t>(kind);
+        for (const wchar_t c : detail) key = (key ^ static_cast<std::uint32_t>(c)) * 16777619u;
+        for (auto& [known, last] : lastByDetail_) {
+            if (known != key) continue;
+            if (nowSeconds - last < 3600) return false;
+            last = nowSeconds;
+            return true;
+        }
+        lastByDetail_.emplace_back(key, nowSeconds);
         return true;
     }
 
 private:
     std::array<double, kAdminEventKinds> last_{-1, -1, -1, -1, -1};
-    std::map<std::pair<AdminEvent, std::wstring>, double> lastByDetail_;
+    std::vector<std::pair<std::uint32_t, double>> lastByDetail_;
 };
 
 }  // namespace glance
