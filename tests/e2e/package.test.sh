@@ -147,6 +147,10 @@ FAULTS = [  # (tables, fault, the rule that must catch it, how it is put in)
     (user, "a profile component keyed on its file", "ICE38",
      lambda t: row(t, "Component", Component="Program").update(KeyPath="GlanceRefresher.exe")),
     (user, "a profile folder not removed", "ICE64", lambda t: t["RemoveFile"].pop()),
+    (user, "the restart run as SYSTEM", "ICE105",
+     lambda t: row(t, "CustomAction", Action="StartClosedCopies").update(Type="3137")),
+    (machine, "a user's entry removed as SYSTEM on an RD host", "TSAware",
+     lambda t: row(t, "CustomAction", Action="RemoveRunValue").update(Type="1089")),
 ]
 missed = 0
 for tables, fault, rule, inject in FAULTS:
