@@ -100,14 +100,10 @@ std::wstring installedExe(MSIHANDLE install) {
 // none (or it is not a string).
 std::wstring stringValue(const wchar_t* key, const wchar_t* name, HKEY root = HKEY_CURRENT_USER) {
     DWORD size = 0;
-    if (RegGetValueW(root, key, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, nullptr, &size) !=
-        ERROR_SUCCESS)
-        return {};
+    if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS) return {};
     std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    if (RegGetValueW(root, key, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, data.data(), &size) !=
-        ERROR_SUCCESS)
-        return {};
+    if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, data.data(), &size) != ERROR_SUCCESS) return {};
     data.resize(wcsnlen(data.c_str(), data.size()));
     return data;
 }

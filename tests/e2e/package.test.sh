@@ -318,12 +318,14 @@ nothing_installed() {
         ! wine reg query 'HKCU\Software\Quillhaven' >/dev/null 2>&1 &&
         ! wine reg query 'HKLM\Software\Quillhaven' >/dev/null 2>&1
 }
-# installed_copy: the pid of a running copy of the installed exe, however it
-# was started (Wine names a process by its Windows path).
+# installed_copy: the pid of a running copy of the installed exe in this
+# test's prefix, however it was started (Wine names a process by its Windows
+# path, which is the same in every prefix).
 installed_copy() {
     local p
     for p in /proc/[0-9]*; do
-        { tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null | grep -qiF "$INSTALLED_EXE_WIN" && echo "${p#/proc/}" && return 0
+        { tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null | grep -qiF "$INSTALLED_EXE_WIN" && own_wine_process "${p#/proc/}" &&
+            echo "${p#/proc/}" && return 0
     done
     return 1
 }
