@@ -398,7 +398,10 @@ CUSTOM_ACTION PrepareCloseAndRestart(MSIHANDLE install) {
         if (exe.empty()) return;
         MsiSetPropertyW(install, L"CloseRunningCopies", exe.c_str());
         const std::wstring restart = number(now()) + L" " + exe;
-        MsiSetPropertyW(install, L"StartClosedCopies", restart.c_str());
+        // An administrator's "close without starting again" holds for this
+        // fallback too, but for the rollback of a failed install.
+        if (property(install, L"MSIDISABLERMRESTART") != L"1")
+            MsiSetPropertyW(install, L"StartClosedCopies", restart.c_str());
         MsiSetPropertyW(install, L"StartCopiesClosedBeforeFailure", restart.c_str());
         MsiSetPropertyW(install, L"RemoveEveryUsersRunValue", exe.c_str());
     });
@@ -671,6 +674,57 @@ CUSTOM_ACTION RemoveEveryUsersRunValue(MSIHANDLE install) {
             }
             if (!mounted.empty()) RegUnLoadKeyW(HKEY_USERS, mounted.c_str());
         }
+    });
+}
+
+// True when ordinary users (Everyone, Authenticated Users, Users, the
+// interactive logon) may add or change files in `folder`, or, while it does
+// not exist yet, in the folder it will be made in (whose rights a new folder
+// inherits).
+bool usersMayChange(std::wstring folder) {
+    while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+    while (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const size_t cut = folder.find_last_of(L'\\');
+        if (cut == std::wstring::npos || cut < 2) return false;
+        folder.resize(cut == 2 ? 3 : cut);
+    }
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool writable = dacl == nullptr;  // no DACL: everyone may do anything
+    for (const wchar_t* group : {L"S-1-1-0", L"S-1-5-11", L"S-1-5-32-545", L"S-1-5-4"}) {
+        PSID sid = nullptr;
+        if (writable || !ConvertStringSidToSidW(group, &sid)) continue;
+        TRUSTEE_W trustee{};
+        BuildTrusteeWithSidW(&trustee, sid);
+        ACCESS_MASK rights = 0;
+        writable = GetEffectiveRightsFromAclW(dacl, &trustee, &rights) == ERROR_SUCCESS &&
+                   (rights & (FILE_WRITE_DATA | FILE_APPEND_DATA | WRITE_DAC | WRITE_OWNER | DELETE)) != 0;
+        LocalFree(sid);
+    }
+    LocalFree(descriptor);
+    return writable;
+}
+
+// Immediate, in the per-machine package's install: the program in
+// INSTALLDIR is started in every user's session, so a folder that ordinary
+// users can change would let one of them run code as every other. Warns (in
+// the log; in a box when interactive) and goes on.
+CUSTOM_ACTION CheckInstallFolder(MSIHANDLE install) {
+    return guarded(install, L"CheckInstallFolder", [&] {
+        const std::wstring folder = property(install, L"INSTALLDIR");
+        if (folder.empty() || !usersMayChange(folder)) return;
+        PMSIHANDLE record = MsiCreateRecord(0);
+        MsiRecordSetStringW(
+            record, 0,
+            (L"Warning: ordinary users can change files in " + folder +
+             L" (or in the folder it is made in). The program there starts in every user's session: "
+             L"install it into a folder that only administrators can change, such as Program Files.")
+                .c_str());
+        MsiProcessMessage(
+            install, static_cast<INSTALLMESSAGE>(INSTALLMESSAGE_WARNING | MB_OK | MB_ICONWARNING), record);
     });
 }
 
