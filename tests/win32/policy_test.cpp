@@ -3,10 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdint>
-#include <optional>
-#include <utility>
-
 #include "NoEvents.h"
 #include "controller/MainWindowLayout.h"
 #include "platform/win32/Win32Settings.h"
@@ -30,34 +26,19 @@ TEST(PolicyRefresh, OnlyThePolicyBroadcastIsRaised) {
     EXPECT_EQ(events.refreshes, 1);
 }
 
-TEST(UsersOwnNumber, OnlyADwordIsANumberAndAMissingValueIsNone) {
+TEST(UsersOwnNumber, IsReadFromTheSettingsKeyAndOnlyADwordIsANumber) {
     const wchar_t* key =
         L"Software\\VB and VBA Program Settings\\Quillhaven\\Lumenfold Live Shell Glance Refresher Utility";
     const DWORD one = 1;
-    const std::uint64_t wide = 1;
-    const struct {
-        DWORD type;
-        const void* data;
-        DWORD bytes;
-        std::optional<PolicyData> read;
-    } rows[] = {{REG_DWORD, &one, sizeof one, PolicyData{true, 1}},
-                {REG_SZ, L"1", 4, PolicyData{false, 0}},
-                {REG_QWORD, &wide, sizeof wide, PolicyData{false, 0}},
-                {REG_NONE, nullptr, 0, std::nullopt}};
-    // Whether it is a number, and which; other data's bytes say nothing.
-    const auto asRead = [](const std::optional<PolicyData>& data) {
-        return data ? std::optional(std::pair(data->isNumber, data->isNumber ? data->number : 0u))
-                    : std::nullopt;
-    };
     Win32AdminSettings admin;
-    for (const auto& row : rows) {
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"DisableHomePageVisit");
-        const LSTATUS written = row.data ? RegSetKeyValueW(HKEY_CURRENT_USER, key, L"DisableHomePageVisit",
-                                                           row.type, row.data, row.bytes)
-                                         : ERROR_SUCCESS;
-        ASSERT_EQ(written, ERROR_SUCCESS);
-        EXPECT_EQ(asRead(admin.usersOwnNumber("DisableHomePageVisit")), asRead(row.read)) << row.type;
-    }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"DisableHomePageVisit");
+    EXPECT_FALSE(admin.usersOwnNumber("DisableHomePageVisit"));
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key, L"DisableHomePageVisit", REG_DWORD, &one, 4),
+              ERROR_SUCCESS);
+    EXPECT_EQ(admin.usersOwnNumber("DisableHomePageVisit"), (PolicyData{true, 1}));
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key, L"DisableHomePageVisit", REG_SZ, L"1", 4),
+              ERROR_SUCCESS);
+    EXPECT_FALSE(admin.usersOwnNumber("DisableHomePageVisit")->isNumber);
     RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"DisableHomePageVisit");
 }
 
