@@ -638,8 +638,9 @@ CUSTOM_ACTION RemoveEveryUsersRunValue(MSIHANDLE install) {
         if (exe.empty()) return;
         const bool canLoad = enablePrivilege(L"SeBackupPrivilege") && enablePrivilege(L"SeRestorePrivilege");
         HKEY raw = nullptr;
+        // The 64-bit view on 64-bit Windows (this DLL is 32-bit), where the list is.
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
-                          0, KEY_READ, &raw) != ERROR_SUCCESS)
+                          0, KEY_READ | KEY_WOW64_64KEY, &raw) != ERROR_SUCCESS)
             return;
         const UniqueHkey profiles(raw);
         for (DWORD i = 0;; ++i) {
