@@ -495,21 +495,29 @@ DWORD startAs(HANDLE token, DWORD session, const std::wstring& exe) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     wchar_t desktop[] = L"winsta0\\default";
-    DWORD own = 0;
+    DWORD own = session;
     if (ProcessIdToSessionId(GetCurrentProcessId(), &own) && own != session) startup.lpDesktop = desktop;
     PROCESS_INFORMATION created{};
-    const DWORD flags = CREATE_UNICODE_ENVIRONMENT;
+    // The installer's own user, unelevated, in its own session (the per-user
+    // package, the offer at the end of an interactive install): an ordinary
+    // start, which takes no privilege that a standard user lacks.
+    const UniqueKernelHandle mine = processToken(GetCurrentProcess(), TOKEN_QUERY);
+    const bool plain =
+        mine && own == session && !elevated(mine.get()) && tokenUser(mine.get()) == tokenUser(token);
+    const auto create = [&](DWORD flags) {
+        flags |= CREATE_UNICODE_ENVIRONMENT;
+        return plain ? CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, flags,
+                                      environment, folder.c_str(), &startup, &created)
+                     : CreateProcessAsUserW(token, exe.c_str(), command.data(), nullptr, nullptr, FALSE,
+                                            flags, environment, folder.c_str(), &startup, &created);
+    };
     // Out of the installer's job, which may end its processes with it.
-    BOOL started = CreateProcessAsUserW(token, exe.c_str(), command.data(), nullptr, nullptr, FALSE,
-                                        flags | CREATE_BREAKAWAY_FROM_JOB, environment, folder.c_str(),
-                                        &startup, &created) ||
-                   CreateProcessAsUserW(token, exe.c_str(), command.data(), nullptr, nullptr, FALSE, flags,
-                                        environment, folder.c_str(), &startup, &created);
-    // The per-user package's own user has no right to assign a token, but
-    // its shell's may be started with CreateProcessWithTokenW.
+    BOOL started = create(CREATE_BREAKAWAY_FROM_JOB) || create(0);
+    // Without the right to assign a token, a token of the user's shell may
+    // still be started with CreateProcessWithTokenW.
     if (!started && GetLastError() == ERROR_PRIVILEGE_NOT_HELD)
-        started = CreateProcessWithTokenW(token, 0, exe.c_str(), command.data(), flags, environment,
-                                          folder.c_str(), &startup, &created);
+        started = CreateProcessWithTokenW(token, 0, exe.c_str(), command.data(), CREATE_UNICODE_ENVIRONMENT,
+                                          environment, folder.c_str(), &startup, &created);
     const DWORD error = started ? 0 : GetLastError();
     DestroyEnvironmentBlock(environment);
     if (!started) return error ? error : ERROR_GEN_FAILURE;
@@ -566,7 +574,7 @@ CUSTOM_ACTION StartClosedCopies(MSIHANDLE install) {
         }
         key.reset();
         RegDeleteKeyW(HKEY_CURRENT_USER, kClosedCopiesKey);
-        if (!notes.empty()) enableStartPrivileges(install);
+        bool privileged = false;
         for (const auto& [name, note] : notes) {
             const size_t gap = note.find(L' ');
             if (gap == std::wstring::npos || wcstoull(note.c_str(), nullptr, 10) < since) continue;
@@ -576,6 +584,8 @@ CUSTOM_ACTION StartClosedCopies(MSIHANDLE install) {
                 log(install, L"a copy runs again in session " + name + L": not started twice");
                 continue;
             }
+            if (!privileged) enableStartPrivileges(install);
+            privileged = true;
             const UniqueKernelHandle token = ordinaryToken(session, user);
             const DWORD error = token ? startAs(token.get(), session, exe) : ERROR_NO_TOKEN;
             log(install, error == 0 ? L"started " + exe + L" again in session " + name + L" for user " + user
