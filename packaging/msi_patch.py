@@ -8,8 +8,11 @@ the MSI and fails unless each patch is there.
 What it patches (the WiX source says what was meant; wixl writes otherwise):
 - CustomAction: Execute="rollback" becomes the rollback type (in-script 1024
   + rollback 256), Execute="commit" the commit type (in-script 1024 + commit
-  512, keeping Impersonate="no"); immediate actions lose the no-impersonation
-  bit (2048), which only in-script actions may carry.
+  512), each keeping Impersonate="no"; immediate actions lose the
+  no-impersonation bit (2048), which only in-script actions may carry; an
+  impersonated in-script action is terminal-server aware (16384), so that a
+  per-machine install on a Remote Desktop host runs it as the user, not as
+  SYSTEM (WiX's TerminalServerAware, which wixl does not know).
 - Component: the per-machine start-up entry (StartForEveryone) is installed
   only when AUTOSTART = 1, a property passed from the command line and so
   among the secure properties.
@@ -30,7 +33,7 @@ import subprocess
 import sys
 import xml.etree.ElementTree as ET
 
-IN_SCRIPT, ROLLBACK, COMMIT, NO_IMPERSONATE = 1024, 256, 512, 2048
+IN_SCRIPT, ROLLBACK, COMMIT, NO_IMPERSONATE, TS_AWARE = 1024, 256, 512, 2048, 16384
 CONDITIONS = {"StartForEveryone": "AUTOSTART = 1"}  # component -> condition
 SECURE = "AUTOSTART"  # the property those conditions read
 VERSION_MAX_INCLUSIVE, DISALLOW_ABSENT = 512, 16
@@ -40,13 +43,17 @@ def die(message):
     sys.exit(f"msi_patch.py: {message}")
 
 
-def source_elements(wxs):
+def source_elements(wxs, defines=None):
     """The WiX elements of the file and of the files it includes, as
-    (element name without its namespace, attributes)."""
+    (element name without its namespace, attributes), with the variables
+    that <?define ?> sets ($(var.Name)) put in."""
+    defines = dict(defines or {})
     text = open(wxs, encoding="utf-8").read()
-    elements = [(e.tag.split("}")[-1], e.attrib) for e in ET.fromstring(text.encode()).iter()]
+    defines.update(re.findall(r'<\?define\s+(\w+)\s*=\s*"([^"]*)"\s*\?>', text))
+    expanded = re.sub(r"\$\(var\.(\w+)\)", lambda m: defines.get(m.group(1), m.group(0)), text)
+    elements = [(e.tag.split("}")[-1], e.attrib) for e in ET.fromstring(expanded.encode()).iter()]
     for name in re.findall(r"<\?include\s+(\S+)\s*\?>", text):
-        elements += source_elements(os.path.join(os.path.dirname(wxs), name))
+        elements += source_elements(os.path.join(os.path.dirname(wxs), name), defines)
     return elements
 
 
@@ -96,13 +103,13 @@ def patches(elements, files):
             die(f"no rollback or commit action {rollback | commit} in the CustomAction table")
         for row in rows:
             kind = int(row["Type"])
-            if row["Action"] in rollback:
-                kind = (kind & ~NO_IMPERSONATE) | IN_SCRIPT | ROLLBACK
-            elif row["Action"] in commit:
-                kind = (kind & ~ROLLBACK) | IN_SCRIPT | COMMIT
+            if row["Action"] in rollback | commit:
+                kind = (kind & ~(ROLLBACK | COMMIT)) | IN_SCRIPT | (ROLLBACK if row["Action"] in rollback else COMMIT)
                 kind = kind | NO_IMPERSONATE if row["Action"] in no_impersonation else kind & ~NO_IMPERSONATE
             elif not kind & IN_SCRIPT:
                 kind &= ~NO_IMPERSONATE
+            if kind & IN_SCRIPT and not kind & NO_IMPERSONATE:
+                kind |= TS_AWARE
             row["Type"] = str(kind)
         return rows
 

@@ -14,6 +14,7 @@
 // is worth failing an install or an uninstall for.
 #include <windows.h>
 // windows.h first: the installer headers use its types.
+#include <aclapi.h>
 #include <msi.h>
 #include <msiquery.h>
 #include <sddl.h>
@@ -95,23 +96,50 @@ std::wstring installedExe(MSIHANDLE install) {
     return longPath(folder + kExeName);
 }
 
-// The start-up entry's data; empty when there is none (or it is not a string).
-std::wstring stringValue(const wchar_t* key, const wchar_t* name) {
+// A string value's data (an expandable one expanded); empty when there is
+// none (or it is not a string).
+std::wstring stringValue(const wchar_t* key, const wchar_t* name, HKEY root = HKEY_CURRENT_USER) {
     DWORD size = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
-        return {};
+    if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS) return {};
     std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, data.data(), &size) !=
-        ERROR_SUCCESS)
-        return {};
+    if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, data.data(), &size) != ERROR_SUCCESS) return {};
     data.resize(wcsnlen(data.c_str(), data.size()));
     return data;
 }
 
-LSTATUS setStringValue(const wchar_t* key, const wchar_t* name, const std::wstring& data) {
-    return RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, data.c_str(),
+LSTATUS setStringValue(const wchar_t* key, const wchar_t* name, const std::wstring& data,
+                       HKEY root = HKEY_CURRENT_USER) {
+    return RegSetKeyValueW(root, key, name, REG_SZ, data.c_str(),
                            static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
+
+// What a Windows error code means, for the log.
+std::wstring errorText(DWORD error) {
+    wchar_t* text = nullptr;
+    std::wstring said = L"error " + std::to_wstring(error);
+    if (FormatMessageW(
+            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+            nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr) != 0) {
+        said += L" (" + std::wstring(text);
+        while (!said.empty() && (said.back() == L'\n' || said.back() == L'\r' || said.back() == L' '))
+            said.pop_back();
+        said += L")";
+    }
+    LocalFree(text);
+    return said;
+}
+
+// Enables a privilege of this process's token; false when the token does
+// not hold it (the action then says what it could not do, and why).
+bool enablePrivilege(const wchar_t* name) {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) return false;
+    const UniqueKernelHandle token(raw);
+    TOKEN_PRIVILEGES privileges{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+    return LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid) &&
+           AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) &&
+           GetLastError() == ERROR_SUCCESS;
 }
 
 // The program writes its own path in quotes; a bare path is accepted too.
@@ -254,13 +282,76 @@ void sendEndSession(DWORD processId) {
     }
 }
 
+// True when a kernel object's owner is `user`, the administrators (an
+// elevated copy's objects are theirs) or SYSTEM: not another user's.
+bool ownedBy(HANDLE object, const std::wstring& user) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                        nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    wchar_t* text = nullptr;
+    const bool ours =
+        ConvertSidToStringSidW(owner, &text) &&
+        (user == text || lstrcmpW(text, L"S-1-5-32-544") == 0 || lstrcmpW(text, L"S-1-5-18") == 0);
+    LocalFree(text);
+    LocalFree(descriptor);
+    return ours;
+}
+
+// The copy's close request: the event whose name the copy published in its
+// user's hive, which only that user, the administrators and SYSTEM can
+// write; or, for a copy of an earlier version, the event named after its
+// process id alone, when no other user made it. Invalid when there is none.
+UniqueKernelHandle closeRequest(const RunningCopy& copy, const std::wstring& user) {
+    using namespace glance::win32;
+    const std::wstring notes = user + L"\\" + kCloseRequestsKey;
+    std::wstring random = stringValue(notes.c_str(), number(copy.id).c_str(), HKEY_USERS);
+    if (random.empty()) {
+        const UniqueKernelHandle own = processToken(GetCurrentProcess(), TOKEN_QUERY);
+        if (own && tokenUser(own.get()) == user)
+            random = stringValue(kCloseRequestsKey, number(copy.id).c_str());
+    }
+    bool wellFormed = random.size() == kCloseRequestRandomDigits;
+    for (wchar_t c : random)
+        wellFormed = wellFormed && ((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'));
+    CloseRequestName name;
+    if (wellFormed)
+        return UniqueKernelHandle(
+            OpenEventW(EVENT_MODIFY_STATE, FALSE, closeRequestName(copy.id, name, random.c_str())));
+    UniqueKernelHandle earlier(
+        OpenEventW(EVENT_MODIFY_STATE | READ_CONTROL, FALSE, closeRequestName(copy.id, name)));
+    if (earlier && !ownedBy(earlier.get(), user)) earlier.reset();
+    return earlier;
+}
+
+// How long after its start a copy may not listen yet: its close request is
+// made once its window is up. Such a copy is given this long before the
+// end-session messages are sent instead.
+constexpr ULONGLONG kYoungCopyMs = 30000;
+constexpr DWORD kListenWaitMs = 5000;
+
+ULONGLONG ageMs(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{}, now{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return ~0ull;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& t) {
+        return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return ticks(now) > ticks(created) ? (ticks(now) - ticks(created)) / 10000 : 0;
+}
+
 // Asks a copy to close as its close box does: through its close request,
 // which reaches any session and a copy run elevated, or else through the
 // end-session messages. True when it has ended.
-bool askToClose(MSIHANDLE install, const RunningCopy& copy) {
-    glance::win32::CloseRequestName name;
-    const UniqueKernelHandle request(
-        OpenEventW(EVENT_MODIFY_STATE, FALSE, glance::win32::closeRequestName(copy.id, name)));
+bool askToClose(MSIHANDLE install, const RunningCopy& copy, const std::wstring& user) {
+    UniqueKernelHandle request = closeRequest(copy, user);
+    if (!request && ageMs(copy.process.get()) < kYoungCopyMs) {
+        const ULONGLONG until = GetTickCount64() + kListenWaitMs;
+        while (!request && GetTickCount64() < until &&
+               WaitForSingleObject(copy.process.get(), 100) == WAIT_TIMEOUT)
+            request = closeRequest(copy, user);
+    }
     if (request) {
         SetEvent(request.get());
     } else {
@@ -297,15 +388,22 @@ UINT guarded(MSIHANDLE install, const wchar_t* name, Action action) noexcept {
 #define CUSTOM_ACTION extern "C" __declspec(dllexport) UINT __stdcall
 
 // Immediate, before the script: what the deferred actions below need, as
-// their CustomActionData: the installed exe to close, and, for the action
-// that starts the closed copies again, the time this install began with it,
-// so that a copy closed by an earlier uninstall is never started.
+// their CustomActionData: the installed exe to close (and whose start-up
+// entries go), and, for the actions that start the closed copies again, the
+// time this install began with it, so that a copy closed by an earlier
+// uninstall is never started.
 CUSTOM_ACTION PrepareCloseAndRestart(MSIHANDLE install) {
     return guarded(install, L"PrepareCloseAndRestart", [&] {
         const std::wstring exe = installedExe(install);
         if (exe.empty()) return;
         MsiSetPropertyW(install, L"CloseRunningCopies", exe.c_str());
-        MsiSetPropertyW(install, L"StartClosedCopies", (number(now()) + L" " + exe).c_str());
+        const std::wstring restart = number(now()) + L" " + exe;
+        // An administrator's "close without starting again" holds for this
+        // fallback too, but for the rollback of a failed install.
+        if (property(install, L"MSIDISABLERMRESTART") != L"1")
+            MsiSetPropertyW(install, L"StartClosedCopies", restart.c_str());
+        MsiSetPropertyW(install, L"StartCopiesClosedBeforeFailure", restart.c_str());
+        MsiSetPropertyW(install, L"RemoveEveryUsersRunValue", exe.c_str());
     });
 }
 
@@ -322,7 +420,7 @@ CUSTOM_ACTION CloseRunningCopies(MSIHANDLE install) {
             const std::wstring user = token ? tokenUser(token.get()) : std::wstring();
             log(install, L"asking process " + number(copy.id) + L" (session " + number(copy.session) +
                              L", user " + user + L") to close");
-            if (!askToClose(install, copy)) {
+            if (!askToClose(install, copy, user)) {
                 log(install, L"process " + number(copy.id) + L" is still running; its files stay in use");
                 continue;
             }
@@ -382,51 +480,73 @@ UniqueKernelHandle ordinaryToken(DWORD session, const std::wstring& user) {
     return UniqueKernelHandle(primary);
 }
 
-// Starts `exe` as the token's user in `session`, with the user's environment
-// and the exe's folder as the working folder: on the session's interactive
-// desktop when it is another session than the installer's (the installer's
-// own desktop there is session 0's, which nobody sees), or else on the
-// installer's desktop, which is the one its user sees. Returns 0, or the
-// error that stopped it.
+// Starts `exe` as the token's user in `session`, with the user's own
+// environment (never the installer's, which may be SYSTEM's) and the exe's
+// folder as the working folder: on the session's interactive desktop when it
+// is another session than the installer's (the installer's own desktop there
+// is session 0's, which nobody sees), or else on the installer's desktop,
+// which is the one its user sees. Returns 0, or the error that stopped it.
 DWORD startAs(HANDLE token, DWORD session, const std::wstring& exe) {
     const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
     std::wstring command = L"\"" + exe + L"\"";
     void* environment = nullptr;
-    CreateEnvironmentBlock(&environment, token, FALSE);
+    if (!CreateEnvironmentBlock(&environment, token, FALSE))
+        return GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     wchar_t desktop[] = L"winsta0\\default";
-    DWORD own = 0;
+    DWORD own = session;
     if (ProcessIdToSessionId(GetCurrentProcessId(), &own) && own != session) startup.lpDesktop = desktop;
     PROCESS_INFORMATION created{};
-    const DWORD flags = environment ? CREATE_UNICODE_ENVIRONMENT : 0;
+    // The installer's own user, unelevated, in its own session (the per-user
+    // package, the offer at the end of an interactive install): an ordinary
+    // start, which takes no privilege that a standard user lacks.
+    const UniqueKernelHandle mine = processToken(GetCurrentProcess(), TOKEN_QUERY);
+    const bool plain =
+        mine && own == session && !elevated(mine.get()) && tokenUser(mine.get()) == tokenUser(token);
+    const auto create = [&](DWORD flags) {
+        flags |= CREATE_UNICODE_ENVIRONMENT;
+        return plain ? CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, flags,
+                                      environment, folder.c_str(), &startup, &created)
+                     : CreateProcessAsUserW(token, exe.c_str(), command.data(), nullptr, nullptr, FALSE,
+                                            flags, environment, folder.c_str(), &startup, &created);
+    };
     // Out of the installer's job, which may end its processes with it.
-    BOOL started = CreateProcessAsUserW(token, exe.c_str(), command.data(), nullptr, nullptr, FALSE,
-                                        flags | CREATE_BREAKAWAY_FROM_JOB, environment, folder.c_str(),
-                                        &startup, &created) ||
-                   CreateProcessAsUserW(token, exe.c_str(), command.data(), nullptr, nullptr, FALSE, flags,
-                                        environment, folder.c_str(), &startup, &created);
-    // The per-user package's own user has no right to assign a token, but
-    // its shell's may be started with CreateProcessWithTokenW.
+    BOOL started = create(CREATE_BREAKAWAY_FROM_JOB) || create(0);
+    // Without the right to assign a token, a token of the user's shell may
+    // still be started with CreateProcessWithTokenW.
     if (!started && GetLastError() == ERROR_PRIVILEGE_NOT_HELD)
-        started = CreateProcessWithTokenW(token, 0, exe.c_str(), command.data(), flags, environment,
-                                          folder.c_str(), &startup, &created);
+        started = CreateProcessWithTokenW(token, 0, exe.c_str(), command.data(), CREATE_UNICODE_ENVIRONMENT,
+                                          environment, folder.c_str(), &startup, &created);
     const DWORD error = started ? 0 : GetLastError();
-    if (environment) DestroyEnvironmentBlock(environment);
+    DestroyEnvironmentBlock(environment);
     if (!started) return error ? error : ERROR_GEN_FAILURE;
     CloseHandle(created.hThread);
     CloseHandle(created.hProcess);
     return 0;
 }
 
+// The privileges that starting a copy as another user takes: reading a
+// session's token (SYSTEM's SeTcbPrivilege) and giving a process a token.
+// Those the installer's token lacks are named in the log, once per action.
+void enableStartPrivileges(MSIHANDLE install) {
+    std::wstring missing;
+    for (const wchar_t* name :
+         {L"SeTcbPrivilege", L"SeAssignPrimaryTokenPrivilege", L"SeIncreaseQuotaPrivilege"})
+        if (!enablePrivilege(name)) missing += std::wstring(missing.empty() ? L"" : L", ") + name;
+    if (!missing.empty())
+        log(install, L"without " + missing + L": a copy of another session or user cannot be started again");
+}
+
 }  // namespace
 
-// Commit (deferred, without impersonation), after a successful install,
-// upgrade or repair, never on uninstall: starts the new exe again in each
-// session where this install closed a copy, as that copy's user with an
-// ordinary token. Not where a copy runs again already (Restart Manager
-// restarted it, or the user did); not for a copy closed before this install
-// began.
+// Deferred, at the end of the script of an install, upgrade or repair (never
+// an uninstall), and as the rollback of the closing for any of them that
+// fails: starts the exe again in each session where this install closed a
+// copy, as that copy's user with an ordinary token. Deferred rather than a
+// commit action, which would not run where rollback is disabled. Not where a
+// copy runs again already (Restart Manager restarted it, or the user did);
+// not for a copy closed before this install began.
 CUSTOM_ACTION StartClosedCopies(MSIHANDLE install) {
     return guarded(install, L"StartClosedCopies", [&] {
         const std::wstring data = property(install, L"CustomActionData");
@@ -454,6 +574,7 @@ CUSTOM_ACTION StartClosedCopies(MSIHANDLE install) {
         }
         key.reset();
         RegDeleteKeyW(HKEY_CURRENT_USER, kClosedCopiesKey);
+        bool privileged = false;
         for (const auto& [name, note] : notes) {
             const size_t gap = note.find(L' ');
             if (gap == std::wstring::npos || wcstoull(note.c_str(), nullptr, 10) < since) continue;
@@ -463,11 +584,15 @@ CUSTOM_ACTION StartClosedCopies(MSIHANDLE install) {
                 log(install, L"a copy runs again in session " + name + L": not started twice");
                 continue;
             }
+            if (!privileged) enableStartPrivileges(install);
+            privileged = true;
             const UniqueKernelHandle token = ordinaryToken(session, user);
             const DWORD error = token ? startAs(token.get(), session, exe) : ERROR_NO_TOKEN;
             log(install, error == 0 ? L"started " + exe + L" again in session " + name + L" for user " + user
                                     : L"could not start " + exe + L" again in session " + name +
-                                          L" for user " + user + L", error " + number(error));
+                                          L" for user " + user + L": " +
+                                          (token ? errorText(error)
+                                                 : L"no ordinary token of that user in that session"));
         }
     });
 }
@@ -491,17 +616,155 @@ CUSTOM_ACTION FindOwnRunValue(MSIHANDLE install) {
     });
 }
 
+// Removes a user's start-up entry (under `root`, that user's hive) and makes
+// the stored choice agree; `who` names the user in the log.
+void removeRunValue(MSIHANDLE install, HKEY root, const std::wstring& who) {
+    const LSTATUS status = RegDeleteKeyValueW(root, kRunKey, kRunValue);
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+        log(install, who + L"'s start-up entry not removed: " + errorText(static_cast<DWORD>(status)));
+        return;
+    }
+    log(install, who + L"'s start-up entry removed");
+    if (stringValue(kSettingsKey, kStartupSetting, root) == L"On")
+        setStringValue(kSettingsKey, kStartupSetting, L"Off", root);
+}
+
 // Deferred, on uninstall, scheduled only when FindOwnRunValue found the entry.
 CUSTOM_ACTION RemoveRunValue(MSIHANDLE install) {
-    return guarded(install, L"RemoveRunValue", [&] {
-        const LSTATUS status = RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValue);
-        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
-            log(install, L"start-up entry not removed, error " + std::to_wstring(status));
+    return guarded(install, L"RemoveRunValue",
+                   [&] { removeRunValue(install, HKEY_CURRENT_USER, L"the user"); });
+}
+
+// Deferred, without impersonation, on the per-machine package's uninstall,
+// which a deployment tool runs as SYSTEM: removes the start-up entry of every
+// user whose entry starts the installed copy (it would point at a deleted
+// file at each of their logons). The hives loaded now are changed in place;
+// every other profile's is loaded for the purpose (with the backup and
+// restore privileges, which SYSTEM and the administrators hold) and
+// unloaded again, so that a user who logs on later has none either.
+CUSTOM_ACTION RemoveEveryUsersRunValue(MSIHANDLE install) {
+    return guarded(install, L"RemoveEveryUsersRunValue", [&] {
+        const std::wstring exe = property(install, L"CustomActionData");
+        if (exe.empty()) return;
+        const bool canLoad = enablePrivilege(L"SeBackupPrivilege") && enablePrivilege(L"SeRestorePrivilege");
+        HKEY raw = nullptr;
+        // The 64-bit view on 64-bit Windows (this DLL is 32-bit), where the list is.
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
+                          0, KEY_READ | KEY_WOW64_64KEY, &raw) != ERROR_SUCCESS)
             return;
+        const UniqueHkey profiles(raw);
+        for (DWORD i = 0;; ++i) {
+            wchar_t sid[256];
+            DWORD size = 256;
+            const LSTATUS status =
+                RegEnumKeyExW(profiles.get(), i, sid, &size, nullptr, nullptr, nullptr, nullptr);
+            if (status == ERROR_NO_MORE_ITEMS) break;
+            // Only people's accounts (S-1-5-21-...), not the services'.
+            if (status != ERROR_SUCCESS || wcsncmp(sid, L"S-1-5-21-", 9) != 0) continue;
+            std::wstring mounted;
+            raw = nullptr;
+            if (RegOpenKeyExW(HKEY_USERS, sid, 0, KEY_READ | KEY_WRITE, &raw) != ERROR_SUCCESS) {
+                const std::wstring folder = stringValue(sid, L"ProfileImagePath", profiles.get());
+                const std::wstring name = std::wstring(L"GlanceRefresher.") + sid;
+                if (!canLoad || folder.empty() ||
+                    RegLoadKeyW(HKEY_USERS, name.c_str(), (folder + L"\\NTUSER.DAT").c_str()) !=
+                        ERROR_SUCCESS) {
+                    log(install,
+                        std::wstring(L"the profile of ") + sid + L" could not be loaded; its entry stays");
+                    continue;
+                }
+                mounted = name;
+                if (RegOpenKeyExW(HKEY_USERS, name.c_str(), 0, KEY_READ | KEY_WRITE, &raw) != ERROR_SUCCESS)
+                    raw = nullptr;
+            }
+            {
+                const UniqueHkey hive(raw);
+                const std::wstring data = hive ? stringValue(kRunKey, kRunValue, hive.get()) : std::wstring();
+                if (!data.empty() && samePath(longPath(unquoted(data)), exe))
+                    removeRunValue(install, hive.get(), sid);
+            }
+            if (!mounted.empty()) RegUnLoadKeyW(HKEY_USERS, mounted.c_str());
         }
-        log(install, L"start-up entry removed");
-        if (stringValue(kSettingsKey, kStartupSetting) == L"On")
-            setStringValue(kSettingsKey, kStartupSetting, L"Off");
+    });
+}
+
+// True when ordinary users (Everyone, Authenticated Users, Users, the
+// interactive logon) may add or change files in `folder`, or, while it does
+// not exist yet, in the folder it will be made in (whose rights a new folder
+// inherits).
+bool usersMayChange(std::wstring folder) {
+    while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+    while (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const size_t cut = folder.find_last_of(L'\\');
+        if (cut == std::wstring::npos || cut < 2) return false;
+        folder.resize(cut == 2 ? 3 : cut);
+    }
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool writable = dacl == nullptr;  // no DACL: everyone may do anything
+    for (const wchar_t* group : {L"S-1-1-0", L"S-1-5-11", L"S-1-5-32-545", L"S-1-5-4"}) {
+        PSID sid = nullptr;
+        if (writable || !ConvertStringSidToSidW(group, &sid)) continue;
+        TRUSTEE_W trustee{};
+        BuildTrusteeWithSidW(&trustee, sid);
+        ACCESS_MASK rights = 0;
+        writable = GetEffectiveRightsFromAclW(dacl, &trustee, &rights) == ERROR_SUCCESS &&
+                   (rights & (FILE_WRITE_DATA | FILE_APPEND_DATA | WRITE_DAC | WRITE_OWNER | DELETE)) != 0;
+        LocalFree(sid);
+    }
+    LocalFree(descriptor);
+    return writable;
+}
+
+// Immediate, in the per-machine package's install: the program in
+// INSTALLDIR is started in every user's session, so a folder that ordinary
+// users can change would let one of them run code as every other. Warns (in
+// the log; in a box when interactive) and goes on.
+CUSTOM_ACTION CheckInstallFolder(MSIHANDLE install) {
+    return guarded(install, L"CheckInstallFolder", [&] {
+        const std::wstring folder = property(install, L"INSTALLDIR");
+        if (folder.empty() || !usersMayChange(folder)) return;
+        PMSIHANDLE record = MsiCreateRecord(0);
+        MsiRecordSetStringW(
+            record, 0,
+            (L"Warning: ordinary users can change files in " + folder +
+             L" (or in the folder it is made in). The program there starts in every user's session: "
+             L"install it into a folder that only administrators can change, such as Program Files.")
+                .c_str());
+        MsiProcessMessage(
+            install, static_cast<INSTALLMESSAGE>(INSTALLMESSAGE_WARNING | MB_OK | MB_ICONWARNING), record);
+    });
+}
+
+// Immediate, in the interactive install's own sequence only (after the
+// install has succeeded; a silent or basic-UI install never runs it): offers
+// to start the installed program, as its user with an ordinary token, unless
+// a copy runs already (the install started a closed one again).
+CUSTOM_ACTION OfferToStart(MSIHANDLE install) {
+    return guarded(install, L"OfferToStart", [&] {
+        const std::wstring exe = installedExe(install);
+        if (exe.empty() || GetFileAttributesW(exe.c_str()) == INVALID_FILE_ATTRIBUTES ||
+            !copiesRunning(exe).empty())
+            return;
+        PMSIHANDLE record = MsiCreateRecord(0);
+        MsiRecordSetStringW(
+            record, 0,
+            L"Lumenfold Live Shell Glance Refresher Utility is installed. It keeps the icons on your "
+            L"desktop up to date from its icon in the notification area.\n\nStart it now?");
+        if (MsiProcessMessage(install,
+                              static_cast<INSTALLMESSAGE>(INSTALLMESSAGE_USER | MB_YESNO | MB_ICONQUESTION),
+                              record) != IDYES)
+            return;
+        DWORD session = 0;
+        ProcessIdToSessionId(GetCurrentProcessId(), &session);
+        const UniqueKernelHandle own = processToken(GetCurrentProcess(), TOKEN_QUERY);
+        const UniqueKernelHandle token =
+            own ? ordinaryToken(session, tokenUser(own.get())) : UniqueKernelHandle();
+        const DWORD error = token ? startAs(token.get(), session, exe) : ERROR_NO_TOKEN;
+        log(install, error == 0 ? L"started " + exe : L"could not start " + exe + L": " + errorText(error));
     });
 }
 

@@ -15,6 +15,16 @@ std::wstring plainWide(std::string_view ascii) {
     return std::wstring(ascii.begin(), ascii.end());
 }
 
+// A number of 0 or 1 is a choice; anything else is refused with a note.
+template <typename Refuse>
+std::optional<bool> choiceOf(const std::optional<PolicyData>& data, Refuse refuse) {
+    if (data && (!data->isNumber || data->number > 1)) {
+        refuse();
+        return std::nullopt;
+    }
+    return data ? std::optional(data->number == 1) : std::nullopt;
+}
+
 // Both scopes are read, so that a policy that cannot be used is reported
 // even when the other scope's value rules.
 std::optional<bool> readPolicy(AdminSettings& admin, Diagnostics& diagnostics, EventLog& events,
@@ -34,12 +44,23 @@ std::optional<bool> readPolicy(AdminSettings& admin, Diagnostics& diagnostics, E
             refuse("unreadable", e.code());
             continue;
         }
-        if (data && (!data->isNumber || data->number > 1))
-            refuse("bad data", errtext::kInvalidCall.code);
-        else if (data && !held)
-            held = data->number == 1;
+        const std::optional<bool> choice =
+            choiceOf(data, [&] { refuse("bad data", errtext::kInvalidCall.code); });
+        if (!held) held = choice;
     }
     return held;
+}
+
+// The user's own number, for what no policy holds; only noted when unusable.
+std::optional<bool> readUsersOwn(AdminSettings& admin, Diagnostics& diagnostics, const char* name) {
+    const std::string what = std::string("own setting ") + name;
+    try {
+        return choiceOf(admin.usersOwnNumber(name),
+                        [&] { diagnostics.noteFailure(what + ": bad data", errtext::kInvalidCall.code); });
+    } catch (const PlatformError& e) {
+        diagnostics.noteFailure(what + ": unreadable", e.code());
+        return std::nullopt;
+    }
 }
 
 // A setting shown on its control. The switch shows it as the stored word
@@ -73,6 +94,14 @@ std::optional<bool> startsWithWindows(const ManagedSettings& held) {
     return held.startedForEveryone ? std::optional(true) : held.startWithWindows;
 }
 
+// What the user's own logon value must be while the start is held. Beside
+// the machine's value it would start a second copy at every logon, which
+// brings the first one's window forward; and the box, locked, could not take
+// it away.
+std::optional<bool> heldLogonValue(const ManagedSettings& held) {
+    return held.startedForEveryone ? std::optional(false) : held.startWithWindows;
+}
+
 }  // namespace
 
 ManagedSettings readManagedSettings(AdminSettings& admin, Diagnostics& diagnostics, EventLog& events) {
@@ -80,7 +109,9 @@ ManagedSettings readManagedSettings(AdminSettings& admin, Diagnostics& diagnosti
     held.automaticRefresh = readPolicy(admin, diagnostics, events, kPolicyAutomaticRefresh);
     held.startInTray = readPolicy(admin, diagnostics, events, kPolicyStartInTray);
     held.startWithWindows = readPolicy(admin, diagnostics, events, kPolicyStartWithWindows);
-    held.homePageVisitOff = readPolicy(admin, diagnostics, events, kPolicyNoHomePage).value_or(false);
+    const std::optional<bool> noHomePage = readPolicy(admin, diagnostics, events, kPolicyNoHomePage);
+    held.homePageVisitOff =
+        noHomePage ? *noHomePage : readUsersOwn(admin, diagnostics, kPolicyNoHomePage).value_or(false);
     try {
         held.startedForEveryone = admin.machineStartupEntry(kProductName);
     } catch (const PlatformError& e) {
@@ -91,20 +122,21 @@ ManagedSettings readManagedSettings(AdminSettings& admin, Diagnostics& diagnosti
 
 void applyManagedSettings(Platform& p, Window& window, Preferences& preferences,
                           const ManagedSettings& before, const ManagedSettings& now) {
+    // Each control with what it shows while held and the policy that holds
+    // it (the machine's value holds the start with Windows too, but is no policy).
     const struct {
         ControlId control;
         const char* policy;
-        std::optional<bool> before, now;
-    } rows[] = {
-        {ControlId::SwitchButton, kPolicyAutomaticRefresh, before.automaticRefresh, now.automaticRefresh},
-        {ControlId::StartInTrayBox, kPolicyStartInTray, before.startInTray, now.startInTray},
-        {ControlId::StartWithWindowsBox, kPolicyStartWithWindows, startsWithWindows(before),
-         startsWithWindows(now)}};
-    // A user's logon value beside the machine's would start a second copy at
-    // logon, which brings the first one's window forward.
+        std::optional<bool> before, now, policyBefore, policyNow;
+    } rows[] = {{ControlId::SwitchButton, kPolicyAutomaticRefresh, before.automaticRefresh,
+                 now.automaticRefresh, before.automaticRefresh, now.automaticRefresh},
+                {ControlId::StartInTrayBox, kPolicyStartInTray, before.startInTray, now.startInTray,
+                 before.startInTray, now.startInTray},
+                {ControlId::StartWithWindowsBox, kPolicyStartWithWindows, startsWithWindows(before),
+                 startsWithWindows(now), before.startWithWindows, now.startWithWindows}};
     try {
-        if (now.startWithWindows && !(*now.startWithWindows && now.startedForEveryone))
-            putLogonValue(p.system, preferences, *now.startWithWindows);
+        if (const std::optional<bool> logonValue = heldLogonValue(now))
+            putLogonValue(p.system, preferences, *logonValue);
     } catch (const PlatformError& e) {
         p.diagnostics.noteFailure("managed start-up entry", e.code());
     }
@@ -114,7 +146,7 @@ void applyManagedSettings(Platform& p, Window& window, Preferences& preferences,
                 show(window, row.control, row.now ? *row.now : usersOwn(preferences, row.control));
             if (row.now.has_value() != row.before.has_value())
                 window.setLocked(row.control, row.now ? kManagedReason : "");
-            if (row.now && row.now != row.before)
+            if (row.policyNow && row.policyNow != row.policyBefore)
                 p.eventLog.report(AdminEvent::PolicyApplied, plainWide(row.policy));
         } catch (const PlatformError& e) {
             p.diagnostics.noteFailure("managed setting", e.code());

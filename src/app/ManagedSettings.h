@@ -26,15 +26,19 @@ struct ManagedSettings {
 // Reads what the administrator set. A machine policy wins over a user
 // policy; a value that is not a number of 0 or 1 counts as not configured and
 // is noted on the diagnostic channel and reported to the event log, as is a
-// policy that cannot be read.
+// policy that cannot be read. The home-page visit also follows the user's
+// own number of the same name when no policy holds it (a bad one is noted).
 ManagedSettings readManagedSettings(AdminSettings& admin, Diagnostics& diagnostics, EventLog& events);
 
-// Shows each held setting on its control and locks it (a newly held one is
-// reported to the event log); a setting held before and no longer goes back
-// to the user's own choice and control. A held start with Windows puts the
-// user's logon value (and the stored choice) where ticking or clearing the
-// box would, except that the machine's own value already starts the program
-// for everyone. Failures are noted, never shown.
+// Shows each held setting on its control and locks it (a newly applied
+// policy is reported to the event log); a setting held before and no longer
+// goes back to the user's own choice and control. While the start with
+// Windows is held, the user's logon value (and the stored choice) is where
+// the holder puts it, so that exactly one copy starts at logon and a locked
+// box leaves nothing the user cannot remove: none beside the machine's own
+// value, which starts the program for everyone; this copy's while a policy
+// turns the start on; none while one turns it off. Failures are noted,
+// never shown.
 void applyManagedSettings(Platform& platform, Window& window, Preferences& preferences,
                           const ManagedSettings& before, const ManagedSettings& now);
 

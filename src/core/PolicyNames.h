@@ -13,6 +13,8 @@ inline constexpr const char* kPolicyAutomaticRefresh = "AutomaticRefresh";
 inline constexpr const char* kPolicyStartInTray = "StartInTray";
 inline constexpr const char* kPolicyStartWithWindows = "StartWithWindows";
 // REG_DWORD 1: never open the vendor's home page at start; 0 or absent: as usual.
+// A user without administrator rights may set the same value, by the same
+// name, under the program's own settings key; a policy rules over it.
 inline constexpr const char* kPolicyNoHomePage = "DisableHomePageVisit";
 
 }  // namespace glance

@@ -1,6 +1,7 @@
 // What an administrator sets for the program: the Group Policy values of the
 // machine and of the user, and the program's value in the machine-wide list
-// of programs started at every user's logon.
+// of programs started at every user's logon; and the numbers a user may set
+// for themselves beside the program's own settings, read the same way.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +28,10 @@ public:
     // True when the machine's logon list holds a value of that name. Throws
     // when it cannot be read.
     virtual bool machineStartupEntry(std::string_view name) = 0;
+    // The named value under the program's own settings key of this user, as
+    // policy data; nullopt when the key or the value is missing. Throws when
+    // it cannot be read.
+    virtual std::optional<PolicyData> usersOwnNumber(std::string_view name) = 0;
 };
 
 }  // namespace glance

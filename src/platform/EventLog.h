@@ -1,12 +1,15 @@
 // What an administrator would act on, written beside the diagnostic lines to
 // a log that fleet tools collect (the Windows Application event log), one
-// entry per kind at most once an hour, so that a fault that lasts fills
-// nobody's log.
+// entry per kind and detail at most once an hour, so that a fault that lasts
+// fills nobody's log and one policy applied does not hide the next.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace glance {
 
@@ -39,8 +42,24 @@ public:
         return true;
     }
 
+    // The same, for each detail of a kind apart (the policy applied, the
+    // folder that cannot be watched), told apart by a hash of both.
+    bool allow(AdminEvent kind, std::wstring_view detail, double nowSeconds) {
+        std::uint32_t key = 2166136261u ^ static_cast<std::uint32_t>(kind);
+        for (const wchar_t c : detail) key = (key ^ static_cast<std::uint32_t>(c)) * 16777619u;
+        for (auto& [known, last] : lastByDetail_) {
+            if (known != key) continue;
+            if (nowSeconds - last < 3600) return false;
+            last = nowSeconds;
+            return true;
+        }
+        lastByDetail_.emplace_back(key, nowSeconds);
+        return true;
+    }
+
 private:
     std::array<double, kAdminEventKinds> last_{-1, -1, -1, -1, -1};
+    std::vector<std::pair<std::uint32_t, double>> lastByDetail_;
 };
 
 }  // namespace glance

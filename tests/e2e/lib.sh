@@ -202,6 +202,11 @@ wineserver_pid() {
     return 1
 }
 
+# own_wine_process <pid>: the process is a Wine process of this test's prefix.
+# Other prefixes on the machine run programs at the same Windows paths, and
+# their processes look the same from here but for the prefix they carry.
+own_wine_process() { tr '\0' '\n' <"/proc/$1/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; }
+
 # kill_pid <pid>: ends one process (-pgid: a process group), asking first,
 # forcing after 5 s.
 kill_pid() {

@@ -14,7 +14,7 @@ PROFILE_FOLDERS = {"AppDataFolder", "LocalAppDataFolder", "ProgramMenuFolder", "
 # The shell folders that ALLUSERS=1 turns into the all-users ones.
 ALL_USERS_FOLDERS = {"AppDataFolder", "ProgramMenuFolder", "StartMenuFolder", "StartupFolder", "DesktopFolder",
                      "TemplateFolder"}
-IN_SCRIPT, NO_IMPERSONATE, DISALLOW_ABSENT = 1024, 2048, 16
+IN_SCRIPT, NO_IMPERSONATE, TS_AWARE, DISALLOW_ABSENT = 1024, 2048, 16384, 16
 
 
 def load(folder):
@@ -87,6 +87,14 @@ def check(tables):
     for name, kind in actions.items():
         if kind & NO_IMPERSONATE and not kind & IN_SCRIPT:
             breaches.append(f"ICE68: immediate action {name} has the no-impersonation bit ({kind})")
+    # ICE105: a per-user package works within its user's rights; and an
+    # impersonated in-script action is terminal-server aware, or a per-machine
+    # install on a Remote Desktop host runs it as SYSTEM.
+    for name, kind in actions.items():
+        if kind & IN_SCRIPT and kind & NO_IMPERSONATE and not per_machine:
+            breaches.append(f"ICE105: per-user package, in-script action {name} runs without impersonation")
+        if kind & IN_SCRIPT and not kind & (NO_IMPERSONATE | TS_AWARE):
+            breaches.append(f"TSAware: impersonated in-script action {name} is not terminal-server aware")
     # An action given CustomActionData (a property named after it) is one that
     # runs from the script: deferred, rollback or commit.
     for row in table("CustomAction"):

@@ -147,6 +147,10 @@ FAULTS = [  # (tables, fault, the rule that must catch it, how it is put in)
     (user, "a profile component keyed on its file", "ICE38",
      lambda t: row(t, "Component", Component="Program").update(KeyPath="GlanceRefresher.exe")),
     (user, "a profile folder not removed", "ICE64", lambda t: t["RemoveFile"].pop()),
+    (user, "the restart run as SYSTEM", "ICE105",
+     lambda t: row(t, "CustomAction", Action="StartClosedCopies").update(Type="3137")),
+    (machine, "a user's entry removed as SYSTEM on an RD host", "TSAware",
+     lambda t: row(t, "CustomAction", Action="RemoveRunValue").update(Type="1089")),
 ]
 missed = 0
 for tables, fault, rule, inject in FAULTS:
@@ -314,12 +318,14 @@ nothing_installed() {
         ! wine reg query 'HKCU\Software\Quillhaven' >/dev/null 2>&1 &&
         ! wine reg query 'HKLM\Software\Quillhaven' >/dev/null 2>&1
 }
-# installed_copy: the pid of a running copy of the installed exe, however it
-# was started (Wine names a process by its Windows path).
+# installed_copy: the pid of a running copy of the installed exe in this
+# test's prefix, however it was started (Wine names a process by its Windows
+# path, which is the same in every prefix).
 installed_copy() {
     local p
     for p in /proc/[0-9]*; do
-        { tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null | grep -qiF "$INSTALLED_EXE_WIN" && echo "${p#/proc/}" && return 0
+        { tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null | grep -qiF "$INSTALLED_EXE_WIN" && own_wine_process "${p#/proc/}" &&
+            echo "${p#/proc/}" && return 0
     done
     return 1
 }

@@ -167,7 +167,13 @@ int session(const char* caption, const char* step) {
     if (!std::strcmp(step, "installer")) {
         DWORD id = 0;
         GetWindowThreadProcessId(w, &id);
-        const std::string name = "Global\\Quillhaven.LumenfoldGlanceRefresher.Close." + std::to_string(id);
+        // As the installers find it: the random part of its name is in the copy's user's hive.
+        char random[64] = "";
+        DWORD size = sizeof random;
+        RegGetValueA(HKEY_CURRENT_USER, "Software\\Quillhaven.GlanceRefresher.CloseRequests",
+                     std::to_string(id).c_str(), RRF_RT_REG_SZ, nullptr, random, &size);
+        const std::string name =
+            "Global\\Quillhaven.LumenfoldGlanceRefresher.Close." + std::to_string(id) + "." + random;
         HANDLE request = OpenEventA(EVENT_MODIFY_STATE, FALSE, name.c_str());
         std::printf("installer %s\n", request && SetEvent(request) ? "set" : "no-request");
         if (request) CloseHandle(request);

@@ -1,6 +1,8 @@
 // The administrator's event log writes one entry of each kind an hour at most.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/EventLog.h"
 
 namespace glance {
@@ -20,6 +22,12 @@ TEST(HourlyEventLimit, PassesTheFirstOfEachKindAndNoneOfThatKindWithinTheHourAft
     };
     HourlyEventLimit limit;
     for (const Case& c : cases) EXPECT_EQ(limit.allow(c.kind, c.at), c.written) << c.at;
+    // Each detail of a kind counts apart: the second policy applied is written too.
+    HourlyEventLimit byDetail;
+    for (const auto& [detail, at, written] :
+         {std::tuple(L"StartInTray", 0, true), std::tuple(L"StartInTray", 10, false),
+          std::tuple(L"AutomaticRefresh", 20, true), std::tuple(L"StartInTray", 3600, true)})
+        EXPECT_EQ(byDetail.allow(AdminEvent::PolicyApplied, detail, at), written) << at;
 }
 
 }  // namespace

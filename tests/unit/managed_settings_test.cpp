@@ -1,5 +1,7 @@
 // What an administrator holds: which policy wins, and the window that shows
 // a held setting locked and gives the user's own back when it is lifted.
+#include <algorithm>
+
 #include "MainWindowFixture.h"
 #include "app/ManagedSettings.h"
 #include "core/PolicyNames.h"
@@ -27,6 +29,63 @@ TEST(ManagedSettings, MachineWinsOverUserAndBadDataIsNotConfiguredWithOneNote) {
         if (row.user) fp.admin.policies[{PolicyScope::User, kPolicyAutomaticRefresh}] = *row.user;
         EXPECT_EQ(readManagedSettings(fp.admin, fp.diagnostics, fp.eventLog).automaticRefresh, row.held);
         EXPECT_EQ(fp.diagnostics.notes.size(), row.notes);
+    }
+}
+
+TEST(ManagedSettings, TheHomePageVisitFollowsTheUsersOwnNumberUnlessAPolicyHoldsIt) {
+    const struct {
+        Data policy, own;
+        bool off;
+        std::size_t notes;
+    } rows[] = {{kNone, kNone, false, 0}, {kNone, kOn, true, 0}, {kNone, kTwo, false, 1},
+                {kNone, kText, false, 1}, {kOff, kOn, false, 0}, {kOn, kOff, true, 0}};
+    for (const auto& row : rows) {
+        fake::FakePlatform fp;
+        if (row.policy) fp.admin.policies[{PolicyScope::User, kPolicyNoHomePage}] = *row.policy;
+        if (row.own) fp.admin.usersOwnNumbers[kPolicyNoHomePage] = *row.own;
+        EXPECT_EQ(readManagedSettings(fp.admin, fp.diagnostics, fp.eventLog).homePageVisitOff, row.off);
+        EXPECT_EQ(fp.diagnostics.notes.size(), row.notes);
+    }
+}
+
+// Logon starts the machine's value and the user's own: exactly one of them
+// may be there, and none that the user cannot remove while the box is locked.
+TEST_F(MainWindowFixture, ExactlyOneCopyStartsAtLogonAndALockedBoxLeavesNoValueBehind) {
+    const std::optional<std::wstring> none, thisCopy = L"\"" + fp.system.path + L"\"",
+                                            gone = L"\"C:\\Old\\GlanceRefresher.exe\"";
+    const struct {
+        bool machine;
+        Data policy;
+        const char* choice;
+        std::optional<std::wstring> own, ownAfter;
+    } rows[] = {{true, kNone, "On", thisCopy, none}, {true, kNone, "On", gone, none},
+                {true, kOn, "On", thisCopy, none},   {true, kOff, "Off", thisCopy, none},
+                {false, kOn, "Off", none, thisCopy}, {false, kOn, "On", gone, thisCopy},
+                {false, kOff, "On", thisCopy, none}, {false, kNone, "On", gone, thisCopy},
+                {false, kNone, "Off", none, none}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.machine << row.choice << row.own.has_value());
+        fp.admin.machineStartupEntries.clear();
+        fp.admin.policies.clear();
+        fp.system.startupEntries.clear();
+        fp.eventLog.entries.clear();
+        if (row.machine) fp.admin.machineStartupEntries.insert(kProductName);
+        if (row.policy) fp.admin.policies[{PolicyScope::Machine, kPolicyStartWithWindows}] = *row.policy;
+        store(Preferences::kKeyStartWithWindows, row.choice);
+        if (row.own) fp.system.startupEntries[kProductName] = *row.own;
+        ASSERT_TRUE(start());
+        const bool locked = row.machine || row.policy;
+        EXPECT_EQ(fp.system.startupEntry(kProductName), row.ownAfter);
+        EXPECT_EQ(stored(Preferences::kKeyStartWithWindows), row.ownAfter ? "On"
+                                                             : locked     ? "Off"
+                                                                          : row.choice);
+        EXPECT_EQ(window().fakeCheck(ControlId::StartWithWindowsBox).value(),
+                  row.machine || row.ownAfter ? 1 : 0);
+        EXPECT_EQ(window().lockReasons.count(ControlId::StartWithWindowsBox), locked ? 1u : 0u);
+        EXPECT_EQ(std::count_if(fp.eventLog.entries.begin(), fp.eventLog.entries.end(),
+                                [](auto& e) { return e.first == AdminEvent::PolicyApplied; }),
+                  row.policy ? 1 : 0)
+            << "only a policy is reported as applied";
     }
 }
 

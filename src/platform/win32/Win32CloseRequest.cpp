@@ -1,5 +1,6 @@
 #include "platform/win32/Win32CloseRequest.h"
 
+#include <ntsecapi.h>
 #include <sddl.h>
 
 #include "platform/win32/Win32Loop.h"
@@ -31,12 +32,31 @@ Win32CloseRequest::Win32CloseRequest(Win32WakeHandles& wakes, HWND window) : wak
     }
     LocalFree(sid);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    BYTE bytes[kCloseRequestRandomDigits / 2];
+    wchar_t random[kCloseRequestRandomDigits + 1] = L"";
+    if (RtlGenRandom(bytes, sizeof bytes))
+        for (int i = 0; i < kCloseRequestRandomDigits; ++i)
+            random[i] = L"0123456789abcdef"[(bytes[i / 2] >> (i % 2 ? 0 : 4)) & 0xF];
+    const DWORD id = GetCurrentProcessId();
     CloseRequestName name;
-    event_.reset(CreateEventW(descriptor ? &attributes : nullptr, TRUE, FALSE,
-                              closeRequestName(GetCurrentProcessId(), name)));
+    if (random[0] != L'\0')
+        event_.reset(CreateEventW(descriptor ? &attributes : nullptr, TRUE, FALSE,
+                                  closeRequestName(id, name, random)));
     LocalFree(descriptor);
-    // A name someone made before this copy started is not ours to listen on.
+    // A name that exists already is someone else's, however unlikely.
     if (event_ && GetLastError() == ERROR_ALREADY_EXISTS) event_.reset();
+    HKEY key = nullptr;
+    wchar_t value[16];
+    wsprintfW(value, L"%lu", id);
+    if (event_ && RegCreateKeyExW(HKEY_CURRENT_USER, kCloseRequestsKey, 0, nullptr, REG_OPTION_VOLATILE,
+                                  KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        const UniqueHkey notes(key);
+        if (RegSetValueExW(notes.get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(random),
+                           sizeof random) != ERROR_SUCCESS)
+            event_.reset();
+    } else {
+        event_.reset();
+    }
     if (event_) wakes_.addRequest(event_.get(), window, WM_CLOSE);
 }
 

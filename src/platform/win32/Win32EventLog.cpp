@@ -43,7 +43,8 @@ bool sourceRegistered() {
 
 void Win32EventLog::report(AdminEvent kind, std::wstring_view detail) noexcept {
     try {
-        if (!limit_.allow(kind, static_cast<double>(GetTickCount64()) / 1000.0) || !sourceRegistered())
+        if (!limit_.allow(kind, detail, static_cast<double>(GetTickCount64()) / 1000.0) ||
+            !sourceRegistered())
             return;
         const HANDLE source = RegisterEventSourceW(nullptr, kSource);
         if (source == nullptr) return;

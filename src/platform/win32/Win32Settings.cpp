@@ -4,6 +4,7 @@
 
 #include "core/Error.h"
 #include "core/PolicyNames.h"
+#include "core/Product.h"
 #include "core/Unicode.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32System.h"
@@ -126,6 +127,10 @@ std::optional<PolicyData> Win32AdminSettings::policy(PolicyScope scope, std::str
 bool Win32AdminSettings::machineStartupEntry(std::string_view name) {
     return readValue(HKEY_LOCAL_MACHINE, kRunKeyPath, name, KEY_WOW64_64KEY) ||
            readValue(HKEY_LOCAL_MACHINE, kRunKeyPath, name, KEY_WOW64_32KEY);
+}
+
+std::optional<PolicyData> Win32AdminSettings::usersOwnNumber(std::string_view name) {
+    return readValue(HKEY_CURRENT_USER, sectionKey(kSettingsApplication, kProductName), name, 0);
 }
 
 }  // namespace glance::win32
