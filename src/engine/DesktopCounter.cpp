@@ -1,6 +1,7 @@
 #include "engine/DesktopCounter.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <limits>
 
@@ -30,6 +31,12 @@ constexpr double kTickGrainSeconds = 0.02;
 
 bool reached(double at, double now) {
     return now + kTickGrainSeconds >= at;
+}
+
+// For the C library's qsort, which the folder listing uses too: one sort in the exe.
+int compareKeys(const void* a, const void* b) {
+    const auto x = *static_cast<const std::uint64_t*>(a), y = *static_cast<const std::uint64_t*>(b);
+    return x < y ? -1 : x > y ? 1 : 0;
 }
 
 // 1, 2, 4... seconds after `failures` failures in a row, up to kRetrySeconds.
@@ -220,10 +227,6 @@ double DesktopCounter::signalledCountDue(double now) const {
     return sumOfTerms() != total_ ? now : due;
 }
 
-void DesktopCounter::takeSignalledChanges(double now) {
-    for (Folder& folder : folders_) takeChanges(folder, now);
-}
-
 void DesktopCounter::readOnListings(double now) {
     for (Folder& folder : folders_) {
         if (!folder.reading()) continue;
@@ -241,8 +244,9 @@ void DesktopCounter::readOnListings(double now) {
 }
 
 bool DesktopCounter::partial() const {
-    return std::any_of(folders_.begin(), folders_.end(),
-                       [](const Folder& f) { return f.reading() && !f.subfolders && !f.files; });
+    for (const Folder& f : folders_)
+        if (f.reading() && !f.subfolders && !f.files) return true;
+    return false;
 }
 
 void DesktopCounter::takeChanges(Folder& folder, double now) {
@@ -270,24 +274,21 @@ void DesktopCounter::takeChanges(Folder& folder, double now) {
 void DesktopCounter::countStillNames(Folder& folder, double now) {
     // Kept in the order they came, those still for kQuietSeconds come first; a
     // name that changed again since waits for its last change.
-    const auto recent =
-        std::find_if(folder.pending.begin(), folder.pending.end(),
-                     [&](const Folder::Change& c) { return !reached(c.since + kQuietSeconds, now); });
-    if (recent == folder.pending.begin()) return;
+    std::vector<Folder::Change>& pending = folder.pending;
+    std::size_t still = 0;
+    while (still < pending.size() && reached(pending[still].since + kQuietSeconds, now)) ++still;
+    if (still == 0) return;
     std::vector<std::uint64_t> changing;
-    for (auto it = recent; it != folder.pending.end(); ++it) changing.push_back(it->entry >> 1);
-    std::sort(changing.begin(), changing.end());
-    const std::vector<Folder::Change> still(folder.pending.begin(), recent);
-    folder.pending.erase(folder.pending.begin(), recent);
-    for (const Folder::Change& change : still) {
-        if (std::binary_search(changing.begin(), changing.end(), change.entry >> 1)) continue;
-        if (folder.phase == Listing) folder.sinceStarted.push_back(change);
-        if (!apply(folder, change)) {
-            // The names and the listing's counts disagree: only a listing can tell.
-            move(folder, FolderEvent::Reset, now);
-            return;
-        }
+    for (std::size_t i = still; i < pending.size(); ++i) changing.push_back(pending[i].entry >> 1);
+    std::qsort(changing.data(), changing.size(), sizeof(std::uint64_t), compareKeys);
+    bool agree = true;
+    for (std::size_t i = 0; i < still; ++i) {
+        if (std::binary_search(changing.begin(), changing.end(), pending[i].entry >> 1)) continue;
+        if (folder.phase == Listing) folder.sinceStarted.push_back(pending[i]);
+        agree = apply(folder, pending[i]) && agree;
     }
+    pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(still));
+    if (!agree) move(folder, FolderEvent::Reset, now);  // names and counts disagree: a listing tells
 }
 
 bool DesktopCounter::apply(Folder& folder, const Folder::Change& change) {
@@ -341,7 +342,8 @@ void DesktopCounter::noteOutage(Folder& folder, double now) {
     if (folder.subfolders || folder.files) return folder.outageSince.reset();
     if (!folder.outageSince) folder.outageSince = now;
     if (!events_ || now - *folder.outageSince < kOutageEventSeconds) return;
-    events_->report(AdminEvent::DesktopFolderUnwatchable, folder.path.value_or(L"(the shell gives no path)"));
+    events_->report(AdminEvent::DesktopFolderUnwatchable,
+                    folder.path ? std::wstring_view(*folder.path) : L"(the shell gives no path)");
     folder.outageSince = kNever;  // one entry an outage
 }
 
@@ -390,18 +392,14 @@ void DesktopCounter::reach(Folder& folder, double now) {
 
 void DesktopCounter::lookUpPath(Folder& folder, double now) {
     folder.lookUpDue = false;
-    folder.retryAt = now + kRetrySeconds;
     std::optional<std::wstring> path;
     StepTrap::noting(diagnostics_, "desktop count: folder path").step(0, [&] {
         path = desktopFolderPath(shell_, folder.id);
     });
     // The shell may not give a path yet (early in a logon, when the program
     // starts with Windows): asked again after 1, 2, 4... seconds.
-    if (path) {
-        folder.pathFailures = 0;
-    } else {
-        folder.retryAt = now + backoff(folder.pathFailures);
-    }
+    folder.retryAt = now + (path ? kRetrySeconds : backoff(folder.pathFailures));
+    if (path) folder.pathFailures = 0;
     if (path == folder.path) return;
     // Another folder altogether: its own watch, and a listing.
     folder.path = std::move(path);

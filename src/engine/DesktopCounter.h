@@ -116,7 +116,9 @@ public:
     double signalledCountDue(double now) const;
 
     // Takes the names that the folders' watches signalled, as they come.
-    void takeSignalledChanges(double now);
+    void takeSignalledChanges(double now) {
+        for (Folder& folder : folders_) takeChanges(folder, now);
+    }
 
     // Looks whether the listings in progress have ended; count() does too.
     void readOnListings(double now);

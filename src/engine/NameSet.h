@@ -14,11 +14,8 @@ namespace glance {
 
 class NameSet {
 public:
-    // A listing's entries, in ascending order; two names that share a key count once.
+    // A listing's entries, in ascending order.
     void assign(std::vector<std::uint64_t> sorted) {
-        sorted.erase(
-            std::unique(sorted.begin(), sorted.end(), [](auto a, auto b) { return a >> 1 == b >> 1; }),
-            sorted.end());
         listed_ = std::move(sorted);
         changed_.clear();
         size_ = listed_.size();
