@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <utility>
 
 namespace glance::win32 {
 
@@ -20,20 +21,18 @@ DWORD waitMilliseconds(double seconds) {
 
 }  // namespace
 
-void Win32WakeHandles::add(HANDLE handle) {
-    entries_.push_back({handle, false, nullptr, 0});
-}
-
-void Win32WakeHandles::addRequest(HANDLE handle, HWND window, UINT message) {
-    entries_.push_back({handle, false, window, message});
+void Win32WakeHandles::add(HANDLE handle, std::function<void()> onSignal) {
+    entries_.push_back({handle, false, std::move(onSignal)});
 }
 
 bool Win32WakeHandles::signalled(HANDLE handle) {
     for (Entry& e : entries_) {
         if (e.handle != handle) continue;
         e.setAside = true;
-        if (e.requestWindow == nullptr) return true;
-        PostMessageW(e.requestWindow, e.requestMessage, 0, 0);
+        if (!e.onSignal) return true;
+        // A copy: what it does may take its own entry out of the list.
+        const std::function<void()> onSignal = e.onSignal;
+        onSignal();
         return false;
     }
     return false;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "platform/MessageLoop.h"
@@ -18,25 +19,28 @@ namespace glance::win32 {
 // over for a change already seen.
 class Win32WakeHandles {
 public:
-    void add(HANDLE handle);
-    // A handle that stands for a request rather than a change: when it
-    // signals, the loop sets it aside and posts `message` to `window`, and
-    // the top-level work does not run for it.
-    void addRequest(HANDLE handle, HWND window, UINT message);
+    // With `onSignal`, the handle stands for something to do rather than a
+    // change: when it signals, the loop sets it aside and calls `onSignal`
+    // at top level, and the top-level work does not run for it.
+    void add(HANDLE handle, std::function<void()> onSignal = {});
+    // A request that reaches `window` as a posted `message`.
+    void addRequest(HANDLE handle, HWND window, UINT message) {
+        add(handle, [=] { PostMessageW(window, message, 0, 0); });
+    }
     void remove(HANDLE handle);
     // The watch is armed again: the loop waits on its handle once more.
     void rearmed(HANDLE handle);
     // The handles to wait on now, at most `limit` of them.
     std::vector<HANDLE> waiting(std::size_t limit) const;
-    // Sets the signalled handle aside; true when it was a change watch's.
+    // Sets the signalled handle aside and calls its `onSignal`; true when
+    // it was a change watch's.
     bool signalled(HANDLE handle);
 
 private:
     struct Entry {
         HANDLE handle;
         bool setAside;
-        HWND requestWindow;
-        UINT requestMessage;
+        std::function<void()> onSignal;
     };
     std::vector<Entry> entries_;
 };
