@@ -8,11 +8,8 @@
 
 namespace glance::win32 {
 
-// Entry points newer than the Windows 7 baseline are looked up once.
-
 int dpiForWindow(HWND window) {
-    static const auto getDpiForWindow =
-        entryPointOrNull<UINT(WINAPI*)(HWND)>(L"user32.dll", "GetDpiForWindow");
+    const auto getDpiForWindow = lazy::user32().GetDpiForWindow;
     if (getDpiForWindow != nullptr && window != nullptr) {
         if (const UINT dpi = getDpiForWindow(window); dpi != 0) return static_cast<int>(dpi);
     }
@@ -27,8 +24,7 @@ int systemDpi() {
 }
 
 int systemMetricForDpi(int metric, int dpi) {
-    static const auto forDpi =
-        entryPointOrNull<int(WINAPI*)(int, UINT)>(L"user32.dll", "GetSystemMetricsForDpi");
+    const auto forDpi = lazy::user32().GetSystemMetricsForDpi;
     if (forDpi != nullptr) {
         if (const int value = forDpi(metric, static_cast<UINT>(dpi)); value > 0) return value;
     }
