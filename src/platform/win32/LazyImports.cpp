@@ -1,6 +1,7 @@
 #include "platform/win32/LazyImports.h"
 
 #include <cstddef>
+#include <cstring>
 #include <iterator>
 #include <string>
 
@@ -29,19 +30,21 @@ static_assert(std::size(kDllNames) == static_cast<std::size_t>(Dll::count));
 Imports table;
 bool loaded[static_cast<std::size_t>(Dll::count)];
 
-HMODULE loadFromSystem32(const char* name) {
-    const std::wstring file = std::wstring(name, name + std::char_traits<char>::length(name)) + L".dll";
-    const HMODULE module = LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+HMODULE loadFromSystem32(Dll dll) {
+    // The System32 path, and within it the file name alone.
+    wchar_t path[MAX_PATH + 24];
+    UINT end = GetSystemDirectoryW(path, MAX_PATH);
+    if (end == 0 || end >= MAX_PATH) return nullptr;
+    path[end++] = L'\\';
+    const wchar_t* const file = path + end;
+    for (const char* c = kDllNames[static_cast<std::size_t>(dll)]; *c != '\0'; ++c) path[end++] = *c;
+    for (const wchar_t c : {L'.', L'd', L'l', L'l', L'\0'}) path[end++] = c;
+    const HMODULE module = LoadLibraryExW(file, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     // The one fallback: Windows 7 without KB2533623 does not know the flag,
-    // and there the full System32 path is the same rule. Not for comctl32,
-    // whose version 6 only the plain name finds in the side-by-side store (no
-    // folder of the exe comes before it there).
+    // and there the full System32 path is the same rule. comctl32 goes by
+    // its name, which the side-by-side store answers before any folder.
     if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return module;
-    if (file == L"comctl32.dll") return LoadLibraryW(file.c_str());
-    wchar_t system[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
-    return LoadLibraryW((std::wstring(system, length) + L'\\' + file).c_str());
+    return LoadLibraryW(dll == Dll::comctl32 ? file : path);
 }
 
 }  // namespace
@@ -49,26 +52,25 @@ HMODULE loadFromSystem32(const char* name) {
 const Imports& load(Dll dll) {
     const auto index = static_cast<std::size_t>(dll);
     if (loaded[index]) return table;
-    const char* dllName = kDllNames[index];
-    const HMODULE module = loadFromSystem32(dllName);
+    const HMODULE module = loadFromSystem32(dll);
     if (module == nullptr)
         throw PlatformError(systemErrorCode(GetLastError()),
-                            std::string(errtext::kFileNotFound) + ": " + dllName);
+                            std::string(errtext::kFileNotFound) + ": " + kDllNames[index]);
+    // Resolved together first, so that a missing entry point leaves the table as it was.
     FARPROC found[std::size(kRows)] = {};
     for (std::size_t i = 0; i < std::size(kRows); ++i) {
         if (kRows[i].dll != dll) continue;
         found[i] = GetProcAddress(module, kRows[i].name);
         if (found[i] == nullptr && kRows[i].needed)
-            throw PlatformError(systemErrorCode(GetLastError()), std::string("Can't find DLL entry point ") +
-                                                                     kRows[i].name + " in " + dllName);
+            throw PlatformError(
+                systemErrorCode(GetLastError()),
+                std::string("Can't find DLL entry point ") + kRows[i].name + " in " + kDllNames[index]);
     }
-    std::size_t row = 0;
-#define GLANCE_LAZY_TAKE(dll_, name, needed)                                                      \
-    if (kRows[row].dll == dll)                                                                    \
-        table.name = reinterpret_cast<decltype(table.name)>(reinterpret_cast<void*>(found[row])); \
-    ++row;
-    GLANCE_LAZY_IMPORTS(GLANCE_LAZY_TAKE)
-#undef GLANCE_LAZY_TAKE
+    // The table's members are the rows, in order, each one pointer.
+    static_assert(sizeof(Imports) == sizeof found);
+    for (std::size_t i = 0; i < std::size(kRows); ++i)
+        if (kRows[i].dll == dll)
+            std::memcpy(reinterpret_cast<char*>(&table) + i * sizeof(FARPROC), &found[i], sizeof(FARPROC));
     loaded[index] = true;
     return table;
 }

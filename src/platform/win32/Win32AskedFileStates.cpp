@@ -31,13 +31,15 @@ struct AskedStates : PoolWork {
 
 }  // namespace
 
-// One open question: its job, and what takes its answer.
-struct Win32FileSystem::Question {
-    Question(Win32FileSystem& files, std::unique_ptr<PoolWork> work, std::unique_ptr<FileStatesAnswer> taker)
-        : job(std::move(work), files.wakes_, [this, &files] { files.answer(*this); }),
-          answer(std::move(taker)) {}
+// One open question: its job, and what takes its answer once the job ends.
+struct Win32FileSystem::Question : WakeAction {
+    Question(Win32FileSystem& owner, std::unique_ptr<PoolWork> work, std::unique_ptr<FileStatesAnswer> taker)
+        : files(owner), job(std::move(work), owner.wakes_, this), answer(std::move(taker)) {}
+    void signalled() override { files.answer(*this); }
+    Win32FileSystem& files;
     PoolJob job;
     std::unique_ptr<FileStatesAnswer> answer;
+    std::unique_ptr<Question> next;  // the question asked before it
 };
 
 Win32FileSystem::Win32FileSystem(Win32WakeHandles* wakes) : wakes_(wakes) {}
@@ -48,7 +50,8 @@ void Win32FileSystem::askFileStates(std::vector<std::wstring> paths, double seco
     auto question = std::make_unique<Question>(
         *this, std::make_unique<AskedStates>(std::move(paths), seconds), std::move(answer));
     question->job.start();
-    questions_.push_back(std::move(question));
+    question->next = std::move(questions_);
+    questions_ = std::move(question);
 }
 
 void Win32FileSystem::answer(Question& question) {
@@ -60,7 +63,9 @@ void Win32FileSystem::answer(Question& question) {
             // The answer keeps its own failures: none ends the program's loop.
         }
     }
-    std::erase_if(questions_, [&](const std::unique_ptr<Question>& open) { return open.get() == &question; });
+    std::unique_ptr<Question>* link = &questions_;
+    while (link->get() != &question) link = &(*link)->next;
+    *link = std::move(question.next);  // which ends the question
 }
 
 }  // namespace glance::win32

@@ -43,7 +43,7 @@ private:
     struct Question;
     void answer(Question& question);
     Win32WakeHandles* wakes_;
-    std::vector<std::unique_ptr<Question>> questions_;
+    std::unique_ptr<Question> questions_;  // the open ones, the last asked first
 };
 
 }  // namespace glance::win32

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
-#include <utility>
 
 namespace glance::win32 {
 
@@ -21,18 +20,26 @@ DWORD waitMilliseconds(double seconds) {
 
 }  // namespace
 
-void Win32WakeHandles::add(HANDLE handle, std::function<void()> onSignal) {
-    entries_.push_back({handle, false, std::move(onSignal)});
+void Win32WakeHandles::add(HANDLE handle, WakeAction* action) {
+    entries_.push_back({handle, false, action, nullptr, 0});
+}
+
+void Win32WakeHandles::addRequest(HANDLE handle, HWND window, UINT message) {
+    entries_.push_back({handle, false, nullptr, window, message});
 }
 
 bool Win32WakeHandles::signalled(HANDLE handle) {
     for (Entry& e : entries_) {
         if (e.handle != handle) continue;
         e.setAside = true;
-        if (!e.onSignal) return true;
-        // A copy: what it does may take its own entry out of the list.
-        const std::function<void()> onSignal = e.onSignal;
-        onSignal();
+        if (e.action != nullptr) {
+            // The action may take its own entry out of the list: `e` is not read after it.
+            e.action->signalled();
+        } else if (e.requestWindow != nullptr) {
+            PostMessageW(e.requestWindow, e.requestMessage, 0, 0);
+        } else {
+            return true;
+        }
         return false;
     }
     return false;

@@ -21,8 +21,8 @@ void PoolWork::release() noexcept {
     if (InterlockedDecrement(&references_) == 0) delete this;
 }
 
-PoolJob::PoolJob(std::unique_ptr<PoolWork> work, Win32WakeHandles* wakes, std::function<void()> completed)
-    : work_(work.release()), wakes_(wakes), completed_(std::move(completed)) {}
+PoolJob::PoolJob(std::unique_ptr<PoolWork> work, Win32WakeHandles* wakes, WakeAction* completed)
+    : work_(work.release()), wakes_(wakes), completed_(completed) {}
 
 PoolJob::~PoolJob() {
     if (started_ && wakes_ != nullptr) wakes_->remove(work_->event_.get());

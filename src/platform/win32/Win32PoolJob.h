@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <functional>
 #include <memory>
 
 #include "platform/win32/UniqueHandle.h"
@@ -42,13 +41,13 @@ private:
 };
 
 // The GUI thread's side of one job. While the work runs, its event sits in the
-// top-level wait; when it ends, the loop calls `completed` there, between two
+// top-level wait; when it ends, the loop runs `completed` there, between two
 // messages (never inside a handler or a message box's own loop), or without
-// it wakes the top-level work as a change watch does. Destroying the job takes
-// the event out of the wait and gives the work up.
+// one wakes the top-level work as a change watch does. Destroying the job
+// takes the event out of the wait and gives the work up.
 class PoolJob {
 public:
-    PoolJob(std::unique_ptr<PoolWork> work, Win32WakeHandles* wakes, std::function<void()> completed = {});
+    PoolJob(std::unique_ptr<PoolWork> work, Win32WakeHandles* wakes, WakeAction* completed = nullptr);
     ~PoolJob();
     PoolJob(const PoolJob&) = delete;
     PoolJob& operator=(const PoolJob&) = delete;
@@ -68,7 +67,7 @@ public:
 private:
     PoolWork* work_;
     Win32WakeHandles* wakes_;
-    std::function<void()> completed_;
+    WakeAction* completed_;
     bool started_ = false;
 };
 
