@@ -17,9 +17,8 @@ int dpiForWindow(HWND window) {
 }
 
 int systemDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : kDefaultDpi;
-    if (screen != nullptr) ReleaseDC(nullptr, screen);
+    const UniqueScreenDc screen(GetDC(nullptr));
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : kDefaultDpi;
     return dpi > 0 ? dpi : kDefaultDpi;
 }
 
