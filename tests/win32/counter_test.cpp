@@ -745,16 +745,12 @@ TEST(TopLevelLoop, AnswersAskedFileStatesThereWhenTheyCameInTimeThoughANestedLoo
     int inTime = 0, late = 0;
     files.askFileStates({L"C:\\"}, 5, std::make_unique<Taken>(inTime));
     files.askFileStates({L"C:\\"}, 0, std::make_unique<Taken>(late));
-    // A message box's own loop, as doEvents is, runs no answer.
-    for (const DWORD start = GetTickCount(); GetTickCount() - start < 300;) {
-        loop.waitForMessage(0.05);
-        loop.doEvents();
-    }
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 300; loop.doEvents())
+        loop.waitForMessage(0.05);  // as a message box's own loop: no answer there
     EXPECT_EQ(inTime + late, 0);
-    for (int pass = 0; pass < 2; ++pass) {
-        ThreadTimer safety(3000);
-        loop.waitAtTopLevel();
-    }
+    const ThreadTimer safety(3000);
+    loop.waitAtTopLevel();
+    loop.waitAtTopLevel();
     EXPECT_EQ(inTime, 1);
     EXPECT_EQ(late, 0);
 }

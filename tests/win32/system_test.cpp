@@ -277,16 +277,14 @@ TEST(StartupEntry, MovedProgramIsRegisteredAgainAtItsNewPlaceInTheRealRegistry) 
             return RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(kProductName).c_str(), RRF_RT_ANY,
                                 &type, stored, &bytes) == ERROR_SUCCESS;
         };
-        // The file check answers off this thread, through its top-level wait
-        // (which a posted message ends when nothing else does).
+        // The file check answers off this thread, through its top-level wait.
         const std::wstring expected = c.rewritten ? thisCopy : c.entry;
         for (const DWORD start = GetTickCount();
              GetTickCount() - start < 300 ||
              (read() && stored != expected && GetTickCount() - start < 3000);) {
-            PostMessageW(nullptr, WM_NULL, 0, 0);
+            PostMessageW(nullptr, WM_NULL, 0, 0);  // which ends the wait when nothing else does
             loop.waitAtTopLevel();
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+            loop.doEvents();
             Sleep(10);
         }
         ASSERT_TRUE(read());
