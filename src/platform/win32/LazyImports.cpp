@@ -21,8 +21,11 @@ constexpr Row kRows[] = {
     GLANCE_LAZY_IMPORTS(GLANCE_LAZY_ROW)
 #undef GLANCE_LAZY_ROW
 };
-constexpr const char* kDllNames[] = {"kernel32", "user32",   "shell32",         "comctl32",
-                                     "ole32",    "oleaut32", "uiautomationcore"};
+constexpr const char* kDllNames[] = {
+#define GLANCE_LAZY_DLL_NAME(dll) #dll,
+    GLANCE_LAZY_DLLS(GLANCE_LAZY_DLL_NAME)
+#undef GLANCE_LAZY_DLL_NAME
+};
 static_assert(std::size(kDllNames) == static_cast<std::size_t>(Dll::count));
 
 // Written on the GUI thread only; the DLLs are never freed, their functions

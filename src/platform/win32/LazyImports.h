@@ -50,15 +50,14 @@ Function entryPointOrNull(const wchar_t* module, const char* name) {
 namespace glance::win32::lazy {
 
 // Each DLL of the table.
+#define GLANCE_LAZY_DLLS(X) \
+    X(kernel32) X(user32) X(shell32) X(comctl32) X(ole32) X(oleaut32) X(uiautomationcore)
+
 enum class Dll : unsigned char {
-    kernel32,
-    user32,
-    shell32,
-    comctl32,
-    ole32,
-    oleaut32,
-    uiautomationcore,
-    count
+#define GLANCE_LAZY_DLL(dll) dll,
+    GLANCE_LAZY_DLLS(GLANCE_LAZY_DLL)
+#undef GLANCE_LAZY_DLL
+        count
 };
 
 // Each entry point: its DLL, its name, and whether the program cannot do
@@ -104,26 +103,12 @@ struct Imports {
 // first call. A failed load throws and is tried again at the next call.
 const Imports& load(Dll dll);
 
-inline const Imports& kernel32() {
-    return load(Dll::kernel32);
-}
-inline const Imports& user32() {
-    return load(Dll::user32);
-}
-inline const Imports& shell32() {
-    return load(Dll::shell32);
-}
-inline const Imports& comctl32() {
-    return load(Dll::comctl32);
-}
-inline const Imports& ole32() {
-    return load(Dll::ole32);
-}
-inline const Imports& oleaut32() {
-    return load(Dll::oleaut32);
-}
-inline const Imports& uiautomationcore() {
-    return load(Dll::uiautomationcore);
-}
+// lazy::shell32() and so on: the table with that DLL's entry points resolved.
+#define GLANCE_LAZY_ACCESSOR(dll) \
+    inline const Imports& dll() { \
+        return load(Dll::dll);    \
+    }
+GLANCE_LAZY_DLLS(GLANCE_LAZY_ACCESSOR)
+#undef GLANCE_LAZY_ACCESSOR
 
 }  // namespace glance::win32::lazy
