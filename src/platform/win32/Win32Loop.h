@@ -11,11 +11,6 @@
 
 namespace glance::win32 {
 
-// The kernel handles that the program's top-level loop waits on beside its
-// messages: each change watch adds its own for as long as it lives. A handle
-// that has signalled stays signalled until its watch is armed again, so the
-// loop sets it aside until then; it would otherwise wake the loop over and
-// over for a change already seen.
 // What a handle that stands for something to do, rather than for a change,
 // does when it signals: called at top level, between two messages.
 class WakeAction {
@@ -26,6 +21,11 @@ protected:
     ~WakeAction() = default;
 };
 
+// The kernel handles that the program's top-level loop waits on beside its
+// messages: each change watch and each pool job adds its own for as long as
+// it lives. A handle that has signalled stays signalled until its watch is
+// armed again, so the loop sets it aside until then; it would otherwise wake
+// the loop over and over for a change already seen.
 class Win32WakeHandles {
 public:
     // With an action, the handle stands for something to do: when it
