@@ -33,15 +33,18 @@ PoolJob::~PoolJob() {
 void PoolJob::start() {
     if (started_) return;
     // An event that could not be made left no error code by now.
-    if (!work_->event_) throw PlatformError(systemErrorCode(ERROR_NOT_ENOUGH_MEMORY));
-    InterlockedIncrement(&work_->references_);
-    if (!QueueUserWorkItem(PoolWork::onPool, work_, WT_EXECUTELONGFUNCTION)) {
+    DWORD error = ERROR_NOT_ENOUGH_MEMORY;
+    if (work_->event_) {
+        InterlockedIncrement(&work_->references_);
+        if (QueueUserWorkItem(PoolWork::onPool, work_, WT_EXECUTELONGFUNCTION)) {
+            started_ = true;
+            if (wakes_ != nullptr) wakes_->add(work_->event_.get(), completed_);
+            return;
+        }
+        if (const DWORD last = GetLastError(); last != ERROR_SUCCESS) error = last;
         InterlockedDecrement(&work_->references_);
-        const DWORD error = GetLastError();
-        throw PlatformError(systemErrorCode(error != ERROR_SUCCESS ? error : ERROR_NOT_ENOUGH_MEMORY));
     }
-    started_ = true;
-    if (wakes_ != nullptr) wakes_->add(work_->event_.get(), completed_);
+    throw PlatformError(systemErrorCode(error));
 }
 
 bool PoolJob::wait(double seconds) const {
