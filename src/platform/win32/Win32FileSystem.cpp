@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -77,7 +78,12 @@ struct FolderSearch : PoolWork {
         } while (FindNextFileW(found.get(), &entry));
         if (const DWORD last = GetLastError(); last != ERROR_NO_MORE_FILES) error = last;
         found.reset();
-        std::sort(names.begin(), names.end());  // here, off the window's thread
+        // Sorted here, off the window's thread, with the C library's qsort: a
+        // std::sort here would be a second copy of the counter's in the exe.
+        std::qsort(names.data(), names.size(), sizeof(std::uint64_t), [](const void* a, const void* b) {
+            const auto x = *static_cast<const std::uint64_t*>(a), y = *static_cast<const std::uint64_t*>(b);
+            return x < y ? -1 : x > y ? 1 : 0;
+        });
     }
     const std::wstring path;
     FolderEntryCounts counts;
