@@ -55,5 +55,13 @@ if grep -rn -E 'catch[[:space:]]*\([^)]*std::(logic_error|out_of_range|invalid_a
   echo "src: catch std::exception there: the exe throws the library's errors as one type"; bad=1
 fi
 
-if [ $bad = 0 ]; then echo "layers: every include points down"; fi
+# Every handle has an owner (platform/win32/UniqueHandle.h): a raw release
+# elsewhere is a path on which it leaks or closes twice. The close request's
+# two LocalFree calls move to UniqueLocalMemory with that file's own change.
+releases='\b(CloseHandle|LocalFree|DestroyEnvironmentBlock|WTSFreeMemory|RegCloseKey|FindClose)[[:space:]]*\('
+if grep -rn -E "$releases" . | grep -v -E '^\./platform/win32/(UniqueHandle\.h|Win32CloseRequest\.cpp):'; then
+  echo "src: a raw release outside platform/win32/UniqueHandle.h: give the handle an owner"; bad=1
+fi
+
+if [ $bad = 0 ]; then echo "layers: every include points down, every handle has an owner"; fi
 exit $bad

@@ -17,9 +17,7 @@ namespace {
 // names only DLLs that Windows always takes from System32 and the others are
 // loaded on first use (platform/win32/LazyImports.h).
 void restrictDllSearch() {
-    using SetDirs = BOOL(WINAPI*)(DWORD);
-    if (const auto setDirs =
-            glance::win32::entryPointOrNull<SetDirs>(L"kernel32.dll", "SetDefaultDllDirectories"))
+    if (const auto setDirs = glance::win32::lazy::kernel32().SetDefaultDllDirectories)
         setDirs(LOAD_LIBRARY_SEARCH_SYSTEM32);
     SetDllDirectoryW(L"");
 }
@@ -48,8 +46,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // installers' own request, which crosses sessions. Not after a crash
         // or a hang, which would only repeat; not after a reboot, when the
         // start-up entry starts it and a second copy would show the window.
-        glance::win32::lazy::RegisterApplicationRestart(
-            nullptr, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
+        if (const auto restart = glance::win32::lazy::kernel32().RegisterApplicationRestart)
+            restart(nullptr, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
         glance::win32::Win32CloseRequest installerClose(win32.loop.wakeHandles(), main);
         // The top-level loop: one wait over the messages, the desktop folders'
         // change watches and the top-level work's time; one message

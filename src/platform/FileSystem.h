@@ -83,8 +83,9 @@ public:
     // The state of each path, asked off the calling thread, so that a volume
     // that does not answer (a share whose server is down keeps the system
     // waiting 20-45 s) holds no window. The answer is given later on the
-    // calling thread, between its messages, with the states in the order of
-    // `paths`, when all of them came within `seconds`; otherwise never.
+    // calling thread, at the top level of its loop between two messages
+    // (never inside a handler or a message box), with the states in the
+    // order of `paths`, when all of them came within `seconds`; otherwise never.
     // Throws PlatformError when the question cannot be asked.
     virtual void askFileStates(std::vector<std::wstring> paths, double seconds,
                                std::unique_ptr<FileStatesAnswer> answer) = 0;

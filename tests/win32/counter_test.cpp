@@ -734,6 +734,27 @@ TEST(TopLevelLoop, RunsTheWorkAgainAtTheTimeItAskedFor) {
     loop.clearTopLevelWork(work);
 }
 
+TEST(TopLevelLoop, AnswersAskedFileStatesThereWhenTheyCameInTimeThoughANestedLoopRanMeanwhile) {
+    struct Taken : FileStatesAnswer {
+        int& answers;
+        explicit Taken(int& counted) : answers(counted) {}
+        void answer(const std::vector<FileState>&) override { ++answers; }
+    };
+    Win32Loop loop;
+    Win32FileSystem files(&loop.wakeHandles());
+    int inTime = 0, late = 0;
+    files.askFileStates({L"C:\\"}, 5, std::make_unique<Taken>(inTime));
+    files.askFileStates({L"C:\\"}, 0, std::make_unique<Taken>(late));
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 300; loop.doEvents())
+        loop.waitForMessage(0.05);  // as a message box's own loop: no answer there
+    EXPECT_EQ(inTime + late, 0);
+    const ThreadTimer safety(3000);
+    loop.waitAtTopLevel();
+    loop.waitAtTopLevel();
+    EXPECT_EQ(inTime, 1);
+    EXPECT_EQ(late, 0);
+}
+
 // With the user's Desktop folder gone, the shell cannot give the all-users
 // desktop's item-ID list either; its path, and so its count, stay.
 TEST(Win32Shell, AllUsersDesktopCountsOnItsOwnWhenTheUserDesktopIsMissing) {

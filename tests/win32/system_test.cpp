@@ -258,7 +258,8 @@ TEST(StartupEntry, MovedProgramIsRegisteredAgainAtItsNewPlaceInTheRealRegistry) 
         {"choice off", "Off", L"\"" + movedFrom + L"\"", false},
     };
     Win32System system;
-    Win32FileSystem files;
+    Win32Loop loop;
+    Win32FileSystem files(&loop.wakeHandles());
     Win32Settings settings;
     Preferences preferences(settings);
     Win32Diagnostics diagnostics;
@@ -276,13 +277,14 @@ TEST(StartupEntry, MovedProgramIsRegisteredAgainAtItsNewPlaceInTheRealRegistry) 
             return RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, widenUtf8(kProductName).c_str(), RRF_RT_ANY,
                                 &type, stored, &bytes) == ERROR_SUCCESS;
         };
-        // The file check answers through this thread's messages, off it.
+        // The file check answers off this thread, through its top-level wait.
         const std::wstring expected = c.rewritten ? thisCopy : c.entry;
         for (const DWORD start = GetTickCount();
              GetTickCount() - start < 300 ||
              (read() && stored != expected && GetTickCount() - start < 3000);) {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+            PostMessageW(nullptr, WM_NULL, 0, 0);  // which ends the wait when nothing else does
+            loop.waitAtTopLevel();
+            loop.doEvents();
             Sleep(10);
         }
         ASSERT_TRUE(read());

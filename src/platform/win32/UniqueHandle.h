@@ -82,6 +82,15 @@ using UniqueHkey = UniqueHandle<HKEY, CloseWith<&::RegCloseKey>>;
 using UniqueHwnd = UniqueHandle<HWND, CloseWith<&::DestroyWindow>>;
 using UniqueHicon = UniqueHandle<HICON, CloseWith<&::DestroyIcon>>;
 using UniqueMemoryDc = UniqueHandle<HDC, CloseWith<&::DeleteDC>>;
+// The screen's device context, GetDC(nullptr).
+inline void releaseScreenDc(HDC dc) noexcept {
+    ReleaseDC(nullptr, dc);
+}
+using UniqueScreenDc = UniqueHandle<HDC, CloseWith<&releaseScreenDc>>;
+// What the system allocated with LocalAlloc for its answer (a SID's text, a
+// security descriptor).
+template <class T>
+using UniqueLocalMemory = UniqueHandle<T, CloseWith<&::LocalFree>>;
 // Fonts, brushes, pens, bitmaps, regions: UniqueGdiObject<HFONT> and so on.
 template <class T>
 using UniqueGdiObject = UniqueHandle<T, CloseWith<&::DeleteObject>>;

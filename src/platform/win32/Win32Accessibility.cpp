@@ -2,6 +2,7 @@
 
 #include <oleacc.h>
 
+#include "core/Error.h"
 #include "platform/win32/LazyImports.h"
 #include "platform/win32/Win32Text.h"
 
@@ -24,11 +25,16 @@ IAccPropServices* propertyService(bool create) {
     static bool tried = false;
     if (!tried && create) {
         tried = true;
-        // An apartment of our own; one that another part opened already is as good.
-        const HRESULT com = lazy::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        if (SUCCEEDED(com) || com == RPC_E_CHANGED_MODE)
-            lazy::CoCreateInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices,
-                                   reinterpret_cast<void**>(&service));
+        try {
+            // An apartment of our own; one that another part opened already is as good.
+            const lazy::Imports& ole32 = lazy::ole32();
+            const HRESULT com = ole32.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            if (SUCCEEDED(com) || com == RPC_E_CHANGED_MODE)
+                ole32.CoCreateInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices,
+                                       reinterpret_cast<void**>(&service));
+        } catch (const PlatformError&) {
+            // No COM here: the descriptions are left to the control's text.
+        }
     }
     return service;
 }
@@ -69,37 +75,25 @@ void AccessibleDescription::asked() {
 void announce(HWND element, const std::wstring& text) {
     constexpr int kActionCompleted = 2;  // NotificationKind_ActionCompleted
     constexpr int kMostRecent = 3;       // NotificationProcessing_MostRecent: only the latest is read
-    // Looked up once; where the event is missing the DLL goes again at once.
-    // uiautomationcore brings oleaut32, whose strings the event takes.
-    struct Uia {
-        HMODULE core = LoadLibraryExW(L"uiautomationcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        HRESULT(WINAPI* hostProvider)
-        (HWND, IUnknown**) = entryPointOrNull<decltype(hostProvider)>(core, "UiaHostProviderFromHwnd");
-        HRESULT(WINAPI* raise)
-        (IUnknown*, int, int, BSTR, BSTR) = entryPointOrNull<decltype(raise)>(core,
-                                                                              "UiaRaiseNotificationEvent");
-        decltype(&::SysAllocString) allocString =
-            entryPointOrNull<decltype(allocString)>(L"oleaut32.dll", "SysAllocString");
-        decltype(&::SysFreeString) freeString =
-            entryPointOrNull<decltype(freeString)>(L"oleaut32.dll", "SysFreeString");
-        Uia() {
-            if (core != nullptr && (!hostProvider || !raise || !allocString || !freeString)) {
-                raise = nullptr;
-                FreeLibrary(core);
-            }
-            // Otherwise kept until the process ends, as the other system DLLs.
-        }
-    };
-    static const Uia uia;
-    if (uia.raise == nullptr) return;
+    // The event (Windows 10 1709) takes oleaut32's strings. Without it, nothing is said.
+    const lazy::Imports* uia = nullptr;
+    try {
+        lazy::oleaut32();
+        uia = &lazy::uiautomationcore();
+    } catch (const PlatformError&) {
+        return;
+    }
+    if (!uia->UiaRaiseNotificationEvent || !uia->UiaHostProviderFromHwnd || !uia->SysAllocString ||
+        !uia->SysFreeString)
+        return;
     IUnknown* provider = nullptr;
-    if (FAILED(uia.hostProvider(element, &provider)) || provider == nullptr) return;
-    const BSTR said = uia.allocString(text.c_str());
-    const BSTR activity = uia.allocString(L"GlanceRefresher.Result");
+    if (FAILED(uia->UiaHostProviderFromHwnd(element, &provider)) || provider == nullptr) return;
+    const BSTR said = uia->SysAllocString(text.c_str());
+    const BSTR activity = uia->SysAllocString(L"GlanceRefresher.Result");
     if (said != nullptr && activity != nullptr)
-        uia.raise(provider, kActionCompleted, kMostRecent, said, activity);
-    uia.freeString(said);
-    uia.freeString(activity);
+        uia->UiaRaiseNotificationEvent(provider, kActionCompleted, kMostRecent, said, activity);
+    uia->SysFreeString(said);
+    uia->SysFreeString(activity);
     provider->Release();
 }
 

@@ -8,11 +8,8 @@
 
 namespace glance::win32 {
 
-// Entry points newer than the Windows 7 baseline are looked up once.
-
 int dpiForWindow(HWND window) {
-    static const auto getDpiForWindow =
-        entryPointOrNull<UINT(WINAPI*)(HWND)>(L"user32.dll", "GetDpiForWindow");
+    const auto getDpiForWindow = lazy::user32().GetDpiForWindow;
     if (getDpiForWindow != nullptr && window != nullptr) {
         if (const UINT dpi = getDpiForWindow(window); dpi != 0) return static_cast<int>(dpi);
     }
@@ -20,15 +17,13 @@ int dpiForWindow(HWND window) {
 }
 
 int systemDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : kDefaultDpi;
-    if (screen != nullptr) ReleaseDC(nullptr, screen);
+    const UniqueScreenDc screen(GetDC(nullptr));
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : kDefaultDpi;
     return dpi > 0 ? dpi : kDefaultDpi;
 }
 
 int systemMetricForDpi(int metric, int dpi) {
-    static const auto forDpi =
-        entryPointOrNull<int(WINAPI*)(int, UINT)>(L"user32.dll", "GetSystemMetricsForDpi");
+    const auto forDpi = lazy::user32().GetSystemMetricsForDpi;
     if (forDpi != nullptr) {
         if (const int value = forDpi(metric, static_cast<UINT>(dpi)); value > 0) return value;
     }

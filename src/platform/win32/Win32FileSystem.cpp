@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +13,7 @@
 
 #include "core/Error.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32PoolJob.h"
 #include "platform/win32/Win32System.h"
 #include "platform/win32/Win32Text.h"
 
@@ -51,128 +51,69 @@ UniqueFindHandle findFirst(const std::wstring& pattern, WIN32_FIND_DATAW& entry)
 // search's first call (3-4 s for a million items), which no part-by-part
 // reading on the window's thread can split. The window's thread only looks
 // whether the search has ended, waiting for it at most as long as it is told;
-// the search's event, among the handles the top-level loop waits on, wakes the
-// loop when it ends. The two threads share nothing else: the worker writes the
-// counts, names and error of its own block until it sets `done`, after which
-// only the window's thread reads them.
-struct SharedListing {
-    explicit SharedListing(std::wstring folderPath) : path(std::move(folderPath)) {}
-    ~SharedListing() {
-        if (event != nullptr) CloseHandle(event);
-    }
-    SharedListing(const SharedListing&) = delete;
-    SharedListing& operator=(const SharedListing&) = delete;
-    const std::wstring path;
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    FolderEntryCounts counts;
-    std::vector<std::uint64_t> names;
-    DWORD error = ERROR_SUCCESS;  // ERROR_PATH_NOT_FOUND for a missing folder
-    std::atomic<bool> done{false};
-    std::atomic<bool> abandoned{false};
-    LONG references = 2;
-};
-
-void release(SharedListing* shared) {
-    if (InterlockedDecrement(&shared->references) == 0) delete shared;
-}
-
-// The search itself, on the pool thread (which must touch no function-local
-// static: the build turns their guards off). A search that stops early would
+// the job's end wakes the top-level loop. A search that stops early would
 // give a wrong count, not a smaller one: it fails.
-void search(SharedListing& shared) {
-    WIN32_FIND_DATAW entry;
-    UniqueFindHandle found = findFirst(shared.path + (shared.path.back() == L'\\' ? L"*" : L"\\*"), entry);
-    if (!found) {
-        shared.error = GetLastError();
-        // A folder with no entries at all (a drive's empty root has not even
-        // "." and "..") reports "file not found"; a missing folder does not.
-        if (shared.error == ERROR_FILE_NOT_FOUND) {
-            const DWORD attributes = GetFileAttributesW(extendedPath(shared.path).c_str());
-            const bool folder =
-                attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-            shared.error = folder ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;
+struct FolderSearch : PoolWork {
+    explicit FolderSearch(std::wstring folderPath) : path(std::move(folderPath)) {}
+    void run() override {
+        WIN32_FIND_DATAW entry;
+        UniqueFindHandle found = findFirst(path + (path.back() == L'\\' ? L"*" : L"\\*"), entry);
+        if (!found) {
+            error = GetLastError();
+            // A folder with no entries at all (a drive's empty root has not
+            // even "." and "..") reports "file not found"; a missing folder does not.
+            if (error == ERROR_FILE_NOT_FOUND) {
+                const DWORD attributes = GetFileAttributesW(extendedPath(path).c_str());
+                const bool folder =
+                    attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+                error = folder ? ERROR_SUCCESS : ERROR_PATH_NOT_FOUND;
+            }
+            return;
         }
-        return;
-    }
-    do {
-        if (isDotEntry(entry.cFileName)) continue;
-        const bool subfolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        ++(subfolder ? shared.counts.subfolders : shared.counts.files);
-        shared.names.push_back(nameEntry(entry.cFileName, subfolder));
-        if (shared.abandoned.load(std::memory_order_relaxed)) return;
-    } while (FindNextFileW(found.get(), &entry));
-    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) shared.error = error;
-    found.reset();
-    // Sorted here, off the window's thread, with the C library's qsort: a
-    // std::sort here would be a second copy of the counter's in the exe.
-    std::qsort(
-        shared.names.data(), shared.names.size(), sizeof(std::uint64_t), [](const void* a, const void* b) {
+        do {
+            if (isDotEntry(entry.cFileName)) continue;
+            const bool subfolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            ++(subfolder ? counts.subfolders : counts.files);
+            names.push_back(nameEntry(entry.cFileName, subfolder));
+            if (abandoned()) return;
+        } while (FindNextFileW(found.get(), &entry));
+        if (const DWORD last = GetLastError(); last != ERROR_NO_MORE_FILES) error = last;
+        found.reset();
+        // Sorted here, off the window's thread, with the C library's qsort: a
+        // std::sort here would be a second copy of the counter's in the exe.
+        std::qsort(names.data(), names.size(), sizeof(std::uint64_t), [](const void* a, const void* b) {
             const auto x = *static_cast<const std::uint64_t*>(a), y = *static_cast<const std::uint64_t*>(b);
             return x < y ? -1 : x > y ? 1 : 0;
         });
-}
-
-DWORD WINAPI searchOnPool(void* parameter) {
-    auto* shared = static_cast<SharedListing*>(parameter);
-    // Nothing may leave a pool thread's function: a name list that cannot
-    // grow fails the listing as any other failed search does.
-    try {
-        search(*shared);
-    } catch (...) {
-        shared->error = ERROR_NOT_ENOUGH_MEMORY;
     }
-    shared->done.store(true, std::memory_order_release);
-    SetEvent(shared->event);
-    release(shared);
-    return 0;
-}
+    const std::wstring path;
+    FolderEntryCounts counts;
+    std::vector<std::uint64_t> names;
+    DWORD error = ERROR_SUCCESS;  // ERROR_PATH_NOT_FOUND for a missing folder
+};
 
 class Win32FolderListing : public FolderListing {
 public:
     Win32FolderListing(std::wstring folderPath, Win32WakeHandles* wakes)
-        : shared_(new SharedListing(std::move(folderPath))), wakes_(wakes) {}
-    ~Win32FolderListing() override {
-        if (started_ && wakes_ != nullptr) wakes_->remove(shared_->event);
-        // A search still running ends at its next entry and frees the block.
-        shared_->abandoned.store(true, std::memory_order_relaxed);
-        release(shared_);
-        if (!started_) release(shared_);
-    }
-    Win32FolderListing(const Win32FolderListing&) = delete;
-    Win32FolderListing& operator=(const Win32FolderListing&) = delete;
+        : job_(std::make_unique<FolderSearch>(std::move(folderPath)), wakes) {}
 
     bool readOn(double seconds) override {
-        if (!started_ && !shared_->path.empty() && shared_->event != nullptr &&
-            QueueUserWorkItem(searchOnPool, shared_, WT_EXECUTELONGFUNCTION)) {
-            started_ = true;
-            if (wakes_ != nullptr) wakes_->add(shared_->event);
-        }
-        DWORD error = ERROR_PATH_NOT_FOUND;
-        if (started_) {
-            const double milliseconds = seconds * 1000;
-            WaitForSingleObject(shared_->event,
-                                milliseconds >= INFINITE ? INFINITE : static_cast<DWORD>(milliseconds));
-            if (!shared_->done.load(std::memory_order_acquire)) return false;
-            error = shared_->error;
-        } else if (!shared_->path.empty()) {
-            // A search that could not start fails the listing, never passes
-            // for an empty folder: an event that could not be made left no
-            // error code by now.
-            error = shared_->event != nullptr ? GetLastError() : ERROR_SUCCESS;
-            if (error == ERROR_SUCCESS) error = ERROR_NOT_ENOUGH_MEMORY;
-        }
+        FolderSearch& search = job_.work<FolderSearch>();
+        if (search.path.empty()) throw PlatformError(errtext::kPathNotFound.code);
+        job_.start();
+        if (!job_.wait(seconds)) return false;
+        // A name list that could not grow fails the listing as any other failed search does.
+        const DWORD error = job_.failed() ? ERROR_NOT_ENOUGH_MEMORY : search.error;
         if (error != ERROR_SUCCESS)
             throw PlatformError(error == ERROR_PATH_NOT_FOUND ? errtext::kPathNotFound.code
                                                               : systemErrorCode(error));
-        counts = shared_->counts;
-        names = std::move(shared_->names);
+        counts = search.counts;
+        names = std::move(search.names);
         return true;
     }
 
 private:
-    SharedListing* shared_;
-    Win32WakeHandles* wakes_;
-    bool started_ = false;
+    PoolJob job_;
 };
 
 // A folder path as the change notification takes it: without a trailing

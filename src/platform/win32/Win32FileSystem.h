@@ -8,9 +8,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/win32/Win32Loop.h"
+#include "platform/win32/Win32PoolJob.h"
 
 namespace glance::win32 {
 
@@ -20,9 +22,11 @@ std::wstring extendedPath(std::wstring path);
 
 class Win32FileSystem : public FileSystem {
 public:
-    // Folder watches hand their handles to the top-level loop's wait
-    // (none: they are only polled, as in a test).
-    explicit Win32FileSystem(Win32WakeHandles* wakes = nullptr) : wakes_(wakes) {}
+    // Folder watches and pool jobs hand their handles to the top-level
+    // loop's wait (none: they are only polled, as in a test, and no asked
+    // file states are answered).
+    explicit Win32FileSystem(Win32WakeHandles* wakes = nullptr);
+    ~Win32FileSystem() override;
 
     std::unique_ptr<FolderListing> startListing(const std::wstring& folderPath) override;
     std::optional<std::int64_t> lastModified(const std::wstring& path) override;
@@ -36,7 +40,10 @@ public:
     std::wstring programFolder() override;
 
 private:
+    struct Question;
+    void answer(Question& question);
     Win32WakeHandles* wakes_;
+    std::unique_ptr<Question> questions_;  // the open ones, the last asked first
 };
 
 }  // namespace glance::win32

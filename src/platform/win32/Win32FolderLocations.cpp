@@ -94,10 +94,8 @@ public:
     bool rearm() override {
         // A location moved: the shell's per-process cache of folder paths
         // must give way to what the registry now says, before the paths are
-        // looked up again. SHFlushSFCache is taken by name (it is not in
-        // every import library) where shell32, loaded by the paths' first
-        // look-up, has it.
-        if (const auto flush = entryPointOrNull<void(WINAPI*)()>(L"shell32.dll", "SHFlushSFCache")) flush();
+        // looked up again (where shell32 has it).
+        if (const auto flush = lazy::shell32().SHFlushSFCache) flush();
         try {
             for (KeyWatch& key : keys_) {
                 if (!key.fired()) continue;

@@ -17,9 +17,8 @@ void registerWindowClass(const wchar_t* name, WNDPROC procedure) {
 
 void allowFromLowerRights(HWND window, UINT message) {
     // Looked up, not linked: the call is missing before Windows 7.
-    if (const auto filter = entryPointOrNull<BOOL(WINAPI*)(HWND, UINT, DWORD, void*)>(
-            L"user32.dll", "ChangeWindowMessageFilterEx"))
-        filter(window, message, 1 /* MSGFLT_ALLOW */, nullptr);
+    if (const auto filter = lazy::user32().ChangeWindowMessageFilterEx)
+        filter(window, message, MSGFLT_ALLOW, nullptr);
 }
 
 }  // namespace glance::win32

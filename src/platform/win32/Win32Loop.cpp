@@ -20,20 +20,26 @@ DWORD waitMilliseconds(double seconds) {
 
 }  // namespace
 
-void Win32WakeHandles::add(HANDLE handle) {
-    entries_.push_back({handle, false, nullptr, 0});
+void Win32WakeHandles::add(HANDLE handle, WakeAction* action) {
+    entries_.push_back({handle, false, action, nullptr, 0});
 }
 
 void Win32WakeHandles::addRequest(HANDLE handle, HWND window, UINT message) {
-    entries_.push_back({handle, false, window, message});
+    entries_.push_back({handle, false, nullptr, window, message});
 }
 
 bool Win32WakeHandles::signalled(HANDLE handle) {
     for (Entry& e : entries_) {
         if (e.handle != handle) continue;
         e.setAside = true;
-        if (e.requestWindow == nullptr) return true;
-        PostMessageW(e.requestWindow, e.requestMessage, 0, 0);
+        if (e.action != nullptr) {
+            // The action may take its own entry out of the list: `e` is not read after it.
+            e.action->signalled();
+        } else if (e.requestWindow != nullptr) {
+            PostMessageW(e.requestWindow, e.requestMessage, 0, 0);
+        } else {
+            return true;
+        }
         return false;
     }
     return false;

@@ -11,30 +11,44 @@
 
 namespace glance::win32 {
 
+// What a handle that stands for something to do, rather than for a change,
+// does when it signals: called at top level, between two messages.
+class WakeAction {
+public:
+    virtual void signalled() = 0;
+
+protected:
+    ~WakeAction() = default;
+};
+
 // The kernel handles that the program's top-level loop waits on beside its
-// messages: each change watch adds its own for as long as it lives. A handle
-// that has signalled stays signalled until its watch is armed again, so the
-// loop sets it aside until then; it would otherwise wake the loop over and
-// over for a change already seen.
+// messages: each change watch and each pool job adds its own for as long as
+// it lives. A handle that has signalled stays signalled until its watch is
+// armed again, so the loop sets it aside until then; it would otherwise wake
+// the loop over and over for a change already seen.
 class Win32WakeHandles {
 public:
-    void add(HANDLE handle);
-    // A handle that stands for a request rather than a change: when it
-    // signals, the loop sets it aside and posts `message` to `window`, and
-    // the top-level work does not run for it.
+    // With an action, the handle stands for something to do: when it
+    // signals, the loop sets it aside and runs the action, and the top-level
+    // work does not run for it.
+    void add(HANDLE handle, WakeAction* action = nullptr);
+    // A request: when it signals, the loop sets it aside and posts `message`
+    // to `window`, and the top-level work does not run for it.
     void addRequest(HANDLE handle, HWND window, UINT message);
     void remove(HANDLE handle);
     // The watch is armed again: the loop waits on its handle once more.
     void rearmed(HANDLE handle);
     // The handles to wait on now, at most `limit` of them.
     std::vector<HANDLE> waiting(std::size_t limit) const;
-    // Sets the signalled handle aside; true when it was a change watch's.
+    // Sets the signalled handle aside and runs its action or posts its
+    // request; true when it was a change watch's.
     bool signalled(HANDLE handle);
 
 private:
     struct Entry {
         HANDLE handle;
         bool setAside;
+        WakeAction* action;
         HWND requestWindow;
         UINT requestMessage;
     };

@@ -42,7 +42,6 @@ Win32NotifyIcon::~Win32NotifyIcon() {
     } catch (...) {
         // A destructor cannot report; the window goes regardless.
     }
-    DestroyWindow(window_);
 }
 
 NOTIFYICONDATAA Win32NotifyIcon::record(UINT flags) const {
@@ -50,7 +49,7 @@ NOTIFYICONDATAA Win32NotifyIcon::record(UINT flags) const {
     // cbSize 488, are not read by the shell.
     NOTIFYICONDATAA data{};
     data.cbSize = NOTIFYICONDATAA_V2_SIZE;
-    data.hWnd = window_;
+    data.hWnd = window_.get();
     data.uFlags = flags;
     return data;
 }
@@ -115,7 +114,7 @@ IconAnswer Win32NotifyIcon::balloon(const std::string& title, const std::string&
 }
 
 void Win32NotifyIcon::hide() {
-    KillTimer(window_, kRetryTimer);
+    KillTimer(window_.get(), kRetryTimer);
     if (replaced_ == nullptr) return;
     // The icon goes first, so no callback can reach a window that has
     // already lost the hook.
@@ -130,7 +129,7 @@ void Win32NotifyIcon::hide() {
 }
 
 void Win32NotifyIcon::retryAfter(double seconds) {
-    SetTimer(window_, kRetryTimer, static_cast<UINT>(seconds * 1000), nullptr);
+    SetTimer(window_.get(), kRetryTimer, static_cast<UINT>(seconds * 1000), nullptr);
 }
 
 void Win32NotifyIcon::installHook() {
@@ -141,14 +140,14 @@ void Win32NotifyIcon::installHook() {
     // hands the hook ANSI messages and CallWindowProcA converts them back for
     // the window's own Unicode procedure. On the 32-bit build the Ptr names
     // are macros for SetWindowLongA and GetWindowLongA.
-    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrA(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     replaced_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32NotifyIcon::hook)));
+        SetWindowLongPtrA(window_.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32NotifyIcon::hook)));
     if (replaced_ == nullptr) throw PlatformError(errtext::kInvalidCall);
 }
 
 void Win32NotifyIcon::removeHook() {
-    SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(replaced_));
+    SetWindowLongPtrA(window_.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(replaced_));
     replaced_ = nullptr;
 }
 
@@ -187,7 +186,7 @@ void Win32NotifyIcon::raise(UINT message, WPARAM wParam, LPARAM lParam) {
         // After each of these the notification area may draw at another DPI.
         events_.onDisplayChanged();
     } else if (message == WM_TIMER && wParam == kRetryTimer) {
-        KillTimer(window_, kRetryTimer);
+        KillTimer(window_.get(), kRetryTimer);
         events_.onRetryDue();
     }
 }

@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include "platform/NotifyIcon.h"
+#include "platform/win32/UniqueHandle.h"
 
 namespace glance::win32 {
 
@@ -23,7 +24,7 @@ public:
     Win32NotifyIcon& operator=(const Win32NotifyIcon&) = delete;
 
     // The icon's window: owner of the icon and receiver of its messages.
-    HWND window() const { return window_; }
+    HWND window() const { return window_.get(); }
 
     IconAnswer show(const Picture& picture, const std::string& tip) override;
     bool present() override;
@@ -44,7 +45,7 @@ private:
     NOTIFYICONDATAA record(UINT flags) const;
     IconAnswer send(DWORD message, NOTIFYICONDATAA& data);
 
-    HWND window_;
+    UniqueHwnd window_;
     NotifyIconEvents& events_;
     NotifyIconCall call_;
     UINT taskbarCreated_;

@@ -34,12 +34,10 @@ UniqueHbitmap bitmapFromFile(std::string_view file) {
     const std::string& header = checked->header;
     const std::string pixels(checked->pixels);
     const auto* info = reinterpret_cast<const BITMAPINFO*>(header.data());
-    HDC screen = GetDC(nullptr);
-    if (screen == nullptr) return {};
-    UniqueHbitmap bitmap(
-        CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT, pixels.data(), info, DIB_RGB_COLORS));
-    ReleaseDC(nullptr, screen);
-    return bitmap;
+    const UniqueScreenDc screen(GetDC(nullptr));
+    if (!screen) return {};
+    return UniqueHbitmap(
+        CreateDIBitmap(screen.get(), &info->bmiHeader, CBM_INIT, pixels.data(), info, DIB_RGB_COLORS));
 }
 
 }  // namespace glance::win32

@@ -17,10 +17,6 @@ UINT showRequestMessage() {
 
 }  // namespace
 
-Win32RunningCopy::~Win32RunningCopy() {
-    if (window_ != nullptr) DestroyWindow(window_);
-}
-
 void Win32RunningCopy::askToShow() {
     const HWND running = FindWindowExW(HWND_MESSAGE, nullptr, kWindowClass, nullptr);
     if (running == nullptr || showRequestMessage() == 0) return;
@@ -35,14 +31,14 @@ void Win32RunningCopy::askToShow() {
 
 void Win32RunningCopy::listen(std::function<void()> onShowRequested) {
     onShowRequested_ = std::move(onShowRequested);
-    if (window_ != nullptr) return;
+    if (window_) return;
     registerWindowClass(kWindowClass, &procedure);
     if (showRequestMessage() == 0) throw PlatformError(errtext::kOutOfMemory);
-    window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              GetModuleHandleW(nullptr), this);
-    if (window_ == nullptr) throw PlatformError(errtext::kOutOfMemory);
+    window_.reset(CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  GetModuleHandleW(nullptr), this));
+    if (!window_) throw PlatformError(errtext::kOutOfMemory);
     // A copy run elevated still hears a second start that is not.
-    allowFromLowerRights(window_, showRequestMessage());
+    allowFromLowerRights(window_.get(), showRequestMessage());
 }
 
 LRESULT CALLBACK Win32RunningCopy::procedure(HWND window, UINT message, WPARAM wParam,

@@ -6,24 +6,20 @@
 #include <windows.h>
 
 #include "platform/RunningCopy.h"
+#include "platform/win32/UniqueHandle.h"
 
 namespace glance::win32 {
 
 class Win32RunningCopy : public RunningCopy {
 public:
-    Win32RunningCopy() = default;
-    ~Win32RunningCopy() override;
-    Win32RunningCopy(const Win32RunningCopy&) = delete;
-    Win32RunningCopy& operator=(const Win32RunningCopy&) = delete;
-
     void askToShow() override;
     void listen(std::function<void()> onShowRequested) override;
 
 private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
-    HWND window_ = nullptr;
     std::function<void()> onShowRequested_;
+    UniqueHwnd window_;  // last, so that it goes first
 };
 
 }  // namespace glance::win32

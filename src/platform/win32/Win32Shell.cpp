@@ -14,9 +14,16 @@ namespace glance::win32 {
 
 namespace {
 
-// Memory the shell allocated for its answer (a path, an item-ID list).
+// Memory the shell allocated for its answer (a path, an item-ID list): ole32,
+// or the allocator behind it, is there to load.
+void freeShellMemory(void* memory) noexcept {
+    try {
+        lazy::ole32().CoTaskMemFree(memory);
+    } catch (const PlatformError&) {
+    }
+}
 template <class T>
-using UniqueShellMemory = UniqueHandle<T*, CloseWith<&lazy::CoTaskMemFree>>;
+using UniqueShellMemory = UniqueHandle<T*, CloseWith<&freeShellMemory>>;
 
 // A path the shell wrote into a MAX_PATH buffer; none when it wrote nothing
 // or filled the buffer without its NUL.
