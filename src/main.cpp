@@ -30,15 +30,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         glance::win32::Win32Platform win32;
         glance::Platform platform = win32.platform();
         glance::MainWindow mainWindow(platform);
-        mainWindow.load();
-        mainWindow.show();
-        const HWND main = reinterpret_cast<HWND>(mainWindow.window().handle());
-        // The first count, the baseline of the first tick, comes once the
-        // window is on screen and painted: a large desktop's listing never
-        // holds back the window's first appearance. It reports nothing.
-        UpdateWindow(main);
-        mainWindow.engine().takeFirstCount();
-
         // An installer that replaces the program's files closes it as its
         // close box does (icon out of the tray, settings as they are), whether
         // through Windows' Restart Manager, which sends the end-session
@@ -48,7 +39,19 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // start-up entry starts it and a second copy would show the window.
         if (const auto restart = glance::win32::lazy::kernel32().RegisterApplicationRestart)
             restart(nullptr, RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
-        glance::win32::Win32CloseRequest installerClose(win32.loop.wakeHandles(), main);
+        // Listening before load() shows the tray icon: an installer that
+        // sees the icon finds the request to close it.
+        glance::win32::Win32CloseRequest installerClose(win32.loop.wakeHandles(),
+                                                        reinterpret_cast<HWND>(mainWindow.window().handle()));
+        mainWindow.load();
+        mainWindow.show();
+        const HWND main = reinterpret_cast<HWND>(mainWindow.window().handle());
+        // The first count, the baseline of the first tick, comes once the
+        // window is on screen and painted: a large desktop's listing never
+        // holds back the window's first appearance. It reports nothing.
+        UpdateWindow(main);
+        mainWindow.engine().takeFirstCount();
+
         // The top-level loop: one wait over the messages, the desktop folders'
         // change watches and the top-level work's time; one message
         // dispatched; then, only here, the quick check of a desktop change,

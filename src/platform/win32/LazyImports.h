@@ -34,18 +34,7 @@ HRESULT WINAPI UiaRaiseNotificationEvent(IUnknown* provider, int kind, int proce
                                          BSTR activity);
 }
 
-namespace glance::win32 {
-
-// An entry point by name, typed; null where the module does not have it.
-// Only the window layout still takes one this way, until it moves to the table.
-template <class Function>
-Function entryPointOrNull(const wchar_t* module, const char* name) {
-    const HMODULE found = GetModuleHandleW(module);
-    return found != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(found, name)))
-                            : nullptr;
-}
-
-}  // namespace glance::win32
+namespace glance::win32 {}  // namespace glance::win32
 
 namespace glance::win32::lazy {
 

@@ -82,8 +82,7 @@ int layoutDpiToFit(const WindowLayout& form, int dpi, SIZE frame, SIZE workArea)
 SIZE framePixelSize(HWND window, int dpi) {
     // The frame at the window's DPI (AdjustWindowRectExForDpi: Windows 10 1607),
     // else at the system's.
-    static const auto adjustForDpi = entryPointOrNull<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>(
-        L"user32.dll", "AdjustWindowRectExForDpi");
+    const auto adjustForDpi = lazy::user32().AdjustWindowRectExForDpi;
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
     RECT frame{0, 0, 0, 0};
     if (adjustForDpi == nullptr ||
