@@ -280,7 +280,7 @@ void DesktopCounter::countStillNames(Folder& folder, double now) {
     if (still == 0) return;
     std::vector<std::uint64_t> changing;
     for (std::size_t i = still; i < pending.size(); ++i) changing.push_back(pending[i].entry >> 1);
-    std::qsort(changing.data(), changing.size(), sizeof(std::uint64_t), compareKeys);
+    if (!changing.empty()) std::qsort(changing.data(), changing.size(), sizeof(std::uint64_t), compareKeys);
     bool agree = true;
     for (std::size_t i = 0; i < still; ++i) {
         if (std::binary_search(changing.begin(), changing.end(), pending[i].entry >> 1)) continue;

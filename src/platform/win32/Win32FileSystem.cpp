@@ -81,10 +81,12 @@ struct FolderSearch : PoolWork {
         found.reset();
         // Sorted here, off the window's thread, with the C library's qsort: a
         // std::sort here would be a second copy of the counter's in the exe.
-        std::qsort(names.data(), names.size(), sizeof(std::uint64_t), [](const void* a, const void* b) {
-            const auto x = *static_cast<const std::uint64_t*>(a), y = *static_cast<const std::uint64_t*>(b);
-            return x < y ? -1 : x > y ? 1 : 0;
-        });
+        if (!names.empty())
+            std::qsort(names.data(), names.size(), sizeof(std::uint64_t), [](const void* a, const void* b) {
+                const auto x = *static_cast<const std::uint64_t*>(a),
+                           y = *static_cast<const std::uint64_t*>(b);
+                return x < y ? -1 : x > y ? 1 : 0;
+            });
     }
     const std::wstring path;
     FolderEntryCounts counts;
