@@ -195,7 +195,7 @@ mkdir -p "$redirected" && touch "$redirected"/r-{1..7}.txt
 folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
 launch "$exe" '^Lumenfold' "$logs/engine-redirect.log" trace+shell
 sleep 12
-broadcasts() { grep -c 'SHChangeNotify (0x08000000' "$logs/engine-redirect.log"; }
+broadcasts() { grep -c 'SHChangeNotify (0x08000000' "$logs/engine-redirect.log" || true; }
 before=$(broadcasts)
 t0=$(date +%s%N)
 wine reg add "$folders" /v Desktop /t REG_EXPAND_SZ /d 'C:\redirected-desktop' /f >/dev/null 2>&1
