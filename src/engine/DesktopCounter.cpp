@@ -1,7 +1,6 @@
 #include "engine/DesktopCounter.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <iterator>
 #include <limits>
 
@@ -31,12 +30,6 @@ constexpr double kTickGrainSeconds = 0.02;
 
 bool reached(double at, double now) {
     return now + kTickGrainSeconds >= at;
-}
-
-// For the C library's qsort, which the folder listing uses too: one sort in the exe.
-int compareKeys(const void* a, const void* b) {
-    const auto x = *static_cast<const std::uint64_t*>(a), y = *static_cast<const std::uint64_t*>(b);
-    return x < y ? -1 : x > y ? 1 : 0;
 }
 
 // 1, 2, 4... seconds after `failures` failures in a row, up to kRetrySeconds.
@@ -280,7 +273,7 @@ void DesktopCounter::countStillNames(Folder& folder, double now) {
     if (still == 0) return;
     std::vector<std::uint64_t> changing;
     for (std::size_t i = still; i < pending.size(); ++i) changing.push_back(pending[i].entry >> 1);
-    if (!changing.empty()) std::qsort(changing.data(), changing.size(), sizeof(std::uint64_t), compareKeys);
+    sortNameEntries(changing);
     bool agree = true;
     for (std::size_t i = 0; i < still; ++i) {
         if (std::binary_search(changing.begin(), changing.end(), pending[i].entry >> 1)) continue;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,6 +43,16 @@ inline std::uint64_t nameEntry(std::wstring_view name, bool subfolder) {
     std::uint64_t key = 14695981039346656037ull;  // FNV-1a
     for (const wchar_t c : name) key = (key ^ static_cast<std::uint64_t>(c)) * 1099511628211ull;
     return (key << 1) | (subfolder ? 1u : 0u);
+}
+
+// Sorts name entries in ascending order with the C library's qsort, so that
+// the listing (on its thread) and the counter share one sort in the exe.
+inline void sortNameEntries(std::vector<std::uint64_t>& entries) {
+    if (entries.empty()) return;  // qsort takes no null array
+    std::qsort(entries.data(), entries.size(), sizeof(std::uint64_t), [](const void* a, const void* b) {
+        const auto x = *static_cast<const std::uint64_t*>(a), y = *static_cast<const std::uint64_t*>(b);
+        return x < y ? -1 : x > y ? 1 : 0;
+    });
 }
 
 // One listing of a folder. It is read on another thread; the window's thread

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cwchar>
 #include <limits>
 #include <utility>
@@ -79,14 +78,7 @@ struct FolderSearch : PoolWork {
         } while (FindNextFileW(found.get(), &entry));
         if (const DWORD last = GetLastError(); last != ERROR_NO_MORE_FILES) error = last;
         found.reset();
-        // Sorted here, off the window's thread, with the C library's qsort: a
-        // std::sort here would be a second copy of the counter's in the exe.
-        if (!names.empty())
-            std::qsort(names.data(), names.size(), sizeof(std::uint64_t), [](const void* a, const void* b) {
-                const auto x = *static_cast<const std::uint64_t*>(a),
-                           y = *static_cast<const std::uint64_t*>(b);
-                return x < y ? -1 : x > y ? 1 : 0;
-            });
+        sortNameEntries(names);  // here, off the window's thread
     }
     const std::wstring path;
     FolderEntryCounts counts;
