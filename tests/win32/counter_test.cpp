@@ -65,7 +65,7 @@ private:
                 if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                     removeTree(full);
                 } else {
-                    DeleteFileW(full.c_str());
+                    DeleteFileW((L"\\\\?\\" + full).c_str());  // literally: a name may end in a dot
                 }
             } while (FindNextFileW(search.get(), &entry));
         }
@@ -496,6 +496,24 @@ TEST(DesktopWatch, CreatesDeletesRenamesAndMovesOnEitherDesktopAreCountedByNameW
              d.folder(L"d");
          },
          +2},
+        // The longest name a file can have, and one ending in a dot, which
+        // only a literal path (\\?\) keeps.
+        {"a file with a 255-character name created",
+         [](TempFolder& d, TempFolder&) { d.file(std::wstring(255, L'n')); }, +1},
+        {"a file named with a trailing dot created",
+         [](TempFolder& d, TempFolder&) {
+             const std::wstring path = L"\\\\?\\" + d.path() + L"\\dot.";
+             EXPECT_TRUE(UniqueFileHandle(
+                             CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr))
+                             .valid());
+         },
+         +1},
+        {"a file deleted and made again under its name",
+         [](TempFolder& d, TempFolder&) {
+             EXPECT_TRUE(DeleteFileW((d.path() + L"\\a.txt").c_str()));
+             d.file(L"a.txt");
+         },
+         0},
         // Saved as editors save: a temporary file renamed over the document.
         {"a file renamed over one that is there",
          [](TempFolder& d, TempFolder&) {
